@@ -1,0 +1,210 @@
+#include "Config.h"
+
+#include "ErrorEntries.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace vandro::engine {
+
+namespace {
+
+std::string trim(const std::string &text) {
+  const auto first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos)
+    return {};
+  const auto last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+bool sameName(const std::string &a, const std::string &b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+} // namespace
+
+std::string Config::defaultPath() {
+  if (const char *explicitPath = std::getenv("VANDRO_ENGINE_CONFIG"); explicitPath && *explicitPath)
+    return explicitPath;
+  std::string base;
+  if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+    base = xdg;
+  else if (const char *home = std::getenv("HOME"); home && *home)
+    base = std::string(home) + "/.config";
+  else
+    base = ".config";
+  return base + "/vandro/engine.conf";
+}
+
+Result Config::load(const std::string &path) {
+  m_path = path;
+  m_lines.clear();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (errno == ENOENT || !std::filesystem::exists(path))
+      return code::Ok;
+    return ErrorEntries::fail(code::ConfigUnreadable,
+                              {{code::ConfigUnreadable, 0, "File: " + path},
+                               {code::ConfigUnreadable, errno, std::strerror(errno)}});
+  }
+  std::string text;
+  std::string section;
+  int number = 0;
+  while (std::getline(in, text)) {
+    ++number;
+    if (!text.empty() && text.back() == '\r')
+      text.pop_back();
+    Line line;
+    line.text = text;
+    const std::string content = trim(text);
+    if (content.empty() || content[0] == ';' || content[0] == '#') {
+      line.section = section;
+    } else if (content.front() == '[') {
+      if (content.back() != ']' || trim(content.substr(1, content.size() - 2)).empty())
+        return ErrorEntries::fail(
+            code::ConfigMalformed,
+            {{code::ConfigMalformed, 0, "File: " + path + ", line " + std::to_string(number)},
+             {code::ConfigMalformed, 0, "A section name must stand as [Name]: " + content}});
+      section = trim(content.substr(1, content.size() - 2));
+      line.section = section;
+      line.header = true;
+    } else {
+      const auto equals = content.find('=');
+      if (equals == std::string::npos || section.empty() || trim(content.substr(0, equals)).empty())
+        return ErrorEntries::fail(
+            code::ConfigMalformed,
+            {{code::ConfigMalformed, 0, "File: " + path + ", line " + std::to_string(number)},
+             {code::ConfigMalformed, -1,
+              section.empty() ? "A setting stands before the first [alias] section: " + content
+                              : "Expected key = value: " + content}});
+      line.section = section;
+      line.key = trim(content.substr(0, equals));
+      line.value = trim(content.substr(equals + 1));
+    }
+    m_lines.push_back(std::move(line));
+  }
+  if (in.bad())
+    return ErrorEntries::fail(code::ConfigUnreadable, {{code::ConfigUnreadable, 0, "File: " + path}});
+  return code::Ok;
+}
+
+std::vector<AliasInfo> Config::aliases() const {
+  std::vector<AliasInfo> list;
+  for (const auto &line : m_lines) {
+    if (line.header) {
+      bool seen = std::any_of(list.begin(), list.end(),
+                              [&](const AliasInfo &a) { return sameName(a.name, line.section); });
+      if (!seen)
+        list.push_back(*alias(line.section));
+    }
+  }
+  return list;
+}
+
+std::optional<AliasInfo> Config::alias(const std::string &name) const {
+  std::optional<AliasInfo> found;
+  for (const auto &line : m_lines) {
+    if (!sameName(line.section, name))
+      continue;
+    if (!found)
+      found = AliasInfo{line.section, "sqlite", ""};
+    if (sameName(line.key, "driver"))
+      found->driver = line.value;
+    else if (sameName(line.key, "path"))
+      found->path = line.value;
+  }
+  return found;
+}
+
+void Config::setAlias(const std::string &name, const std::string &directory,
+                      const std::string &driver) {
+  auto setKey = [&](const std::string &key, const std::string &value) {
+    // Replace the key's last line in the section, else add it after the
+    // section's last setting.
+    std::optional<std::size_t> lastKey, lastOfSection;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+      if (!sameName(m_lines[i].section, name))
+        continue;
+      if (m_lines[i].header || !m_lines[i].key.empty())
+        lastOfSection = i;
+      if (sameName(m_lines[i].key, key))
+        lastKey = i;
+    }
+    Line line;
+    line.section = lastOfSection ? m_lines[*lastOfSection].section : name;
+    line.key = key;
+    line.value = value;
+    line.text = key + " = " + value;
+    if (lastKey) {
+      m_lines[*lastKey] = line;
+    } else if (lastOfSection) {
+      m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(*lastOfSection + 1), line);
+    } else {
+      if (!m_lines.empty() && !trim(m_lines.back().text).empty())
+        m_lines.push_back(Line{"", m_lines.back().section, false, "", ""});
+      m_lines.push_back(Line{"[" + name + "]", name, true, "", ""});
+      m_lines.push_back(line);
+    }
+  };
+  setKey("driver", driver);
+  setKey("path", directory);
+}
+
+bool Config::removeAlias(const std::string &name) {
+  const auto before = m_lines.size();
+  std::erase_if(m_lines, [&](const Line &line) { return sameName(line.section, name); });
+  return m_lines.size() != before;
+}
+
+Result Config::save() const {
+  namespace fs = std::filesystem;
+  const fs::path target(m_path);
+  std::error_code ec;
+  if (target.has_parent_path())
+    fs::create_directories(target.parent_path(), ec);
+  const std::string temporary = m_path + ".tmp-" + std::to_string(::getpid());
+  auto failure = [&](int err) {
+    ::unlink(temporary.c_str());
+    return ErrorEntries::fail(code::ConfigUnwritable,
+                              {{code::ConfigUnwritable, 0, "File: " + m_path},
+                               {code::ConfigUnwritable, err, std::strerror(err)}});
+  };
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0)
+    return failure(errno);
+  std::string content;
+  for (const auto &line : m_lines)
+    content += line.text + "\n";
+  const char *data = content.data();
+  std::size_t left = content.size();
+  while (left > 0) {
+    const ssize_t written = ::write(fd, data, left);
+    if (written < 0) {
+      if (errno == EINTR)
+        continue;
+      const int err = errno;
+      ::close(fd);
+      return failure(err);
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0)
+    return failure(errno);
+  if (::rename(temporary.c_str(), m_path.c_str()) != 0)
+    return failure(errno);
+  return code::Ok;
+}
+
+} // namespace vandro::engine

@@ -1,0 +1,86 @@
+// A table opened for reading and writing records, in primary-key order.
+#pragma once
+
+#include "Record.h"
+#include "Result.h"
+#include "Schema.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vandro::engine {
+
+enum class OpenMode { ReadWrite, ReadOnly };
+enum class ShareMode { Shared, Exclusive };
+enum class LockMode { NoLock, WriteLock };
+
+// A cursor stands before the first record, on a record, or after the last
+// record. A read that finds nothing leaves it where it was, so that the caller
+// can go on from the record it still has. Every operation that fails fills the
+// engine's error entries (ErrorEntries) with the file and the cause.
+class Cursor {
+public:
+  virtual ~Cursor() = default;
+
+  virtual const TableDescription &description() const = 0;
+  // The primary index; `exists` is false for a table without one.
+  virtual const IndexDescription &currentIndex() const = 0;
+  // The full path of the table's file, for messages.
+  virtual const std::string &filePath() const = 0;
+
+  // Place the cursor before the first or after the last record.
+  [[nodiscard]] virtual Result setToBegin() = 0;
+  [[nodiscard]] virtual Result setToEnd() = 0;
+
+  // Move to the next (prior) record and read it: Ok; Eof (Bof) when there is
+  // no later (earlier) record, the cursor staying where it was.
+  [[nodiscard]] virtual Result readNext(Record &out) = 0;
+  [[nodiscard]] virtual Result readPrior(Record &out) = 0;
+  // Read the record the cursor stands on, fresh from the file. With
+  // WriteLock the record is first locked against editing by any other
+  // cursor or process: RecordLocked when another one holds it. Fails with
+  // NoCurrentRecord before the first or after the last record, and with
+  // RecordDeleted when the record has gone.
+  [[nodiscard]] virtual Result readCurrent(Record &out, LockMode lock) = 0;
+
+  // The bookmark of the record the cursor stands on (NoCurrentRecord when it
+  // stands on none), and the way back to it. Going to the bookmark of a
+  // record that has gone places the cursor where it stood.
+  [[nodiscard]] virtual Result getBookmark(Bookmark &out) const = 0;
+  [[nodiscard]] virtual Result gotoBookmark(const Bookmark &bookmark) = 0;
+
+  // A record with every field null.
+  Record blankRecord() const;
+
+  // Place the cursor on the first record whose leading key fields equal
+  // `key` (one value per key field given, at least one) and read it:
+  // Ok, or RecordNotFound with the cursor left where it was. NoIndex for a
+  // table without a primary index.
+  [[nodiscard]] virtual Result findKey(const std::vector<Value> &key, Record &out) = 0;
+
+  // Replace the record the cursor stands on, which this cursor must have
+  // locked, and release the lock. The cursor then stands on the record,
+  // also when its key changed. Fails with KeyViolation, ValueTooLong,
+  // ValueDoesNotFit, RequiredValueMissing, TableIsReadOnly or a file error;
+  // on failure the lock stays held.
+  [[nodiscard]] virtual Result modifyRecord(const Record &record) = 0;
+  // Add a new record; the cursor then stands on it. Same failures.
+  [[nodiscard]] virtual Result insertRecord(const Record &record) = 0;
+  // Give up the lock taken by readCurrent, if any.
+  [[nodiscard]] virtual Result releaseLock() = 0;
+
+  // Table administration.
+  // Set (or with nothing, remove) the table's password; Ok or a file error.
+  [[nodiscard]] virtual Result setPassword(const std::optional<std::string> &password) = 0;
+  // Group many inserts into one transaction: all of them are stored at
+  // commitBulk, none after rollbackBulk.
+  [[nodiscard]] virtual Result beginBulk() = 0;
+  [[nodiscard]] virtual Result commitBulk() = 0;
+  [[nodiscard]] virtual Result rollbackBulk() = 0;
+  // The storage library's own consistency check of the file: one line per
+  // problem found, none when the file is sound.
+  [[nodiscard]] virtual Result integrityCheck(std::vector<std::string> &problems) = 0;
+};
+
+} // namespace vandro::engine

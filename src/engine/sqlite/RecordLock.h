@@ -1,0 +1,41 @@
+// Record locks that other processes see, kept in a lock file beside the table.
+#pragma once
+
+#include "../Result.h"
+
+#include <optional>
+#include <string>
+
+namespace vandro::engine {
+
+// Locks one byte of the file "<table>-lock" per record, chosen by a hash of
+// the record's key, with open-file-description locks: they conflict between
+// any two opens of the file, also inside one process, and the kernel drops
+// them when the holder closes the file or dies, so a crashed editor never
+// leaves a record locked.
+class RecordLock {
+public:
+  RecordLock() = default;
+  RecordLock(const RecordLock &) = delete;
+  RecordLock &operator=(const RecordLock &) = delete;
+  ~RecordLock();
+
+  // Opens (and creates) the lock file for `tablePath`. Ok or CannotOpenFile.
+  [[nodiscard]] Result open(const std::string &tablePath);
+  // Locks the record whose key reads `keyText`, releasing any lock held
+  // before. RecordLocked when another holder has it.
+  [[nodiscard]] Result lock(const std::string &keyText, const std::string &recordName);
+  void release();
+  bool isHeld() const { return m_held.has_value(); }
+  // The key text of the record held, if any.
+  const std::optional<std::string> &held() const { return m_held; }
+
+private:
+  int m_fd = -1;
+  std::string m_path;
+  std::string m_tablePath;
+  std::optional<std::string> m_held;
+  long long m_offset = 0;
+};
+
+} // namespace vandro::engine

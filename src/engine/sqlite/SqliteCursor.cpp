@@ -1,0 +1,910 @@
+#include "SqliteCursor.h"
+
+#include "../DateText.h"
+#include "../ErrorEntries.h"
+#include "SqliteErrors.h"
+#include "../Utf8.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sodium.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vandro::engine {
+
+namespace {
+
+// Records read per key-set query. Small, so that a step never costs more
+// than a few rows however long their texts are.
+constexpr int kReadAhead = 8;
+
+// The table of table-wide settings (the password hash) kept in the file.
+constexpr const char *kMetaTable = "_vandro_meta";
+
+std::string fileEntry(const std::string &path) { return "File: " + path; }
+
+// The URI for opening `path` with SQLite's URI options.
+std::string fileUri(const std::string &path, const char *options) {
+  std::string uri = "file:";
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || std::strchr("/-_.~", c)) {
+      uri += static_cast<char>(c);
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+      uri += escaped;
+    }
+  }
+  return uri + "?" + options;
+}
+
+// Checks the header of an SQLite file against the file's length, so that a
+// truncated file is reported as damaged when it is opened rather than on
+// some later step.
+Result checkLength(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char header[100];
+  if (!in.read(reinterpret_cast<char *>(header), sizeof header))
+    return code::Ok; // too short to judge; SQLite itself decides
+  if (std::memcmp(header, "SQLite format 3", 16) != 0)
+    return code::Ok;
+  const auto be32 = [&](int at) {
+    return (std::uint32_t(header[at]) << 24) | (std::uint32_t(header[at + 1]) << 16) |
+           (std::uint32_t(header[at + 2]) << 8) | std::uint32_t(header[at + 3]);
+  };
+  std::uint32_t pageSize = (std::uint32_t(header[16]) << 8) | header[17];
+  if (pageSize == 1)
+    pageSize = 65536;
+  const std::uint32_t pages = be32(28);
+  if (be32(24) != be32(92) || pages == 0)
+    return code::Ok; // the page count in the header is not maintained
+  std::error_code ec;
+  const auto length = std::filesystem::file_size(path, ec);
+  const std::uint64_t expected = std::uint64_t(pages) * pageSize;
+  if (!ec && length < expected)
+    return ErrorEntries::fail(
+        code::DatabaseDamaged,
+        {{code::DatabaseDamaged, 0, fileEntry(path)},
+         {code::DatabaseDamaged, 0,
+          "The file has " + std::to_string(length) + " bytes but its header counts " +
+              std::to_string(expected) + ": it has been cut short"}});
+  return code::Ok;
+}
+
+bool inRange(FieldKind kind, std::int64_t v) {
+  switch (kind) {
+  case FieldKind::Integer:
+  case FieldKind::AutoInc: return v >= std::numeric_limits<std::int32_t>::min() &&
+                                  v <= std::numeric_limits<std::int32_t>::max();
+  case FieldKind::Smallint: return v >= -32768 && v <= 32767;
+  case FieldKind::Word: return v >= 0 && v <= 65535;
+  case FieldKind::Boolean: return v == 0 || v == 1;
+  default: return true;
+  }
+}
+
+bool isIntegerKind(FieldKind kind) {
+  return kind == FieldKind::Integer || kind == FieldKind::AutoInc ||
+         kind == FieldKind::Smallint || kind == FieldKind::Word || kind == FieldKind::Boolean;
+}
+
+bool isDateKind(FieldKind kind) {
+  return kind == FieldKind::Date || kind == FieldKind::Time || kind == FieldKind::DateTime;
+}
+
+std::string valueText(const Value &value) {
+  if (value.isNull())
+    return "null";
+  if (value.isInteger())
+    return std::to_string(value.asInteger());
+  if (value.isReal()) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.15g", value.asReal());
+    return buffer;
+  }
+  if (value.isText())
+    return "'" + value.asText() + "'";
+  return "(" + std::to_string(value.asBytes().size()) + " bytes)";
+}
+
+} // namespace
+
+SqliteCursor::~SqliteCursor() {
+  if (m_bulk)
+    (void)runSql("ROLLBACK");
+  m_lock.release();
+  // Statements first: sqlite3_close refuses while any is unfinalised.
+  m_first = {};
+  m_last = {};
+  m_after = {};
+  m_before = {};
+  m_at = {};
+  m_update = {};
+  m_insert = {};
+  m_version = {};
+  m_find.clear();
+  sqlite3_close(m_db);
+}
+
+Result SqliteCursor::fail(int sqliteCode, const std::string &what) const {
+  return sqliteFailure(sqliteCode, m_db, m_path, what);
+}
+
+Result SqliteCursor::runSql(const std::string &sql) {
+  char *message = nullptr;
+  const int rc = sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &message);
+  sqlite3_free(message);
+  return rc == SQLITE_OK ? code::Ok : fail(rc);
+}
+
+Result SqliteCursor::open(const std::string &path, OpenMode openMode,
+                          const std::vector<std::string> &passwords,
+                          std::unique_ptr<Cursor> &out) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::exists(path, ec))
+    return ErrorEntries::fail(code::TableNotFound, {{code::TableNotFound, 0, fileEntry(path)}});
+  if (fs::is_directory(path, ec))
+    return ErrorEntries::fail(code::NotADatabase,
+                              {{code::NotADatabase, 0, fileEntry(path)},
+                               {code::NotADatabase, 0, "It is a directory"}});
+  if (const Result result = checkLength(path); result != code::Ok)
+    return result;
+
+  // Writing needs the file and, for the journal files, its directory.
+  const std::string directory = fs::path(path).parent_path().string();
+  if (openMode == OpenMode::ReadWrite &&
+      (::access(path.c_str(), W_OK) != 0 ||
+       ::access(directory.empty() ? "." : directory.c_str(), W_OK) != 0))
+    return ErrorEntries::fail(code::ReadOnlyTable, {{code::ReadOnlyTable, 0, fileEntry(path)}});
+
+  std::unique_ptr<SqliteCursor> cursor(new SqliteCursor);
+  cursor->m_path = path;
+  cursor->m_table = fs::path(path).stem().string();
+  cursor->m_writable = openMode == OpenMode::ReadWrite;
+
+  auto connect = [&](const std::string &name, int flags) {
+    if (cursor->m_db) {
+      cursor->m_first = {};
+      sqlite3_close(cursor->m_db);
+      cursor->m_db = nullptr;
+    }
+    return sqlite3_open_v2(name.c_str(), &cursor->m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  };
+  int rc;
+  if (cursor->m_writable) {
+    rc = connect(path, SQLITE_OPEN_READWRITE);
+    if (rc == SQLITE_OK && sqlite3_db_readonly(cursor->m_db, "main") == 1)
+      return ErrorEntries::fail(code::ReadOnlyTable, {{code::ReadOnlyTable, 0, fileEntry(path)}});
+  } else {
+    rc = connect(path, SQLITE_OPEN_READONLY);
+  }
+  if (rc != SQLITE_OK)
+    return cursor->fail(rc);
+  sqlite3_extended_result_codes(cursor->m_db, 1);
+  sqlite3_busy_timeout(cursor->m_db, 5000);
+
+  // The first read of the schema tells whether this is a database at all.
+  auto probe = [&] {
+    return sqlite3_exec(cursor->m_db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr,
+                        nullptr);
+  };
+  rc = probe();
+  if (!cursor->m_writable && (rc & 0xFF) == SQLITE_CANTOPEN) {
+    // A write-ahead-log database on a medium that cannot be written at all:
+    // nobody can change it, so it may be read without the shared-memory file.
+    rc = connect(fileUri(path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+    if (rc == SQLITE_OK)
+      rc = probe();
+  }
+  if (rc != SQLITE_OK)
+    return cursor->fail(rc);
+
+  if (cursor->m_writable) {
+    // Durable posts: a commit is on disk when it returns.
+    if (const Result result = cursor->runSql("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL");
+        result != code::Ok)
+      return result;
+  }
+
+  // A table with a password opens only when the session holds it.
+  {
+    SqliteStatement query;
+    const std::string sql = std::string("SELECT value FROM ") + kMetaTable +
+                            " WHERE name = 'password'";
+    if (query.prepare(cursor->m_db, sql) == SQLITE_OK && sqlite3_step(query.get()) == SQLITE_ROW) {
+      const auto *hash = reinterpret_cast<const char *>(sqlite3_column_text(query.get(), 0));
+      bool accepted = false;
+      for (const auto &password : passwords) {
+        if (hash && crypto_pwhash_str_verify(hash, password.data(), password.size()) == 0) {
+          accepted = true;
+          break;
+        }
+      }
+      if (!accepted)
+        return ErrorEntries::fail(code::PasswordNeeded,
+                                  {{code::PasswordNeeded, 0, fileEntry(path)}});
+    }
+  }
+
+  if (const Result result = cursor->describe(); result != code::Ok)
+    return result;
+  if (const Result result = cursor->prepareStatements(); result != code::Ok)
+    return result;
+  if (cursor->m_writable) {
+    if (const Result result = cursor->m_lock.open(path); result != code::Ok)
+      return result;
+  }
+  out = std::move(cursor);
+  return code::Ok;
+}
+
+Result SqliteCursor::describe() {
+  SqliteStatement info;
+  int rc = info.prepare(m_db, "SELECT name, type, \"notnull\", pk, hidden FROM pragma_table_xinfo(?1)");
+  if (rc != SQLITE_OK)
+    return fail(rc);
+  sqlite3_bind_text(info.get(), 1, m_table.c_str(), -1, SQLITE_TRANSIENT);
+  std::vector<std::pair<int, int>> keyOrder; // (position in key, field number)
+  std::vector<std::string> seen;
+  while ((rc = sqlite3_step(info.get())) == SQLITE_ROW) {
+    FieldDescription field;
+    field.name = reinterpret_cast<const char *>(sqlite3_column_text(info.get(), 0));
+    const auto *type = sqlite3_column_text(info.get(), 1);
+    field.declaredType = type ? reinterpret_cast<const char *>(type) : "";
+    field.required = sqlite3_column_int(info.get(), 2) != 0;
+    const int pk = sqlite3_column_int(info.get(), 3);
+    const int hidden = sqlite3_column_int(info.get(), 4);
+    if (hidden == 1)
+      continue; // a hidden column of a virtual table
+    field.readOnly = hidden == 2 || hidden == 3; // generated columns
+    // Declared types of generated columns carry "GENERATED ALWAYS" in some
+    // SQLite versions; the kind is in the leading words.
+    std::string typeText = field.declaredType;
+    if (const auto g = typeText.find(" GENERATED"); g != std::string::npos)
+      typeText = typeText.substr(0, g);
+    const auto kind = kindFromDeclaredType(typeText);
+    if (!kind)
+      return ErrorEntries::fail(
+          code::UnsupportedSchema,
+          {{code::UnsupportedSchema, 0, fileEntry(m_path)},
+           {code::UnsupportedSchema, 0,
+            "Column \"" + field.name + "\" is declared as \"" + field.declaredType + "\""}});
+    field.kind = kind->kind;
+    field.size = kind->size;
+    if (pk > 0)
+      keyOrder.emplace_back(pk, static_cast<int>(m_description.fields.size()));
+    m_description.fields.push_back(std::move(field));
+  }
+  if (rc != SQLITE_DONE)
+    return fail(rc);
+  if (m_description.fields.empty())
+    return ErrorEntries::fail(code::TableMissingInFile,
+                              {{code::TableMissingInFile, 0, fileEntry(m_path)},
+                               {code::TableMissingInFile, 0, "No table named \"" + m_table + "\""}});
+  std::sort(keyOrder.begin(), keyOrder.end());
+  m_index = {};
+  for (const auto &[position, field] : keyOrder) {
+    m_index.keyFields.push_back(field);
+    m_keyColumns.push_back(quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name));
+    const auto &f = m_description.fields[static_cast<std::size_t>(field)];
+    m_index.keySize += storageSize(f.kind, f.size);
+  }
+  m_index.exists = !m_index.keyFields.empty();
+  if (!m_index.exists) {
+    m_rowidKey = true;
+    m_keyColumns = {"rowid"};
+  }
+  for (std::size_t i = 0; i < m_description.fields.size(); ++i) {
+    const auto &f = m_description.fields[i];
+    m_description.recordSize += storageSize(f.kind, f.size);
+    if (!f.readOnly)
+      m_writableFields.push_back(static_cast<int>(i));
+  }
+  m_description.writable = m_writable;
+  return code::Ok;
+}
+
+Result SqliteCursor::prepareStatements() {
+  std::string columns;
+  for (const auto &field : m_description.fields)
+    columns += (columns.empty() ? "" : ", ") + quoteIdentifier(field.name);
+  std::string key, keyAsc, keyDesc, placeholders;
+  for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
+    const char *sep = i ? ", " : "";
+    key += sep + m_keyColumns[i];
+    keyAsc += sep + m_keyColumns[i];
+    keyDesc += sep + m_keyColumns[i] + " DESC";
+    placeholders += std::string(sep) + "?" + std::to_string(i + 1);
+  }
+  const std::string table = quoteIdentifier(m_table);
+  const std::string select = "SELECT " + columns + ", " + key + " FROM " + table;
+  const std::string limit = " LIMIT ?" + std::to_string(m_keyColumns.size() + 1);
+  struct Prepared {
+    SqliteStatement &statement;
+    std::string sql;
+  };
+  const Prepared statements[] = {
+      {m_first, select + " ORDER BY " + keyAsc + " LIMIT ?1"},
+      {m_last, select + " ORDER BY " + keyDesc + " LIMIT ?1"},
+      {m_after, select + " WHERE (" + key + ") > (" + placeholders + ") ORDER BY " + keyAsc + limit},
+      {m_before,
+       select + " WHERE (" + key + ") < (" + placeholders + ") ORDER BY " + keyDesc + limit},
+      {m_at, select + " WHERE (" + key + ") = (" + placeholders + ")"},
+      {m_version, "PRAGMA data_version"},
+  };
+  for (const auto &p : statements)
+    if (const int rc = p.statement.prepare(m_db, p.sql); rc != SQLITE_OK)
+      return fail(rc, "Preparing " + p.sql);
+
+  if (m_writable && !m_writableFields.empty()) {
+    std::string sets, names, values;
+    int n = 1;
+    for (int field : m_writableFields) {
+      const std::string name = quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name);
+      sets += (n > 1 ? ", " : "") + name + " = ?" + std::to_string(n);
+      names += (n > 1 ? ", " : "") + name;
+      values += (n > 1 ? ", ?" : "?") + std::to_string(n);
+      ++n;
+    }
+    std::string where;
+    for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
+      where += std::string(i ? ", " : "") + "?" + std::to_string(n + static_cast<int>(i));
+    const std::string update = "UPDATE " + table + " SET " + sets + " WHERE (" + key + ") = (" +
+                               where + ") RETURNING " + key;
+    const std::string insert =
+        "INSERT INTO " + table + " (" + names + ") VALUES (" + values + ") RETURNING " + key;
+    if (const int rc = m_update.prepare(m_db, update); rc != SQLITE_OK)
+      return fail(rc, "Preparing " + update);
+    if (const int rc = m_insert.prepare(m_db, insert); rc != SQLITE_OK)
+      return fail(rc, "Preparing " + insert);
+  }
+  return code::Ok;
+}
+
+std::string SqliteCursor::keyText(const Bookmark &key) const {
+  std::string text;
+  for (const auto &value : key)
+    text += (value.isInteger() ? "i" : value.isReal() ? "r" : "t") + valueText(value) + "\x1f";
+  return text;
+}
+
+std::string SqliteCursor::recordName(const Bookmark &key) const {
+  if (m_rowidKey)
+    return "row " + (key.empty() ? std::string("?") : valueText(key[0])) + " of " + m_table;
+  std::string name;
+  for (std::size_t i = 0; i < key.size() && i < m_index.keyFields.size(); ++i)
+    name += (i ? ", " : "") +
+            m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])].name + " = " +
+            valueText(key[i]);
+  return name;
+}
+
+Result SqliteCursor::rowToRecord(sqlite3_stmt *stmt, Record &out) const {
+  const int fields = static_cast<int>(m_description.fields.size());
+  out.values.assign(static_cast<std::size_t>(fields), Value());
+  out.bookmark.clear();
+  for (std::size_t k = 0; k < m_keyColumns.size(); ++k) {
+    const int column = fields + static_cast<int>(k);
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER: out.bookmark.push_back(Value::integer(sqlite3_column_int64(stmt, column))); break;
+    case SQLITE_FLOAT: out.bookmark.push_back(Value::real(sqlite3_column_double(stmt, column))); break;
+    case SQLITE_NULL: out.bookmark.emplace_back(); break;
+    default:
+      out.bookmark.push_back(Value::text(std::string(
+          reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
+          static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)))));
+    }
+  }
+  for (int i = 0; i < fields; ++i) {
+    const auto &field = m_description.fields[static_cast<std::size_t>(i)];
+    const int type = sqlite3_column_type(stmt, i);
+    if (type == SQLITE_NULL)
+      continue;
+    Value &value = out.values[static_cast<std::size_t>(i)];
+    bool fits = true;
+    if (isIntegerKind(field.kind)) {
+      if (type == SQLITE_INTEGER) {
+        value = Value::integer(sqlite3_column_int64(stmt, i));
+      } else if (type == SQLITE_FLOAT) {
+        const double d = sqlite3_column_double(stmt, i);
+        fits = std::nearbyint(d) == d && std::fabs(d) < 9.2e18;
+        if (fits)
+          value = Value::integer(static_cast<std::int64_t>(d));
+      } else {
+        fits = false;
+      }
+      fits = fits && inRange(field.kind, value.asInteger());
+    } else if (field.kind == FieldKind::Decimal) {
+      if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+        const double d = sqlite3_column_double(stmt, i);
+        fits = std::fabs(d) < 9.2e14;
+        if (fits)
+          value = type == SQLITE_INTEGER ? Value::integer(sqlite3_column_int64(stmt, i) * 10000)
+                                         : Value::integer(std::llround(d * 10000.0));
+      } else {
+        fits = false;
+      }
+    } else if (field.kind == FieldKind::Float || field.kind == FieldKind::Money) {
+      fits = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+      if (fits)
+        value = Value::real(sqlite3_column_double(stmt, i));
+    } else if (isDateKind(field.kind)) {
+      if (type == SQLITE_TEXT) {
+        const auto days = isoTextToDays(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)));
+        fits = days.has_value();
+        if (fits)
+          value = Value::real(*days);
+      } else {
+        fits = false;
+      }
+    } else if (field.kind == FieldKind::Blob) {
+      const auto *data = static_cast<const std::uint8_t *>(sqlite3_column_blob(stmt, i));
+      value = Value::bytes(Bytes(data, data + sqlite3_column_bytes(stmt, i)));
+    } else { // String, Memo
+      value = Value::text(std::string(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
+                                      static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+    }
+    if (!fits) {
+      const char *stored = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+      return ErrorEntries::fail(
+          code::ValueDoesNotFit,
+          {{code::ValueDoesNotFit, 0, fileEntry(m_path)},
+           {code::ValueDoesNotFit, 0,
+            "Field " + field.name + " of record " + recordName(out.bookmark) + " holds '" +
+                std::string(stored ? stored : "") + "', which is no " + field.declaredType}});
+    }
+  }
+  return code::Ok;
+}
+
+void SqliteCursor::bindRaw(sqlite3_stmt *stmt, int index, const Value &value) const {
+  if (value.isNull())
+    sqlite3_bind_null(stmt, index);
+  else if (value.isInteger())
+    sqlite3_bind_int64(stmt, index, value.asInteger());
+  else if (value.isReal())
+    sqlite3_bind_double(stmt, index, value.asReal());
+  else if (value.isText())
+    sqlite3_bind_text(stmt, index, value.asText().data(), static_cast<int>(value.asText().size()),
+                      SQLITE_STATIC);
+  else
+    sqlite3_bind_blob(stmt, index, value.asBytes().data(), static_cast<int>(value.asBytes().size()),
+                      SQLITE_STATIC);
+}
+
+Result SqliteCursor::bindField(sqlite3_stmt *stmt, int index, int fieldNumber,
+                               const Value &value) const {
+  const auto &field = m_description.fields[static_cast<std::size_t>(fieldNumber)];
+  auto doesNotFit = [&](Result result, const std::string &why) {
+    return ErrorEntries::fail(result, {{result, 0, fileEntry(m_path)},
+                                       {result, 0, "Field " + field.name + ": " + why}});
+  };
+  if (value.isNull()) {
+    sqlite3_bind_null(stmt, index);
+    return code::Ok;
+  }
+  if (isIntegerKind(field.kind)) {
+    if (!value.isInteger() || !inRange(field.kind, value.asInteger()))
+      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no " + field.declaredType);
+    sqlite3_bind_int64(stmt, index, value.asInteger());
+  } else if (field.kind == FieldKind::Decimal) {
+    if (!value.isInteger())
+      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no " + field.declaredType);
+    const std::int64_t units = value.asInteger();
+    if (units % 10000 == 0)
+      sqlite3_bind_int64(stmt, index, units / 10000);
+    else
+      sqlite3_bind_double(stmt, index, static_cast<double>(units) / 10000.0);
+  } else if (field.kind == FieldKind::Float || field.kind == FieldKind::Money) {
+    if (value.isInteger())
+      sqlite3_bind_double(stmt, index, static_cast<double>(value.asInteger()));
+    else if (value.isReal())
+      sqlite3_bind_double(stmt, index, value.asReal());
+    else
+      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no number");
+  } else if (isDateKind(field.kind)) {
+    if (!value.isReal() && !value.isInteger())
+      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no date or time");
+    const double days = value.isReal() ? value.asReal() : static_cast<double>(value.asInteger());
+    const std::string text = daysToIsoText(days, field.kind);
+    sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  } else if (field.kind == FieldKind::Blob) {
+    if (value.isBytes())
+      bindRaw(stmt, index, value);
+    else if (value.isText())
+      sqlite3_bind_blob(stmt, index, value.asText().data(), static_cast<int>(value.asText().size()),
+                        SQLITE_STATIC);
+    else
+      return doesNotFit(code::ValueDoesNotFit, "a blob takes bytes");
+  } else { // String, Memo
+    if (!value.isText())
+      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no text");
+    const std::string &text = value.asText();
+    if (!isValidUtf8(text))
+      return doesNotFit(code::ValueDoesNotFit, "the text is not valid UTF-8");
+    if (field.kind == FieldKind::String && utf8Length(text) > static_cast<std::size_t>(field.size))
+      return doesNotFit(code::ValueTooLong,
+                        std::to_string(utf8Length(text)) + " characters, at most " +
+                            std::to_string(field.size) + " allowed");
+    bindRaw(stmt, index, value);
+  }
+  return code::Ok;
+}
+
+bool SqliteCursor::aheadIsFresh() {
+  StatementUse use(m_version);
+  long long version = -1;
+  if (sqlite3_step(use.get()) == SQLITE_ROW)
+    version = sqlite3_column_int64(use.get(), 0);
+  const bool fresh = version == m_dataVersion && version != -1;
+  m_dataVersion = version;
+  return fresh;
+}
+
+Result SqliteCursor::fillAhead(Direction direction) {
+  m_ahead.clear();
+  m_aheadDirection = direction;
+  SqliteStatement *statement;
+  int limitIndex = 1;
+  if (m_place == Place::OnRecord) {
+    statement = direction == Direction::Forward ? &m_after : &m_before;
+    limitIndex = static_cast<int>(m_keyColumns.size()) + 1;
+  } else {
+    statement = direction == Direction::Forward ? &m_first : &m_last;
+  }
+  StatementUse use(*statement);
+  if (m_place == Place::OnRecord)
+    for (std::size_t i = 0; i < m_key.size(); ++i)
+      bindRaw(use.get(), static_cast<int>(i) + 1, m_key[i]);
+  sqlite3_bind_int(use.get(), limitIndex, kReadAhead);
+  int rc;
+  while ((rc = sqlite3_step(use.get())) == SQLITE_ROW) {
+    Record record;
+    const Result result = rowToRecord(use.get(), record);
+    if (result != code::Ok) {
+      if (m_ahead.empty())
+        return result;
+      break; // serve the good records first; the bad one fails when reached
+    }
+    m_ahead.push_back(std::move(record));
+  }
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+    return fail(rc);
+  return code::Ok;
+}
+
+Result SqliteCursor::readStep(Direction direction, Record &out) {
+  if (direction == Direction::Forward && m_place == Place::AfterLast)
+    return ErrorEntries::fail(code::Eof);
+  if (direction == Direction::Backward && m_place == Place::BeforeFirst)
+    return ErrorEntries::fail(code::Bof);
+  const bool usable = !m_ahead.empty() && m_aheadDirection == direction;
+  if (!aheadIsFresh() || !usable) {
+    if (const Result result = fillAhead(direction); result != code::Ok)
+      return result;
+  }
+  if (m_ahead.empty())
+    return ErrorEntries::fail(direction == Direction::Forward ? code::Eof : code::Bof);
+  out = std::move(m_ahead.front());
+  m_ahead.pop_front();
+  m_place = Place::OnRecord;
+  m_key = out.bookmark;
+  return code::Ok;
+}
+
+Result SqliteCursor::setToBegin() {
+  dropAhead();
+  m_place = Place::BeforeFirst;
+  m_key.clear();
+  return code::Ok;
+}
+
+Result SqliteCursor::setToEnd() {
+  dropAhead();
+  m_place = Place::AfterLast;
+  m_key.clear();
+  return code::Ok;
+}
+
+Result SqliteCursor::readNext(Record &out) { return readStep(Direction::Forward, out); }
+
+Result SqliteCursor::readPrior(Record &out) { return readStep(Direction::Backward, out); }
+
+Result SqliteCursor::readCurrent(Record &out, LockMode lock) {
+  if (m_place != Place::OnRecord)
+    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, fileEntry(m_path)}});
+  if (lock == LockMode::WriteLock) {
+    if (!m_writable)
+      return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
+    // Lock first, then read: the edit starts from what is stored now.
+    if (const Result result = m_lock.lock(keyText(m_key), recordName(m_key)); result != code::Ok)
+      return result;
+  }
+  StatementUse use(m_at);
+  for (std::size_t i = 0; i < m_key.size(); ++i)
+    bindRaw(use.get(), static_cast<int>(i) + 1, m_key[i]);
+  const int rc = sqlite3_step(use.get());
+  Result result = code::Ok;
+  if (rc == SQLITE_ROW)
+    result = rowToRecord(use.get(), out);
+  else if (rc == SQLITE_DONE)
+    result = ErrorEntries::fail(code::RecordDeleted,
+                                {{code::RecordDeleted, 0, "Record: " + recordName(m_key)},
+                                 {code::RecordDeleted, 0, fileEntry(m_path)}});
+  else
+    result = fail(rc);
+  if (result != code::Ok && lock == LockMode::WriteLock)
+    m_lock.release();
+  return result;
+}
+
+Result SqliteCursor::getBookmark(Bookmark &out) const {
+  if (m_place != Place::OnRecord)
+    return ErrorEntries::fail(code::NoCurrentRecord);
+  out = m_key;
+  return code::Ok;
+}
+
+Result SqliteCursor::gotoBookmark(const Bookmark &bookmark) {
+  if (bookmark.size() != m_keyColumns.size())
+    return ErrorEntries::fail(code::InvalidParameter,
+                              {{code::InvalidParameter, 0, "A bookmark of another table"}});
+  dropAhead();
+  m_place = Place::OnRecord;
+  m_key = bookmark;
+  return code::Ok;
+}
+
+Result SqliteCursor::findKey(const std::vector<Value> &key, Record &out) {
+  if (!m_index.exists)
+    return ErrorEntries::fail(code::NoIndex, {{code::NoIndex, 0, fileEntry(m_path)}});
+  if (key.empty() || key.size() > m_index.keyFields.size())
+    return ErrorEntries::fail(code::InvalidParameter,
+                              {{code::InvalidParameter, 0, "Key of " + std::to_string(key.size()) +
+                                                               " fields"}});
+  auto &statement = m_find[key.size()];
+  if (!statement) {
+    std::string where, order;
+    for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
+      if (i < key.size())
+        where += std::string(i ? " AND " : "") + m_keyColumns[i] + " = ?" + std::to_string(i + 1);
+      order += std::string(i ? ", " : "") + m_keyColumns[i];
+    }
+    std::string columns;
+    for (const auto &field : m_description.fields)
+      columns += (columns.empty() ? "" : ", ") + quoteIdentifier(field.name);
+    std::string keyList;
+    for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
+      keyList += std::string(i ? ", " : "") + m_keyColumns[i];
+    const std::string sql = "SELECT " + columns + ", " + keyList + " FROM " +
+                            quoteIdentifier(m_table) + " WHERE " + where + " ORDER BY " + order +
+                            " LIMIT 1";
+    if (const int rc = statement.prepare(m_db, sql); rc != SQLITE_OK)
+      return fail(rc, "Preparing " + sql);
+  }
+  StatementUse use(statement);
+  for (std::size_t i = 0; i < key.size(); ++i)
+    if (const Result result = bindField(use.get(), static_cast<int>(i) + 1,
+                                        m_index.keyFields[i], key[i]);
+        result != code::Ok)
+      return result;
+  const int rc = sqlite3_step(use.get());
+  if (rc == SQLITE_DONE)
+    return ErrorEntries::fail(code::RecordNotFound);
+  if (rc != SQLITE_ROW)
+    return fail(rc);
+  Record record;
+  if (const Result result = rowToRecord(use.get(), record); result != code::Ok)
+    return result;
+  dropAhead();
+  m_place = Place::OnRecord;
+  m_key = record.bookmark;
+  out = std::move(record);
+  return code::Ok;
+}
+
+Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &record, bool withKey,
+                                 Bookmark &key) {
+  if (!m_writable || !statement)
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
+  if (record.values.size() != m_description.fields.size())
+    return ErrorEntries::fail(code::InvalidParameter,
+                              {{code::InvalidParameter, 0, "A record of another table"}});
+  StatementUse use(statement);
+  int n = 1;
+  for (int field : m_writableFields) {
+    const Value &value = record.values[static_cast<std::size_t>(field)];
+    Value numbered;
+    if (!withKey && value.isNull() &&
+        m_description.fields[static_cast<std::size_t>(field)].kind == FieldKind::AutoInc) {
+      // The engine numbers an empty auto-increment field: one past the largest.
+      SqliteStatement next;
+      const std::string name = quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name);
+      const std::string sql = "SELECT coalesce(max(" + name + "), 0) + 1 FROM " + quoteIdentifier(m_table);
+      if (const int rc = next.prepare(m_db, sql); rc != SQLITE_OK)
+        return fail(rc);
+      if (sqlite3_step(next.get()) == SQLITE_ROW)
+        numbered = Value::integer(sqlite3_column_int64(next.get(), 0));
+    }
+    if (const Result result = bindField(use.get(), n++, field, numbered.isNull() ? value : numbered);
+        result != code::Ok)
+      return result;
+  }
+  if (withKey)
+    for (const auto &part : m_key)
+      bindRaw(use.get(), n++, part);
+  const int rc = sqlite3_step(use.get());
+  if (rc == SQLITE_DONE && withKey)
+    return ErrorEntries::fail(code::RecordDeleted,
+                              {{code::RecordDeleted, 0, "Record: " + recordName(m_key)},
+                               {code::RecordDeleted, 0, fileEntry(m_path)}});
+  if (rc != SQLITE_ROW) {
+    const Result result = fail(rc);
+    if (result == code::KeyViolation && m_index.exists) {
+      Bookmark wanted;
+      for (int field : m_index.keyFields)
+        wanted.push_back(record.values[static_cast<std::size_t>(field)]);
+      ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(wanted)});
+    }
+    return result;
+  }
+  key.clear();
+  for (std::size_t k = 0; k < m_keyColumns.size(); ++k) {
+    const int column = static_cast<int>(k);
+    switch (sqlite3_column_type(use.get(), column)) {
+    case SQLITE_INTEGER: key.push_back(Value::integer(sqlite3_column_int64(use.get(), column))); break;
+    case SQLITE_FLOAT: key.push_back(Value::real(sqlite3_column_double(use.get(), column))); break;
+    case SQLITE_NULL: key.emplace_back(); break;
+    default:
+      key.push_back(Value::text(std::string(
+          reinterpret_cast<const char *>(sqlite3_column_text(use.get(), column)),
+          static_cast<std::size_t>(sqlite3_column_bytes(use.get(), column)))));
+    }
+  }
+  // Step to the end so that the statement's write is complete.
+  const int end = sqlite3_step(use.get());
+  if (end != SQLITE_DONE)
+    return fail(end);
+  return code::Ok;
+}
+
+Result SqliteCursor::modifyRecord(const Record &record) {
+  if (m_place != Place::OnRecord)
+    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, fileEntry(m_path)}});
+  if (m_lock.held() != keyText(m_key))
+    return ErrorEntries::fail(code::RecordNotLocked,
+                              {{code::RecordNotLocked, 0, "Record: " + recordName(m_key)}});
+  Bookmark key;
+  if (const Result result = writeRecord(m_update, record, true, key); result != code::Ok)
+    return result;
+  m_lock.release();
+  dropAhead();
+  m_key = key;
+  return code::Ok;
+}
+
+Result SqliteCursor::insertRecord(const Record &record) {
+  Bookmark key;
+  if (const Result result = writeRecord(m_insert, record, false, key); result != code::Ok)
+    return result;
+  dropAhead();
+  m_place = Place::OnRecord;
+  m_key = key;
+  return code::Ok;
+}
+
+Result SqliteCursor::releaseLock() {
+  m_lock.release();
+  return code::Ok;
+}
+
+Result SqliteCursor::setPassword(const std::optional<std::string> &password) {
+  if (!m_writable)
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
+  if (password && password->size() > 255)
+    return ErrorEntries::fail(code::PasswordTooLong);
+  if (!password)
+    return runSql(std::string("DROP TABLE IF EXISTS ") + kMetaTable);
+  char hash[crypto_pwhash_STRBYTES];
+  if (crypto_pwhash_str(hash, password->data(), password->size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                        crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+    return ErrorEntries::fail(code::OutOfMemory);
+  if (const Result result = runSql(std::string("CREATE TABLE IF NOT EXISTS ") + kMetaTable +
+                                   " (name TEXT PRIMARY KEY, value TEXT)");
+      result != code::Ok)
+    return result;
+  SqliteStatement store;
+  const std::string sql =
+      std::string("INSERT OR REPLACE INTO ") + kMetaTable + " (name, value) VALUES ('password', ?1)";
+  if (const int rc = store.prepare(m_db, sql); rc != SQLITE_OK)
+    return fail(rc);
+  sqlite3_bind_text(store.get(), 1, hash, -1, SQLITE_STATIC);
+  if (const int rc = sqlite3_step(store.get()); rc != SQLITE_DONE)
+    return fail(rc);
+  return code::Ok;
+}
+
+Result SqliteCursor::beginBulk() {
+  if (!m_writable)
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
+  if (const Result result = runSql("BEGIN IMMEDIATE"); result != code::Ok)
+    return result;
+  m_bulk = true;
+  return code::Ok;
+}
+
+Result SqliteCursor::commitBulk() {
+  if (const Result result = runSql("COMMIT"); result != code::Ok)
+    return result;
+  m_bulk = false;
+  return code::Ok;
+}
+
+Result SqliteCursor::rollbackBulk() {
+  m_bulk = false;
+  dropAhead();
+  return runSql("ROLLBACK");
+}
+
+Result SqliteCursor::integrityCheck(std::vector<std::string> &problems) {
+  problems.clear();
+  SqliteStatement check;
+  int rc = check.prepare(m_db, "PRAGMA integrity_check");
+  if (rc != SQLITE_OK)
+    return fail(rc);
+  while ((rc = sqlite3_step(check.get())) == SQLITE_ROW) {
+    const std::string line = reinterpret_cast<const char *>(sqlite3_column_text(check.get(), 0));
+    if (line != "ok")
+      problems.push_back(line);
+  }
+  if (rc != SQLITE_DONE)
+    return fail(rc);
+  return code::Ok;
+}
+
+Result SqliteCursor::create(const std::string &path, const std::vector<FieldDescription> &fields,
+                            const std::vector<int> &primaryKey) {
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec))
+    return ErrorEntries::fail(code::TableExists, {{code::TableExists, 0, fileEntry(path)}});
+  sqlite3 *db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  auto failure = [&](int sqliteCode) {
+    const Result result = sqliteFailure(sqliteCode, db, path);
+    sqlite3_close(db);
+    ::unlink(path.c_str());
+    return result;
+  };
+  if (rc != SQLITE_OK)
+    return failure(rc);
+  std::string sql = "CREATE TABLE " + quoteIdentifier(std::filesystem::path(path).stem().string()) + " (";
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const auto &f = fields[i];
+    sql += (i ? ", " : "") + quoteIdentifier(f.name) + " " + declaredTypeFor(f.kind, f.size);
+    if (f.required)
+      sql += " NOT NULL";
+    if (primaryKey.size() == 1 && primaryKey[0] == static_cast<int>(i))
+      sql += " PRIMARY KEY";
+  }
+  if (primaryKey.size() > 1) {
+    sql += ", PRIMARY KEY (";
+    for (std::size_t k = 0; k < primaryKey.size(); ++k)
+      sql += (k ? ", " : "") + quoteIdentifier(fields[static_cast<std::size_t>(primaryKey[k])].name);
+    sql += ")";
+  }
+  sql += ")";
+  rc = sqlite3_exec(db, ("PRAGMA journal_mode=WAL; " + sql).c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK)
+    return failure(rc);
+  sqlite3_close(db);
+  return code::Ok;
+}
+
+} // namespace vandro::engine

@@ -1,0 +1,15 @@
+# Fails when a file of a lower layer includes a header of an upper one.
+function(check_layer folder pattern what)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  foreach(file IN LISTS files)
+    file(STRINGS "${file}" hits REGEX "${pattern}")
+    if(hits)
+      message(SEND_ERROR "${file} includes ${what}: ${hits}")
+    endif()
+  endforeach()
+endfunction()
+
+check_layer(src/engine "#include[ \t]*[<\"](Q|qt)" "Qt")
+check_layer(src/engine "#include[ \t]*[<\"](store|controls|shell|Main)" "an upper layer")
+check_layer(src/store "#include[ \t]*[<\"](QtWidgets|QWidget|QLineEdit|QPushButton|controls/|Main)" "widgets or controls")
+check_layer(src/controls "#include[ \t]*[<\"]Main" "the main window")

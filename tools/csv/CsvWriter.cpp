@@ -1,0 +1,60 @@
+#include "CsvWriter.h"
+
+namespace vandro::csv {
+
+Writer::Writer(std::ostream& out) : out_(out) {}
+
+bool Writer::needsQuotes(std::string_view text) noexcept {
+    if (text.empty()) return true;
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    if (blank(text.front()) || blank(text.back())) return true;
+    
+    return text.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+void Writer::appendField(const Value& value) {
+    if (!value) return;  // NULL: nothing between the commas
+    const std::string_view text = *value;
+    if (!needsQuotes(text)) {
+        record_ += text;
+        return;
+    }
+    record_ += '"';
+    std::size_t from = 0;
+    for (std::size_t q = text.find('"'); q != std::string_view::npos; q = text.find('"', q + 1)) {
+        record_.append(text, from, q + 1 - from);  // up to and including the quote
+        record_ += '"';                            // ... which is then doubled
+        from = q + 1;
+    }
+    record_.append(text, from);
+    record_ += '"';
+}
+
+bool Writer::finishRow() {
+    record_ += "\r\n";
+    out_.write(record_.data(), static_cast<std::streamsize>(record_.size()));
+    record_.clear();
+    return !out_.fail();
+}
+
+bool Writer::writeRow(std::span<const Value> fields) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i != 0) record_ += ',';
+        appendField(fields[i]);
+    }
+    return finishRow();
+}
+
+bool Writer::writeRow(std::initializer_list<Value> fields) {
+    return writeRow(std::span<const Value>(fields.begin(), fields.size()));
+}
+
+bool Writer::writeRow(const Row& row) {
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        if (i != 0) record_ += ',';
+        appendField(row[i].value());
+    }
+    return finishRow();
+}
+
+}  // namespace vandro::csv
