@@ -8,7 +8,7 @@ bool Writer::needsQuotes(std::string_view text) noexcept {
     if (text.empty()) return true;
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     if (blank(text.front()) || blank(text.back())) return true;
-    
+    if (text.starts_with("\xEF\xBB\xBF")) return true;
     return text.find_first_of(",\"\r\n") != std::string_view::npos;
 }
 

@@ -1,0 +1,85 @@
+#include "BenchTables.h"
+
+#include "engine/RelationTable.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/resource.h>
+
+namespace vandro::bench {
+
+using namespace engine;
+
+std::string benchDirectory() {
+  const char *dir = std::getenv("VANDRO_BENCH_DIR");
+  std::string path = dir && *dir ? dir : "/tmp/vandro-bench";
+  std::filesystem::create_directories(path);
+  return path;
+}
+
+Database &benchDatabase() {
+  static std::unique_ptr<Database> database;
+  if (!database) {
+    if (Engine::instance().initialise(kInterfaceVersion, kLanguage) != code::Ok)
+      throw std::runtime_error("engine did not start");
+    if (Engine::instance().openDatabase("", benchDirectory(), OpenMode::ReadWrite,
+                                        ShareMode::Shared, database) != code::Ok)
+      throw std::runtime_error("benchmark directory cannot be opened");
+  }
+  return *database;
+}
+
+std::string ensureRelationTable(Database &database, long records) {
+  const std::string name = "Bench" + std::to_string(records) + ".DB";
+  if (database.tableExists(name))
+    return name;
+  const std::string building = "Building" + std::to_string(records) + ".DB";
+  std::filesystem::remove(database.directory() + "/" + building);
+  if (database.createTable(building, relationTableFields(), kRelationTableKey) != code::Ok)
+    throw std::runtime_error("cannot create " + building);
+  std::fprintf(stderr, "making a table of %ld records...\n", records);
+  {
+    std::unique_ptr<Cursor> cursor;
+    if (database.openTable(building, "default", OpenMode::ReadWrite, ShareMode::Shared, cursor) !=
+        code::Ok)
+      throw std::runtime_error("cannot open " + building);
+    const std::string span1 = "The viewing experience of art is a complex one , involving issues "
+                              "of perception , attention , memory , decision - making";
+    const std::string span2 = "Thus , the time it takes and the ways of visually exploring an "
+                              "artwork can inform about its relevance";
+    const char *relations[] = {"elaboration", "contrast", "joint", "background", "cause"};
+    if (cursor->beginBulk() != code::Ok)
+      throw std::runtime_error("cannot begin");
+    for (long id = 1; id <= records; ++id) {
+      Record r = cursor->blankRecord();
+      r.values[0] = Value::integer(id);
+      r.values[1] = Value::text("GUM_bench_" + std::to_string(id / 100));
+      r.values[2] = Value::text(relations[id % 5]);
+      r.values[3] = Value::text("no");
+      r.values[6] = Value::text("NS");
+      r.values[7] = Value::text(span1);
+      r.values[8] = Value::text(span2);
+      r.values[9] = Value::integer(id);
+      r.values[10] = Value::integer(id);
+      r.values[11] = Value::integer(id + 2);
+      r.values[12] = Value::integer(id + 3);
+      if (cursor->insertRecord(r) != code::Ok)
+        throw std::runtime_error("insert failed");
+    }
+    if (cursor->commitBulk() != code::Ok)
+      throw std::runtime_error("commit failed");
+  }
+  std::filesystem::rename(database.directory() + "/" + building, database.directory() + "/" + name);
+  std::filesystem::remove(database.directory() + "/" + building + "-lock");
+  return name;
+}
+
+long peakResidentKiB() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+} // namespace vandro::bench
