@@ -35,16 +35,22 @@ std::string ensureRelationTable(Database &database, long records) {
   const std::string name = "Bench" + std::to_string(records) + ".DB";
   if (database.tableExists(name))
     return name;
-  const std::string building = "Building" + std::to_string(records) + ".DB";
-  std::filesystem::remove(database.directory() + "/" + building);
-  if (database.createTable(building, relationTableFields(), kRelationTableKey) != code::Ok)
-    throw std::runtime_error("cannot create " + building);
+  // Made in a folder of its own and moved into place when complete, so that
+  // an interrupted run never leaves a half-filled table behind.
+  const std::string buildingDir = database.directory() + "/building";
+  std::filesystem::remove_all(buildingDir);
+  std::filesystem::create_directories(buildingDir);
+  std::unique_ptr<Database> building;
+  if (Engine::instance().openDatabase("", buildingDir, OpenMode::ReadWrite, ShareMode::Shared,
+                                      building) != code::Ok ||
+      building->createTable(name, relationTableFields(), kRelationTableKey) != code::Ok)
+    throw std::runtime_error("cannot create " + name);
   std::fprintf(stderr, "making a table of %ld records...\n", records);
   {
     std::unique_ptr<Cursor> cursor;
-    if (database.openTable(building, "default", OpenMode::ReadWrite, ShareMode::Shared, cursor) !=
+    if (building->openTable(name, "default", OpenMode::ReadWrite, ShareMode::Shared, cursor) !=
         code::Ok)
-      throw std::runtime_error("cannot open " + building);
+      throw std::runtime_error("cannot open " + name);
     const std::string span1 = "The viewing experience of art is a complex one , involving issues "
                               "of perception , attention , memory , decision - making";
     const std::string span2 = "Thus , the time it takes and the ways of visually exploring an "
@@ -71,8 +77,8 @@ std::string ensureRelationTable(Database &database, long records) {
     if (cursor->commitBulk() != code::Ok)
       throw std::runtime_error("commit failed");
   }
-  std::filesystem::rename(database.directory() + "/" + building, database.directory() + "/" + name);
-  std::filesystem::remove(database.directory() + "/" + building + "-lock");
+  std::filesystem::rename(buildingDir + "/" + name, database.directory() + "/" + name);
+  std::filesystem::remove_all(buildingDir);
   return name;
 }
 

@@ -78,9 +78,13 @@ public:
   [[nodiscard]] virtual Result beginBulk() = 0;
   [[nodiscard]] virtual Result commitBulk() = 0;
   [[nodiscard]] virtual Result rollbackBulk() = 0;
-  // The storage library's own consistency check of the file: one line per
-  // problem found, none when the file is sound.
+  // The storage library's own consistency check of the file, then a check of
+  // every stored value against its field's kind and size (values that other
+  // programs wrote into the file): one line per problem, none when all is well.
   [[nodiscard]] virtual Result integrityCheck(std::vector<std::string> &problems) = 0;
+  // How many records one read fetches ahead; larger for reading a whole
+  // table at once, as an export does.
+  virtual void setReadAhead(int records) = 0;
 };
 
 } // namespace vandro::engine

@@ -20,10 +20,6 @@ namespace vandro::engine {
 
 namespace {
 
-// Records read per key-set query. Small, so that a step never costs more
-// than a few rows however long their texts are.
-constexpr int kReadAhead = 8;
-
 // The table of table-wide settings (the password hash) kept in the file.
 constexpr const char *kMetaTable = "_vandro_meta";
 
@@ -111,6 +107,74 @@ std::string valueText(const Value &value) {
   if (value.isText())
     return "'" + value.asText() + "'";
   return "(" + std::to_string(value.asBytes().size()) + " bytes)";
+}
+
+// The raw value of a key column, as bookmarks keep it.
+Value keyValue(sqlite3_stmt *stmt, int column) {
+  switch (sqlite3_column_type(stmt, column)) {
+  case SQLITE_INTEGER: return Value::integer(sqlite3_column_int64(stmt, column));
+  case SQLITE_FLOAT: return Value::real(sqlite3_column_double(stmt, column));
+  case SQLITE_NULL: return Value();
+  default:
+    return Value::text(std::string(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
+                                   static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))));
+  }
+}
+
+// Converts column `i` of the current row of `stmt` into the engine's value
+// for `field`; false when the stored value does not fit the field's kind.
+bool columnValue(sqlite3_stmt *stmt, int i, const FieldDescription &field, Value &value) {
+  const int type = sqlite3_column_type(stmt, i);
+  value = Value();
+  if (type == SQLITE_NULL)
+    return true;
+  if (isIntegerKind(field.kind)) {
+    if (type == SQLITE_INTEGER) {
+      value = Value::integer(sqlite3_column_int64(stmt, i));
+    } else if (type == SQLITE_FLOAT) {
+      const double d = sqlite3_column_double(stmt, i);
+      if (std::nearbyint(d) != d || std::fabs(d) >= 9.2e18)
+        return false;
+      value = Value::integer(static_cast<std::int64_t>(d));
+    } else {
+      return false;
+    }
+    return inRange(field.kind, value.asInteger());
+  }
+  if (field.kind == FieldKind::Decimal) {
+    if (type != SQLITE_INTEGER && type != SQLITE_FLOAT)
+      return false;
+    const double d = sqlite3_column_double(stmt, i);
+    if (std::fabs(d) >= 9.2e14)
+      return false;
+    value = type == SQLITE_INTEGER ? Value::integer(sqlite3_column_int64(stmt, i) * 10000)
+                                   : Value::integer(std::llround(d * 10000.0));
+    return true;
+  }
+  if (field.kind == FieldKind::Float || field.kind == FieldKind::Money) {
+    if (type != SQLITE_INTEGER && type != SQLITE_FLOAT)
+      return false;
+    value = Value::real(sqlite3_column_double(stmt, i));
+    return true;
+  }
+  if (isDateKind(field.kind)) {
+    if (type != SQLITE_TEXT)
+      return false;
+    const auto days = isoTextToDays(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)));
+    if (!days)
+      return false;
+    value = Value::real(*days);
+    return true;
+  }
+  if (field.kind == FieldKind::Blob) {
+    const auto *data = static_cast<const std::uint8_t *>(sqlite3_column_blob(stmt, i));
+    value = Value::bytes(Bytes(data, data + sqlite3_column_bytes(stmt, i)));
+    return true;
+  }
+  // String and memo: numbers that other programs stored read as their text.
+  value = Value::text(std::string(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
+                                  static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+  return true;
 }
 
 } // namespace
@@ -390,78 +454,34 @@ Result SqliteCursor::rowToRecord(sqlite3_stmt *stmt, Record &out) const {
   const int fields = static_cast<int>(m_description.fields.size());
   out.values.assign(static_cast<std::size_t>(fields), Value());
   out.bookmark.clear();
-  for (std::size_t k = 0; k < m_keyColumns.size(); ++k) {
-    const int column = fields + static_cast<int>(k);
-    switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER: out.bookmark.push_back(Value::integer(sqlite3_column_int64(stmt, column))); break;
-    case SQLITE_FLOAT: out.bookmark.push_back(Value::real(sqlite3_column_double(stmt, column))); break;
-    case SQLITE_NULL: out.bookmark.emplace_back(); break;
-    default:
-      out.bookmark.push_back(Value::text(std::string(
-          reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
-          static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)))));
-    }
-  }
+  for (std::size_t k = 0; k < m_keyColumns.size(); ++k)
+    out.bookmark.push_back(keyValue(stmt, fields + static_cast<int>(k)));
   for (int i = 0; i < fields; ++i) {
-    const auto &field = m_description.fields[static_cast<std::size_t>(i)];
-    const int type = sqlite3_column_type(stmt, i);
-    if (type == SQLITE_NULL)
-      continue;
-    Value &value = out.values[static_cast<std::size_t>(i)];
-    bool fits = true;
-    if (isIntegerKind(field.kind)) {
-      if (type == SQLITE_INTEGER) {
-        value = Value::integer(sqlite3_column_int64(stmt, i));
-      } else if (type == SQLITE_FLOAT) {
-        const double d = sqlite3_column_double(stmt, i);
-        fits = std::nearbyint(d) == d && std::fabs(d) < 9.2e18;
-        if (fits)
-          value = Value::integer(static_cast<std::int64_t>(d));
-      } else {
-        fits = false;
-      }
-      fits = fits && inRange(field.kind, value.asInteger());
-    } else if (field.kind == FieldKind::Decimal) {
-      if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
-        const double d = sqlite3_column_double(stmt, i);
-        fits = std::fabs(d) < 9.2e14;
-        if (fits)
-          value = type == SQLITE_INTEGER ? Value::integer(sqlite3_column_int64(stmt, i) * 10000)
-                                         : Value::integer(std::llround(d * 10000.0));
-      } else {
-        fits = false;
-      }
-    } else if (field.kind == FieldKind::Float || field.kind == FieldKind::Money) {
-      fits = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
-      if (fits)
-        value = Value::real(sqlite3_column_double(stmt, i));
-    } else if (isDateKind(field.kind)) {
-      if (type == SQLITE_TEXT) {
-        const auto days = isoTextToDays(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)));
-        fits = days.has_value();
-        if (fits)
-          value = Value::real(*days);
-      } else {
-        fits = false;
-      }
-    } else if (field.kind == FieldKind::Blob) {
-      const auto *data = static_cast<const std::uint8_t *>(sqlite3_column_blob(stmt, i));
-      value = Value::bytes(Bytes(data, data + sqlite3_column_bytes(stmt, i)));
-    } else { // String, Memo
-      value = Value::text(std::string(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
-                                      static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
-    }
-    if (!fits) {
-      const char *stored = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-      return ErrorEntries::fail(
-          code::ValueDoesNotFit,
-          {{code::ValueDoesNotFit, 0, fileEntry(m_path)},
-           {code::ValueDoesNotFit, 0,
-            "Field " + field.name + " of record " + recordName(out.bookmark) + " holds '" +
-                std::string(stored ? stored : "") + "', which is no " + field.declaredType}});
-    }
+    if (!columnValue(stmt, i, m_description.fields[static_cast<std::size_t>(i)],
+                     out.values[static_cast<std::size_t>(i)]))
+      return ErrorEntries::fail(code::ValueDoesNotFit,
+                                {{code::ValueDoesNotFit, 0, fileEntry(m_path)},
+                                 {code::ValueDoesNotFit, 0, *misfit(stmt, i, out.bookmark)}});
   }
   return code::Ok;
+}
+
+std::optional<std::string> SqliteCursor::misfit(sqlite3_stmt *stmt, int i,
+                                               const Bookmark &key) const {
+  const auto &field = m_description.fields[static_cast<std::size_t>(i)];
+  Value value;
+  const char *stored = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+  const std::string where = "Field " + field.name + " of record " + recordName(key);
+  if (!columnValue(stmt, i, field, value))
+    return where + " holds '" + std::string(stored ? stored : "") + "', which is no " +
+           field.declaredType;
+  if (value.isText() && !isValidUtf8(value.asText()))
+    return where + " holds text that is not valid UTF-8";
+  if (field.kind == FieldKind::String && value.isText() &&
+      utf8Length(value.asText()) > static_cast<std::size_t>(field.size))
+    return where + " holds " + std::to_string(utf8Length(value.asText())) +
+           " characters, more than its " + std::to_string(field.size);
+  return std::nullopt;
 }
 
 void SqliteCursor::bindRaw(sqlite3_stmt *stmt, int index, const Value &value) const {
@@ -563,7 +583,7 @@ Result SqliteCursor::fillAhead(Direction direction) {
   if (m_place == Place::OnRecord)
     for (std::size_t i = 0; i < m_key.size(); ++i)
       bindRaw(use.get(), static_cast<int>(i) + 1, m_key[i]);
-  sqlite3_bind_int(use.get(), limitIndex, kReadAhead);
+  sqlite3_bind_int(use.get(), limitIndex, m_readAhead);
   int rc;
   while ((rc = sqlite3_step(use.get())) == SQLITE_ROW) {
     Record record;
@@ -756,18 +776,8 @@ Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &recor
     return result;
   }
   key.clear();
-  for (std::size_t k = 0; k < m_keyColumns.size(); ++k) {
-    const int column = static_cast<int>(k);
-    switch (sqlite3_column_type(use.get(), column)) {
-    case SQLITE_INTEGER: key.push_back(Value::integer(sqlite3_column_int64(use.get(), column))); break;
-    case SQLITE_FLOAT: key.push_back(Value::real(sqlite3_column_double(use.get(), column))); break;
-    case SQLITE_NULL: key.emplace_back(); break;
-    default:
-      key.push_back(Value::text(std::string(
-          reinterpret_cast<const char *>(sqlite3_column_text(use.get(), column)),
-          static_cast<std::size_t>(sqlite3_column_bytes(use.get(), column)))));
-    }
-  }
+  for (std::size_t k = 0; k < m_keyColumns.size(); ++k)
+    key.push_back(keyValue(use.get(), static_cast<int>(k)));
   // Step to the end so that the statement's write is complete.
   const int end = sqlite3_step(use.get());
   if (end != SQLITE_DONE)
@@ -863,6 +873,20 @@ Result SqliteCursor::integrityCheck(std::vector<std::string> &problems) {
     const std::string line = reinterpret_cast<const char *>(sqlite3_column_text(check.get(), 0));
     if (line != "ok")
       problems.push_back(line);
+  }
+  if (rc != SQLITE_DONE)
+    return fail(rc);
+  // Every stored value against its field, in key order.
+  StatementUse all(m_first);
+  sqlite3_bind_int(all.get(), 1, -1); // no limit
+  const int fields = static_cast<int>(m_description.fields.size());
+  while ((rc = sqlite3_step(all.get())) == SQLITE_ROW) {
+    Bookmark key;
+    for (std::size_t k = 0; k < m_keyColumns.size(); ++k)
+      key.push_back(keyValue(all.get(), fields + static_cast<int>(k)));
+    for (int i = 0; i < fields; ++i)
+      if (auto problem = misfit(all.get(), i, key))
+        problems.push_back(*problem);
   }
   if (rc != SQLITE_DONE)
     return fail(rc);

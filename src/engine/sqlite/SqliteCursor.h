@@ -49,6 +49,7 @@ public:
   Result commitBulk() override;
   Result rollbackBulk() override;
   Result integrityCheck(std::vector<std::string> &problems) override;
+  void setReadAhead(int records) override { m_readAhead = records < 1 ? 1 : records; }
 
   // Creates the table file `path` with these fields and primary key.
   [[nodiscard]] static Result create(const std::string &path,
@@ -65,6 +66,9 @@ private:
   Result fail(int sqliteCode, const std::string &what = {}) const;
   // Reads the current row of `stmt` into `out` (fields, then key columns).
   Result rowToRecord(sqlite3_stmt *stmt, Record &out) const;
+  // Checks field `i` of the current row of `stmt`; a text saying why it does
+  // not fit, or nothing.
+  std::optional<std::string> misfit(sqlite3_stmt *stmt, int i, const Bookmark &key) const;
   // Binds field `field`'s value at `index`; fails when it does not fit.
   Result bindField(sqlite3_stmt *stmt, int index, int field, const Value &value) const;
   void bindRaw(sqlite3_stmt *stmt, int index, const Value &value) const;
@@ -97,6 +101,9 @@ private:
   std::map<std::size_t, SqliteStatement> m_find; // by the number of key fields given
   RecordLock m_lock;
   bool m_bulk = false;
+  // Records read per key-set query: small, so that a step never costs more
+  // than a few rows however long their texts are.
+  int m_readAhead = 8;
 };
 
 } // namespace vandro::engine

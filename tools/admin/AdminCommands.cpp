@@ -1,0 +1,280 @@
+#include "AdminCommands.h"
+
+#include "CsvTransfer.h"
+#include "DemoTable.h"
+#include "engine/Config.h"
+#include "engine/DatabaseName.h"
+#include "engine/Engine.h"
+#include "engine/FailureMessage.h"
+#include "engine/RelationTable.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vandro::admin {
+
+using namespace engine;
+
+namespace {
+
+std::string engineMessage(Result result) {
+  return failureMessage(result, ErrorEntries::all());
+}
+
+} // namespace
+
+// The engine session of one command: started on creation, shut down on
+// destruction, with the database and table the command works on.
+class AdminCommands::Session {
+public:
+  explicit Session(AdminCommands &commands) : m_commands(commands) {
+    m_started = Engine::instance().initialise(kInterfaceVersion, kLanguage) == code::Ok;
+  }
+  ~Session() {
+    m_cursor.reset();
+    m_database.reset();
+    if (m_started)
+      (void)Engine::instance().exit();
+  }
+
+  // Opens the database by alias or directory path; false after reporting.
+  bool openDatabase(const std::string &name) {
+    if (!m_started)
+      return report(engineMessage(code::EngineStartFailed));
+    const bool path = isDirectoryName(name);
+    const Result result = Engine::instance().openDatabase(path ? "" : name, path ? name : "",
+                                                          OpenMode::ReadWrite, ShareMode::Shared,
+                                                          m_database);
+    return result == code::Ok || report(engineMessage(result));
+  }
+
+  // Opens the table, asking for its password once when it has one.
+  bool openTable(const std::string &table, OpenMode mode = OpenMode::ReadWrite) {
+    Result result = m_database->openTable(table, "default", mode, ShareMode::Shared, m_cursor);
+    if (result == code::PasswordNeeded) {
+      const auto password = readPassword("Password for " + m_database->directory() + "/" + table + ": ");
+      if (password) {
+        (void)Engine::instance().addPassword(*password);
+        result = m_database->openTable(table, "default", mode, ShareMode::Shared, m_cursor);
+      }
+    }
+    return result == code::Ok || report(engineMessage(result));
+  }
+
+  bool report(const std::string &message) {
+    m_commands.failure(message);
+    return false;
+  }
+
+  Database &database() { return *m_database; }
+  Cursor &cursor() { return *m_cursor; }
+  void closeTable() { m_cursor.reset(); }
+
+private:
+  AdminCommands &m_commands;
+  bool m_started = false;
+  std::unique_ptr<Database> m_database;
+  std::unique_ptr<Cursor> m_cursor;
+};
+
+AdminCommands::AdminCommands(std::ostream &out, std::ostream &err) : m_out(out), m_err(err) {}
+AdminCommands::~AdminCommands() = default;
+
+int AdminCommands::failure(const std::string &message) {
+  std::string text = message;
+  for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos;)
+    text.replace(at, 1, "\n  ");
+  m_err << "vandro-admin: " << text << "\n";
+  return kFailure;
+}
+
+int AdminCommands::aliasSet(const std::string &name, const std::string &directory) {
+  if (name.empty() || isDirectoryName(name) || name.find_first_of("[]=") != std::string::npos)
+    return failure("'" + name + "' cannot be an alias: it may hold no / : \\ [ ] or =");
+  Config config;
+  if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
+    return failure(engineMessage(result));
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(directory, ec).lexically_normal().string();
+  config.setAlias(name, absolute);
+  if (const Result result = config.save(); result != code::Ok)
+    return failure(engineMessage(result));
+  m_out << name << " = " << absolute << "\n";
+  return kSuccess;
+}
+
+int AdminCommands::aliasList() {
+  Config config;
+  if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
+    return failure(engineMessage(result));
+  for (const auto &alias : config.aliases())
+    m_out << alias.name << "\t" << alias.driver << "\t" << alias.path << "\n";
+  return kSuccess;
+}
+
+int AdminCommands::aliasRemove(const std::string &name) {
+  Config config;
+  if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
+    return failure(engineMessage(result));
+  if (!config.removeAlias(name))
+    return failure("no alias '" + name + "' in " + config.path());
+  if (const Result result = config.save(); result != code::Ok)
+    return failure(engineMessage(result));
+  return kSuccess;
+}
+
+int AdminCommands::create(const std::string &database, const std::string &table) {
+  Session session(*this);
+  if (!session.openDatabase(database))
+    return kFailure;
+  if (const Result result = session.database().createTable(table, relationTableFields(), kRelationTableKey);
+      result != code::Ok)
+    return failure(engineMessage(result));
+  return kSuccess;
+}
+
+int AdminCommands::importFile(const std::string &database, const std::string &table,
+                              const std::string &file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in)
+    return failure(file + ": the file cannot be read");
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table))
+    return kFailure;
+  std::function<void(long)> progress;
+  const bool terminal = ::isatty(STDERR_FILENO) == 1 && &m_err == &std::cerr;
+  if (terminal)
+    progress = [&](long records) { m_err << "\rImporting " << file << ": " << records << " records" << std::flush; };
+  const TransferResult result = importCsv(session.cursor(), in, file, progress);
+  if (terminal)
+    m_err << "\n";
+  if (!result.ok)
+    return failure(result.error + " (nothing was imported)");
+  m_out << result.records << " records imported from " << file << "\n";
+  return kSuccess;
+}
+
+int AdminCommands::exportFile(const std::string &database, const std::string &table,
+                              const std::string &file) {
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
+    return kFailure;
+  if (file.empty()) {
+    const TransferResult result = exportCsv(session.cursor(), std::cout, "standard output");
+    return result.ok ? kSuccess : failure(result.error);
+  }
+  // Written beside the target and renamed when complete, so that a failed
+  // export never leaves half a file under the name asked for.
+  const std::string temporary = file + ".part";
+  TransferResult result;
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out)
+      return failure(file + ": the file cannot be written");
+    result = exportCsv(session.cursor(), out, file);
+    out.close();
+    if (result.ok && !out)
+      result = {false, 0, file + ": the file could not be written"};
+  }
+  if (!result.ok || std::rename(temporary.c_str(), file.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return failure(result.ok ? file + ": the file could not be written" : result.error);
+  }
+  return kSuccess;
+}
+
+int AdminCommands::setPassword(const std::string &database, const std::string &table,
+                               const std::optional<std::string> &password) {
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table))
+    return kFailure;
+  if (const Result result = session.cursor().setPassword(password); result != code::Ok)
+    return failure(engineMessage(result));
+  return kSuccess;
+}
+
+int AdminCommands::check(const std::string &database, const std::string &table) {
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
+    return kFailure;
+  std::vector<std::string> problems;
+  if (const Result result = session.cursor().integrityCheck(problems); result != code::Ok)
+    return failure(engineMessage(result));
+  for (const auto &problem : problems)
+    m_out << session.cursor().filePath() << ": " << problem << "\n";
+  if (!problems.empty())
+    return failure(std::to_string(problems.size()) + " problem(s) in " + session.cursor().filePath());
+  m_out << session.cursor().filePath() << ": ok\n";
+  return kSuccess;
+}
+
+int AdminCommands::initDemo() {
+  Config config;
+  if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
+    return failure(engineMessage(result));
+  if (!config.alias("Vandro")) {
+    std::string base;
+    if (const char *xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+      base = xdg;
+    else if (const char *home = std::getenv("HOME"); home && *home)
+      base = std::string(home) + "/.local/share";
+    else
+      return failure("neither XDG_DATA_HOME nor HOME is set: no place for the demo table");
+    const std::string directory = base + "/vandro";
+    std::error_code ec;
+    std::filesystem::create_directories(directory, ec);
+    if (ec)
+      return failure(directory + ": " + ec.message());
+    config.setAlias("Vandro", directory);
+    if (const Result result = config.save(); result != code::Ok)
+      return failure(engineMessage(result));
+    m_out << "Alias Vandro added for " << directory << " in " << config.path() << "\n";
+  }
+  Session session(*this);
+  if (!session.openDatabase("Vandro"))
+    return kFailure;
+  if (session.database().tableExists("Vandro.DB"))
+    return kSuccess;
+  if (const Result result = session.database().createTable("Vandro.DB", relationTableFields(), kRelationTableKey);
+      result != code::Ok)
+    return failure(engineMessage(result));
+  if (!session.openTable("Vandro.DB"))
+    return kFailure;
+  if (const Result result = fillDemoTable(session.cursor()); result != code::Ok)
+    return failure(engineMessage(result));
+  m_out << "Demo table made: " << session.cursor().filePath() << "\n";
+  return kSuccess;
+}
+
+std::optional<std::string> AdminCommands::readPassword(const std::string &prompt) {
+  std::string line;
+  if (::isatty(STDIN_FILENO) == 1) {
+    std::cerr << prompt << std::flush;
+    termios saved {};
+    const bool restore = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (restore) {
+      termios quiet = saved;
+      quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    const bool got = static_cast<bool>(std::getline(std::cin, line));
+    if (restore)
+      ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    std::cerr << "\n";
+    if (!got)
+      return std::nullopt;
+  } else if (!std::getline(std::cin, line)) {
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r')
+    line.pop_back();
+  return line;
+}
+
+} // namespace vandro::admin

@@ -1,0 +1,45 @@
+// The commands of vandro-admin. Each returns the process exit status: 0 on
+// success, 1 on a failure (after writing a message that names the file and
+// the cause to `err`).
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace vandro::admin {
+
+inline constexpr int kSuccess = 0;
+inline constexpr int kFailure = 1;
+inline constexpr int kUsage = 2;
+
+class AdminCommands {
+public:
+  AdminCommands(std::ostream &out, std::ostream &err);
+  ~AdminCommands();
+
+  int aliasSet(const std::string &name, const std::string &directory);
+  int aliasList();
+  int aliasRemove(const std::string &name);
+  int create(const std::string &database, const std::string &table);
+  int importFile(const std::string &database, const std::string &table, const std::string &file);
+  // Writes to `file`, or to standard output when it is empty.
+  int exportFile(const std::string &database, const std::string &table, const std::string &file);
+  // `password` nothing clears the password.
+  int setPassword(const std::string &database, const std::string &table,
+                  const std::optional<std::string> &password);
+  int check(const std::string &database, const std::string &table);
+  int initDemo();
+
+  // Asks for a password on the terminal without echo, or reads one line of
+  // standard input when it is no terminal; nothing at end of input.
+  static std::optional<std::string> readPassword(const std::string &prompt);
+
+private:
+  class Session;
+  int failure(const std::string &message);
+  std::ostream &m_out;
+  std::ostream &m_err;
+};
+
+} // namespace vandro::admin

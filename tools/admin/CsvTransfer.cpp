@@ -1,0 +1,159 @@
+#include "CsvTransfer.h"
+
+#include "CsvReader.h"
+#include "CsvWriter.h"
+#include "ValueText.h"
+#include "engine/ErrorEntries.h"
+#include "engine/FailureMessage.h"
+#include "engine/Utf8.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <vector>
+
+namespace vandro::admin {
+
+using namespace engine;
+
+namespace {
+
+bool sameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string engineFailure(Result result) {
+  std::string message = failureMessage(result, ErrorEntries::all());
+  std::replace(message.begin(), message.end(), '\n', ' ');
+  return message;
+}
+
+} // namespace
+
+TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fileName,
+                         const std::function<void(long)> &progress) {
+  TransferResult result;
+  const auto &fields = cursor.description().fields;
+  auto failAt = [&](std::size_t line, const std::string &column, const std::string &why) {
+    result.ok = false;
+    result.error = fileName + ", line " + std::to_string(line) +
+                   (column.empty() ? "" : ", column " + column) + ": " + why;
+    return result;
+  };
+
+  csv::Reader reader(in);
+  csv::Row row;
+  csv::Error error;
+  if (!reader.next(row, error)) {
+    if (error)
+      return failAt(error.line, "", error.message());
+    return failAt(1, "", "the file is empty; it needs at least a header row");
+  }
+  // Which field each column of the file fills.
+  std::vector<int> target;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    const std::string_view name = row[i].text;
+    const auto it = std::find_if(fields.begin(), fields.end(),
+                                 [&](const FieldDescription &f) { return sameName(f.name, name); });
+    if (it == fields.end())
+      return failAt(row.line(), std::string(name), "the table has no such column");
+    const int field = static_cast<int>(it - fields.begin());
+    if (std::find(target.begin(), target.end(), field) != target.end())
+      return failAt(row.line(), std::string(name), "the header names this column twice");
+    if (it->readOnly)
+      return failAt(row.line(), std::string(name), "the column is computed by the table");
+    target.push_back(field);
+  }
+
+  if (const Result begin = cursor.beginBulk(); begin != code::Ok)
+    return failAt(row.line(), "", engineFailure(begin));
+  auto abandon = [&](std::size_t line, const std::string &column, const std::string &why) {
+    (void)cursor.rollbackBulk();
+    return failAt(line, column, why);
+  };
+
+  Record record = cursor.blankRecord();
+  std::string why;
+  while (reader.next(row, error)) {
+    // A blank line is no record.
+    if (row.size() == 1 && row[0].isNull() && target.size() > 1)
+      continue;
+    if (row.size() != target.size())
+      return abandon(row.line(), "",
+                     std::to_string(row.size()) + " fields where the header has " +
+                         std::to_string(target.size()));
+    std::fill(record.values.begin(), record.values.end(), Value());
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      const csv::Field cell = row[i];
+      const FieldDescription &field = fields[static_cast<std::size_t>(target[i])];
+      if (cell.isNull())
+        continue;
+      const bool isText = field.kind == FieldKind::String || field.kind == FieldKind::Memo;
+      if (cell.text.empty() && !isText)
+        return abandon(row.line(), field.name, "an empty text is no value for a " +
+                                                   field.declaredType + " column");
+      if (field.kind == FieldKind::String && utf8Length(cell.text) > static_cast<std::size_t>(field.size))
+        return abandon(row.line(), field.name,
+                       "the text has " + std::to_string(utf8Length(cell.text)) +
+                           " characters; the column takes at most " + std::to_string(field.size));
+      auto value = textToValue(cell.text, field.kind, why);
+      if (!value)
+        return abandon(row.line(), field.name, why);
+      record.values[static_cast<std::size_t>(target[i])] = std::move(*value);
+    }
+    if (const Result insert = cursor.insertRecord(record); insert != code::Ok)
+      return abandon(row.line(), "", engineFailure(insert));
+    ++result.records;
+    if (progress && result.records % 4096 == 0)
+      progress(result.records);
+  }
+  if (error)
+    return abandon(error.line, "", error.message());
+  if (const Result commit = cursor.commitBulk(); commit != code::Ok)
+    return abandon(row.line(), "", engineFailure(commit));
+  if (progress)
+    progress(result.records);
+  return result;
+}
+
+TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &fileName) {
+  TransferResult result;
+  const auto &fields = cursor.description().fields;
+  csv::Writer writer(out);
+  std::vector<csv::Value> cells;
+  for (const auto &field : fields)
+    cells.emplace_back(field.name);
+  writer.writeRow(cells);
+
+  cursor.setReadAhead(256);
+  Record record;
+  std::vector<std::string> texts(fields.size());
+  Result step = cursor.setToBegin();
+  while (step == code::Ok && (step = cursor.readNext(record)) == code::Ok) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      const Value &value = record.values[i];
+      if (value.isNull()) {
+        cells[i] = std::nullopt;
+      } else {
+        texts[i] = valueToText(value, fields[i].kind);
+        cells[i] = texts[i];
+      }
+    }
+    if (!writer.writeRow(cells))
+      break;
+    ++result.records;
+  }
+  if (step != code::Ok && step != code::Eof) {
+    result.ok = false;
+    result.error = engineFailure(step);
+  } else if (!out.flush()) {
+    result.ok = false;
+    result.error = fileName + ": the file could not be written";
+  }
+  return result;
+}
+
+} // namespace vandro::admin

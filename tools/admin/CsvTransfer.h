@@ -1,0 +1,32 @@
+// Moving the records of a table to and from CSV files.
+#pragma once
+
+#include "engine/Cursor.h"
+
+#include <functional>
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace vandro::admin {
+
+struct TransferResult {
+  bool ok = true;
+  long records = 0;
+  std::string error; // names the file, the line, the column and the reason
+};
+
+// Reads CSV from `in` (named `fileName` in messages) into the table behind
+// `cursor`, all or nothing: the first bad record stops the import and no
+// record of the file is stored. The header row names the columns in any
+// order, matched without regard to case; columns the file lacks become null.
+// An unquoted empty field is null, a quoted one ("") the empty text.
+// `progress`, when set, is called every few thousand records.
+TransferResult importCsv(engine::Cursor &cursor, std::istream &in, const std::string &fileName,
+                         const std::function<void(long)> &progress = {});
+
+// Writes every record of the table, in key order, with a header row: RFC
+// 4180 quoting, CRLF line ends, nulls as unquoted empty fields.
+TransferResult exportCsv(engine::Cursor &cursor, std::ostream &out, const std::string &fileName);
+
+} // namespace vandro::admin

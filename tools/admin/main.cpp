@@ -1,0 +1,111 @@
+// vandro-admin: the administration tool for Vandro's relation tables.
+#include "AdminCommands.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+using vandro::admin::AdminCommands;
+
+int main(int argc, char **argv) {
+  CLI::App app{"Administration of Vandro's relation tables: where they live (aliases), creating,\n"
+               "importing and exporting CSV, passwords, checks, and the demo table.\n\n"
+               "DATABASE is an alias of the engine configuration, or a directory path when it\n"
+               "holds \"/\", \":\" or \"\\\" (for the current directory write ./). TABLE is a file\n"
+               "name in that directory, such as Vandro.DB.",
+               "vandro-admin"};
+  app.require_subcommand(1);
+  AdminCommands commands(std::cout, std::cerr);
+  int status = 0;
+
+  std::string name, directory, database, table, file;
+
+  auto *alias = app.add_subcommand("alias", "Edit the database aliases of the engine configuration\n"
+                                            "($VANDRO_ENGINE_CONFIG, else ~/.config/vandro/engine.conf)");
+  alias->require_subcommand(1);
+  auto *aliasSet = alias->add_subcommand("set", "Make NAME an alias of DIRECTORY (added or replaced)");
+  aliasSet->add_option("NAME", name, "Alias name")->required();
+  aliasSet->add_option("DIRECTORY", directory, "Database directory")->required();
+  aliasSet->callback([&] { status = commands.aliasSet(name, directory); });
+  auto *aliasList = alias->add_subcommand("list", "List the aliases: name, driver, directory");
+  aliasList->callback([&] { status = commands.aliasList(); });
+  auto *aliasRemove = alias->add_subcommand("remove", "Remove the alias NAME");
+  aliasRemove->add_option("NAME", name, "Alias name")->required();
+  aliasRemove->callback([&] { status = commands.aliasRemove(name); });
+
+  auto addTableArguments = [&](CLI::App *command) {
+    command->add_option("DATABASE", database, "Alias or directory path")->required();
+    command->add_option("TABLE", table, "Table file name, such as Vandro.DB")->required();
+  };
+
+  auto *create = app.add_subcommand("create", "Create an empty standard relation table; refuses when it exists");
+  addTableArguments(create);
+  create->callback([&] { status = commands.create(database, table); });
+
+  auto *import = app.add_subcommand(
+      "import", "Import an RFC 4180 CSV file (UTF-8, header row naming the columns in any order)\n"
+                "into TABLE, all or nothing: an unquoted empty field is null, \"\" the empty text.\n"
+                "The first bad record stops the import, naming its line, column and reason.");
+  addTableArguments(import);
+  import->add_option("FILE", file, "CSV file")->required();
+  import->callback([&] { status = commands.importFile(database, table, file); });
+
+  auto *exportCommand = app.add_subcommand(
+      "export", "Export every record in key order as CSV with a header row and CRLF line ends;\n"
+                "nulls are unquoted empty fields, empty texts \"\".");
+  addTableArguments(exportCommand);
+  exportCommand->add_option("FILE", file, "CSV file; standard output when left out");
+  exportCommand->callback([&] { status = commands.exportFile(database, table, file); });
+
+  auto *password = app.add_subcommand(
+      "password", "Set or clear a table's password (read from the terminal without echo,\n"
+                  "or one line of standard input). It guards opening; it does not encrypt the file.");
+  password->require_subcommand(1);
+  auto *passwordSet = password->add_subcommand("set", "Set the table's password");
+  addTableArguments(passwordSet);
+  passwordSet->callback([&] {
+    const auto first = AdminCommands::readPassword("New password: ");
+    if (!first || first->empty()) {
+      std::cerr << "vandro-admin: no password given; nothing changed\n";
+      status = 1;
+      return;
+    }
+    if (isatty(0) == 1) {
+      const auto again = AdminCommands::readPassword("Repeat the password: ");
+      if (!again || *again != *first) {
+        std::cerr << "vandro-admin: the two passwords differ; nothing changed\n";
+        status = 1;
+        return;
+      }
+    }
+    status = commands.setPassword(database, table, first);
+  });
+  auto *passwordClear = password->add_subcommand("clear", "Remove the table's password");
+  addTableArguments(passwordClear);
+  passwordClear->callback([&] { status = commands.setPassword(database, table, std::nullopt); });
+
+  auto *check = app.add_subcommand(
+      "check", "Check the table file's integrity and every stored value against its column's\n"
+               "kind and size; exit status 1 when anything is wrong");
+  addTableArguments(check);
+  check->callback([&] { status = commands.check(database, table); });
+
+  bool demo = false;
+  auto *init = app.add_subcommand(
+      "init", "With --demo: add the alias Vandro for ~/.local/share/vandro when there is none,\n"
+              "and make the demo table Vandro.DB there when it is missing. Changes nothing\n"
+              "when both exist.");
+  init->add_flag("--demo", demo, "Make the demo table")->required();
+  init->callback([&] { status = commands.initDemo(); });
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp &e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp &e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError &e) {
+    app.exit(e);
+    return vandro::admin::kUsage;
+  }
+  return status;
+}
