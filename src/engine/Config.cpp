@@ -162,9 +162,23 @@ void Config::setAlias(const std::string &name, const std::string &directory,
 }
 
 bool Config::removeAlias(const std::string &name) {
-  const auto before = m_lines.size();
-  std::erase_if(m_lines, [&](const Line &line) { return sameName(line.section, name); });
-  return m_lines.size() != before;
+  // From each of the alias's headers to its last setting: blank lines and
+  // comments after that belong to what follows.
+  bool removed = false;
+  for (std::size_t i = 0; i < m_lines.size();) {
+    if (!m_lines[i].header || !sameName(m_lines[i].section, name)) {
+      ++i;
+      continue;
+    }
+    std::size_t last = i;
+    for (std::size_t j = i + 1; j < m_lines.size() && !m_lines[j].header; ++j)
+      if (!m_lines[j].key.empty())
+        last = j;
+    m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(i),
+                  m_lines.begin() + static_cast<std::ptrdiff_t>(last + 1));
+    removed = true;
+  }
+  return removed;
 }
 
 Result Config::save() const {

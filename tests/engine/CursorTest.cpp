@@ -41,5 +41,138 @@ TEST_F(CursorTest, StepsInKeyOrderAndStaysPutAtTheEnds) {
   EXPECT_EQ(idOf(record), 20);
 }
 
+TEST_F(CursorTest, EmptyTableHasNoRecordAnywhere) {
+  createRelationTable();
+  auto cursor = openTable();
+  ASSERT_TRUE(cursor);
+  Record record;
+  Bookmark bookmark;
+  for (bool atEnd : {false, true}) {
+    SCOPED_TRACE(atEnd ? "after setToEnd" : "after setToBegin");
+    ASSERT_EQ(atEnd ? cursor->setToEnd() : cursor->setToBegin(), code::Ok);
+    EXPECT_EQ(cursor->readNext(record), code::Eof);
+    EXPECT_EQ(cursor->readPrior(record), code::Bof);
+    EXPECT_EQ(cursor->readNext(record), code::Eof);
+    EXPECT_EQ(cursor->readCurrent(record, LockMode::NoLock), code::NoCurrentRecord);
+    EXPECT_EQ(cursor->getBookmark(bookmark), code::NoCurrentRecord);
+  }
+}
+
+TEST_F(CursorTest, BookmarksLeadBackAlsoToADeletedRecord) {
+  createRelationTable();
+  auto cursor = openTable();
+  ASSERT_TRUE(cursor);
+  fill(*cursor, 1, 20);
+  ASSERT_EQ(cursor->setToBegin(), code::Ok);
+  Record record;
+  for (int i = 0; i < 7; ++i)
+    ASSERT_EQ(cursor->readNext(record), code::Ok);
+  Bookmark seven;
+  ASSERT_EQ(cursor->getBookmark(seven), code::Ok);
+  while (idOf(record) < 15)
+    ASSERT_EQ(cursor->readNext(record), code::Ok);
+  ASSERT_EQ(cursor->gotoBookmark(seven), code::Ok);
+  ASSERT_EQ(cursor->readCurrent(record, LockMode::NoLock), code::Ok);
+  EXPECT_EQ(idOf(record), 7);
+  ASSERT_EQ(cursor->readNext(record), code::Ok);
+  EXPECT_EQ(idOf(record), 8);
+
+  // Another program deletes record 10 while this cursor holds its bookmark.
+  ASSERT_EQ(cursor->findKey({Value::integer(10)}, record), code::Ok);
+  Bookmark ten;
+  ASSERT_EQ(cursor->getBookmark(ten), code::Ok);
+  runSql(pathOf(), "DELETE FROM Vandro WHERE Id = 10");
+  ASSERT_EQ(cursor->setToEnd(), code::Ok);
+  ASSERT_EQ(cursor->gotoBookmark(ten), code::Ok);
+  EXPECT_EQ(cursor->readCurrent(record, LockMode::NoLock), code::RecordDeleted);
+  EXPECT_TRUE(entriesMention("Id = 10")) << describeFailure(code::RecordDeleted);
+  ASSERT_EQ(cursor->readNext(record), code::Ok);
+  EXPECT_EQ(idOf(record), 11);
+  ASSERT_EQ(cursor->gotoBookmark(ten), code::Ok);
+  ASSERT_EQ(cursor->readPrior(record), code::Ok);
+  EXPECT_EQ(idOf(record), 9);
+}
+
+TEST_F(CursorTest, FindKeyMovesOnlyWhenItFinds) {
+  createRelationTable();
+  auto cursor = openTable();
+  ASSERT_TRUE(cursor);
+  fill(*cursor, 1, 20);
+  Record record;
+  ASSERT_EQ(cursor->setToBegin(), code::Ok);
+  EXPECT_EQ(cursor->findKey({Value::integer(0)}, record), code::RecordNotFound);
+  ASSERT_EQ(cursor->readNext(record), code::Ok);
+  EXPECT_EQ(idOf(record), 1);
+  ASSERT_EQ(cursor->readNext(record), code::Ok);
+
+  ASSERT_EQ(cursor->findKey({Value::integer(12)}, record), code::Ok);
+  EXPECT_EQ(idOf(record), 12);
+  EXPECT_EQ(textOf(record, 2), "elaboration");
+  ASSERT_EQ(cursor->readNext(record), code::Ok);
+  EXPECT_EQ(idOf(record), 13);
+
+  EXPECT_EQ(cursor->findKey({Value::integer(99)}, record), code::RecordNotFound);
+  ASSERT_EQ(cursor->readCurrent(record, LockMode::NoLock), code::Ok);
+  EXPECT_EQ(idOf(record), 13);
+  ASSERT_EQ(cursor->readNext(record), code::Ok);
+  EXPECT_EQ(idOf(record), 14);
+  ASSERT_EQ(cursor->readPrior(record), code::Ok);
+  EXPECT_EQ(idOf(record), 13);
+}
+
+TEST_F(CursorTest, IndexDescriptionWithAndWithoutPrimaryKey) {
+  createRelationTable();
+  {
+    auto cursor = openTable();
+    ASSERT_TRUE(cursor);
+    const IndexDescription &index = cursor->currentIndex();
+    EXPECT_TRUE(index.exists);
+    EXPECT_EQ(index.keyFields, std::vector<int>{0});
+    EXPECT_FALSE(index.expression);
+    ASSERT_EQ(cursor->description().fields.size(), relationTableFields().size());
+    EXPECT_EQ(cursor->description().fields[0].name, "Id");
+    EXPECT_TRUE(cursor->description().fields[0].required);
+  }
+
+  const std::vector<FieldDescription> fields = {{"Name", FieldKind::String, 20, false, false, {}},
+                                                {"N", FieldKind::Integer, 0, false, false, {}}};
+  ASSERT_EQ(m_database->createTable("Loose.DB", fields, {}), code::Ok)
+      << describeFailure(code::Ok);
+  auto cursor = openTable("Loose.DB");
+  ASSERT_TRUE(cursor);
+  EXPECT_FALSE(cursor->currentIndex().exists);
+  EXPECT_TRUE(cursor->currentIndex().keyFields.empty());
+  const std::vector<std::string> names = {"carol", "alice", "bob", "alice"};
+  for (const auto &name : names) {
+    Record record = cursor->blankRecord();
+    record.values[0] = Value::text(name);
+    ASSERT_EQ(cursor->insertRecord(record), code::Ok) << describeFailure(code::Ok);
+  }
+  Record record;
+  EXPECT_EQ(cursor->findKey({Value::text("alice")}, record), code::NoIndex);
+
+  // Read in the order the rows were stored, both ways.
+  ASSERT_EQ(cursor->setToBegin(), code::Ok);
+  std::vector<std::string> forward, backward;
+  Bookmark second;
+  while (cursor->readNext(record) == code::Ok) {
+    forward.push_back(textOf(record, 0));
+    if (forward.size() == 2) {
+      ASSERT_EQ(cursor->getBookmark(second), code::Ok);
+    }
+  }
+  EXPECT_EQ(forward, names);
+  ASSERT_EQ(cursor->setToEnd(), code::Ok);
+  while (cursor->readPrior(record) == code::Ok)
+    backward.insert(backward.begin(), textOf(record, 0));
+  EXPECT_EQ(backward, names);
+
+  ASSERT_EQ(cursor->gotoBookmark(second), code::Ok);
+  ASSERT_EQ(cursor->readCurrent(record, LockMode::NoLock), code::Ok);
+  EXPECT_EQ(textOf(record, 0), "alice");
+  ASSERT_EQ(cursor->readNext(record), code::Ok);
+  EXPECT_EQ(textOf(record, 0), "bob");
+}
+
 } // namespace
 } // namespace vandro::engine::testing

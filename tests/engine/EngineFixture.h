@@ -4,9 +4,11 @@
 #include "engine/Engine.h"
 #include "engine/RelationTable.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 
 namespace vandro::engine::testing {
 
@@ -20,18 +22,59 @@ protected:
   // Opens table `name` of the test directory; fails the test on an error.
   std::unique_ptr<Cursor> openTable(const std::string &name = "Vandro.DB",
                                     OpenMode mode = OpenMode::ReadWrite);
+  // Opens table `name` of the test directory and returns the code, whatever it is.
+  Result tryOpen(std::unique_ptr<Cursor> &out, const std::string &name = "Vandro.DB",
+                 OpenMode mode = OpenMode::ReadWrite);
   // A relation record with Id `id` and a few fields filled in.
   Record relation(Cursor &cursor, std::int64_t id, const std::string &relation = "elaboration");
   // Inserts records with the Ids `first` to `last`.
   void fill(Cursor &cursor, std::int64_t first, std::int64_t last);
+  // The full path of `name` in the test directory.
+  std::string pathOf(const std::string &name = "Vandro.DB") const;
   // The message lines of the last failure: code text, then entries.
   static std::string describeFailure(Result result);
+  // Whether one of the current error entries contains `text`.
+  static bool entriesMention(const std::string &text);
+  // Runs SQL on the file directly, past the engine.
+  static void runSql(const std::string &path, const std::string &sql);
+  static void writeFile(const std::string &path, const std::string &content);
+  static std::string readFile(const std::string &path);
 
   std::string m_directory;
   std::unique_ptr<Database> m_database;
 };
 
+// A forked child process that uses only the engine, and the two pipes to it.
+// Both sides talk in lines. The body's answer is empty when everything went as
+// expected, else the reason, which the child sends as "error: <reason>" before
+// it exits with status 1.
+class ChildProcess {
+public:
+  explicit ChildProcess(const std::function<std::string(ChildProcess &)> &body);
+  ~ChildProcess(); // kills a child that still runs
+  ChildProcess(const ChildProcess &) = delete;
+  ChildProcess &operator=(const ChildProcess &) = delete;
+
+  void send(const std::string &line);
+  // The next line from the other side; "(end)" when it closed its pipe and
+  // "(timeout)" after ten seconds of silence.
+  std::string receive();
+  void kill();
+  // The exit status, or 128 + the signal that ended the child.
+  int wait();
+
+private:
+  pid_t m_pid = -1;
+  int m_in = -1;
+  int m_out = -1;
+};
+
 // The Id (field 0) of a record.
 inline std::int64_t idOf(const Record &record) { return record.values.at(0).asInteger(); }
+// The text of field `field`, or "(null)".
+inline std::string textOf(const Record &record, std::size_t field) {
+  const Value &value = record.values.at(field);
+  return value.isNull() ? "(null)" : value.asText();
+}
 
 } // namespace vandro::engine::testing

@@ -260,7 +260,7 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
                         nullptr);
   };
   rc = probe();
-  if (!cursor->m_writable && (rc & 0xFF) == SQLITE_CANTOPEN) {
+  if (!cursor->m_writable && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY)) {
     // A write-ahead-log database on a medium that cannot be written at all:
     // nobody can change it, so it may be read without the shared-memory file.
     rc = connect(fileUri(path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
@@ -494,6 +494,8 @@ void SqliteCursor::bindRaw(sqlite3_stmt *stmt, int index, const Value &value) co
   else if (value.isText())
     sqlite3_bind_text(stmt, index, value.asText().data(), static_cast<int>(value.asText().size()),
                       SQLITE_STATIC);
+  else if (value.asBytes().empty())
+    sqlite3_bind_zeroblob(stmt, index, 0); // a null pointer would bind NULL
   else
     sqlite3_bind_blob(stmt, index, value.asBytes().data(), static_cast<int>(value.asBytes().size()),
                       SQLITE_STATIC);
@@ -753,6 +755,13 @@ Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &recor
       if (sqlite3_step(next.get()) == SQLITE_ROW)
         numbered = Value::integer(sqlite3_column_int64(next.get(), 0));
     }
+    const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
+    // Checked here rather than left to SQLite, which fills an empty INTEGER
+    // PRIMARY KEY with the next row number instead of refusing it.
+    if (description.required && value.isNull() && numbered.isNull())
+      return ErrorEntries::fail(code::RequiredValueMissing,
+                                {{code::RequiredValueMissing, 0, fileEntry(m_path)},
+                                 {code::RequiredValueMissing, 0, "Field " + description.name}});
     if (const Result result = bindField(use.get(), n++, field, numbered.isNull() ? value : numbered);
         result != code::Ok)
       return result;
@@ -786,6 +795,8 @@ Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &recor
 }
 
 Result SqliteCursor::modifyRecord(const Record &record) {
+  if (!m_writable)
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
   if (m_place != Place::OnRecord)
     return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, fileEntry(m_path)}});
   if (m_lock.held() != keyText(m_key))

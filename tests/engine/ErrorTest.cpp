@@ -1,0 +1,255 @@
+// Clear failures for broken files and configurations, the configuration file
+// itself, table passwords and the engine's session.
+#include "EngineFixture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+
+namespace vandro::engine::testing {
+namespace {
+
+using ErrorTest = EngineFixture;
+
+std::vector<std::string> filesIn(const std::string &directory) {
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(directory))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(ErrorTest, EachBrokenSetupGivesItsCodeAndNamesWhereItIs) {
+  const std::string config = m_directory + "/engine.conf";
+  std::unique_ptr<Cursor> cursor;
+  std::unique_ptr<Database> database;
+  AliasInfo alias;
+  auto open = [&](const std::string &name) { return [&, name] { return tryOpen(cursor, name); }; };
+  auto find = [&](const std::string &name) {
+    return [&, name] { return Engine::instance().findAlias(name, alias); };
+  };
+  auto openAlias = [&](const std::string &name) {
+    return [&, name] {
+      return Engine::instance().openDatabase(name, "", OpenMode::ReadWrite, ShareMode::Shared,
+                                             database);
+    };
+  };
+  auto writeConfig = [&](const std::string &text) { return [=] { writeFile(config, text); }; };
+  const std::string longText(400, 'x');
+
+  struct Case {
+    const char *what;
+    std::function<void()> prepare;
+    std::function<Result()> act;
+    Result expected;
+    std::vector<std::string> mentions;
+  };
+  const std::vector<Case> cases = {
+      {"short text file", [&] { writeFile(pathOf("Short.DB"), "Id;Relation\n"); }, open("Short.DB"),
+       code::NotADatabase, {pathOf("Short.DB")}},
+      {"long text file", [&] { writeFile(pathOf("Text.DB"), "Relation list\n" + longText); },
+       open("Text.DB"), code::NotADatabase, {pathOf("Text.DB")}},
+      {"truncated file",
+       [&] {
+         createRelationTable("Cut.DB");
+         {
+           auto table = openTable("Cut.DB");
+           ASSERT_EQ(table->beginBulk(), code::Ok);
+           for (int id = 1; id <= 300; ++id) {
+             Record record = relation(*table, id);
+             record.values[7] = Value::text(longText);
+             ASSERT_EQ(table->insertRecord(record), code::Ok);
+           }
+           ASSERT_EQ(table->commitBulk(), code::Ok);
+         }
+         const auto size = std::filesystem::file_size(pathOf("Cut.DB"));
+         ASSERT_GT(size, 16u * 4096u);
+         std::filesystem::resize_file(pathOf("Cut.DB"), size / 2);
+       },
+       open("Cut.DB"), code::DatabaseDamaged, {pathOf("Cut.DB")}},
+      {"missing table file", [] {}, open("Missing.DB"), code::TableNotFound, {pathOf("Missing.DB")}},
+      {"file without its table",
+       [&] { runSql(pathOf("Other.DB"), "CREATE TABLE Something (x INTEGER)"); }, open("Other.DB"),
+       code::TableMissingInFile, {pathOf("Other.DB"), "Other"}},
+      {"column of an unknown type",
+       [&] { runSql(pathOf("Odd.DB"), "CREATE TABLE Odd (Id INTEGER PRIMARY KEY, Shape GEOMETRY)"); },
+       open("Odd.DB"), code::UnsupportedSchema, {pathOf("Odd.DB"), "Shape"}},
+      {"unknown alias", writeConfig("[Corpus]\npath = " + m_directory + "\n"), find("Nowhere"),
+       code::AliasNotFound, {"Nowhere", config}},
+      {"unknown alias opened", [] {}, openAlias("Nowhere"), code::AliasNotFound, {"Nowhere"}},
+      {"no configuration file", [&] { std::filesystem::remove(config); }, find("Corpus"),
+       code::AliasNotFound, {"Corpus", config}},
+      {"line without =", writeConfig("; aliases\n[Corpus]\nthis line has no equals sign\n"),
+       find("Corpus"), code::ConfigMalformed, {config + ", line 3"}},
+      {"setting before any section", writeConfig("\npath = /tmp\n[Corpus]\n"), openAlias("Corpus"),
+       code::ConfigMalformed, {config + ", line 2"}},
+      {"alias of a missing directory", writeConfig("[Gone]\npath = " + m_directory + "/gone\n"),
+       openAlias("Gone"), code::DirectoryNotFound, {m_directory + "/gone"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    c.prepare();
+    ErrorEntries::clear();
+    const Result result = c.act();
+    EXPECT_EQ(result, c.expected) << describeFailure(result);
+    for (const auto &text : c.mentions)
+      EXPECT_TRUE(entriesMention(text)) << "no entry names " << text << ": " << describeFailure(result);
+  }
+
+  // The entries are numbered from 1 and end with NoMoreEntries.
+  ASSERT_EQ(tryOpen(cursor, "Missing.DB"), code::TableNotFound);
+  const auto count = static_cast<int>(ErrorEntries::all().size());
+  ASSERT_GE(count, 1);
+  ErrorEntry entry;
+  ASSERT_EQ(Engine::instance().errorEntry(1, entry), code::Ok);
+  EXPECT_EQ(entry.code, code::TableNotFound);
+  EXPECT_EQ(entry.context, "File: " + pathOf("Missing.DB"));
+  EXPECT_EQ(Engine::instance().errorEntry(count, entry), code::Ok);
+  EXPECT_EQ(Engine::instance().errorEntry(count + 1, entry), code::NoMoreEntries);
+  EXPECT_EQ(ErrorEntries::entry(0, entry), code::NoMoreEntries);
+}
+
+TEST_F(ErrorTest, ConfigEditsKeepEveryOtherLineAndSaveAtomically) {
+  const std::string directory = m_directory + "/conf";
+  const std::string path = directory + "/engine.conf";
+  ::setenv("VANDRO_ENGINE_CONFIG", path.c_str(), 1);
+  Config config;
+  ASSERT_EQ(config.load(path), code::Ok); // no file yet: no aliases
+  EXPECT_TRUE(config.aliases().empty());
+  config.setAlias("Vandro", m_directory);
+  ASSERT_EQ(config.save(), code::Ok) << describeFailure(code::Ok);
+  EXPECT_EQ(filesIn(directory), std::vector<std::string>{"engine.conf"});
+  AliasInfo alias;
+  ASSERT_EQ(Engine::instance().findAlias("vandro", alias), code::Ok);
+  EXPECT_EQ(alias.path, m_directory);
+  EXPECT_EQ(alias.driver, "sqlite");
+
+  writeFile(path, "; Vandro engine aliases\n"
+                  "# edited by hand\n"
+                  "\n"
+                  "[Vandro]\n"
+                  "path = /data/rst\n"
+                  "  comment   =   keep   me  \n"
+                  "\n"
+                  "[Other]\n"
+                  "\tdriver=sqlite\n"
+                  "path=/data/other ; trailing\n"
+                  "\n"
+                  "[Archive]\n"
+                  "; retired\n"
+                  "path = /data/archive\n");
+  ASSERT_EQ(config.load(path), code::Ok) << describeFailure(code::Ok);
+  config.setAlias("VANDRO", "/data/rst-new");
+  EXPECT_TRUE(config.removeAlias("archive"));
+  EXPECT_FALSE(config.removeAlias("Archive"));
+  config.setAlias("Fresh", "/data/fresh");
+  ASSERT_EQ(config.save(), code::Ok) << describeFailure(code::Ok);
+  EXPECT_EQ(readFile(path), "; Vandro engine aliases\n"
+                            "# edited by hand\n"
+                            "\n"
+                            "[Vandro]\n"
+                            "path = /data/rst-new\n"
+                            "  comment   =   keep   me  \n"
+                            "driver = sqlite\n"
+                            "\n"
+                            "[Other]\n"
+                            "\tdriver=sqlite\n"
+                            "path=/data/other ; trailing\n"
+                            "\n"
+                            "[Fresh]\n"
+                            "driver = sqlite\n"
+                            "path = /data/fresh\n");
+  EXPECT_EQ(filesIn(directory), std::vector<std::string>{"engine.conf"});
+  ASSERT_EQ(config.load(path), code::Ok);
+  std::vector<std::string> names;
+  for (const auto &a : config.aliases())
+    names.push_back(a.name + "=" + a.path);
+  EXPECT_EQ(names, (std::vector<std::string>{"Vandro=/data/rst-new", "Other=/data/other ; trailing",
+                                             "Fresh=/data/fresh"}));
+
+  // A comment that introduces the next section is that section's, and stays
+  // when the section above it goes.
+  writeFile(path, "[Old]\npath = /old\n\n; the main corpus\n[Vandro]\npath = /data/rst\n");
+  ASSERT_EQ(config.load(path), code::Ok);
+  EXPECT_TRUE(config.removeAlias("Old"));
+  ASSERT_EQ(config.save(), code::Ok);
+  EXPECT_NE(readFile(path).find("; the main corpus\n[Vandro]\npath = /data/rst\n"), std::string::npos)
+      << readFile(path);
+
+  // A save that cannot replace the file leaves no temporary file behind.
+  Config blocked;
+  ASSERT_EQ(blocked.load(directory + "/sub"), code::Ok);
+  std::filesystem::create_directory(directory + "/sub");
+  writeFile(directory + "/sub/keep", "");
+  blocked.setAlias("Vandro", m_directory);
+  EXPECT_EQ(blocked.save(), code::ConfigUnwritable);
+  EXPECT_TRUE(entriesMention(directory + "/sub")) << describeFailure(code::ConfigUnwritable);
+  EXPECT_EQ(filesIn(directory), (std::vector<std::string>{"engine.conf", "sub"}));
+}
+
+TEST_F(ErrorTest, PasswordProtectedTableOpensOnlyWithThePassword) {
+  createRelationTable();
+  {
+    auto cursor = openTable();
+    ASSERT_TRUE(cursor);
+    fill(*cursor, 1, 3);
+    ASSERT_EQ(cursor->setPassword("secret"), code::Ok) << describeFailure(code::Ok);
+  }
+  Engine &engine = Engine::instance();
+  std::unique_ptr<Cursor> cursor;
+  EXPECT_EQ(tryOpen(cursor), code::PasswordNeeded);
+  EXPECT_TRUE(entriesMention(pathOf())) << describeFailure(code::PasswordNeeded);
+  ASSERT_EQ(engine.addPassword("wrong"), code::Ok);
+  EXPECT_EQ(tryOpen(cursor), code::PasswordNeeded);
+  EXPECT_FALSE(cursor);
+  ASSERT_EQ(engine.addPassword("secret"), code::Ok);
+  ASSERT_EQ(tryOpen(cursor), code::Ok) << describeFailure(code::Ok);
+  Record record;
+  ASSERT_EQ(cursor->findKey({Value::integer(2)}, record), code::Ok);
+  ASSERT_EQ(cursor->setPassword(std::nullopt), code::Ok) << describeFailure(code::Ok);
+  cursor.reset();
+  engine.dropAllPasswords();
+  ASSERT_EQ(tryOpen(cursor), code::Ok) << describeFailure(code::Ok);
+  EXPECT_EQ(cursor->setPassword(std::string(256, 'p')), code::PasswordTooLong);
+  EXPECT_EQ(engine.addPassword(std::string(256, 'p')), code::PasswordTooLong);
+}
+
+TEST_F(ErrorTest, EngineSessionAndMessageTexts) {
+  Engine &engine = Engine::instance();
+  EXPECT_EQ(engine.initialise(kInterfaceVersion, kLanguage), code::AlreadyInitialised);
+  ASSERT_EQ(engine.exit(), code::Ok);
+  EXPECT_EQ(engine.initialise(kInterfaceVersion + 1, kLanguage), code::InvalidParameter);
+  EXPECT_FALSE(engine.isInitialised());
+  ASSERT_EQ(engine.initialise(kInterfaceVersion, kLanguage), code::Ok);
+
+  // Every code that Result.h declares, read from the header itself so that a
+  // code added later without a message is caught.
+  std::ifstream header(VANDRO_SOURCE_DIR "/src/engine/Result.h");
+  ASSERT_TRUE(header);
+  const std::string text((std::istreambuf_iterator<char>(header)), std::istreambuf_iterator<char>());
+  const std::regex declaration(R"(inline constexpr Result (\w+) = (0x[0-9A-Fa-f]+|\d+);)");
+  std::map<std::string, Result> codes;
+  std::map<Result, std::string> byValue;
+  for (std::sregex_iterator it(text.begin(), text.end(), declaration), end; it != end; ++it) {
+    const std::string name = (*it)[1];
+    const auto value = static_cast<Result>(std::stoul((*it)[2], nullptr, 0));
+    codes[name] = value;
+    EXPECT_TRUE(byValue.emplace(value, name).second) << name << " repeats " << byValue[value];
+  }
+  ASSERT_GE(codes.size(), 40u);
+  EXPECT_EQ(codes["Eof"], code::Eof);
+  EXPECT_EQ(codes["InternalError"], code::InternalError);
+  for (const auto &[name, value] : codes) {
+    if (value == code::Ok)
+      continue;
+    const auto message = messageFor(value);
+    EXPECT_FALSE(message.empty()) << name << " has no message";
+    EXPECT_LE(message.size(), 128u) << name;
+    EXPECT_EQ(engine.errorText(value), message);
+  }
+  EXPECT_TRUE(messageFor(0x1234).empty());
+}
+
+} // namespace
+} // namespace vandro::engine::testing
