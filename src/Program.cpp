@@ -1,0 +1,103 @@
+#include "Program.h"
+
+#include "Main.h"
+#include "shell/PasswordDialog.h"
+#include "shell/TApplication.h"
+#include "store/TSession.h"
+
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vandro {
+
+namespace {
+
+// A request to end (SIGTERM, SIGHUP, SIGINT: the user logs off or the
+// system shuts down) closes the main window as its close box would, so
+// that the table is closed in order and the exit code is 0.
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void installEndRequest(QObject *owner) {
+  if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    return;
+  auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
+  QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+    guarded([] {
+      char buffer[16];
+      while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+      }
+      if (MainForm)
+        MainForm->close();
+      else
+        QApplication::quit();
+    });
+  });
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGTERM, SIGHUP, SIGINT})
+    sigaction(signal, &action, nullptr);
+}
+
+} // namespace
+
+Program::Program() = default;
+
+Program::~Program() { shutDown(); }
+
+bool Program::startUp() {
+  m_session = std::make_unique<store::TSession>(QStringLiteral("Default"));
+  m_session->setPasswordPrompt([](store::TSession &session) {
+    return PasswordDialog::ask({[&](const QString &p) { session.AddPassword(p); },
+                                [&](const QString &p) { session.RemovePassword(p); },
+                                [&] { session.RemoveAllPasswords(); }});
+  });
+  try {
+    m_mainForm = std::make_unique<TMainForm>();
+  } catch (...) {
+    // The partly built window is gone with the failure.
+    MainForm = nullptr;
+    Application->ShowLastResortBox(std::current_exception());
+    return false;
+  }
+  return true;
+}
+
+int Program::run() {
+  installEndRequest(m_mainForm.get());
+  m_mainForm->centreOnScreen();
+  m_mainForm->show();
+  m_mainForm->activateWindow();
+  QApplication::exec();
+  return 0;
+}
+
+void Program::shutDown() {
+  m_mainForm.reset();
+  if (m_session)
+    m_session->end();
+  m_session.reset();
+}
+
+int VandroMain(int argc, char **argv) {
+  TApplication application(argc, argv);
+  application.setQuitOnLastWindowClosed(true);
+  Program program;
+  if (!program.startUp()) {
+    program.shutDown();
+    return 1;
+  }
+  const int exitCode = program.run();
+  program.shutDown();
+  return exitCode;
+}
+
+} // namespace vandro

@@ -1,0 +1,38 @@
+// The program's start-up, event loop and shut-down.
+#pragma once
+
+#include <memory>
+
+namespace vandro {
+
+class TMainForm;
+namespace store {
+class TSession;
+}
+
+class Program {
+public:
+  Program();
+  ~Program();
+
+  // Creates the session "Default" and the main window, which opens the
+  // relation table. On a failure: the last-resort box, then false.
+  bool startUp();
+  // Shows the main window centred and runs the event loop until the window
+  // is closed (or the process is asked to end); the exit code.
+  int run();
+  // Destroys the main window, then ends the session.
+  void shutDown();
+
+  TMainForm *mainForm() const { return m_mainForm.get(); }
+  store::TSession &session() const { return *m_session; }
+
+private:
+  std::unique_ptr<store::TSession> m_session;
+  std::unique_ptr<TMainForm> m_mainForm;
+};
+
+// The whole program: start-up, event loop, shut-down; the exit code.
+int VandroMain(int argc, char **argv);
+
+} // namespace vandro

@@ -1,0 +1,156 @@
+#include "TApplication.h"
+
+#include <QAbstractButton>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPointer>
+#include <QWidget>
+#include <cxxabi.h>
+#include <dlfcn.h>
+#include <memory>
+#include <typeinfo>
+
+namespace vandro {
+
+TApplication *Application = nullptr;
+
+namespace {
+
+struct FailureFacts {
+  QString className;
+  QString message;
+  const void *address = nullptr;
+  bool isException = false;
+  bool isAbort = false;
+};
+
+QString demangled(const char *name) {
+  int status = 0;
+  std::unique_ptr<char, void (*)(void *)> text(abi::__cxa_demangle(name, nullptr, nullptr, &status),
+                                               std::free);
+  return QString::fromUtf8(status == 0 && text ? text.get() : name);
+}
+
+FailureFacts factsOf(std::exception_ptr error) {
+  FailureFacts facts;
+  try {
+    std::rethrow_exception(error);
+  } catch (const EAbort &e) {
+    facts = {e.className(), e.message(), e.address(), true, true};
+  } catch (const Exception &e) {
+    facts = {e.className(), e.message(), e.address(), true, false};
+  } catch (const std::exception &e) {
+    facts.className = demangled(typeid(e).name());
+  } catch (...) {
+    const std::type_info *type = abi::__cxa_current_exception_type();
+    facts.className = type ? demangled(type->name()) : QStringLiteral("unknown");
+  }
+  return facts;
+}
+
+void cancelMouseModes() {
+  // A held navigator button or a drag is told to give up the mouse first.
+  if (QWidget *grabber = QWidget::mouseGrabber()) {
+    if (auto *button = qobject_cast<QAbstractButton *>(grabber))
+      button->setDown(false);
+    grabber->releaseMouse();
+  }
+}
+
+} // namespace
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
+  Application = this;
+  m_title = titleForProgramFile(applicationFilePath());
+  setApplicationDisplayName(m_title);
+  setApplicationName(m_title);
+}
+
+TApplication::~TApplication() {
+  if (Application == this)
+    Application = nullptr;
+}
+
+QString TApplication::titleForProgramFile(const QString &programFile) {
+  QString name = programFile.mid(programFile.lastIndexOf(QLatin1Char('/')) + 1);
+  const auto dot = name.indexOf(QLatin1Char('.'));
+  if (dot >= 0)
+    name.truncate(dot);
+  if (name.size() > 1)
+    name = name.left(1) + QLocale().toLower(name.mid(1));
+  return name.left(255);
+}
+
+QString TApplication::withPeriod(const QString &message) {
+  if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+    return message + QLatin1Char('.');
+  return message;
+}
+
+QString TApplication::lastResortText(std::exception_ptr error) {
+  const FailureFacts facts = factsOf(error);
+  QString module = QStringLiteral("Vandro");
+  quintptr offset = 0;
+  Dl_info info{};
+  if (facts.address && dladdr(facts.address, &info) != 0 && info.dli_fname) {
+    module = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).fileName();
+    offset = reinterpret_cast<quintptr>(facts.address) - reinterpret_cast<quintptr>(info.dli_fbase);
+  }
+  const QString period =
+      !facts.message.isEmpty() && facts.message.back() != QLatin1Char('.') ? QStringLiteral(".") : QString();
+  return QStringLiteral("Exception %1 in module %2 at %3.\n%4%5")
+      .arg(facts.className, module,
+           QStringLiteral("%1").arg(static_cast<qulonglong>(offset & 0xFFFFFFFFu), 8, 16,
+                                    QLatin1Char('0')).toUpper(),
+           facts.message, period);
+}
+
+void TApplication::ShowLastResortBox(std::exception_ptr error) {
+  cancelMouseModes();
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), lastResortText(error),
+                  QMessageBox::Ok);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.exec();
+}
+
+void TApplication::ReportError(std::exception_ptr error) {
+  cancelMouseModes();
+  const FailureFacts facts = factsOf(error);
+  if (!facts.isException) {
+    ShowLastResortBox(error);
+    return;
+  }
+  if (facts.isAbort)
+    return;
+  QPointer<QWidget> active = QApplication::activeWindow();
+  QPointer<QWidget> focus = QApplication::focusWidget();
+  QMessageBox box(QMessageBox::Critical, m_title, withPeriod(facts.message), QMessageBox::Ok);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.exec();
+  if (active) {
+    active->activateWindow();
+    if (focus)
+      focus->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+bool TApplication::notify(QObject *receiver, QEvent *event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (...) {
+    ReportError(std::current_exception());
+    return false;
+  }
+}
+
+void guarded(const std::function<void()> &body) {
+  try {
+    body();
+  } catch (...) {
+    if (Application)
+      Application->ReportError(std::current_exception());
+  }
+}
+
+} // namespace vandro

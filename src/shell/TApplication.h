@@ -1,0 +1,57 @@
+// The application object: its title, the error boxes, and the guard that
+// keeps every failure inside the program's own code.
+#pragma once
+
+#include "Exception.h"
+
+#include <QApplication>
+#include <exception>
+#include <functional>
+
+namespace vandro {
+
+class TApplication : public QApplication {
+  Q_OBJECT
+public:
+  // Derives the title from the program file's name and makes it the
+  // application's display name.
+  TApplication(int &argc, char **argv);
+  ~TApplication() override;
+
+  // The title: the program file's name without its directory, cut at its
+  // first ".", every character but the first in lower case.
+  const QString &Title() const { return m_title; }
+  static QString titleForProgramFile(const QString &programFile);
+
+  // Shows the error box for `error` and returns when the user has dismissed
+  // it: nothing for EAbort, the long form for a failure that is no
+  // Exception, else the message with its period under the title, modal to
+  // the whole program, the focus given back afterwards.
+  void ReportError(std::exception_ptr error);
+
+  // The last-resort box for a failure that ends start-up: "Application
+  // Error" with the class, module, offset and message.
+  void ShowLastResortBox(std::exception_ptr error);
+  // The text of that box for `error`.
+  static QString lastResortText(std::exception_ptr error);
+
+  // The message text with the period rule of the error box applied.
+  static QString withPeriod(const QString &message);
+
+  // Qt's dispatch, guarded: a failure escaping any handler is reported and
+  // the program goes on.
+  bool notify(QObject *receiver, QEvent *event) override;
+
+private:
+  QString m_title;
+};
+
+// The one application object.
+extern TApplication *Application;
+
+// Runs `body` so that no failure leaves it: whatever escapes is passed to
+// the application's ReportError. Every place where Qt calls the program's
+// code goes through here.
+void guarded(const std::function<void()> &body);
+
+} // namespace vandro

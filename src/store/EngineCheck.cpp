@@ -1,0 +1,43 @@
+#include "EngineCheck.h"
+
+#include "engine/Engine.h"
+#include "engine/FailureMessage.h"
+
+namespace vandro::store {
+
+using namespace engine;
+
+namespace {
+// This code's entry 0 is read even when the session has not started.
+constexpr Result kAlwaysDescribed = 0x2F01;
+} // namespace
+
+EDBEngineError engineError(Result result, bool sessionStarted) {
+  if (!sessionStarted && result != kAlwaysDescribed) {
+    const QString message =
+        QStringLiteral("An error occurred while attempting to initialize the database engine (error %1)")
+            .arg(QString::fromStdString(hexCode(result)));
+    return EDBEngineError(message, {TDBError{result, 0, message}});
+  }
+  std::vector<ErrorEntry> entries;
+  for (int index = 1;; ++index) {
+    ErrorEntry entry;
+    if (Engine::instance().errorEntry(index, entry) != code::Ok || entry.code == code::Ok)
+      break;
+    entries.push_back(entry);
+  }
+  QVector<TDBError> errors;
+  errors.push_back(
+      TDBError{result, 0, QString::fromStdString(trimmedText(Engine::instance().errorText(result)))});
+  for (const auto &entry : entries)
+    errors.push_back(TDBError{entry.code, entry.nativeCode,
+                              QString::fromStdString(trimmedText(entry.context))});
+  return EDBEngineError(QString::fromStdString(failureMessage(result, entries)), std::move(errors));
+}
+
+void check(Result result) {
+  if (result != code::Ok)
+    throw engineError(result, true);
+}
+
+} // namespace vandro::store

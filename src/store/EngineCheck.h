@@ -1,0 +1,17 @@
+// Turning a failed engine result into the exception the program reports.
+#pragma once
+
+#include "engine/Result.h"
+#include "shell/Exception.h"
+
+namespace vandro::store {
+
+// The EDBEngineError for `result`, with the engine's entries: entry 0 is the
+// engine's text for the code, then the engine's numbered entries. When the
+// engine never started, the one message about starting it.
+EDBEngineError engineError(engine::Result result, bool sessionStarted);
+
+// Raises engineError(result, true) unless `result` is success.
+void check(engine::Result result);
+
+} // namespace vandro::store

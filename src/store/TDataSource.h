@@ -1,0 +1,43 @@
+// DataSource1: the one connector between the table and its linked controls.
+#pragma once
+
+#include "TDataLink.h"
+
+#include <QString>
+#include <vector>
+
+namespace vandro::store {
+
+class TTable;
+
+class TDataSource {
+public:
+  explicit TDataSource(QString name = QStringLiteral("DataSource1"));
+  ~TDataSource();
+
+  const QString &Name() const { return m_name; }
+  TTable *DataSet() const { return m_table; }
+  void setDataSet(TTable *table);
+  // Automatic editing: an edit request of a control starts edit mode.
+  bool AutoEdit() const { return m_autoEdit; }
+  void setAutoEdit(bool autoEdit) { m_autoEdit = autoEdit; }
+
+  // Links are told of events in the order in which they were added.
+  void addLink(TDataLink *link);
+  void removeLink(TDataLink *link);
+
+  // Delivers `event` to every link, synchronously, in link order.
+  void notify(DataEvent event, TField *field = nullptr);
+
+  // A control asks to edit: with automatic editing on and the table
+  // browsing, the table enters edit mode. Failures propagate.
+  void Edit();
+
+private:
+  QString m_name;
+  TTable *m_table = nullptr;
+  bool m_autoEdit = true;
+  std::vector<TDataLink *> m_links;
+};
+
+} // namespace vandro::store

@@ -1,0 +1,409 @@
+#include "TTable.h"
+
+#include "EngineCheck.h"
+#include "TDataSource.h"
+#include "TSession.h"
+#include "engine/Engine.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <exception>
+
+namespace vandro::store {
+
+using namespace engine;
+
+namespace {
+const IndexDescription kNoIndex{};
+}
+
+TTable::TTable(QString name, TSession *session) : m_name(std::move(name)), m_session(session) {}
+
+TTable::~TTable() {
+  Close();
+  for (TDataSource *source : std::vector<TDataSource *>(m_sources))
+    source->setDataSet(nullptr);
+}
+
+void TTable::databaseError(const QString &text) const { throw EDatabaseError(m_name, text); }
+
+void TTable::attachDataSource(TDataSource *source) {
+  if (std::find(m_sources.begin(), m_sources.end(), source) == m_sources.end())
+    m_sources.push_back(source);
+}
+
+void TTable::detachDataSource(TDataSource *source) { std::erase(m_sources, source); }
+
+void TTable::notify(DataEvent event, TField *field) {
+  for (std::size_t i = 0; i < m_sources.size(); ++i)
+    m_sources[i]->notify(event, field);
+}
+
+void TTable::setState(DataSetState state) {
+  if (m_state == state)
+    return;
+  m_state = state;
+  m_modified = false;
+  notify(DataEvent::StateChange);
+}
+
+void TTable::raiseAfterScroll() {
+  if (AfterScroll)
+    AfterScroll(*this);
+}
+
+void TTable::raiseBeforeScroll() {
+  if (BeforeScroll)
+    BeforeScroll(*this);
+}
+
+void TTable::checkActive() const {
+  if (m_state == DataSetState::Inactive)
+    databaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+void TTable::checkCanModify() const {
+  if (!m_canModify)
+    databaseError(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+const IndexDescription &TTable::index() const { return m_cursor ? m_cursor->currentIndex() : kNoIndex; }
+
+void TTable::setActive(bool active) {
+  if (m_loading) {
+    m_streamedActive = active;
+    return;
+  }
+  if (active)
+    Open();
+  else
+    Close();
+}
+
+void TTable::Loaded() {
+  m_loading = false;
+  if (m_streamedActive)
+    Open();
+}
+
+TField *TTable::FindField(const QString &name) const {
+  for (const auto &field : m_fields)
+    if (QLocale().toLower(field->FieldName()) == QLocale().toLower(name))
+      return field.get();
+  return nullptr;
+}
+
+TField &TTable::LookupField(const QString &name) const {
+  if (TField *field = FindField(name))
+    return *field;
+  databaseError(QStringLiteral("Field '%1' not found").arg(name));
+}
+
+const Value &TTable::fieldValue(int fieldNo) const {
+  static const Value kNull;
+  const Record *record = nullptr;
+  switch (m_state) {
+  case DataSetState::Inactive: return kNull;
+  case DataSetState::Browse: record = m_hasRecord ? &m_current : nullptr; break;
+  case DataSetState::Edit:
+  case DataSetState::Insert: record = &m_edit; break;
+  case DataSetState::SetKey: record = &m_key; break;
+  }
+  if (!record || fieldNo < 0 || static_cast<std::size_t>(fieldNo) >= record->values.size())
+    return kNull;
+  return record->values[static_cast<std::size_t>(fieldNo)];
+}
+
+void TTable::writeField(TField &field, Value value) {
+  const bool editing = m_state == DataSetState::Edit || m_state == DataSetState::Insert;
+  if (!editing && m_state != DataSetState::SetKey)
+    databaseError(QStringLiteral("Dataset not in edit or insert mode"));
+  Record &record = m_state == DataSetState::SetKey ? m_key : m_edit;
+  if (m_state == DataSetState::SetKey) {
+    const auto &keys = index().keyFields;
+    if (std::find(keys.begin(), keys.end(), field.FieldNo()) == keys.end())
+      throw EDatabaseError(QStringLiteral("Field '%1' is not indexed and cannot be modified")
+                               .arg(field.FieldName()));
+  } else if (field.ReadOnly()) {
+    throw EDatabaseError(QStringLiteral("Field '%1' cannot be modified").arg(field.FieldName()));
+  }
+  record.values[static_cast<std::size_t>(field.FieldNo())] = std::move(value);
+  if (editing)
+    m_modified = true;
+  notify(DataEvent::FieldChange, &field);
+}
+
+// Opening ----------------------------------------------------------------
+
+void TTable::Open() {
+  if (Active())
+    return;
+  if (TableName.isEmpty())
+    databaseError(QStringLiteral("Missing TableName property"));
+  TSession &session = m_session ? *m_session : *Session;
+  session.start();
+  Database &database = session.database(DatabaseName);
+  openCursor(database);
+  createFields();
+  m_canModify = m_cursor->description().writable && !ReadOnly;
+
+  // Before the first record, then the first record read.
+  check(m_cursor->setToBegin());
+  const Result first = m_cursor->readNext(m_current);
+  if (first != code::Ok && first != code::Eof) {
+    const EDBEngineError error = engineError(first, true);
+    m_fields.clear();
+    m_cursor.reset();
+    throw error;
+  }
+  m_hasRecord = first == code::Ok;
+  m_atStart = true;
+  m_atEnd = !m_hasRecord;
+  m_modified = false;
+  m_state = DataSetState::Browse;
+  notify(DataEvent::StateChange);
+  if (m_hasRecord)
+    raiseAfterScroll();
+}
+
+void TTable::openCursor(Database &database) {
+  TSession &session = m_session ? *m_session : *Session;
+  OpenMode mode = ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;
+  const std::string name = TableName.toStdString();
+  for (;;) {
+    const Result result = database.openTable(name, "default", mode, ShareMode::Shared, m_cursor);
+    if (result == code::Ok)
+      return;
+    if (result == code::ReadOnlyTable && mode == OpenMode::ReadWrite) {
+      mode = OpenMode::ReadOnly; // and so it stays: every edit then fails
+      continue;
+    }
+    if (result == code::PasswordNeeded) {
+      // The engine's message is built now, before the dialog's own calls
+      // replace the engine's error entries.
+      const EDBEngineError refused = engineError(result, true);
+      if (session.askPassword())
+        continue;
+      throw refused;
+    }
+    throw engineError(result, true);
+  }
+}
+
+void TTable::createFields() {
+  m_fields.clear();
+  const auto &description = m_cursor->description();
+  for (std::size_t i = 0; i < description.fields.size(); ++i) {
+    // A name that repeats an earlier one gets "_1", "_2", ... appended.
+    const QString base = QString::fromStdString(description.fields[i].name);
+    QString name = base;
+    for (int n = 1; FindField(name); ++n)
+      name = base + QStringLiteral("_%1").arg(n);
+    m_fields.push_back(TField::create(*this, static_cast<int>(i), description.fields[i], name));
+  }
+}
+
+void TTable::Close() {
+  if (m_state == DataSetState::Inactive)
+    return;
+  // Closing drops a pending edit; the engine's lock goes with the cursor.
+  if (m_cursor && m_state == DataSetState::Edit)
+    (void)m_cursor->releaseLock();
+  m_state = DataSetState::Inactive;
+  m_modified = false;
+  m_hasRecord = false;
+  m_atStart = m_atEnd = true;
+  notify(DataEvent::StateChange);
+  m_fields.clear();
+  m_cursor.reset();
+}
+
+// The cursor ----------------------------------------------------------------
+
+void TTable::SettleEdit() {
+  notify(DataEvent::CheckBrowseMode);
+  if (m_state == DataSetState::Edit || m_state == DataSetState::Insert) {
+    notify(DataEvent::UpdateRecord);
+    if (m_modified)
+      Post();
+    else
+      Cancel();
+  }
+}
+
+void TTable::Next() { move(true); }
+void TTable::Prior() { move(false); }
+
+void TTable::move(bool forward) {
+  checkActive();
+  SettleEdit();
+  raiseBeforeScroll();
+  if (forward ? m_atEnd : m_atStart)
+    return;
+  m_atStart = m_atEnd = false;
+  std::exception_ptr failure;
+  Record record;
+  const Result result = forward ? m_cursor->readNext(record) : m_cursor->readPrior(record);
+  if (result == code::Ok) {
+    m_current = std::move(record);
+    m_hasRecord = true;
+  } else if (result == (forward ? code::Eof : code::Bof)) {
+    (forward ? m_atEnd : m_atStart) = true;
+  } else {
+    failure = std::make_exception_ptr(engineError(result, true));
+  }
+  notify(DataEvent::DataSetScroll);
+  raiseAfterScroll();
+  if (failure)
+    std::rethrow_exception(failure);
+}
+
+void TTable::First() { moveToEnd(true); }
+void TTable::Last() { moveToEnd(false); }
+
+void TTable::moveToEnd(bool toFirst) {
+  checkActive();
+  SettleEdit();
+  raiseBeforeScroll();
+  m_atStart = m_atEnd = true;
+  m_hasRecord = false;
+  std::exception_ptr failure;
+  Record record;
+  Result result = toFirst ? m_cursor->setToBegin() : m_cursor->setToEnd();
+  if (result == code::Ok)
+    result = toFirst ? m_cursor->readNext(record) : m_cursor->readPrior(record);
+  if (result == code::Ok) {
+    m_current = std::move(record);
+    m_hasRecord = true;
+    m_atStart = m_atEnd = false;
+  } else if (result != code::Eof && result != code::Bof) {
+    failure = std::make_exception_ptr(engineError(result, true));
+  }
+  (toFirst ? m_atStart : m_atEnd) = true;
+  notify(DataEvent::DataSetChange);
+  raiseAfterScroll();
+  if (failure)
+    std::rethrow_exception(failure);
+}
+
+void TTable::Edit() {
+  checkActive();
+  if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+    return;
+  if (!m_hasRecord) {
+    insertBlank();
+    return;
+  }
+  SettleEdit();
+  checkCanModify();
+  // Locked first, then read again: the edit starts from what is stored now.
+  Record fresh;
+  check(m_cursor->readCurrent(fresh, LockMode::WriteLock));
+  m_current = fresh;
+  m_edit = std::move(fresh);
+  setState(DataSetState::Edit);
+  notify(DataEvent::RecordChange);
+}
+
+void TTable::insertBlank() {
+  SettleEdit();
+  checkCanModify();
+  raiseBeforeScroll();
+  m_edit = m_cursor->blankRecord();
+  setState(DataSetState::Insert);
+  m_modified = false;
+  notify(DataEvent::DataSetChange);
+  raiseAfterScroll();
+}
+
+void TTable::Post() {
+  notify(DataEvent::UpdateRecord);
+  if (m_state != DataSetState::Edit && m_state != DataSetState::Insert &&
+      m_state != DataSetState::SetKey)
+    databaseError(QStringLiteral("Dataset not in edit or insert mode"));
+  if (m_state == DataSetState::SetKey) {
+    setState(DataSetState::Browse);
+    return;
+  }
+  notify(DataEvent::CheckBrowseMode);
+  for (const auto &field : m_fields) {
+    if (field->Required() && !field->ReadOnly() && field->IsNull()) {
+      notify(DataEvent::FocusControl, field.get());
+      throw EDatabaseError(QStringLiteral("Field '%1' must have a value").arg(field->FieldName()));
+    }
+  }
+  if (m_state == DataSetState::Edit)
+    check(m_cursor->modifyRecord(m_edit));
+  else
+    check(m_cursor->insertRecord(m_edit));
+  setState(DataSetState::Browse);
+  resync();
+}
+
+void TTable::Cancel() {
+  if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+    return;
+  const bool inserting = m_state == DataSetState::Insert;
+  notify(DataEvent::CheckBrowseMode);
+  if (inserting)
+    raiseBeforeScroll();
+  else
+    (void)m_cursor->releaseLock();
+  setState(DataSetState::Browse);
+  resync();
+  if (inserting)
+    raiseAfterScroll();
+}
+
+void TTable::resync() {
+  // The record at the cursor's place; if it has gone, the next one, else
+  // the prior one; else the table shows no record.
+  Record record;
+  if (m_cursor->readCurrent(record, LockMode::NoLock) == code::Ok ||
+      m_cursor->readNext(record) == code::Ok || m_cursor->readPrior(record) == code::Ok) {
+    m_current = std::move(record);
+    m_hasRecord = true;
+    m_atStart = m_atEnd = false;
+  } else {
+    m_hasRecord = false;
+    m_atStart = m_atEnd = true;
+  }
+  notify(DataEvent::DataSetChange);
+}
+
+bool TTable::FindByKey(int key) {
+  checkActive();
+  SettleEdit();
+  const IndexDescription &description = index();
+  if (description.expression)
+    databaseError(QStringLiteral("Cannot use array of Field values with Expression Indices"));
+  if (!description.exists || description.keyFields.empty())
+    databaseError(QStringLiteral("No index currently active"));
+  // The key is written into a buffer of its own by the key field's own
+  // integer assignment, so a key out of that field's range fails there.
+  m_key = m_cursor->blankRecord();
+  setState(DataSetState::SetKey);
+  try {
+    m_fields[static_cast<std::size_t>(description.keyFields[0])]->setAsInteger(key);
+  } catch (...) {
+    setState(DataSetState::Browse);
+    throw;
+  }
+  setState(DataSetState::Browse);
+  SettleEdit();
+  raiseBeforeScroll();
+  Record record;
+  const Result result = m_cursor->findKey(
+      {m_key.values[static_cast<std::size_t>(description.keyFields[0])]}, record);
+  if (result == code::RecordNotFound)
+    return false;
+  check(result);
+  m_current = std::move(record);
+  m_hasRecord = true;
+  m_atStart = m_atEnd = false;
+  notify(DataEvent::DataSetChange);
+  raiseAfterScroll();
+  return true;
+}
+
+} // namespace vandro::store

@@ -1,0 +1,122 @@
+// Table1: the relation table component, its record cursor and edit cycle.
+#pragma once
+
+#include "TDataLink.h"
+#include "TField.h"
+#include "engine/Database.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace vandro::store {
+
+class TDataSource;
+class TSession;
+
+enum class DataSetState { Inactive, Browse, Edit, Insert, SetKey };
+
+// Every state change of the table happens in this class, one function per
+// operation. Each operation runs to its end, with all its notifications and
+// the AfterScroll handler, before it returns; a failure is an exception that
+// leaves the operation at the failing step.
+class TTable {
+public:
+  explicit TTable(QString name = QStringLiteral("Table1"), TSession *session = nullptr);
+  ~TTable(); // closes the table: a pending edit is dropped, its lock released
+
+  const QString &Name() const { return m_name; }
+
+  // Where the table lives.
+  QString DatabaseName;
+  QString TableName;
+  bool ReadOnly = false;
+  bool Exclusive = false;
+
+  // While the owner is being loaded, Active true is only remembered;
+  // Loaded() then opens the table.
+  void setActive(bool active);
+  bool Active() const { return m_state != DataSetState::Inactive; }
+  void beginLoading() { m_loading = true; }
+  void Loaded();
+
+  void Open();
+  void Close();
+
+  DataSetState State() const { return m_state; }
+  bool AtStart() const { return m_atStart; }
+  bool AtEnd() const { return m_atEnd; }
+  bool Modified() const { return m_modified; }
+  // Opened for writing and not ReadOnly.
+  bool CanModify() const { return m_canModify; }
+  bool IsEmpty() const { return Active() && !m_hasRecord && m_state != DataSetState::Insert; }
+  const engine::IndexDescription &index() const;
+
+  // The field objects, in column order, while the table is open.
+  const std::vector<std::unique_ptr<TField>> &Fields() const { return m_fields; }
+  TField *FindField(const QString &name) const;
+  // The field of that name, compared without regard to case, first match;
+  // raises "Table1: Field '%s' not found".
+  TField &LookupField(const QString &name) const;
+
+  // The cursor and the edit cycle.
+  void SettleEdit();
+  void First();
+  void Prior();
+  void Next();
+  void Last();
+  void Edit();
+  void Post();
+  void Cancel();
+  bool FindByKey(int key);
+
+  // Component notifications; only AfterScroll is handled by the program.
+  std::function<void(TTable &)> BeforeScroll;
+  std::function<void(TTable &)> AfterScroll;
+
+  // Used by the field objects and the data source.
+  const engine::Value &fieldValue(int fieldNo) const;
+  // The state and read-only checks of a write, then the store and the
+  // field-change notification.
+  void writeField(TField &field, engine::Value value);
+  // A failure on behalf of the table: "Table1: text".
+  [[noreturn]] void databaseError(const QString &text) const;
+  void attachDataSource(TDataSource *source);
+  void detachDataSource(TDataSource *source);
+
+private:
+  void notify(DataEvent event, TField *field = nullptr);
+  void setState(DataSetState state);
+  void checkActive() const;
+  void checkCanModify() const;
+  void raiseAfterScroll();
+  void raiseBeforeScroll();
+  void move(bool forward);
+  void moveToEnd(bool toFirst);
+  void insertBlank();
+  // Reads the record at the cursor's place again after a post or cancel.
+  void resync();
+  void createFields();
+  void openCursor(engine::Database &database);
+
+  QString m_name;
+  TSession *m_session;
+  DataSetState m_state = DataSetState::Inactive;
+  bool m_loading = false;
+  bool m_streamedActive = false;
+  std::unique_ptr<engine::Cursor> m_cursor;
+  std::vector<std::unique_ptr<TField>> m_fields;
+  std::vector<TDataSource *> m_sources;
+
+  engine::Record m_current; // the record shown
+  bool m_hasRecord = false;
+  engine::Record m_edit;    // the record being edited or inserted
+  engine::Record m_key;     // the key buffer of FindByKey
+  bool m_atStart = true;
+  bool m_atEnd = true;
+  bool m_modified = false;
+  bool m_canModify = false;
+};
+
+} // namespace vandro::store
