@@ -1,6 +1,10 @@
 #include "Main.h"
 
+#include "shell/TApplication.h"
+
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 
 namespace vandro {
@@ -41,6 +45,37 @@ void TMainForm::centreOnScreen() {
   const QRect area = screen->geometry();
   const QRect frame = frameGeometry();
   move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
+}
+
+bool TMainForm::settleBeforeClose() {
+  using store::DataSetState;
+  if (m_table->State() != DataSetState::Edit && m_table->State() != DataSetState::Insert)
+    return true;
+  try {
+    // Typed text is written back first; a record in which nothing was
+    // written is cancelled, any other is posted.
+    m_table->SettleEdit();
+    return true;
+  } catch (...) {
+    Application->ReportError(std::current_exception());
+  }
+  const auto answer = QMessageBox::question(
+      this, Application->Title(),
+      QStringLiteral("The changes to the current record could not be saved. Close anyway and discard them?"),
+      QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+  if (answer != QMessageBox::Yes)
+    return false;
+  m_table->Cancel();
+  return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent *event) {
+  bool mayClose = true;
+  guarded([&] { mayClose = settleBeforeClose(); });
+  if (mayClose)
+    event->accept();
+  else
+    event->ignore();
 }
 
 void TMainForm::Table1AfterScroll(store::TTable &) {

@@ -26,6 +26,14 @@ public:
   // The handlers.
   void Table1AfterScroll(store::TTable &dataSet);
 
+  // Whether the window may close now: an edit in progress is stored as a
+  // move would store it; when that fails, the user decides whether to
+  // discard it. False keeps the window open in the edit state.
+  bool settleBeforeClose();
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+
 private:
   // Declared first so that they are destroyed after every control: the
   // table closes once no control is left, before its data source goes.

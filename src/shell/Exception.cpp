@@ -13,6 +13,11 @@ EAbort::EAbort(const QString &message) : Exception(message, __builtin_return_add
 EConvertError::EConvertError(const QString &message)
     : Exception(message, __builtin_return_address(0)) {}
 
+EVariantError::EVariantError(const QString &message)
+    : Exception(message, __builtin_return_address(0)) {}
+
+EInvalidOp::EInvalidOp(const QString &message) : Exception(message, __builtin_return_address(0)) {}
+
 EDatabaseError::EDatabaseError(const QString &message)
     : Exception(message, __builtin_return_address(0)) {}
 

@@ -48,6 +48,20 @@ public:
   const char *className() const override { return "EConvertError"; }
 };
 
+// A general value of a kind that an operation cannot take.
+class EVariantError : public Exception {
+public:
+  [[gnu::noinline]] explicit EVariantError(const QString &message);
+  const char *className() const override { return "EVariantError"; }
+};
+
+// A floating-point operation without a result.
+class EInvalidOp : public Exception {
+public:
+  [[gnu::noinline]] explicit EInvalidOp(const QString &message);
+  const char *className() const override { return "EInvalidOp"; }
+};
+
 // A failure of the relation store. Raised on behalf of a named component,
 // the message reads "Name: text".
 class EDatabaseError : public Exception {
