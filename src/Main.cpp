@@ -1,15 +1,93 @@
 #include "Main.h"
 
+#include "controls/ArrowFocus.h"
+#include "controls/TBevel.h"
+#include "controls/TComboBox.h"
+#include "controls/TDBEdit.h"
+#include "controls/TDBMemo.h"
+#include "controls/TDBNavigator.h"
+#include "controls/TEdit.h"
 #include "shell/TApplication.h"
 
 #include <QCloseEvent>
+#include <QGroupBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
+#include <cmath>
 
 namespace vandro {
 
+using controls::NavigateButton;
+
 TMainForm *MainForm = nullptr;
+
+namespace {
+
+// The design: a 96 dots-per-inch screen on which the window font's "0" is
+// 13 pixels high.
+constexpr int kDesignTextHeight = 13;
+constexpr int kDesignFontPixels = 11;
+constexpr int kClientWidth = 656;
+constexpr int kClientHeight = 571;
+
+const QStringList kRelationNames = {
+    "antithesis", "attribution", "background", "circumstance", "comparison", "concession",
+    "conclusion", "condition", "elaboration", "enablement", "explanation", "evaluation",
+    "evidence", "interpretation", "justify", "means", "motivation", "cause",
+    "result", "otherwise", "parenthetical", "purpose", "restatement", "solutionhood",
+    "summary", "contrast", "joint", "list", "same_unit", "sequence"};
+const QStringList kMarkerPositions = {"Beginning", "Middle", "End", "Multiple"};
+
+// The colour of an inactive window's title text, which the three boxes
+// that only show the record's identity use as their background.
+QColor inactiveCaptionText() { return QColor(0xC0, 0xC0, 0xC0); }
+
+struct LabelPlace {
+  const char *name;
+  int left, top;
+  const char *caption;
+};
+
+constexpr LabelPlace kLabels[] = {
+    {"Label14", 16, 24, "Id"},          {"Label19", 16, 56, "From"},
+    {"Label2", 16, 88, "Relation"},     {"Label3", 168, 88, "Extended"},
+    {"Label5", 16, 120, "Volitional"},  {"Label4", 168, 120, "Embedded"},
+    {"Label6", 16, 152, "Order"},       {"Label11", 16, 192, "Span1"},
+    {"Label7", 208, 192, "L1"},         {"Label8", 272, 192, "H1"},
+    {"Label12", 336, 192, "Span2"},     {"Label9", 528, 192, "L2"},
+    {"Label10", 592, 192, "H2"},        {"Label1", 24, 472, "Span1 Marker"},
+    {"Label15", 232, 472, "Position"},  {"Label16", 344, 472, "Span2 Marker"},
+    {"Label18", 552, 472, "Position"},  {"Label17", 471, 549, "Segments distance"},
+};
+
+struct BoundEditPlace {
+  const char *name;
+  const char *field;
+  int left, top, width;
+  bool readOnly;
+  bool identityColour; // the inactive-caption background
+};
+
+constexpr BoundEditPlace kBoundEdits[] = {
+    {"DBEdit1", "Id", 69, 16, 52, true, true},
+    {"DBEdit2", "Relation", 69, 80, 76, false, false},
+    {"DBEdit3", "Extended", 229, 80, 76, false, false},
+    {"DBEdit5", "Volitional", 69, 112, 76, false, false},
+    {"DBEdit4", "Embedded", 229, 112, 76, false, false},
+    {"DBEdit6", "Order", 69, 144, 76, false, false},
+    {"DBEdit7", "L1", 224, 184, 33, true, false},
+    {"DBEdit8", "H1", 288, 184, 33, true, false},
+    {"DBEdit9", "L2", 544, 184, 33, true, false},
+    {"DBEdit10", "H2", 608, 184, 33, true, false},
+    {"DBEdit11", "Segments_distance", 568, 541, 73, true, true},
+    {"DBEdit12", "From", 69, 48, 236, true, true},
+};
+
+} // namespace
 
 TMainForm::TMainForm(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -20,22 +98,219 @@ TMainForm::TMainForm(QWidget *parent)
   MainForm = this;
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Vandro with Markers"));
-  setFixedSize(656, 571);
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::Window); // the button face
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(kDesignFontPixels);
+  font.setStyleStrategy(QFont::PreferDefault);
+  if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && screen->logicalDotsPerInchY() != 96)
+    font.setPixelSize(static_cast<int>(std::lround(kDesignFontPixels * screen->logicalDotsPerInchY() / 96.0)));
+  setFont(font);
+  setFixedSize(kClientWidth, kClientHeight);
 
   m_table->beginLoading();
   m_table->DatabaseName = QStringLiteral("Vandro");
   m_table->TableName = QStringLiteral("Vandro.DB");
   m_table->setActive(true);
-  m_table->AfterScroll = [this](store::TTable &table) { Table1AfterScroll(table); };
   m_dataSource->setDataSet(m_table.get());
+
+  createControls();
+  setKeyboardOrder();
+  scaleToFont();
+  wireEvents();
+  Edit1->setFocus(Qt::OtherFocusReason);
 
   // Loading is complete: the remembered Active opens the table now.
   m_table->Loaded();
 }
 
 TMainForm::~TMainForm() {
+  // Controls first, then the table (closed once no control is left), then
+  // its data source.
+  for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+    delete child;
+  m_table.reset();
+  m_dataSource.reset();
   if (MainForm == this)
     MainForm = nullptr;
+}
+
+void TMainForm::createControls() {
+  const int editHeight = fontMetrics().height() + 8;
+
+  // The bevels first, so that they lie beneath what they frame.
+  auto *bevel1 = new controls::TBevel(this);
+  bevel1->setObjectName(QStringLiteral("Bevel1"));
+  bevel1->setGeometry(16, 464, 305, 57);
+  auto *bevel2 = new controls::TBevel(this);
+  bevel2->setObjectName(QStringLiteral("Bevel2"));
+  bevel2->setGeometry(336, 464, 305, 57);
+
+  for (const auto &place : kLabels) {
+    auto *label = new QLabel(QString::fromLatin1(place.caption), this);
+    label->setObjectName(QString::fromLatin1(place.name));
+    if (label->objectName() == QLatin1String("Label11") || label->objectName() == QLatin1String("Label12"))
+      label->setFont(font()); // their own font, equal to the window's
+    label->setGeometry(place.left, place.top, fontMetrics().horizontalAdvance(label->text()), 13);
+  }
+
+  Edit1 = new controls::TEdit(this);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  Edit1->setGeometry(24, 488, 201, editHeight);
+  auto combo = [&](const char *name, QWidget *parent, QRect geometry, const QStringList &items) {
+    auto *box = new controls::TComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->addItems(items);
+    box->setCurrentIndex(-1);
+    box->setGeometry(geometry.x(), geometry.y(), geometry.width(), editHeight);
+    return box;
+  };
+  ComboBox2 = combo("ComboBox2", this, {232, 488, 81, 21}, kMarkerPositions);
+  Edit2 = new controls::TEdit(this);
+  Edit2->setObjectName(QStringLiteral("Edit2"));
+  Edit2->setGeometry(344, 488, 201, editHeight);
+  ComboBox3 = combo("ComboBox3", this, {552, 488, 81, 21}, kMarkerPositions);
+
+  auto pushButton = [&](const char *name, QWidget *parent, const char *caption, QRect geometry) {
+    auto *button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    // Enter presses a button only while it has the focus; no button is
+    // the window's default.
+    button->setAutoDefault(true);
+    button->setDefault(false);
+    return button;
+  };
+  Button2 = pushButton("Button2", this, "Insert", {300, 535, 57, 27});
+
+  for (const auto &place : kBoundEdits) {
+    auto *edit = new controls::TDBEdit(QString::fromLatin1(place.name), QString::fromLatin1(place.field),
+                                       place.readOnly, this);
+    edit->setGeometry(place.left, place.top, place.width, editHeight);
+    const QString name = edit->objectName();
+    if (name == QLatin1String("DBEdit1") || name == QLatin1String("DBEdit2") || name == QLatin1String("DBEdit12"))
+      edit->setFont(font()); // their own font, equal to the window's
+    if (place.identityColour) {
+      QPalette palette = edit->palette();
+      palette.setColor(QPalette::Base, inactiveCaptionText());
+      edit->setPalette(palette);
+    }
+    edit->link().setDataSource(m_dataSource.get());
+  }
+  for (const auto &[name, field, left] : {std::tuple{"DBMemo1", "Span1", 16}, std::tuple{"DBMemo2", "Span2", 336}}) {
+    auto *memo = new controls::TDBMemo(QString::fromLatin1(name), QString::fromLatin1(field), true, this);
+    memo->setGeometry(left, 208, 305, 209);
+    memo->link().setDataSource(m_dataSource.get());
+  }
+
+  DBNavigator1 = new controls::TDBNavigator(
+      QStringLiteral("DBNavigator1"),
+      {NavigateButton::First, NavigateButton::Prior, NavigateButton::Next, NavigateButton::Last}, this);
+  DBNavigator1->setRequestedGeometry(216, 424, 224, 25);
+  DBNavigator1->setDataSource(m_dataSource.get());
+  DBNavigator2 = new controls::TDBNavigator(QStringLiteral("DBNavigator2"),
+                                            {NavigateButton::Edit, NavigateButton::Post}, this);
+  DBNavigator2->setRequestedGeometry(193, 14, 112, 25);
+  DBNavigator2->setDataSource(m_dataSource.get());
+
+  GroupBox1 = new QGroupBox(QStringLiteral(" Search database "), this);
+  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  GroupBox1->setGeometry(400, 16, 241, 113);
+  RadioButton2 = new QRadioButton(QStringLiteral("Backward"), GroupBox1);
+  RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
+  RadioButton2->setGeometry(16, 24, 113, 17);
+  RadioButton1 = new QRadioButton(QStringLiteral("Forward"), GroupBox1);
+  RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+  RadioButton1->setGeometry(16, 48, 113, 17);
+  RadioButton1->setChecked(true);
+  ComboBox1 = combo("ComboBox1", GroupBox1, {64, 82, 97, 21}, kRelationNames);
+  Button1 = pushButton("Button1", GroupBox1, "Search", {168, 80, 57, 25});
+  auto *label13 = new QLabel(QStringLiteral("Relation"), GroupBox1);
+  label13->setObjectName(QStringLiteral("Label13"));
+  label13->setGeometry(16, 88, 39, 13);
+
+  Button3 = pushButton("Button3", this, "Go to", {128, 14, 41, 25});
+}
+
+void TMainForm::setKeyboardOrder() {
+  auto byName = [this](const char *name) { return findChild<QWidget *>(QString::fromLatin1(name)); };
+  const char *order[] = {"Edit1",   "ComboBox2", "Edit2",    "ComboBox3",   "Button2",     "DBEdit1",
+                         "DBEdit2", "DBEdit3",   "DBEdit5",  "DBEdit4",     "DBEdit6",     "DBEdit7",
+                         "DBEdit8", "DBMemo1",   "DBEdit9",  "DBEdit10",    "DBMemo2",     "RadioButton2",
+                         "RadioButton1", "ComboBox1", "Button1", "DBEdit11", "DBEdit12", "Button3"};
+  QWidget *previous = nullptr;
+  for (const char *name : order) {
+    QWidget *control = byName(name);
+    if (previous)
+      QWidget::setTabOrder(previous, control);
+    previous = control;
+  }
+  QWidget::setTabOrder(previous, byName(order[0]));
+
+  // Of the two radio buttons only the checked one is a tab stop.
+  auto radioStops = [this] {
+    RadioButton1->setFocusPolicy(RadioButton1->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    RadioButton2->setFocusPolicy(RadioButton2->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+  };
+  radioStops();
+  connect(RadioButton1, &QRadioButton::toggled, this, radioStops);
+
+  // The arrow keys in buttons and radio buttons step through the controls
+  // of the same parent, in keyboard order.
+  m_arrows = new controls::ArrowFocus(this);
+  std::vector<QWidget *> window, group;
+  for (const char *name : order) {
+    QWidget *control = byName(name);
+    (control->parentWidget() == GroupBox1 ? group : window).push_back(control);
+  }
+  m_arrows->addSiblings(window);
+  m_arrows->addSiblings(group);
+  for (QWidget *control : {static_cast<QWidget *>(Button1), static_cast<QWidget *>(Button2),
+                           static_cast<QWidget *>(Button3), static_cast<QWidget *>(RadioButton1),
+                           static_cast<QWidget *>(RadioButton2)})
+    m_arrows->watch(control);
+}
+
+void TMainForm::scaleToFont() {
+  const int measured = fontMetrics().height();
+  if (measured == kDesignTextHeight)
+    return;
+  const double ratio = static_cast<double>(measured) / kDesignTextHeight;
+  auto scaled = [ratio](int v) { return static_cast<int>(std::lround(v * ratio)); };
+  auto rescale = [&](QWidget *parent) {
+    for (QWidget *control : parent->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+      if (qobject_cast<controls::TNavButton *>(control))
+        continue;
+      const QRect g = control->geometry();
+      const int left = scaled(g.left()), top = scaled(g.top());
+      int width = scaled(g.left() + g.width()) - left;
+      int height = scaled(g.top() + g.height()) - top;
+      const bool keepsHeight = qobject_cast<QLineEdit *>(control) || qobject_cast<QComboBox *>(control);
+      if (keepsHeight)
+        height = fontMetrics().height() + 8; // follows the font
+      if (control->testAttribute(Qt::WA_SetFont)) {
+        QFont own = control->font();
+        own.setPixelSize(scaled(own.pixelSize()));
+        control->setFont(own);
+      }
+      if (auto *bar = qobject_cast<controls::TDBNavigator *>(control))
+        bar->setRequestedGeometry(left, top, width, height);
+      else
+        control->setGeometry(left, top, width, height);
+    }
+  };
+  rescale(this);
+  rescale(GroupBox1);
+  setFixedSize(scaled(kClientWidth), scaled(kClientHeight));
+}
+
+void TMainForm::wireEvents() {
+  connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(Button1); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(Button2); }); });
+  connect(Button3, &QPushButton::clicked, this, [this] { guarded([this] { Button3Click(Button3); }); });
+  connect(Edit1, &QLineEdit::textChanged, this, [this] { guarded([this] { Edit1Change(Edit1); }); });
+  connect(Edit2, &QLineEdit::textChanged, this, [this] { guarded([this] { Edit2Change(Edit2); }); });
+  m_table->AfterScroll = [this](store::TTable &table) { Table1AfterScroll(table); };
 }
 
 void TMainForm::centreOnScreen() {
@@ -78,8 +353,13 @@ void TMainForm::closeEvent(QCloseEvent *event) {
     event->ignore();
 }
 
-void TMainForm::Table1AfterScroll(store::TTable &) {
-  // The marker panel refills its boxes here.
-}
+// The handlers of the search, the marker panel and "Go to" come with their
+// commands; they are wired to their controls already.
+void TMainForm::Button1Click(QObject *) {}
+void TMainForm::Button2Click(QObject *) {}
+void TMainForm::Button3Click(QObject *) {}
+void TMainForm::Edit1Change(QObject *) {}
+void TMainForm::Edit2Change(QObject *) {}
+void TMainForm::Table1AfterScroll(store::TTable &) {}
 
 } // namespace vandro

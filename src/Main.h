@@ -7,6 +7,19 @@
 #include <QWidget>
 #include <memory>
 
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+
+namespace vandro::controls {
+class ArrowFocus;
+class TComboBox;
+class TDBEdit;
+class TDBMemo;
+class TDBNavigator;
+class TEdit;
+} // namespace vandro::controls
+
 namespace vandro {
 
 class TMainForm : public QWidget {
@@ -23,7 +36,27 @@ public:
   // Places the window in the middle of the screen.
   void centreOnScreen();
 
+  // The window's controls, by the names the handlers use.
+  controls::TEdit *Edit1 = nullptr;
+  controls::TEdit *Edit2 = nullptr;
+  controls::TComboBox *ComboBox1 = nullptr;
+  controls::TComboBox *ComboBox2 = nullptr;
+  controls::TComboBox *ComboBox3 = nullptr;
+  QRadioButton *RadioButton1 = nullptr;
+  QRadioButton *RadioButton2 = nullptr;
+  QPushButton *Button1 = nullptr;
+  QPushButton *Button2 = nullptr;
+  QPushButton *Button3 = nullptr;
+  QGroupBox *GroupBox1 = nullptr;
+  controls::TDBNavigator *DBNavigator1 = nullptr;
+  controls::TDBNavigator *DBNavigator2 = nullptr;
+
   // The handlers.
+  void Button1Click(QObject *sender);
+  void Button2Click(QObject *sender);
+  void Button3Click(QObject *sender);
+  void Edit1Change(QObject *sender);
+  void Edit2Change(QObject *sender);
   void Table1AfterScroll(store::TTable &dataSet);
 
   // Whether the window may close now: an edit in progress is stored as a
@@ -35,8 +68,16 @@ protected:
   void closeEvent(QCloseEvent *event) override;
 
 private:
-  // Declared first so that they are destroyed after every control: the
-  // table closes once no control is left, before its data source goes.
+  void createControls();
+  void setKeyboardOrder();
+  void wireEvents();
+  // Rescales the layout when the window font's height differs from the
+  // 13 pixels it was designed for.
+  void scaleToFont();
+  controls::ArrowFocus *m_arrows = nullptr;
+
+  // Destroyed after every control (see the destructor): the table closes
+  // once no control is left, then its data source goes.
   std::unique_ptr<store::TDataSource> m_dataSource;
   std::unique_ptr<store::TTable> m_table;
 };

@@ -1,6 +1,8 @@
 #include "FieldClasses.h"
 
 #include "TextConversions.h"
+
+#include <QLocale>
 #include "shell/Exception.h"
 
 namespace vandro::store {
@@ -107,7 +109,8 @@ Value TFloatField::valueFromText(const QString &text) const {
 Value TFloatField::valueFromInteger(int value) const { return Value::real(value); }
 
 QString TCurrencyField::DisplayText() const {
-  return IsNull() ? QString() : userLocale().toCurrencyString(realOf(stored()));
+  // The locale's money format, digit grouping included.
+  return IsNull() ? QString() : QLocale().toCurrencyString(realOf(stored()));
 }
 
 QString TCurrencyField::EditText() const {

@@ -1,0 +1,77 @@
+#include "TComboBox.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace vandro::controls {
+
+TComboBox::TComboBox(QWidget *parent) : QComboBox(parent) {
+  setEditable(true);
+  setCompleter(nullptr); // the completion is this class's own
+  setInsertPolicy(QComboBox::NoInsert);
+  setMaxVisibleItems(8);
+  lineEdit()->installEventFilter(this);
+}
+
+void TComboBox::setText(const QString &text) {
+  if (lineEdit()->text() != text)
+    lineEdit()->setText(text);
+}
+
+bool TComboBox::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Backspace && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      backspace();
+      return true;
+    }
+    const QString typed = key->text();
+    const bool printable = typed.size() == 1 && typed[0].isPrint() &&
+                           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (printable && complete(typed))
+      return true;
+  }
+  return QComboBox::eventFilter(watched, event);
+}
+
+bool TComboBox::complete(const QString &typed) {
+  QLineEdit *edit = lineEdit();
+  const QString text = edit->text();
+  const QString prefix = (edit->hasSelectedText() ? text.left(edit->selectionStart()) : text) + typed;
+  for (int i = 0; i < count(); ++i) {
+    const QString item = itemText(i);
+    if (!item.startsWith(prefix, Qt::CaseInsensitive))
+      continue;
+    // The list item becomes the selection without its text replacing the
+    // typed letters.
+    const QSignalBlocker blocker(this);
+    setCurrentIndex(i);
+    edit->setText(prefix + item.mid(prefix.size()));
+    edit->setSelection(static_cast<int>(prefix.size()), static_cast<int>(item.size() - prefix.size()));
+    return true;
+  }
+  return false;
+}
+
+void TComboBox::backspace() {
+  QLineEdit *edit = lineEdit();
+  QString text = edit->text();
+  int caret;
+  if (edit->hasSelectedText()) {
+    caret = edit->selectionStart();
+    text.remove(caret, edit->selectedText().size());
+  } else {
+    caret = edit->cursorPosition();
+    if (caret > 0)
+      text.remove(--caret, 1);
+  }
+  {
+    // Clearing the list selection would empty an editable box's text.
+    const QSignalBlocker blocker(this);
+    setCurrentIndex(-1);
+  }
+  edit->setText(text);
+  edit->setCursorPosition(caret);
+}
+
+} // namespace vandro::controls

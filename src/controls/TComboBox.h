@@ -1,0 +1,31 @@
+// The window's drop-down combo box, with typing completion from its list.
+#pragma once
+
+#include <QComboBox>
+
+namespace vandro::controls {
+
+// An editable combo box whose text may be any text. Typing a character
+// completes the text from the first list item that begins with what was
+// typed (ignoring case), keeping the typed letters as they were typed and
+// selecting the completed tail; Backspace deletes the selection or the
+// character before the caret and clears the list selection.
+class TComboBox : public QComboBox {
+  Q_OBJECT
+public:
+  explicit TComboBox(QWidget *parent = nullptr);
+
+  // The text of the box, as the program reads and sets it.
+  QString text() const { return currentText(); }
+  // Sets the text; nothing happens when it is the same text.
+  void setText(const QString &text);
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  bool complete(const QString &typed);
+  void backspace();
+};
+
+} // namespace vandro::controls

@@ -1,0 +1,160 @@
+#include "TDBEdit.h"
+
+#include "KeyFilter.h"
+#include "shell/TApplication.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QStyleOptionFrame>
+
+namespace vandro::controls {
+
+TDBEdit::TDBEdit(const QString &name, const QString &fieldName, bool readOnly, QWidget *parent)
+    : QLineEdit(parent), m_link(*this, fieldName, readOnly) {
+  setObjectName(name);
+  setReadOnly(true); // until the table is in edit mode
+  connect(this, &QLineEdit::textEdited, this, [this] { m_link.setModified(); });
+}
+
+TDBEdit::~TDBEdit() = default;
+
+void TDBEdit::reload() {
+  store::TField *field = m_link.field();
+  if (!field) {
+    setText(QString());
+    m_alignment = store::Alignment::Left;
+    update();
+    return;
+  }
+  if (field->alignment() != m_alignment) {
+    clear();
+    m_alignment = field->alignment();
+  }
+  if (field->kind() == engine::FieldKind::String && !m_lengthLimited) {
+    setMaxLength(field->Size());
+    m_lengthLimited = true;
+  }
+  const QString shown = hasFocus() && field->CanModify() ? field->EditText() : field->DisplayText();
+  if (shown != text())
+    setText(shown);
+  update();
+}
+
+void TDBEdit::setWritable(bool writable) { setReadOnly(!writable); }
+
+void TDBEdit::focusControl() {
+  setFocus(Qt::OtherFocusReason);
+}
+
+void TDBEdit::keyPressEvent(QKeyEvent *event) {
+  bool handled = false;
+  guarded([&] {
+    switch (meaningOf(*event)) {
+    case KeyMeaning::Character: {
+      store::TField *field = m_link.field();
+      if (field && !field->IsValidChar(event->text()[0])) {
+        QApplication::beep();
+        handled = true;
+        return;
+      }
+      m_link.requestEdit();
+      break;
+    }
+    case KeyMeaning::Changing: m_link.requestEdit(); break;
+    case KeyMeaning::Escape:
+      m_link.clearModified();
+      reload();
+      selectAll();
+      handled = true;
+      return;
+    case KeyMeaning::Other: break;
+    }
+  });
+  if (!handled)
+    QLineEdit::keyPressEvent(event);
+}
+
+void TDBEdit::contextMenuEvent(QContextMenuEvent *event) {
+  QMenu *menu = createStandardContextMenu();
+  // Paste, cut and undo from the menu ask for an edit before they act.
+  for (QAction *action : menu->actions()) {
+    const QString name = action->objectName();
+    void (QLineEdit::*operation)() = nullptr;
+    if (name == QLatin1String("edit-paste"))
+      operation = &QLineEdit::paste;
+    else if (name == QLatin1String("edit-cut"))
+      operation = &QLineEdit::cut;
+    else if (name == QLatin1String("edit-undo"))
+      operation = &QLineEdit::undo;
+    else if (name == QLatin1String("edit-delete"))
+      operation = &QLineEdit::del;
+    if (!operation)
+      continue;
+    action->disconnect();
+    if (!m_link.readOnly())
+      action->setEnabled(true);
+    connect(action, &QAction::triggered, this, [this, operation] {
+      guarded([this, operation] {
+        m_link.requestEdit();
+        if (!isReadOnly()) {
+          (this->*operation)();
+          m_link.setModified();
+        }
+      });
+    });
+  }
+  menu->exec(event->globalPos());
+  delete menu;
+}
+
+void TDBEdit::focusInEvent(QFocusEvent *event) {
+  QLineEdit::focusInEvent(event);
+  guarded([this] { reload(); });
+  if (event->reason() != Qt::MouseFocusReason)
+    selectAll();
+  update();
+}
+
+void TDBEdit::focusOutEvent(QFocusEvent *event) {
+  QLineEdit::focusOutEvent(event);
+  if (event->reason() == Qt::PopupFocusReason)
+    return; // a context menu took the focus for a moment
+  leave();
+}
+
+void TDBEdit::leave() {
+  if (!m_link.writeBackOnLeave(*this, [this] { selectAll(); }))
+    return;
+  deselect();
+  guarded([this] { reload(); });
+}
+
+int TDBEdit::rightAlignedTextLeft() const {
+  QStyleOptionFrame option;
+  initStyleOption(&option);
+  const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+  const int margin = contents.left();
+  return width() - fontMetrics().horizontalAdvance(text()) - margin - 1;
+}
+
+void TDBEdit::paintEvent(QPaintEvent *event) {
+  if (hasFocus() || m_alignment != store::Alignment::Right) {
+    QLineEdit::paintEvent(event);
+    return;
+  }
+  // Numbers stand right-aligned while the box has no focus.
+  QPainter painter(this);
+  QStyleOptionFrame option;
+  initStyleOption(&option);
+  style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+  const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+  const QFontMetrics metrics = fontMetrics();
+  const int baseline = contents.top() + (contents.height() - metrics.height()) / 2 + metrics.ascent();
+  painter.drawText(rightAlignedTextLeft(), baseline, text());
+}
+
+} // namespace vandro::controls

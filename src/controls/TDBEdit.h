@@ -1,0 +1,49 @@
+// A data-bound edit box: shows one field of the current record.
+#pragma once
+
+#include "TFieldDataLink.h"
+#include "store/TField.h"
+
+#include <QLineEdit>
+#include <memory>
+
+namespace vandro::controls {
+
+// Shows its field's display text (its edit text while focused and
+// editable), right-aligned for numeric fields while not focused. Typing a
+// character the field accepts, Backspace, Delete, cut, paste and undo first
+// ask the table to edit; Escape brings the field's text back. The typed
+// text goes into the field when the box is left or the record is posted.
+class TDBEdit : public QLineEdit, public BoundControl {
+  Q_OBJECT
+public:
+  TDBEdit(const QString &name, const QString &fieldName, bool readOnly, QWidget *parent = nullptr);
+  ~TDBEdit() override;
+
+  TFieldDataLink &link() { return m_link; }
+  const TFieldDataLink &link() const { return m_link; }
+  store::Alignment fieldAlignment() const { return m_alignment; }
+  // Where the text starts while the box paints it right-aligned.
+  int rightAlignedTextLeft() const;
+
+  void reload() override;
+  void setWritable(bool writable) override;
+  QString controlText() const override { return text(); }
+  QString controlName() const override { return objectName(); }
+  void focusControl() override;
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override;
+  void focusInEvent(QFocusEvent *event) override;
+  void focusOutEvent(QFocusEvent *event) override;
+  void paintEvent(QPaintEvent *event) override;
+  void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+  void leave();
+  TFieldDataLink m_link;
+  store::Alignment m_alignment = store::Alignment::Left;
+  bool m_lengthLimited = false;
+};
+
+} // namespace vandro::controls

@@ -1,0 +1,98 @@
+#include "TDBMemo.h"
+
+#include "KeyFilter.h"
+#include "shell/TApplication.h"
+#include "store/TField.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QScrollBar>
+
+namespace vandro::controls {
+
+TDBMemo::TDBMemo(const QString &name, const QString &fieldName, bool readOnly, QWidget *parent)
+    : QPlainTextEdit(parent), m_link(*this, fieldName, readOnly) {
+  setObjectName(name);
+  setReadOnly(true);
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setTabChangesFocus(true);
+  connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    if (!isReadOnly() && hasFocus())
+      m_link.setModified();
+  });
+}
+
+TDBMemo::~TDBMemo() = default;
+
+void TDBMemo::show(const QString &text) {
+  if (text == toPlainText())
+    return;
+  const bool wasReadOnly = isReadOnly();
+  setPlainText(text);
+  setReadOnly(wasReadOnly);
+  verticalScrollBar()->setValue(0);
+}
+
+void TDBMemo::reload() {
+  store::TField *field = m_link.field();
+  if (!field) {
+    show(QString());
+    return;
+  }
+  if (!field->isMemo()) {
+    show(hasFocus() && field->CanModify() ? field->EditText() : field->DisplayText());
+    return;
+  }
+  QString text = field->AsString();
+  // Line breaks of any kind show as line breaks.
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  if (text.size() > m_capacity)
+    text = QStringLiteral("(%1)").arg(QStringLiteral("Text exceeds memo capacity"));
+  show(text);
+}
+
+void TDBMemo::keyPressEvent(QKeyEvent *event) {
+  bool handled = false;
+  guarded([&] {
+    switch (meaningOf(*event)) {
+    case KeyMeaning::Character: {
+      store::TField *field = m_link.field();
+      if (field && !field->IsValidChar(event->text()[0])) {
+        QApplication::beep();
+        handled = true;
+        return;
+      }
+      m_link.requestEdit();
+      break;
+    }
+    case KeyMeaning::Changing: m_link.requestEdit(); break;
+    case KeyMeaning::Escape:
+      m_link.clearModified();
+      reload();
+      handled = true;
+      return;
+    case KeyMeaning::Other: break;
+    }
+  });
+  if (!handled)
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void TDBMemo::focusInEvent(QFocusEvent *event) {
+  QPlainTextEdit::focusInEvent(event);
+  guarded([this] { reload(); });
+}
+
+void TDBMemo::focusOutEvent(QFocusEvent *event) {
+  QPlainTextEdit::focusOutEvent(event);
+  if (event->reason() == Qt::PopupFocusReason)
+    return;
+  if (!m_link.writeBackOnLeave(*this, [this] { selectAll(); }))
+    return;
+  guarded([this] { reload(); });
+}
+
+} // namespace vandro::controls

@@ -1,0 +1,154 @@
+#include "TFieldDataLink.h"
+
+#include "shell/Exception.h"
+#include "shell/TApplication.h"
+#include "store/TDataSource.h"
+#include "store/TField.h"
+#include "store/TTable.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace vandro::controls {
+
+using store::DataEvent;
+using store::DataSetState;
+
+TFieldDataLink::TFieldDataLink(BoundControl &control, QString fieldName, bool readOnly)
+    : m_control(control), m_fieldName(std::move(fieldName)), m_readOnly(readOnly) {}
+
+TFieldDataLink::~TFieldDataLink() {
+  if (m_source)
+    m_source->removeLink(this);
+}
+
+void TFieldDataLink::setDataSource(store::TDataSource *source) {
+  if (m_source == source)
+    return;
+  if (m_source)
+    m_source->removeLink(this);
+  m_source = source;
+  if (m_source)
+    m_source->addLink(this);
+  updateState();
+}
+
+void TFieldDataLink::bindField() {
+  m_field = nullptr;
+  if (!m_active)
+    return;
+  m_field = m_source->DataSet()->FindField(m_fieldName);
+  if (!m_field)
+    throw EDatabaseError(m_control.controlName(),
+                         QStringLiteral("Field '%1' not found").arg(m_fieldName));
+}
+
+void TFieldDataLink::updateState() {
+  store::TTable *table = m_source ? m_source->DataSet() : nullptr;
+  const bool active = table && table->Active();
+  if (active != m_active) {
+    m_active = active;
+    bindField();
+    m_control.reload();
+  }
+  updateEditing(false);
+}
+
+void TFieldDataLink::updateEditing(bool always) {
+  store::TTable *table = m_source ? m_source->DataSet() : nullptr;
+  const DataSetState state = table ? table->State() : DataSetState::Inactive;
+  const bool editing = (state == DataSetState::Edit || state == DataSetState::Insert ||
+                        state == DataSetState::SetKey) &&
+                       !m_readOnly && m_field && m_field->CanModify();
+  if (editing != m_editing || always) {
+    m_editing = editing;
+    m_modified = false;
+    m_control.setWritable(editing);
+  }
+}
+
+void TFieldDataLink::dataEvent(DataEvent event, store::TField *field) {
+  switch (event) {
+  case DataEvent::StateChange: updateState(); break;
+  case DataEvent::FieldChange:
+    if (field == m_field && m_field && !m_writingBack) {
+      m_control.reload();
+      m_modified = false;
+    }
+    break;
+  case DataEvent::RecordChange:
+    if (!m_writingBack) {
+      m_control.reload();
+      m_modified = false;
+    }
+    break;
+  case DataEvent::DataSetChange:
+  case DataEvent::DataSetScroll:
+    m_control.reload();
+    m_modified = false;
+    break;
+  case DataEvent::LayoutChange: {
+    store::TField *before = m_field;
+    bindField();
+    if (m_field != before) {
+      updateEditing(true);
+      m_control.reload();
+    }
+    break;
+  }
+  case DataEvent::UpdateRecord: writeBack(); break;
+  case DataEvent::FocusControl:
+    if (field && field == m_field)
+      m_control.focusControl();
+    break;
+  case DataEvent::CheckBrowseMode: break;
+  }
+}
+
+void TFieldDataLink::requestEdit() {
+  if (m_readOnly || !m_field || !m_field->CanModify() || !m_source)
+    return;
+  m_source->Edit();
+}
+
+void TFieldDataLink::writeBack() {
+  if (!m_modified || !m_field)
+    return;
+  m_writingBack = true;
+  try {
+    m_field->setAsString(m_control.controlText());
+  } catch (...) {
+    m_writingBack = false;
+    throw;
+  }
+  m_writingBack = false;
+  m_modified = false;
+}
+
+} // namespace vandro::controls
+
+namespace vandro::controls {
+
+bool TFieldDataLink::writeBackOnLeave(QWidget &control, const std::function<void()> &selectAll) {
+  try {
+    writeBack();
+    return true;
+  } catch (...) {
+    // After the focus change has finished: the focus comes back with the
+    // text selected, so that the user can correct it or press Escape.
+    const std::exception_ptr failure = std::current_exception();
+    QPointer<QWidget> self(&control);
+    QTimer::singleShot(0, &control, [self, failure, selectAll] {
+      if (!self)
+        return;
+      self->setFocus(Qt::OtherFocusReason);
+      selectAll();
+      if (Application)
+        Application->ReportError(failure);
+    });
+    return false;
+  }
+}
+
+} // namespace vandro::controls

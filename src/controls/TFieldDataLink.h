@@ -1,0 +1,86 @@
+// A bound control's link to its field through the data source.
+#pragma once
+
+#include "store/TDataLink.h"
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace vandro::store {
+class TDataSource;
+class TField;
+} // namespace vandro::store
+
+namespace vandro::controls {
+
+// What a bound control must do when its link asks.
+class BoundControl {
+public:
+  virtual ~BoundControl() = default;
+  // Shows the field's value afresh (or empty text without a field).
+  virtual void reload() = 0;
+  // Makes the text box accept or refuse changes.
+  virtual void setWritable(bool writable) = 0;
+  // The text the user sees, written back into the field.
+  virtual QString controlText() const = 0;
+  // The control's name, for messages.
+  virtual QString controlName() const = 0;
+  // Takes the keyboard focus.
+  virtual void focusControl() = 0;
+};
+
+// The link state of one bound control: the field, whether the table is
+// open (active) and the field can be changed now (editing), whether the
+// user changed the text since it was last loaded (modified). It answers the
+// table's notifications for its control.
+class TFieldDataLink : public store::TDataLink {
+public:
+  TFieldDataLink(BoundControl &control, QString fieldName, bool readOnly);
+  ~TFieldDataLink() override;
+
+  void setDataSource(store::TDataSource *source);
+  store::TDataSource *dataSource() const { return m_source; }
+  const QString &fieldName() const { return m_fieldName; }
+  store::TField *field() const { return m_field; }
+  bool readOnly() const { return m_readOnly; }
+  bool active() const { return m_active; }
+  bool editing() const { return m_editing; }
+  bool modified() const { return m_modified; }
+  void setModified() { m_modified = true; }
+  // Forgets the user's changes, as a reload does.
+  void clearModified() { m_modified = false; }
+
+  // The control asks to edit: with a field that can be changed and the
+  // table browsing, the table enters edit mode. Raises what Edit raises.
+  void requestEdit();
+  // Writes the control's text into the field when the user changed it.
+  // Raises the field's conversion failure.
+  void writeBack();
+  // Writes back as the focus leaves `control`. On a failure the control
+  // takes the focus back with all its text selected (`selectAll`) and the
+  // failure is shown; false then.
+  bool writeBackOnLeave(QWidget &control, const std::function<void()> &selectAll);
+
+  void dataEvent(store::DataEvent event, store::TField *field) override;
+
+private:
+  void updateState();
+  // Recomputes editing; on a change (or `always`) clears modified and makes
+  // the control writable or not.
+  void updateEditing(bool always);
+  void bindField();
+
+  BoundControl &m_control;
+  QString m_fieldName;
+  bool m_readOnly;
+  store::TDataSource *m_source = nullptr;
+  store::TField *m_field = nullptr;
+  bool m_active = false;
+  bool m_editing = false;
+  bool m_modified = false;
+  bool m_writingBack = false;
+};
+
+} // namespace vandro::controls
