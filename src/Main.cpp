@@ -197,6 +197,9 @@ void TMainForm::createControls() {
     }
     edit->link().setDataSource(m_dataSource.get());
   }
+  // A font wider than the design's may make "Segments distance" reach into
+  // its box; it stays readable above the box's empty left part.
+  findChild<QLabel *>(QStringLiteral("Label17"))->raise();
   for (const auto &[name, field, left] : {std::tuple{"DBMemo1", "Span1", 16}, std::tuple{"DBMemo2", "Span2", 336}}) {
     auto *memo = new controls::TDBMemo(QString::fromLatin1(name), QString::fromLatin1(field), true, this);
     memo->setGeometry(left, 208, 305, 209);
@@ -227,7 +230,7 @@ void TMainForm::createControls() {
   Button1 = pushButton("Button1", GroupBox1, "Search", {168, 80, 57, 25});
   auto *label13 = new QLabel(QStringLiteral("Relation"), GroupBox1);
   label13->setObjectName(QStringLiteral("Label13"));
-  label13->setGeometry(16, 88, 39, 13);
+  label13->setGeometry(16, 88, fontMetrics().horizontalAdvance(label13->text()), 13);
 
   Button3 = pushButton("Button3", this, "Go to", {128, 14, 41, 25});
 }

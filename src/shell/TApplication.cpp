@@ -117,17 +117,18 @@ void TApplication::ShowLastResortBox(std::exception_ptr error) {
 void TApplication::ReportError(std::exception_ptr error) {
   cancelMouseModes();
   const FailureFacts facts = factsOf(error);
-  if (!facts.isException) {
-    ShowLastResortBox(error);
-    return;
-  }
   if (facts.isAbort)
     return;
+  // The window active now gets the focus back when the box is dismissed.
   QPointer<QWidget> active = QApplication::activeWindow();
   QPointer<QWidget> focus = QApplication::focusWidget();
-  QMessageBox box(QMessageBox::Critical, m_title, withPeriod(facts.message), QMessageBox::Ok);
-  box.setWindowModality(Qt::ApplicationModal);
-  box.exec();
+  if (!facts.isException) {
+    ShowLastResortBox(error); // the long form; the program goes on
+  } else {
+    QMessageBox box(QMessageBox::Critical, m_title, withPeriod(facts.message), QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+  }
   if (active) {
     active->activateWindow();
     if (focus)

@@ -17,9 +17,11 @@ ModalAnswerer::~ModalAnswerer() { m_timer->stop(); }
 
 void ModalAnswerer::poll() {
   QWidget *modal = QApplication::activeModalWidget();
-  if (!modal || modal == m_current || !modal->isVisible())
+  // Marked rather than compared by address: a dialog asked again may be
+  // built at the address of the one before.
+  if (!modal || !modal->isVisible() || modal->property("vandroAnswered").toBool())
     return;
-  m_current = modal;
+  modal->setProperty("vandroAnswered", true);
   SeenModal seen{QString::fromUtf8(modal->metaObject()->className()), modal->windowTitle(), {}};
   if (auto *box = qobject_cast<QMessageBox *>(modal))
     seen.text = box->text();

@@ -41,7 +41,6 @@ private:
   std::vector<Answer> m_answers;
   std::vector<SeenModal> m_seen;
   std::unique_ptr<QTimer> m_timer;
-  QWidget *m_current = nullptr;
 };
 
 } // namespace vandro::testing

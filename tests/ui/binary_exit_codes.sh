@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The real program's exit codes:
+#  a) on a valid table, a SIGTERM closes the window and the program ends with 0;
+#  b) on a missing table, start-up ends in the "Application Error" box on a
+#     real X server; Return dismisses it and the program ends with 1. A
+#     screenshot of the box is left in the build folder.
+# Usage: binary_exit_codes.sh VANDRO VANDRO_ADMIN OUTPUT_DIR
+# Exit 77 (skipped) when Xvfb or xdotool is missing, after part a).
+set -u
+
+vandro=$1
+admin=$2
+out=$3
+
+work=$(mktemp -d /tmp/vandro-binary-XXXXXX) || exit 1
+xvfb_pid=
+wm_pid=
+app_pid=
+
+cleanup() {
+  for pid in $app_pid $wm_pid $xvfb_pid; do
+    kill "$pid" 2>/dev/null
+  done
+  for pid in $app_pid $wm_pid $xvfb_pid; do
+    wait "$pid" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$work"/*.log; do
+    [ -s "$log" ] && { echo "--- $log" >&2; cat "$log" >&2; }
+  done
+  exit 1
+}
+
+export VANDRO_ENGINE_CONFIG=$work/engine.conf
+mkdir "$work/data"
+"$admin" alias set Vandro "$work/data" >"$work/admin.log" 2>&1 || fail "vandro-admin alias set"
+"$admin" create "$work/data" Vandro.DB >>"$work/admin.log" 2>&1 || fail "vandro-admin create"
+
+# a) SIGTERM on a running program.
+QT_QPA_PLATFORM=offscreen timeout 20 "$vandro" >"$work/offscreen.log" 2>&1 &
+app_pid=$!
+sleep 1.5
+kill -0 "$app_pid" 2>/dev/null || fail "the program ended before SIGTERM"
+kill -TERM "$app_pid"
+wait "$app_pid"
+rc=$?
+app_pid=
+[ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM, expected 0"
+echo "ok: SIGTERM ends the program with 0"
+
+# b) The start-up error box on an X server.
+for tool in Xvfb xdotool; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+rm -f "$work/data/Vandro.DB"
+
+# Xvfb picks a free display number and writes it to fd 3 once it is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start"
+  sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb gave no display number in 10 s"
+export DISPLAY=:$(head -n1 "$work/display")
+
+if command -v openbox >/dev/null; then
+  openbox >"$work/openbox.log" 2>&1 &
+  wm_pid=$!
+  sleep 0.5
+fi
+
+QT_QPA_PLATFORM=xcb timeout 30 "$vandro" >"$work/xcb.log" 2>&1 &
+app_pid=$!
+window=$(timeout 15 xdotool search --sync --name "Application Error" | head -n1)
+[ -n "$window" ] || fail "no window titled \"Application Error\" within 15 s"
+echo "ok: window $window \"$(xdotool getwindowname "$window")\" on $DISPLAY"
+sleep 0.5 # let the box paint
+
+if command -v import >/dev/null; then
+  timeout 10 import -window root "$out/application-error.png" || echo "note: no screenshot taken"
+  echo "screenshot: $out/application-error.png"
+fi
+
+timeout 5 xdotool windowactivate --sync "$window" || fail "cannot activate the box"
+timeout 5 xdotool windowfocus --sync "$window" || fail "cannot focus the box"
+timeout 5 xdotool key Return || fail "cannot press Return"
+wait "$app_pid"
+rc=$?
+app_pid=
+[ "$rc" -eq 1 ] || fail "exit code $rc after the start-up error box, expected 1"
+echo "ok: the start-up error box ends the program with 1"
+exit 0
