@@ -1,6 +1,7 @@
 #include "Main.h"
 
 #include "controls/ArrowFocus.h"
+#include "controls/LayoutScaling.h"
 #include "controls/TBevel.h"
 #include "controls/TComboBox.h"
 #include "controls/TDBEdit.h"
@@ -275,36 +276,8 @@ void TMainForm::setKeyboardOrder() {
 }
 
 void TMainForm::scaleToFont() {
-  const int measured = fontMetrics().height();
-  if (measured == kDesignTextHeight)
-    return;
-  const double ratio = static_cast<double>(measured) / kDesignTextHeight;
-  auto scaled = [ratio](int v) { return static_cast<int>(std::lround(v * ratio)); };
-  auto rescale = [&](QWidget *parent) {
-    for (QWidget *control : parent->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
-      if (qobject_cast<controls::TNavButton *>(control))
-        continue;
-      const QRect g = control->geometry();
-      const int left = scaled(g.left()), top = scaled(g.top());
-      int width = scaled(g.left() + g.width()) - left;
-      int height = scaled(g.top() + g.height()) - top;
-      const bool keepsHeight = qobject_cast<QLineEdit *>(control) || qobject_cast<QComboBox *>(control);
-      if (keepsHeight)
-        height = fontMetrics().height() + 8; // follows the font
-      if (control->testAttribute(Qt::WA_SetFont)) {
-        QFont own = control->font();
-        own.setPixelSize(scaled(own.pixelSize()));
-        control->setFont(own);
-      }
-      if (auto *bar = qobject_cast<controls::TDBNavigator *>(control))
-        bar->setRequestedGeometry(left, top, width, height);
-      else
-        control->setGeometry(left, top, width, height);
-    }
-  };
-  rescale(this);
-  rescale(GroupBox1);
-  setFixedSize(scaled(kClientWidth), scaled(kClientHeight));
+  controls::scaleLayout(*this, {this, GroupBox1}, fontMetrics().height(), kDesignTextHeight,
+                        QSize(kClientWidth, kClientHeight), fontMetrics().height() + 8);
 }
 
 void TMainForm::wireEvents() {

@@ -1,6 +1,5 @@
 #include "TDBEdit.h"
 
-#include "KeyFilter.h"
 #include "shell/TApplication.h"
 
 #include <QAction>
@@ -50,30 +49,16 @@ void TDBEdit::focusControl() {
 }
 
 void TDBEdit::keyPressEvent(QKeyEvent *event) {
-  bool handled = false;
-  guarded([&] {
-    switch (meaningOf(*event)) {
-    case KeyMeaning::Character: {
-      store::TField *field = m_link.field();
-      if (field && !field->IsValidChar(event->text()[0])) {
-        QApplication::beep();
-        handled = true;
-        return;
-      }
-      m_link.requestEdit();
-      break;
-    }
-    case KeyMeaning::Changing: m_link.requestEdit(); break;
-    case KeyMeaning::Escape:
-      m_link.clearModified();
-      reload();
-      selectAll();
-      handled = true;
-      return;
-    case KeyMeaning::Other: break;
-    }
-  });
-  if (!handled)
+  TFieldDataLink::KeyOutcome outcome = TFieldDataLink::KeyOutcome::Drop;
+  guarded([&] { outcome = m_link.filterKey(*event); });
+  if (outcome == TFieldDataLink::KeyOutcome::Escape) {
+    // The field's text again; the record stays in edit mode.
+    m_link.clearModified();
+    guarded([this] { reload(); });
+    selectAll();
+    return;
+  }
+  if (outcome == TFieldDataLink::KeyOutcome::Pass)
     QLineEdit::keyPressEvent(event);
 }
 

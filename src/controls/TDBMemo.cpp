@@ -1,6 +1,5 @@
 #include "TDBMemo.h"
 
-#include "KeyFilter.h"
 #include "shell/TApplication.h"
 #include "store/TField.h"
 
@@ -55,29 +54,15 @@ void TDBMemo::reload() {
 }
 
 void TDBMemo::keyPressEvent(QKeyEvent *event) {
-  bool handled = false;
-  guarded([&] {
-    switch (meaningOf(*event)) {
-    case KeyMeaning::Character: {
-      store::TField *field = m_link.field();
-      if (field && !field->IsValidChar(event->text()[0])) {
-        QApplication::beep();
-        handled = true;
-        return;
-      }
-      m_link.requestEdit();
-      break;
-    }
-    case KeyMeaning::Changing: m_link.requestEdit(); break;
-    case KeyMeaning::Escape:
-      m_link.clearModified();
-      reload();
-      handled = true;
-      return;
-    case KeyMeaning::Other: break;
-    }
-  });
-  if (!handled)
+  TFieldDataLink::KeyOutcome outcome = TFieldDataLink::KeyOutcome::Drop;
+  guarded([&] { outcome = m_link.filterKey(*event); });
+  if (outcome == TFieldDataLink::KeyOutcome::Escape) {
+    // The field's text again; the record stays in edit mode.
+    m_link.clearModified();
+    guarded([this] { reload(); });
+    return;
+  }
+  if (outcome == TFieldDataLink::KeyOutcome::Pass)
     QPlainTextEdit::keyPressEvent(event);
 }
 

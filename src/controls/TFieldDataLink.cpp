@@ -1,11 +1,13 @@
 #include "TFieldDataLink.h"
 
+#include "KeyFilter.h"
 #include "shell/Exception.h"
 #include "shell/TApplication.h"
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -110,6 +112,22 @@ void TFieldDataLink::requestEdit() {
   if (m_readOnly || !m_field || !m_field->CanModify() || !m_source)
     return;
   m_source->Edit();
+}
+
+TFieldDataLink::KeyOutcome TFieldDataLink::filterKey(const QKeyEvent &event) {
+  switch (meaningOf(event)) {
+  case KeyMeaning::Character:
+    if (m_field && !m_field->IsValidChar(event.text()[0])) {
+      QApplication::beep();
+      return KeyOutcome::Drop;
+    }
+    requestEdit();
+    return KeyOutcome::Pass;
+  case KeyMeaning::Changing: requestEdit(); return KeyOutcome::Pass;
+  case KeyMeaning::Escape: return KeyOutcome::Escape;
+  case KeyMeaning::Other: return KeyOutcome::Pass;
+  }
+  return KeyOutcome::Pass;
 }
 
 void TFieldDataLink::writeBack() {

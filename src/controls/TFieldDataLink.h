@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+class QKeyEvent;
 class QWidget;
 
 namespace vandro::store {
@@ -55,6 +56,13 @@ public:
   // The control asks to edit: with a field that can be changed and the
   // table browsing, the table enters edit mode. Raises what Edit raises.
   void requestEdit();
+  // What a key pressed in the control does before it takes effect: a
+  // character the field does not accept beeps and is dropped (Drop); a
+  // character, Backspace, Delete, cut, paste or undo first asks to edit
+  // (Pass, the key then takes effect); Escape is the control's to handle.
+  // Raises what the edit request raises.
+  enum class KeyOutcome { Pass, Drop, Escape };
+  KeyOutcome filterKey(const QKeyEvent &event);
   // Writes the control's text into the field when the user changed it.
   // Raises the field's conversion failure.
   void writeBack();

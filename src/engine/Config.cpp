@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <unistd.h>
 
@@ -58,44 +59,55 @@ Result Config::load(const std::string &path) {
                               {{code::ConfigUnreadable, 0, "File: " + path},
                                {code::ConfigUnreadable, errno, std::strerror(errno)}});
   }
-  std::string text;
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad())
+    return ErrorEntries::fail(code::ConfigUnreadable, {{code::ConfigUnreadable, 0, "File: " + path}});
+  m_lineEnd = "\n";
   std::string section;
   int number = 0;
-  while (std::getline(in, text)) {
-    ++number;
-    if (!text.empty() && text.back() == '\r')
+  for (std::size_t at = 0; at < content.size();) {
+    const auto newline = content.find('\n', at);
+    const std::size_t stop = newline == std::string::npos ? content.size() : newline;
+    std::string text = content.substr(at, stop - at);
+    std::string end = newline == std::string::npos ? "" : "\n";
+    if (!text.empty() && text.back() == '\r') {
       text.pop_back();
+      end = "\r" + end;
+    }
+    at = newline == std::string::npos ? content.size() : newline + 1;
+    if (number == 0 && !end.empty())
+      m_lineEnd = end;
+    ++number;
     Line line;
     line.text = text;
-    const std::string content = trim(text);
-    if (content.empty() || content[0] == ';' || content[0] == '#') {
+    line.end = end;
+    const std::string trimmed = trim(text);
+    if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') {
       line.section = section;
-    } else if (content.front() == '[') {
-      if (content.back() != ']' || trim(content.substr(1, content.size() - 2)).empty())
+    } else if (trimmed.front() == '[') {
+      if (trimmed.back() != ']' || trim(trimmed.substr(1, trimmed.size() - 2)).empty())
         return ErrorEntries::fail(
             code::ConfigMalformed,
             {{code::ConfigMalformed, 0, "File: " + path + ", line " + std::to_string(number)},
-             {code::ConfigMalformed, 0, "A section name must stand as [Name]: " + content}});
-      section = trim(content.substr(1, content.size() - 2));
+             {code::ConfigMalformed, 0, "A section name must stand as [Name]: " + trimmed}});
+      section = trim(trimmed.substr(1, trimmed.size() - 2));
       line.section = section;
       line.header = true;
     } else {
-      const auto equals = content.find('=');
-      if (equals == std::string::npos || section.empty() || trim(content.substr(0, equals)).empty())
+      const auto equals = trimmed.find('=');
+      if (equals == std::string::npos || section.empty() || trim(trimmed.substr(0, equals)).empty())
         return ErrorEntries::fail(
             code::ConfigMalformed,
             {{code::ConfigMalformed, 0, "File: " + path + ", line " + std::to_string(number)},
-             {code::ConfigMalformed, -1,
-              section.empty() ? "A setting stands before the first [alias] section: " + content
-                              : "Expected key = value: " + content}});
+             {code::ConfigMalformed, 0,
+              section.empty() ? "A setting stands before the first [alias] section: " + trimmed
+                              : "Expected key = value: " + trimmed}});
       line.section = section;
-      line.key = trim(content.substr(0, equals));
-      line.value = trim(content.substr(equals + 1));
+      line.key = trim(trimmed.substr(0, equals));
+      line.value = trim(trimmed.substr(equals + 1));
     }
     m_lines.push_back(std::move(line));
   }
-  if (in.bad())
-    return ErrorEntries::fail(code::ConfigUnreadable, {{code::ConfigUnreadable, 0, "File: " + path}});
   return code::Ok;
 }
 
@@ -142,6 +154,7 @@ void Config::setAlias(const std::string &name, const std::string &directory,
         lastKey = i;
     }
     Line line;
+    line.end = m_lineEnd;
     line.section = lastOfSection ? m_lines[*lastOfSection].section : name;
     line.key = key;
     line.value = value;
@@ -152,8 +165,8 @@ void Config::setAlias(const std::string &name, const std::string &directory,
       m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(*lastOfSection + 1), line);
     } else {
       if (!m_lines.empty() && !trim(m_lines.back().text).empty())
-        m_lines.push_back(Line{"", m_lines.back().section, false, "", ""});
-      m_lines.push_back(Line{"[" + name + "]", name, true, "", ""});
+        m_lines.push_back(Line{"", m_lineEnd, m_lines.back().section, false, "", ""});
+      m_lines.push_back(Line{"[" + name + "]", m_lineEnd, name, true, "", ""});
       m_lines.push_back(line);
     }
   };
@@ -198,8 +211,13 @@ Result Config::save() const {
   if (fd < 0)
     return failure(errno);
   std::string content;
-  for (const auto &line : m_lines)
-    content += line.text + "\n";
+  for (std::size_t i = 0; i < m_lines.size(); ++i) {
+    // Each line keeps its own line end; a new line, or a last line that
+    // had none but is followed by others now, gets the file's kind.
+    const Line &line = m_lines[i];
+    const bool last = i + 1 == m_lines.size();
+    content += line.text + (line.end.empty() && !last ? m_lineEnd : line.end);
+  }
   const char *data = content.data();
   std::size_t left = content.size();
   while (left > 0) {

@@ -52,6 +52,7 @@ public:
 private:
   struct Line {
     std::string text;    // as read, without the line end
+    std::string end;     // the line end it had: "\n", "\r\n", or none at the end of the file
     std::string section; // the section this line belongs to ("" before any)
     bool header = false;
     std::string key;     // for key = value lines, trimmed
@@ -59,6 +60,7 @@ private:
   };
   std::vector<Line> m_lines;
   std::string m_path;
+  std::string m_lineEnd = "\n"; // for new lines: the file's own kind
 };
 
 } // namespace vandro::engine

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QImage>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -315,7 +316,7 @@ TEST_F(LayoutTest, ArrowKeysInButtonsMoveAmongTheControlsOfTheSameParent) {
     control(step.from)->setFocus(Qt::OtherFocusReason);
     ASSERT_TRUE(focusIn(step.from)) << step.from;
     QTest::keyClick(QApplication::focusWidget(), step.key);
-    EXPECT_TRUE(focusIn(step.to)) << "key " << step.key << " in " << step.from << ": expected " << step.to
+    EXPECT_TRUE(focusIn(step.to)) << str(QKeySequence(step.key).toString()) << " in " << step.from << ": expected " << step.to
                                   << ", got " << nameOf(QApplication::focusWidget());
   }
 

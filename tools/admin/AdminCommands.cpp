@@ -88,7 +88,8 @@ AdminCommands::~AdminCommands() = default;
 
 int AdminCommands::failure(const std::string &message) {
   std::string text = message;
-  for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos;)
+  // Lines after the first are indented under the program's name.
+  for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 3)
     text.replace(at, 1, "\n  ");
   m_err << "vandro-admin: " << text << "\n";
   return kFailure;

@@ -110,8 +110,17 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
     if (progress && result.records % 4096 == 0)
       progress(result.records);
   }
-  if (error)
-    return abandon(error.line, "", error.message());
+  if (error) {
+    // The reader counts fields from 1; the header says whose column it is.
+    const std::string column = error.field >= 1 && error.field <= target.size()
+                                   ? fields[static_cast<std::size_t>(target[error.field - 1])].name
+                                   : std::string();
+    std::string why = error.message();
+    // The reader's message starts with its own "line N, field M: ".
+    if (const auto colon = why.find(": "); why.rfind("line ", 0) == 0 && colon != std::string::npos)
+      why = why.substr(colon + 2);
+    return abandon(error.line, column, why);
+  }
   if (const Result commit = cursor.commitBulk(); commit != code::Ok)
     return abandon(row.line(), "", engineFailure(commit));
   if (progress)

@@ -1,0 +1,582 @@
+// End-to-end tests of vandro-admin: every test runs the built program in a
+// fresh temporary directory, with its own engine configuration, home and data
+// directories, and its standard input read from a file.
+#include "CsvReader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A command that has not ended by then is taken to hang and is killed.
+constexpr auto kCommandTimeout = 3s;
+
+const std::string kHeader = "Id,From,Relation,Extended,Embedded,Volitional,Order,Span1,Span2,"
+                            "L1,H1,L2,H2,Segments_distance,Marker1,Position1,Marker2,Position2\r\n";
+
+struct Outcome {
+  int status = -1; // -1 when the program was killed or did not start
+  std::string out;
+  std::string err;
+};
+
+std::string show(const Outcome &run) {
+  return "\nexit status " + std::to_string(run.status) + "\nstdout: " + run.out + "\nstderr: " + run.err;
+}
+
+std::string readFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const std::string &path, const std::string &content) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+bool mentions(const std::string &text, const std::string &what) {
+  return lower(text).find(lower(what)) != std::string::npos;
+}
+
+// Whether `number` stands in `text` as a number of its own, not as part of
+// a longer one.
+bool mentionsNumber(const std::string &text, int number) {
+  const std::string digits = std::to_string(number);
+  for (std::size_t at = text.find(digits); at != std::string::npos; at = text.find(digits, at + 1)) {
+    const bool before = at > 0 && std::isdigit(static_cast<unsigned char>(text[at - 1]));
+    const std::size_t end = at + digits.size();
+    const bool after = end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]));
+    if (!before && !after)
+      return true;
+  }
+  return false;
+}
+
+std::vector<std::string> splitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// One exported record: the fields as they stand in the file, joined by commas.
+std::string csvLine(const std::vector<std::string> &fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    line += (i ? "," : "") + fields[i];
+  return line + "\r\n";
+}
+
+// Runs SQL on a table file past the tool, as another program would.
+void runSql(const std::string &path, const std::string &sql) {
+  sqlite3 *db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char *message = nullptr;
+  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+  EXPECT_EQ(rc, SQLITE_OK) << (message ? message : "") << "\n" << sql;
+  sqlite3_free(message);
+  sqlite3_close(db);
+}
+
+// The rows of a query, their columns joined by "|".
+std::vector<std::string> query(const std::string &path, const std::string &sql) {
+  std::vector<std::string> rows;
+  sqlite3 *db = nullptr;
+  sqlite3_stmt *stmt = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      std::string row;
+      for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+        const auto *text = sqlite3_column_text(stmt, i);
+        row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char *>(text) : "NULL");
+      }
+      rows.push_back(row);
+    }
+  } else {
+    ADD_FAILURE() << path << ": " << sqlite3_errmsg(db) << "\n" << sql;
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return rows;
+}
+
+class AdminCommandTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vandro-admin-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    m_dir = pattern;
+    m_config = m_dir + "/config/engine.conf";
+    fs::create_directories(m_dir + "/io");
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(m_dir, ec);
+  }
+
+  std::string path(const std::string &name) const { return m_dir + "/" + name; }
+
+  // Runs vandro-admin with `args` and `input` as its standard input.
+  Outcome run(const std::vector<std::string> &args, const std::string &input = "") const {
+    const std::string in = m_dir + "/io/stdin", out = m_dir + "/io/stdout", err = m_dir + "/io/stderr";
+    writeFile(in, input);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> words = {VANDRO_ADMIN};
+    words.insert(words.end(), args.begin(), args.end());
+    const std::vector<std::string> environment = {
+        "VANDRO_ENGINE_CONFIG=" + m_config, "HOME=" + m_dir + "/home",
+        "XDG_DATA_HOME=" + m_dir + "/data", "XDG_CONFIG_HOME=" + m_dir + "/xdg-config",
+        "PATH=/usr/bin:/bin", "LC_ALL=C"};
+    std::vector<char *> argv, envp;
+    for (const auto &word : words)
+      argv.push_back(const_cast<char *>(word.c_str()));
+    argv.push_back(nullptr);
+    for (const auto &setting : environment)
+      envp.push_back(const_cast<char *>(setting.c_str()));
+    envp.push_back(nullptr);
+
+    Outcome result;
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+      result.err = std::string("cannot start ") + argv[0] + ": " + std::strerror(spawned);
+      return result;
+    }
+    int status = 0;
+    bool ended = false;
+    for (const auto deadline = std::chrono::steady_clock::now() + kCommandTimeout;
+         std::chrono::steady_clock::now() < deadline;) {
+      if (::waitpid(pid, &status, WNOHANG) == pid) {
+        ended = true;
+        break;
+      }
+      std::this_thread::sleep_for(5ms);
+    }
+    if (!ended) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+    }
+    result.status = ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = readFile(out);
+    result.err = readFile(err);
+    if (!ended)
+      result.err += "\n(did not end within the time limit and was killed)";
+    return result;
+  }
+
+  // Creates table `name` in the test directory and imports `csv` into it.
+  void makeTable(const std::string &name, const std::string &csv) {
+    const Outcome created = run({"create", m_dir, name});
+    ASSERT_EQ(created.status, 0) << show(created);
+    const std::string file = path("io/" + name + ".csv");
+    writeFile(file, csv);
+    const Outcome imported = run({"import", m_dir, name, file});
+    ASSERT_EQ(imported.status, 0) << show(imported);
+  }
+
+  Outcome exportTable(const std::string &name, const std::string &input = "") const {
+    return run({"export", m_dir, name}, input);
+  }
+
+  std::string m_dir;
+  std::string m_config;
+};
+
+TEST_F(AdminCommandTest, ExitStatusAndMessages) {
+  // Wrong usage is 2, with a message on stderr.
+  const std::vector<std::vector<std::string>> usage = {
+      {},
+      {"frobnicate"},
+      {"create"},
+      {"create", m_dir},
+      {"import", m_dir, "T.DB"},
+      {"export", m_dir, "T.DB", "out.csv", "surplus"},
+      {"alias"},
+      {"alias", "set", "OnlyAName"},
+      {"password", "set", m_dir},
+      {"init"},
+  };
+  for (const auto &args : usage) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 2) << csvLine(args) << show(r);
+    EXPECT_FALSE(r.err.empty()) << csvLine(args);
+  }
+
+  for (const std::string command : {"", "alias", "create", "import", "export", "password", "check", "init"}) {
+    std::vector<std::string> args = {"--help"};
+    if (!command.empty())
+      args.insert(args.begin(), command);
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 0) << command << show(r);
+    EXPECT_TRUE(mentions(r.out, "usage")) << command << show(r);
+  }
+
+  // A failure is 1, and the message names the file and the cause.
+  makeTable("T.DB", "Id\n1\n");
+  struct Failure {
+    std::vector<std::string> args;
+    std::vector<std::string> mentioned;
+  };
+  const std::vector<Failure> failures = {
+      {{"import", m_dir, "T.DB", path("absent.csv")}, {path("absent.csv"), "cannot be read"}},
+      {{"export", m_dir, "Absent.DB"}, {path("Absent.DB"), "does not exist"}},
+      {{"check", m_dir + "/no-such-dir", "T.DB"}, {m_dir + "/no-such-dir", "not found"}},
+      {{"export", "NoSuchAlias", "T.DB"}, {"NoSuchAlias", m_config, "alias"}},
+      {{"alias", "remove", "NoSuchAlias"}, {"NoSuchAlias", m_config}},
+  };
+  for (const auto &failure : failures) {
+    const Outcome r = run(failure.args);
+    EXPECT_EQ(r.status, 1) << csvLine(failure.args) << show(r);
+    for (const auto &text : failure.mentioned)
+      EXPECT_TRUE(mentions(r.err, text)) << "no '" << text << "' in the message of "
+                                         << csvLine(failure.args) << show(r);
+  }
+}
+
+TEST_F(AdminCommandTest, AliasEditsKeepTheRestOfTheConfiguration) {
+  const std::string original = "; engine settings of the project\n"
+                               "\n"
+                               "[Other]\n"
+                               "driver = sqlite\n"
+                               "path = /srv/other\n"
+                               "colour=blue   \n"
+                               "\n"
+                               "# a comment between sections\n"
+                               "[Third]\n"
+                               "path=/srv/third\n"
+                               "\n"
+                               "; closing comment\n";
+  writeFile(m_config, original);
+  auto onlyTheConfigFile = [&] {
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(fs::path(m_config).parent_path()))
+      names.push_back(entry.path().filename().string());
+    return names == std::vector<std::string>{"engine.conf"};
+  };
+
+  const std::string fresh = path("fresh");
+  fs::create_directories(fresh);
+  Outcome r = run({"alias", "set", "Fresh", fresh});
+  ASSERT_EQ(r.status, 0) << show(r);
+  std::string content = readFile(m_config);
+  EXPECT_EQ(content.substr(0, original.size()), original);
+  EXPECT_TRUE(onlyTheConfigFile());
+
+  // Replacing an alias's directory changes that one line only.
+  const std::string moved = path("moved");
+  r = run({"alias", "set", "other", moved});
+  ASSERT_EQ(r.status, 0) << show(r);
+  const auto before = splitLines(content), after = splitLines(readFile(m_config));
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (before[i] == "path = /srv/other")
+      EXPECT_TRUE(mentions(after[i], moved)) << after[i];
+    else
+      EXPECT_EQ(after[i], before[i]);
+  }
+  EXPECT_TRUE(onlyTheConfigFile());
+
+  // Removing a section takes its header and settings, nothing around them.
+  content = readFile(m_config);
+  r = run({"alias", "remove", "Third"});
+  ASSERT_EQ(r.status, 0) << show(r);
+  std::string expected = content;
+  expected.erase(expected.find("[Third]\n"), std::string("[Third]\npath=/srv/third\n").size());
+  EXPECT_EQ(readFile(m_config), expected);
+  EXPECT_TRUE(onlyTheConfigFile());
+
+  r = run({"alias", "list"});
+  ASSERT_EQ(r.status, 0) << show(r);
+  const auto listed = splitLines(r.out);
+  ASSERT_EQ(listed.size(), 2u) << r.out;
+  EXPECT_TRUE(mentions(listed[0], "Other") && mentions(listed[0], moved)) << r.out;
+  EXPECT_TRUE(mentions(listed[1], "Fresh") && mentions(listed[1], fresh)) << r.out;
+
+  // The alias leads the commands to its directory.
+  r = run({"create", "Fresh", "A.DB"});
+  ASSERT_EQ(r.status, 0) << show(r);
+  EXPECT_TRUE(fs::exists(fresh + "/A.DB"));
+  r = run({"export", "Fresh", "A.DB"});
+  EXPECT_EQ(r.status, 0) << show(r);
+  EXPECT_EQ(r.out, kHeader);
+
+  r = run({"alias", "remove", "Third"});
+  EXPECT_EQ(r.status, 1) << show(r);
+  EXPECT_TRUE(mentions(r.err, "Third") && mentions(r.err, m_config)) << show(r);
+  EXPECT_EQ(readFile(m_config), expected);
+}
+
+TEST_F(AdminCommandTest, AliasEditKeepsWindowsLineEnds) {
+  const std::string original = "; written on Windows\r\n\r\n[Other]\r\npath = /srv/other\r\n";
+  writeFile(m_config, original);
+  const Outcome r = run({"alias", "set", "Fresh", path("fresh")});
+  ASSERT_EQ(r.status, 0) << show(r);
+  EXPECT_EQ(readFile(m_config).substr(0, original.size()), original);
+}
+
+TEST_F(AdminCommandTest, CreateMakesTheStandardRelationTable) {
+  Outcome r = run({"create", m_dir, "Rel.DB"});
+  ASSERT_EQ(r.status, 0) << show(r);
+  const std::vector<std::string> columns = {
+      "Id|INTEGER|1|1",         "From|VARCHAR(60)|0|0",    "Relation|VARCHAR(30)|0|0",
+      "Extended|VARCHAR(10)|0|0", "Embedded|VARCHAR(10)|0|0", "Volitional|VARCHAR(10)|0|0",
+      "Order|VARCHAR(10)|0|0",  "Span1|TEXT|0|0",          "Span2|TEXT|0|0",
+      "L1|INTEGER|0|0",         "H1|INTEGER|0|0",          "L2|INTEGER|0|0",
+      "H2|INTEGER|0|0",         "Segments_distance|INTEGER|0|0", "Marker1|VARCHAR(60)|0|0",
+      "Position1|VARCHAR(20)|0|0", "Marker2|VARCHAR(60)|0|0", "Position2|VARCHAR(20)|0|0"};
+  EXPECT_EQ(query(path("Rel.DB"), "SELECT name, upper(type), \"notnull\", pk FROM pragma_table_info('Rel')"),
+            columns);
+  r = exportTable("Rel.DB");
+  EXPECT_EQ(r.status, 0) << show(r);
+  EXPECT_EQ(r.out, kHeader);
+
+  const std::string bytes = readFile(path("Rel.DB"));
+  r = run({"create", m_dir, "Rel.DB"});
+  EXPECT_EQ(r.status, 1) << show(r);
+  EXPECT_TRUE(mentions(r.err, path("Rel.DB")) && mentions(r.err, "exists")) << show(r);
+  EXPECT_EQ(readFile(path("Rel.DB")), bytes);
+}
+
+TEST_F(AdminCommandTest, ImportThenExportKeepsEveryValue) {
+  const std::string e30 = [] {
+    std::string s;
+    for (int i = 0; i < 30; ++i)
+      s += "\xC3\xA9"; // é: 30 characters in 60 bytes
+    return s;
+  }();
+  // Columns in another order and case, some left out; LF and CRLF mixed; a
+  // byte order mark; no line end after the last record.
+  const std::string input = "\xEF\xBB\xBFrelation,ID,Span1,from,L1,H1,Span2,order,MARKER1\r\n"
+                            "elaboration,5,\"He said \"\"no\"\", twice\",trip,-2147483648,2147483647,"
+                            "\"line one\nline two\",NS,\r\n"
+                            "\"\",1,\"  blanks kept  \",\"\",0,,\"crlf\r\ninside\",,\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\n" +
+                            e30 + ",3,plain,,7,8,,SN,\"\"\r\n"
+                            "joint,2,x,y,1,2,z,NN,m";
+  makeTable("A.DB", input);
+
+  const std::string expected =
+      kHeader +
+      csvLine({"1", "\"\"", "\"\"", "", "", "", "", "\"  blanks kept  \"", "\"crlf\r\ninside\"", "0", "", "", "",
+               "", "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", "", "", ""}) +
+      csvLine({"2", "y", "joint", "", "", "", "NN", "x", "z", "1", "2", "", "", "", "m", "", "", ""}) +
+      csvLine({"3", "", e30, "", "", "", "SN", "plain", "", "7", "8", "", "", "", "\"\"", "", "", ""}) +
+      csvLine({"5", "trip", "elaboration", "", "", "", "NS", "\"He said \"\"no\"\", twice\"",
+               "\"line one\nline two\"", "-2147483648", "2147483647", "", "", "", "", "", "", ""});
+  Outcome r = exportTable("A.DB");
+  ASSERT_EQ(r.status, 0) << show(r);
+  EXPECT_EQ(r.out, expected);
+
+  // Null and the empty text are stored apart.
+  EXPECT_EQ(query(path("A.DB"), "SELECT Id, quote(\"From\"), quote(Marker1), quote(\"Order\") FROM A "
+                                "WHERE Id IN (1, 3) ORDER BY Id"),
+            (std::vector<std::string>{"1|''|'\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80'|NULL", "3|NULL|''|'SN'"}));
+
+  const std::string file = path("io/a-export.csv");
+  r = run({"export", m_dir, "A.DB", file});
+  ASSERT_EQ(r.status, 0) << show(r);
+  EXPECT_EQ(readFile(file), expected);
+  EXPECT_FALSE(fs::exists(file + ".part"));
+
+  // The export imported into a new table gives the same table again.
+  ASSERT_EQ(run({"create", m_dir, "B.DB"}).status, 0);
+  r = run({"import", m_dir, "B.DB", file});
+  ASSERT_EQ(r.status, 0) << show(r);
+  r = exportTable("B.DB");
+  ASSERT_EQ(r.status, 0) << show(r);
+  EXPECT_EQ(r.out, expected);
+}
+
+TEST_F(AdminCommandTest, BadImportLeavesTheTableExactlyAsItWas) {
+  makeTable("T.DB", "Id,Relation,L1\n1,a,1\n2,b,2\n");
+  // Opened and closed once more, so that nothing is left in the write-ahead log.
+  ASSERT_EQ(run({"check", m_dir, "T.DB"}).status, 0);
+  const std::string bytes = readFile(path("T.DB"));
+  const Outcome before = exportTable("T.DB");
+  ASSERT_EQ(before.status, 0) << show(before);
+
+  struct Case {
+    std::string csv;
+    std::vector<std::string> mentioned; // besides the file's name
+  };
+  const std::vector<Case> cases = {
+      {"Id,Relation,L1\n10,x,1\n11,y\n", {"line 3", "fields"}},
+      {"Id,L1\n10,1\n11,abc\n", {"line 3", "L1", "abc"}},
+      {"Id,L1\r\n10,1\r\n11,1.5\r\n", {"line 3", "L1", "1.5"}},
+      {"Id,L1\n10,2147483648\n", {"line 2", "L1", "2147483648"}},
+      {"Id,L1\n10,1\n11,\"\"\n", {"line 3", "L1"}},
+      {"Id,Relation\n10,ok\n11," + std::string(31, 'r') + "\n", {"line 3", "Relation", "31"}},
+      {"Id,L1\n10,1\n2,5\n", {"line 3", "Id", "key"}},
+      {"Id,L1\n10,1\n10,2\n", {"line 3", "Id", "key"}},
+      {"Id,Span1\n10,ok\n11,bad \xFF byte\n", {"line 3", "Span1", "UTF-8"}},
+      {"Id,Span1\n10,ok\n11,\"never closed\n12,x\n", {"line 3", "quote"}},
+      {"Id,Span1\n10,\"two\nlines\"\n11,ok\nx,bad\n", {"line 5", "Id", "'x'"}},
+      {"Id,Colour\n10,red\n", {"line 1", "Colour", "column"}},
+  };
+  const std::string file = path("io/bad.csv");
+  for (const auto &c : cases) {
+    writeFile(file, c.csv);
+    const Outcome r = run({"import", m_dir, "T.DB", file});
+    EXPECT_EQ(r.status, 1) << c.csv << show(r);
+    EXPECT_TRUE(mentions(r.err, file)) << c.csv << show(r);
+    for (const auto &text : c.mentioned)
+      EXPECT_TRUE(mentions(r.err, text)) << "no '" << text << "' in the message for\n" << c.csv << show(r);
+    EXPECT_TRUE(readFile(path("T.DB")) == bytes) << "the file changed after\n" << c.csv;
+    const Outcome after = exportTable("T.DB");
+    EXPECT_EQ(after.out, before.out) << c.csv;
+  }
+}
+
+TEST_F(AdminCommandTest, PasswordGuardsTheTable) {
+  makeTable("P.DB", "Id,Relation\n1,joint\n2,list\n");
+  const Outcome plain = exportTable("P.DB");
+  ASSERT_EQ(plain.status, 0) << show(plain);
+
+  Outcome r = run({"password", "set", m_dir, "P.DB"}, "");
+  EXPECT_EQ(r.status, 1) << "no password on standard input" << show(r);
+  r = exportTable("P.DB");
+  EXPECT_EQ(r.status, 0) << "the table got a password from nothing" << show(r);
+
+  r = run({"password", "set", m_dir, "P.DB"}, "s3cret word\n");
+  ASSERT_EQ(r.status, 0) << show(r);
+  struct Attempt {
+    std::string input;
+    int status;
+  };
+  for (const Attempt &attempt : std::vector<Attempt>{{"s3cret word\n", 0}, {"wrong\n", 1}, {"", 1}, {"s3cret\n", 1}}) {
+    r = exportTable("P.DB", attempt.input);
+    EXPECT_EQ(r.status, attempt.status) << "password '" << attempt.input << "'" << show(r);
+    if (attempt.status == 0)
+      EXPECT_EQ(r.out, plain.out);
+    else
+      EXPECT_TRUE(mentions(r.err, path("P.DB")) && mentions(r.err, "password")) << show(r);
+  }
+  r = run({"check", m_dir, "P.DB"}, "s3cret word\n");
+  EXPECT_EQ(r.status, 0) << show(r);
+
+  r = run({"password", "clear", m_dir, "P.DB"}, "s3cret word\n");
+  ASSERT_EQ(r.status, 0) << show(r);
+  r = exportTable("P.DB");
+  EXPECT_EQ(r.status, 0) << show(r);
+  EXPECT_EQ(r.out, plain.out);
+}
+
+TEST_F(AdminCommandTest, CheckNamesEveryValueThatDoesNotFit) {
+  makeTable("C.DB", "Id,Relation,L1\n1,joint,1\n2,list,2\n3,contrast,3\n");
+  Outcome r = run({"check", m_dir, "C.DB"});
+  EXPECT_EQ(r.status, 0) << show(r);
+  EXPECT_TRUE(mentions(r.out, "ok")) << show(r);
+
+  runSql(path("C.DB"), "UPDATE C SET L1 = 'abc' WHERE Id = 2; "
+                       "UPDATE C SET Relation = '" + std::string(40, 'r') + "' WHERE Id = 3");
+  r = run({"check", m_dir, "C.DB"});
+  EXPECT_EQ(r.status, 1) << show(r);
+  std::vector<std::string> problems;
+  for (std::string line : splitLines(r.out + r.err)) {
+    // The directory's random name must not count as a field name.
+    for (std::size_t at; (at = line.find(m_dir)) != std::string::npos;)
+      line.erase(at, m_dir.size());
+    if (line.find("L1") != std::string::npos || line.find("Relation") != std::string::npos)
+      problems.push_back(line);
+  }
+  ASSERT_EQ(problems.size(), 2u) << show(r);
+  const auto l1 = std::find_if(problems.begin(), problems.end(),
+                               [](const std::string &line) { return line.find("L1") != std::string::npos; });
+  const auto relation = std::find_if(problems.begin(), problems.end(), [](const std::string &line) {
+    return line.find("Relation") != std::string::npos;
+  });
+  ASSERT_NE(l1, problems.end());
+  ASSERT_NE(relation, problems.end());
+  EXPECT_NE(l1, relation) << "one line per problem";
+  EXPECT_TRUE(mentionsNumber(*l1, 2)) << *l1;
+  EXPECT_TRUE(mentionsNumber(*relation, 3)) << *relation;
+}
+
+TEST_F(AdminCommandTest, InitDemoMakesTheDemoTableOnce) {
+  const std::string earlier = "; mine\n[Other]\npath = /srv/other\n";
+  writeFile(m_config, earlier);
+  Outcome r = run({"init", "--demo"});
+  ASSERT_EQ(r.status, 0) << show(r);
+  const std::string table = m_dir + "/data/vandro/Vandro.DB";
+  ASSERT_TRUE(fs::exists(table)) << show(r);
+  EXPECT_EQ(readFile(m_config).substr(0, earlier.size()), earlier);
+  r = run({"alias", "list"});
+  const auto listed = splitLines(r.out);
+  EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const std::string &line) {
+    return line.starts_with("Vandro") && mentions(line, m_dir + "/data/vandro");
+  })) << show(r);
+
+  const std::string tableBytes = readFile(table), configBytes = readFile(m_config);
+  r = run({"init", "--demo"});
+  EXPECT_EQ(r.status, 0) << show(r);
+  EXPECT_TRUE(readFile(table) == tableBytes) << "the demo table changed";
+  EXPECT_EQ(readFile(m_config), configBytes);
+
+  r = run({"export", "Vandro", "Vandro.DB"});
+  ASSERT_EQ(r.status, 0) << show(r);
+  std::istringstream in(r.out);
+  vandro::csv::Reader reader(in);
+  vandro::csv::Row row;
+  vandro::csv::Error error;
+  ASSERT_TRUE(reader.next(row, error));
+  std::map<std::string, std::size_t> column;
+  for (std::size_t i = 0; i < row.size(); ++i)
+    column[std::string(row[i].text)] = i;
+  ASSERT_TRUE(column.count("Relation") && column.count("H1") && column.count("Id"));
+  std::multiset<std::string> relations;
+  std::set<std::string> ids;
+  int withoutH1 = 0;
+  while (reader.next(row, error)) {
+    relations.insert(std::string(row[column["Relation"]].text));
+    ids.insert(std::string(row[column["Id"]].text));
+    withoutH1 += row[column["H1"]].isNull() ? 1 : 0;
+  }
+  EXPECT_FALSE(error) << error.message();
+  const std::multiset<std::string> names = {
+      "antithesis", "attribution", "background", "circumstance", "comparison", "concession",
+      "conclusion", "condition", "elaboration", "enablement", "explanation", "evaluation",
+      "evidence", "interpretation", "justify", "means", "motivation", "cause",
+      "result", "otherwise", "parenthetical", "purpose", "restatement", "solutionhood",
+      "summary", "contrast", "joint", "list", "same_unit", "sequence"};
+  EXPECT_EQ(relations, names);
+  EXPECT_EQ(ids.size(), 30u);
+  EXPECT_EQ(withoutH1, 1);
+}
+
+} // namespace
