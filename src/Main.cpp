@@ -115,25 +115,35 @@ TMainForm::TMainForm(QWidget *parent)
   m_table->setActive(true);
   m_dataSource->setDataSet(m_table.get());
 
-  createControls();
-  setKeyboardOrder();
-  scaleToFont();
-  wireEvents();
-  Edit1->setFocus(Qt::OtherFocusReason);
+  try {
+    createControls();
+    setKeyboardOrder();
+    scaleToFont();
+    wireEvents();
+    Edit1->setFocus(Qt::OtherFocusReason);
 
-  // Loading is complete: the remembered Active opens the table now.
-  m_table->Loaded();
+    // Loading is complete: the remembered Active opens the table now.
+    m_table->Loaded();
+  } catch (...) {
+    // The partly built window goes in the same order as a whole one.
+    destroyComponents();
+    throw;
+  }
 }
 
 TMainForm::~TMainForm() {
+  destroyComponents();
+  if (MainForm == this)
+    MainForm = nullptr;
+}
+
+void TMainForm::destroyComponents() {
   // Controls first, then the table (closed once no control is left), then
   // its data source.
   for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
     delete child;
   m_table.reset();
   m_dataSource.reset();
-  if (MainForm == this)
-    MainForm = nullptr;
 }
 
 void TMainForm::createControls() {

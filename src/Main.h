@@ -74,6 +74,7 @@ private:
   // Rescales the layout when the window font's height differs from the
   // 13 pixels it was designed for.
   void scaleToFont();
+  void destroyComponents();
   controls::ArrowFocus *m_arrows = nullptr;
 
   // Destroyed after every control (see the destructor): the table closes

@@ -97,7 +97,10 @@ void TDBEdit::contextMenuEvent(QContextMenuEvent *event) {
 
 void TDBEdit::focusInEvent(QFocusEvent *event) {
   QLineEdit::focusInEvent(event);
-  guarded([this] { reload(); });
+  // Text the user typed and that has not gone into the field yet stays (the
+  // focus comes back after a failed write-back so that it can be mended).
+  if (!m_link.modified())
+    guarded([this] { reload(); });
   if (event->reason() != Qt::MouseFocusReason)
     selectAll();
   update();

@@ -68,7 +68,8 @@ void TDBMemo::keyPressEvent(QKeyEvent *event) {
 
 void TDBMemo::focusInEvent(QFocusEvent *event) {
   QPlainTextEdit::focusInEvent(event);
-  guarded([this] { reload(); });
+  if (!m_link.modified()) // typed text not yet written back stays
+    guarded([this] { reload(); });
 }
 
 void TDBMemo::focusOutEvent(QFocusEvent *event) {

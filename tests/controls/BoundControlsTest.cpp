@@ -1,0 +1,451 @@
+// The data-bound edit boxes and memos: which keys start an edit, what the
+// typed text becomes in the field and when, and what the boxes show. Boxes
+// of the main window over the relation table, and boxes made here over
+// tables with other kinds of columns.
+#include "Main.h"
+#include "ModalAnswer.h"
+#include "Program.h"
+#include "TableFixture.h"
+#include "controls/TDBEdit.h"
+#include "controls/TDBMemo.h"
+#include "shell/TApplication.h"
+#include "store/TDataSource.h"
+#include "store/TSession.h"
+#include "store/TTable.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QLineEdit>
+#include <QTest>
+#include <QTextDocument>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace vandro::testing {
+namespace {
+
+using controls::TDBEdit;
+using controls::TDBMemo;
+using store::DataSetState;
+
+const char *stateName(DataSetState state) {
+  switch (state) {
+  case DataSetState::Inactive: return "Inactive";
+  case DataSetState::Browse: return "Browse";
+  case DataSetState::Edit: return "Edit";
+  case DataSetState::Insert: return "Insert";
+  case DataSetState::SetKey: return "SetKey";
+  }
+  return "?";
+}
+
+// Shows `window` and makes it the active one, so that focus changes happen
+// as they would for the user.
+void activate(QWidget &window) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+// Gives `box` the keyboard focus as the Tab key would.
+void focus(QWidget &box) {
+  box.setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(box.hasFocus()) << box.objectName().toStdString();
+}
+
+QString shownText(QWidget &box) {
+  if (auto *edit = qobject_cast<QLineEdit *>(&box))
+    return edit->text();
+  return qobject_cast<TDBMemo *>(&box)->toPlainText();
+}
+
+// One key as the user gives it.
+struct Key {
+  const char *name;
+  Qt::Key key;
+  Qt::KeyboardModifiers modifiers;
+  const char *text;
+};
+
+void press(QWidget &box, const Key &k) {
+  if (k.text)
+    QTest::keyClicks(&box, QString::fromLatin1(k.text));
+  else
+    QTest::keyClick(&box, k.key, k.modifiers);
+}
+
+// The leftmost column, inside the frame, in which the middle rows of the
+// painted box hold a pixel of another colour than the box's background;
+// -1 when the rows are empty.
+int leftmostInk(QWidget &box) {
+  constexpr int kFrame = 4;
+  const QImage image = box.grab().toImage();
+  const QColor background = box.palette().color(QPalette::Active, QPalette::Base);
+  const int middle = image.height() / 2;
+  for (int x = kFrame; x < image.width() - kFrame; ++x)
+    for (int y = middle - 3; y <= middle + 3; ++y)
+      if (image.pixelColor(x, y) != background)
+        return x;
+  return -1;
+}
+
+// The main window started in-process over the relation table.
+class WindowTest : public TableFixture {
+protected:
+  void TearDown() override {
+    m_program.reset();
+    TableFixture::TearDown();
+  }
+
+  // Three records; the first with an Order and an Extended value.
+  void startWindow() {
+    makeRelationTable(numberedRows(3));
+    makeTableFromSql("Vandro.DB", "UPDATE Vandro SET \"Order\" = '12', Extended = 'no' WHERE Id = 1;");
+    m_program = std::make_unique<Program>();
+    ASSERT_TRUE(m_program->startUp());
+    activate(*MainForm);
+  }
+
+  store::TTable &table() { return *MainForm->Table1(); }
+  QString fieldText(const char *name) { return table().LookupField(QString::fromLatin1(name)).AsString(); }
+  QWidget &box(const char *name) {
+    auto *found = MainForm->findChild<QWidget *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return *found;
+  }
+  TDBEdit &edit(const char *name) { return *qobject_cast<TDBEdit *>(&box(name)); }
+
+  std::unique_ptr<Program> m_program;
+};
+
+TEST_F(WindowTest, ADigitTypedIntoOrderStartsAnEditAtTheCaretAndIsWrittenOnLeaving) {
+  startWindow();
+  ModalAnswerer answerer;
+  TDBEdit &order = edit("DBEdit6");
+  focus(order);
+  ASSERT_EQ(order.text(), QStringLiteral("12"));
+  ASSERT_EQ(table().State(), DataSetState::Browse);
+  order.setCursorPosition(1);
+  QTest::keyClicks(&order, QStringLiteral("5"));
+  EXPECT_EQ(table().State(), DataSetState::Edit);
+  EXPECT_EQ(order.text(), QStringLiteral("152"));
+  EXPECT_EQ(order.cursorPosition(), 2);
+  EXPECT_EQ(fieldText("Order"), QStringLiteral("12")) << "written only when the box is left";
+  QTest::keyClick(&order, Qt::Key_Tab);
+  EXPECT_FALSE(order.hasFocus());
+  EXPECT_EQ(fieldText("Order"), QStringLiteral("152"));
+  EXPECT_TRUE(answerer.seen().empty());
+}
+
+TEST_F(WindowTest, ChangingKeysAskForAnEditOnlyInEditableBoxes) {
+  startWindow();
+  ModalAnswerer answerer;
+  const Key keys[] = {
+      {"digit", Qt::Key_7, Qt::NoModifier, "7"},
+      {"letter", Qt::Key_X, Qt::NoModifier, "x"},
+      {"Backspace", Qt::Key_Backspace, Qt::NoModifier, nullptr},
+      {"Delete", Qt::Key_Delete, Qt::NoModifier, nullptr},
+      {"Ctrl+V", Qt::Key_V, Qt::ControlModifier, nullptr},
+      {"Ctrl+X", Qt::Key_X, Qt::ControlModifier, nullptr},
+      {"Shift+Insert", Qt::Key_Insert, Qt::ShiftModifier, nullptr},
+  };
+  const char *readOnlyBoxes[] = {"DBEdit1", "DBEdit7",  "DBEdit8",  "DBEdit9", "DBEdit10",
+                                 "DBEdit11", "DBEdit12", "DBMemo1", "DBMemo2"};
+  for (const Key &k : keys) {
+    SCOPED_TRACE(k.name);
+    QGuiApplication::clipboard()->setText(QStringLiteral("99"));
+    for (const char *name : readOnlyBoxes) {
+      SCOPED_TRACE(name);
+      QWidget &b = box(name);
+      focus(b);
+      const QString before = shownText(b);
+      press(b, k);
+      EXPECT_EQ(stateName(table().State()), std::string("Browse"));
+      EXPECT_EQ(shownText(b), before);
+    }
+    TDBEdit &relation = edit("DBEdit2");
+    focus(relation); // all of the text selected
+    press(relation, k);
+    EXPECT_EQ(stateName(table().State()), std::string("Edit"));
+    EXPECT_NE(relation.text(), fieldText("Relation")) << "the key acted once the edit began";
+    QTest::keyClick(&relation, Qt::Key_Escape);
+    table().Cancel();
+  }
+
+  // While the table is in edit mode a read-only box still takes no text.
+  table().Edit();
+  for (const char *name : readOnlyBoxes) {
+    SCOPED_TRACE(name);
+    QWidget &b = box(name);
+    focus(b);
+    const QString before = shownText(b);
+    QTest::keyClicks(&b, QStringLiteral("7x"));
+    QTest::keyClick(&b, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(shownText(b), before);
+  }
+  EXPECT_FALSE(table().Modified());
+  EXPECT_TRUE(answerer.seen().empty());
+}
+
+TEST_F(WindowTest, EscapeBringsTheFieldsTextBackSelectedAndTheEditGoesOn) {
+  startWindow();
+  ModalAnswerer answerer;
+  TDBEdit &relation = edit("DBEdit2");
+  focus(relation);
+  const QString stored = fieldText("Relation");
+  ASSERT_FALSE(stored.isEmpty());
+  relation.end(false);
+  QTest::keyClicks(&relation, QStringLiteral("xyz"));
+  ASSERT_EQ(relation.text(), stored + QStringLiteral("xyz"));
+  QTest::keyClick(&relation, Qt::Key_Escape);
+  EXPECT_EQ(relation.text(), stored);
+  EXPECT_EQ(relation.selectedText(), stored);
+  EXPECT_EQ(table().State(), DataSetState::Edit);
+  QTest::keyClick(&relation, Qt::Key_Tab);
+  EXPECT_EQ(fieldText("Relation"), stored);
+  EXPECT_FALSE(table().Modified()) << "nothing is written back after Escape";
+  EXPECT_TRUE(answerer.seen().empty());
+}
+
+TEST_F(WindowTest, LeavingWritesTheFieldAndAMovePostsTheTypedTextFirst) {
+  startWindow();
+  ModalAnswerer answerer;
+  TDBEdit &extended = edit("DBEdit3");
+  focus(extended);
+  QTest::keyClicks(&extended, QStringLiteral("yes"));
+  QTest::keyClick(&extended, Qt::Key_Tab);
+  EXPECT_EQ(fieldText("Extended"), QStringLiteral("yes"));
+  EXPECT_EQ(table().State(), DataSetState::Edit) << "leaving the box does not post";
+
+  // Typed but not yet written: the move writes it and posts, as the
+  // navigator's Next does, the focus staying in the box.
+  focus(extended);
+  extended.end(false);
+  QTest::keyClicks(&extended, QStringLiteral("!"));
+  table().Next();
+  EXPECT_EQ(table().State(), DataSetState::Browse);
+  EXPECT_EQ(fieldText("Id"), QStringLiteral("2"));
+  EXPECT_EQ(extended.text(), fieldText("Extended")) << "the box shows the new record";
+  table().Prior();
+  EXPECT_EQ(fieldText("Id"), QStringLiteral("1"));
+  EXPECT_EQ(fieldText("Extended"), QStringLiteral("yes!"));
+
+  // Stored in the table file, not only in the window.
+  m_program.reset();
+  store::TSession session(QStringLiteral("Check"));
+  store::TTable reopened(QStringLiteral("Table1"), &session);
+  reopened.DatabaseName = QString::fromStdString(m_directory);
+  reopened.TableName = QStringLiteral("Vandro.DB");
+  reopened.Open();
+  EXPECT_EQ(reopened.LookupField(QStringLiteral("Extended")).AsString(), QStringLiteral("yes!"));
+  EXPECT_TRUE(answerer.seen().empty());
+}
+
+TEST_F(WindowTest, ABoundFieldTheTableLacksEndsStartUp) {
+  // The relation columns without Order.
+  makeTableFromSql("Vandro.DB",
+                   "CREATE TABLE Vandro (Id INTEGER NOT NULL PRIMARY KEY, \"From\" VARCHAR(60),"
+                   " Relation VARCHAR(30), Extended VARCHAR(10), Embedded VARCHAR(10), Volitional VARCHAR(10),"
+                   " Span1 TEXT, Span2 TEXT, L1 INTEGER, H1 INTEGER, L2 INTEGER, H2 INTEGER,"
+                   " Segments_distance INTEGER, Marker1 VARCHAR(60), Position1 VARCHAR(20),"
+                   " Marker2 VARCHAR(60), Position2 VARCHAR(20));"
+                   "INSERT INTO Vandro (Id, Relation) VALUES (1, 'joint');");
+  ModalAnswerer answerer{{ModalAnswerer::press(QStringLiteral("OK"))}};
+  m_program = std::make_unique<Program>();
+  EXPECT_FALSE(m_program->startUp());
+  ASSERT_EQ(answerer.seen().size(), 1u);
+  EXPECT_EQ(answerer.seen()[0].title, QStringLiteral("Application Error"));
+  EXPECT_TRUE(answerer.seen()[0].text.contains(QStringLiteral("DBEdit6: Field 'Order' not found")))
+      << answerer.seen()[0].text.toStdString();
+  EXPECT_EQ(MainForm, nullptr);
+}
+
+// Boxes made here, in a window of their own, over table N: an integer, a
+// short string and a memo column.
+class BoundBoxTest : public TableFixture {
+protected:
+  void SetUp() override {
+    TableFixture::SetUp();
+    makeTableFromSql("N.DB", "CREATE TABLE N (Id INTEGER NOT NULL PRIMARY KEY, Num INTEGER, Name VARCHAR(10),"
+                             " Notes TEXT);"
+                             "INSERT INTO N VALUES (1, 42, 'abc', 'one' || char(13) || char(10) || 'two'"
+                             " || char(10) || 'three');");
+    openTable();
+    m_host = std::make_unique<QWidget>();
+    m_host->resize(260, 200);
+    m_other = new QLineEdit(m_host.get());
+    m_other->setObjectName(QStringLiteral("Other"));
+    m_other->setGeometry(10, 150, 100, 24);
+  }
+  void TearDown() override {
+    m_host.reset();
+    m_source.reset();
+    m_table.reset();
+    m_session.reset();
+    TableFixture::TearDown();
+  }
+
+  void openTable() {
+    m_host.reset();
+    m_source.reset();
+    m_table.reset();
+    m_session = std::make_unique<store::TSession>();
+    m_table = std::make_unique<store::TTable>(QStringLiteral("Table1"), m_session.get());
+    m_table->DatabaseName = QString::fromStdString(m_directory);
+    m_table->TableName = QStringLiteral("N.DB");
+    m_table->Open();
+    m_source = std::make_unique<store::TDataSource>();
+    m_source->setDataSet(m_table.get());
+  }
+
+  // An editable box for `field`, first in the keyboard order, then Other.
+  TDBEdit &addEdit(const char *field, int top = 10) {
+    auto *box = new TDBEdit(QStringLiteral("DB") + QLatin1String(field), QString::fromLatin1(field), false,
+                            m_host.get());
+    box->setGeometry(10, top, 200, 24);
+    box->link().setDataSource(m_source.get());
+    QWidget::setTabOrder(box, m_other);
+    return *box;
+  }
+
+  store::TField &field(const char *name) { return m_table->LookupField(QString::fromLatin1(name)); }
+
+  std::unique_ptr<store::TSession> m_session;
+  std::unique_ptr<store::TTable> m_table;
+  std::unique_ptr<store::TDataSource> m_source;
+  std::unique_ptr<QWidget> m_host;
+  QLineEdit *m_other = nullptr;
+};
+
+TEST_F(BoundBoxTest, AnIntegerBoxTakesOnlyWhatAnIntegerCanHold) {
+  TDBEdit &num = addEdit("Num");
+  activate(*m_host);
+  focus(num);
+  ASSERT_EQ(num.text(), QStringLiteral("42"));
+  num.end(false);
+
+  // Refused characters leave the text and the state as they were, in
+  // browse and in edit mode.
+  QTest::keyClicks(&num, QStringLiteral("a"));
+  EXPECT_EQ(num.text(), QStringLiteral("42"));
+  EXPECT_EQ(m_table->State(), DataSetState::Browse);
+  QTest::keyClicks(&num, QStringLiteral("7"));
+  EXPECT_EQ(m_table->State(), DataSetState::Edit);
+  EXPECT_EQ(num.text(), QStringLiteral("427"));
+  for (const char *refused : {"a", "x", ".", " ", "e"}) {
+    SCOPED_TRACE(refused);
+    QTest::keyClicks(&num, QString::fromLatin1(refused));
+    EXPECT_EQ(num.text(), QStringLiteral("427"));
+    EXPECT_EQ(m_table->State(), DataSetState::Edit);
+  }
+  QTest::keyClick(&num, Qt::Key_Tab);
+  EXPECT_EQ(field("Num").AsString(), QStringLiteral("427"));
+
+  // All text cleared: null, stored so.
+  focus(num);
+  QTest::keyClick(&num, Qt::Key_Backspace);
+  ASSERT_EQ(num.text(), QString());
+  QTest::keyClick(&num, Qt::Key_Tab);
+  EXPECT_TRUE(field("Num").IsNull());
+  m_table->Post();
+  openTable();
+  EXPECT_TRUE(field("Num").IsNull()) << "read back from the table";
+}
+
+TEST_F(BoundBoxTest, TextThatIsNoIntegerFailsOnLeavingAndTheBoxKeepsIt) {
+  TDBEdit &num = addEdit("Num");
+  activate(*m_host);
+  ModalAnswerer answerer{{ModalAnswerer::press(QStringLiteral("OK"))}};
+  focus(num);
+  QTest::keyClicks(&num, QStringLiteral("1-2"));
+  ASSERT_EQ(num.text(), QStringLiteral("1-2")) << "'-' passes the typing filter";
+  QTest::keyClick(&num, Qt::Key_Tab);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !answerer.seen().empty() && QApplication::activeModalWidget() == nullptr; }));
+  ASSERT_EQ(answerer.seen().size(), 1u);
+  EXPECT_EQ(answerer.seen()[0].className, QStringLiteral("QMessageBox"));
+  EXPECT_TRUE(answerer.seen()[0].text.startsWith(
+      QStringLiteral("'1-2' is not a valid integer value for field 'Num'")))
+      << answerer.seen()[0].text.toStdString();
+  QTest::qWait(20);
+  EXPECT_TRUE(num.hasFocus()) << "the focus comes back to the box";
+  EXPECT_EQ(num.text(), QStringLiteral("1-2"));
+  EXPECT_EQ(num.selectedText(), QStringLiteral("1-2"));
+  EXPECT_EQ(m_table->State(), DataSetState::Edit);
+  EXPECT_EQ(field("Num").AsString(), QStringLiteral("42"));
+}
+
+TEST_F(BoundBoxTest, AStringBoxTakesAsManyCharactersAsItsFieldHolds) {
+  TDBEdit &name = addEdit("Name");
+  activate(*m_host);
+  EXPECT_EQ(name.maxLength(), 10);
+  focus(name);
+  QTest::keyClick(&name, Qt::Key_Backspace);
+  ASSERT_EQ(m_table->State(), DataSetState::Edit);
+  QTest::keyClicks(&name, QStringLiteral("abcdefghij"));
+  EXPECT_EQ(name.text(), QStringLiteral("abcdefghij"));
+  QTest::keyClicks(&name, QStringLiteral("k"));
+  EXPECT_EQ(name.text(), QStringLiteral("abcdefghij")) << "the 11th character is refused";
+  QTest::keyClick(&name, Qt::Key_Tab);
+  EXPECT_EQ(field("Name").AsString(), QStringLiteral("abcdefghij"));
+}
+
+TEST_F(BoundBoxTest, NumbersStandRightWhileTheBoxHasNoFocus) {
+  TDBEdit &num = addEdit("Num", 10);
+  TDBEdit &name = addEdit("Name", 50);
+  activate(*m_host);
+  const int width = num.width();
+  const struct {
+    const char *box;
+    TDBEdit &edit;
+    bool focused;
+    bool right;
+  } cases[] = {
+      {"Num unfocused", num, false, true},
+      {"Num focused", num, true, false},
+      {"Name unfocused", name, false, false},
+      {"Num unfocused again", num, false, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.box);
+    if (c.focused) {
+      focus(c.edit);
+      c.edit.end(false); // no selection; the caret after the text
+    } else {
+      m_other->setFocus(Qt::TabFocusReason);
+      ASSERT_FALSE(c.edit.hasFocus());
+    }
+    const int left = leftmostInk(c.edit);
+    ASSERT_GE(left, 0) << "no text painted";
+    if (c.right)
+      EXPECT_GT(left, width * 3 / 4);
+    else
+      EXPECT_LT(left, width / 8);
+  }
+}
+
+TEST_F(BoundBoxTest, AMemoShowsItsTextWithItsLineBreaksUpToItsCapacity) {
+  const struct {
+    const char *what;
+    qsizetype capacity;
+    QString shown;
+    int lines;
+  } cases[] = {
+      {"default capacity", TDBMemo::kDefaultCapacity, QStringLiteral("one\ntwo\nthree"), 3},
+      {"capacity 10", 10, QStringLiteral("(Text exceeds memo capacity)"), 1},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    TDBMemo memo(QStringLiteral("DBMemo1"), QStringLiteral("Notes"), true, m_host.get());
+    memo.setCapacity(c.capacity);
+    memo.link().setDataSource(m_source.get());
+    EXPECT_EQ(memo.toPlainText(), c.shown);
+    EXPECT_EQ(memo.document()->blockCount(), c.lines);
+  }
+}
+
+} // namespace
+} // namespace vandro::testing
