@@ -108,8 +108,10 @@ void TDBEdit::focusInEvent(QFocusEvent *event) {
 
 void TDBEdit::focusOutEvent(QFocusEvent *event) {
   QLineEdit::focusOutEvent(event);
-  if (event->reason() == Qt::PopupFocusReason)
-    return; // a context menu took the focus for a moment
+  // Leaving means the focus going to another control of the window: not a
+  // context menu, nor another window (a message box) becoming active.
+  if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    return;
   leave();
 }
 

@@ -74,8 +74,8 @@ void TDBMemo::focusInEvent(QFocusEvent *event) {
 
 void TDBMemo::focusOutEvent(QFocusEvent *event) {
   QPlainTextEdit::focusOutEvent(event);
-  if (event->reason() == Qt::PopupFocusReason)
-    return;
+  if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    return; // a menu or another window, not another control of the window
   if (!m_link.writeBackOnLeave(*this, [this] { selectAll(); }))
     return;
   guarded([this] { reload(); });
