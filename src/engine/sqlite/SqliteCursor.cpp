@@ -434,8 +434,11 @@ Result SqliteCursor::prepareStatements() {
 
 std::string SqliteCursor::keyText(const Bookmark &key) const {
   std::string text;
-  for (const auto &value : key)
-    text += (value.isInteger() ? "i" : value.isReal() ? "r" : "t") + valueText(value) + "\x1f";
+  for (const auto &value : key) {
+    text += value.isInteger() ? 'i' : value.isReal() ? 'r' : 't';
+    text += valueText(value);
+    text += '\x1f';
+  }
   return text;
 }
 
