@@ -269,6 +269,11 @@ void TDBNavigator::dataEvent(store::DataEvent event, store::TField *) {
   }
 }
 
+void TDBNavigator::dataSourceDestroyed() {
+  m_source = nullptr;
+  updateButtons();
+}
+
 void TDBNavigator::changeEvent(QEvent *event) {
   if (event->type() == QEvent::EnabledChange)
     updateButtons();

@@ -71,6 +71,7 @@ public:
   void updateButtons();
 
   void dataEvent(store::DataEvent event, store::TField *field) override;
+  void dataSourceDestroyed() override;
 
   // Tool tips: shown 500 ms after the pointer rests on a button, for
   // 2500 ms; at once when moving between buttons while a tip is up.

@@ -36,6 +36,13 @@ void TFieldDataLink::setDataSource(store::TDataSource *source) {
   updateState();
 }
 
+void TFieldDataLink::dataSourceDestroyed() {
+  m_source = nullptr;
+  m_field = nullptr;
+  m_active = false;
+  m_editing = false;
+}
+
 void TFieldDataLink::bindField() {
   m_field = nullptr;
   if (!m_active)
@@ -72,7 +79,20 @@ void TFieldDataLink::updateEditing(bool always) {
 
 void TFieldDataLink::dataEvent(DataEvent event, store::TField *field) {
   switch (event) {
-  case DataEvent::StateChange: updateState(); break;
+  case DataEvent::StateChange: {
+    updateState();
+    // Entering and leaving the key state changes the record the field
+    // reads (the key buffer, then the record shown again), whatever the
+    // key look-up found.
+    const store::TTable *table = m_source ? m_source->DataSet() : nullptr;
+    const bool showingKey = table && table->State() == DataSetState::SetKey;
+    if (showingKey != m_showingKey) {
+      m_showingKey = showingKey;
+      if (!showingKey)
+        m_control.reload();
+    }
+    break;
+  }
   case DataEvent::FieldChange:
     if (field == m_field && m_field && !m_writingBack) {
       m_control.reload();

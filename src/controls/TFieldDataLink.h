@@ -72,6 +72,7 @@ public:
   bool writeBackOnLeave(QWidget &control, const std::function<void()> &selectAll);
 
   void dataEvent(store::DataEvent event, store::TField *field) override;
+  void dataSourceDestroyed() override;
 
 private:
   void updateState();
@@ -89,6 +90,7 @@ private:
   bool m_editing = false;
   bool m_modified = false;
   bool m_writingBack = false;
+  bool m_showingKey = false; // the table was in its key state at the last state change
 };
 
 } // namespace vandro::controls

@@ -232,8 +232,10 @@ Result Config::save() const {
     data += written;
     left -= static_cast<std::size_t>(written);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0)
-    return failure(errno);
+  const int synced = ::fsync(fd) == 0 ? 0 : errno;
+  const int closed = ::close(fd) == 0 ? 0 : errno;
+  if (synced || closed)
+    return failure(synced ? synced : closed);
   if (::rename(temporary.c_str(), m_path.c_str()) != 0)
     return failure(errno);
   return code::Ok;

@@ -78,6 +78,10 @@ public:
   [[nodiscard]] virtual Result beginBulk() = 0;
   [[nodiscard]] virtual Result commitBulk() = 0;
   [[nodiscard]] virtual Result rollbackBulk() = 0;
+  // Read from one snapshot of the table: what others commit meanwhile is
+  // not seen until endSnapshot, so a whole-table read is consistent.
+  [[nodiscard]] virtual Result beginSnapshot() = 0;
+  [[nodiscard]] virtual Result endSnapshot() = 0;
   // The storage library's own consistency check of the file, then a check of
   // every stored value against its field's kind and size (values that other
   // programs wrote into the file): one line per problem, none when all is well.

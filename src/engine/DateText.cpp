@@ -111,7 +111,9 @@ std::optional<double> isoTextToDays(std::string_view text) {
   int y = 0, m = 0, d = 0;
   if (text.size() >= 10 && text[4] == '-' && text[7] == '-' && digits(text, 0, 4, y) &&
       digits(text, 5, 2, m) && digits(text, 8, 2, d)) {
-    if (m < 1 || m > 12 || d < 1 || d > 31)
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (m < 1 || m > 12 || d < 1 || d > kDays[m - 1] + (m == 2 && leap ? 1 : 0))
       return std::nullopt;
     const double date = static_cast<double>(daysFromCivil(y, static_cast<unsigned>(m),
                                                           static_cast<unsigned>(d)) +

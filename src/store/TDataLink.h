@@ -23,6 +23,9 @@ class TDataLink {
 public:
   virtual ~TDataLink() = default;
   virtual void dataEvent(DataEvent event, TField *field) = 0;
+  // The data source is going away: a link that keeps a pointer to it
+  // forgets it here.
+  virtual void dataSourceDestroyed() {}
 };
 
 } // namespace vandro::store

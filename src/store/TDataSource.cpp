@@ -8,7 +8,15 @@ namespace vandro::store {
 
 TDataSource::TDataSource(QString name) : m_name(std::move(name)) {}
 
-TDataSource::~TDataSource() { setDataSet(nullptr); }
+TDataSource::~TDataSource() {
+  if (m_table)
+    m_table->detachDataSource(this);
+  // Whatever still links to this source forgets it, whichever goes first.
+  const std::vector<TDataLink *> links = m_links;
+  m_links.clear();
+  for (TDataLink *link : links)
+    link->dataSourceDestroyed();
+}
 
 void TDataSource::setDataSet(TTable *table) {
   if (m_table == table)

@@ -447,5 +447,29 @@ TEST_F(BoundBoxTest, AMemoShowsItsTextWithItsLineBreaksUpToItsCapacity) {
   }
 }
 
+// A key look-up writes the key into the key field while it searches; once
+// it is over, the boxes show the record that is current again, also when no
+// record has that key.
+TEST_F(WindowTest, AKeyLookUpThatFindsNothingLeavesTheBoxesOnTheCurrentRecord) {
+  startWindow();
+  auto *id = MainForm->findChild<TDBEdit *>(QStringLiteral("DBEdit1"));
+  ASSERT_NE(id, nullptr);
+  EXPECT_FALSE(MainForm->Table1()->FindByKey(99));
+  EXPECT_EQ(id->text(), QStringLiteral("1"));
+  EXPECT_TRUE(MainForm->Table1()->FindByKey(3));
+  EXPECT_EQ(id->text(), QStringLiteral("3"));
+}
+
+// A data source that goes before the controls linked to it leaves them
+// unlinked, not pointing at it.
+TEST(DataSourceLifetimeTest, ControlsForgetADataSourceThatGoesFirst) {
+  auto source = std::make_unique<store::TDataSource>();
+  TDBEdit edit(QStringLiteral("Box"), QStringLiteral("Relation"), false);
+  edit.link().setDataSource(source.get());
+  ASSERT_EQ(edit.link().dataSource(), source.get());
+  source.reset();
+  EXPECT_EQ(edit.link().dataSource(), nullptr);
+}
+
 } // namespace
 } // namespace vandro::testing

@@ -245,11 +245,24 @@ int AdminCommands::initDemo() {
   if (const Result result = session.database().createTable("Vandro.DB", relationTableFields(), kRelationTableKey);
       result != code::Ok)
     return failure(engineMessage(result));
-  if (!session.openTable("Vandro.DB"))
+  const std::string path = session.database().directory() + "/Vandro.DB";
+  auto removeHalfMade = [&] {
+    // Removed again, so that the next run makes the demo table anew rather
+    // than finding an empty one.
+    session.closeTable();
+    for (const char *suffix : {"", "-wal", "-shm", "-lock"})
+      std::remove((path + suffix).c_str());
+  };
+  if (!session.openTable("Vandro.DB")) {
+    removeHalfMade();
     return kFailure;
-  if (const Result result = fillDemoTable(session.cursor()); result != code::Ok)
-    return failure(engineMessage(result));
-  m_out << "Demo table made: " << session.cursor().filePath() << "\n";
+  }
+  if (const Result result = fillDemoTable(session.cursor()); result != code::Ok) {
+    const std::string message = engineMessage(result);
+    removeHalfMade();
+    return failure(message);
+  }
+  m_out << "Demo table made: " << path << "\n";
   return kSuccess;
 }
 

@@ -140,7 +140,11 @@ TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &f
   cursor.setReadAhead(256);
   Record record;
   std::vector<std::string> texts(fields.size());
-  Result step = cursor.setToBegin();
+  // One snapshot for the whole export: a record changed meanwhile is
+  // neither written twice nor left out.
+  Result step = cursor.beginSnapshot();
+  if (step == code::Ok)
+    step = cursor.setToBegin();
   while (step == code::Ok && (step = cursor.readNext(record)) == code::Ok) {
     for (std::size_t i = 0; i < fields.size(); ++i) {
       const Value &value = record.values[i];
@@ -155,6 +159,8 @@ TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &f
       break;
     ++result.records;
   }
+  if (step == code::Eof)
+    step = cursor.endSnapshot();
   if (step != code::Ok && step != code::Eof) {
     result.ok = false;
     result.error = engineFailure(step);

@@ -44,10 +44,13 @@ std::optional<std::int64_t> parseDecimal(std::string_view text) {
     negative = text[i++] == '-';
   std::int64_t whole = 0;
   std::size_t digits = 0;
+  // The engine keeps decimals below 9.2e14, so that the count of
+  // ten-thousandths fits 64 bits with room to spare.
+  constexpr std::int64_t kLargestWhole = 919999999999999;
   while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-    if (whole > 900000000000000)
-      return std::nullopt;
     whole = whole * 10 + (text[i++] - '0');
+    if (whole > kLargestWhole)
+      return std::nullopt;
     ++digits;
   }
   std::int64_t fraction = 0;
@@ -128,7 +131,7 @@ std::optional<Value> textToValue(std::string_view text, FieldKind kind, std::str
   case FieldKind::Decimal:
     if (auto units = parseDecimal(text))
       return Value::integer(*units);
-    why = "'" + std::string(text) + "' is not a number with at most four decimals";
+    why = "'" + std::string(text) + "' is not a number below 9.2e14 with at most four decimals";
     return std::nullopt;
   case FieldKind::Float:
   case FieldKind::Money: {

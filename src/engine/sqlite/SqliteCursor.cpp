@@ -180,7 +180,7 @@ bool columnValue(sqlite3_stmt *stmt, int i, const FieldDescription &field, Value
 } // namespace
 
 SqliteCursor::~SqliteCursor() {
-  if (m_bulk)
+  if (m_bulk || m_snapshot)
     (void)runSql("ROLLBACK");
   m_lock.release();
   // Statements first: sqlite3_close refuses while any is unfinalised.
@@ -218,8 +218,13 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
     return ErrorEntries::fail(code::NotADatabase,
                               {{code::NotADatabase, 0, fileEntry(path)},
                                {code::NotADatabase, 0, "It is a directory"}});
-  if (const Result result = checkLength(path); result != code::Ok)
-    return result;
+  // A write-ahead log beside the file means a writer may be checkpointing
+  // into it right now (page 1 first), so its length says nothing then.
+  const bool hasLog = fs::exists(path + "-wal", ec) && fs::file_size(path + "-wal", ec) > 0;
+  if (!hasLog) {
+    if (const Result result = checkLength(path); result != code::Ok)
+      return result;
+  }
 
   // Writing needs the file and, for the journal files, its directory.
   const std::string directory = fs::path(path).parent_path().string();
@@ -260,9 +265,11 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
                         nullptr);
   };
   rc = probe();
-  if (!cursor->m_writable && ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY)) {
-    // A write-ahead-log database on a medium that cannot be written at all:
-    // nobody can change it, so it may be read without the shared-memory file.
+  if (!cursor->m_writable && !hasLog &&
+      ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY)) {
+    // A write-ahead-log database on a medium that cannot be written at all,
+    // with no log holding records that the file lacks: nobody can change
+    // it, so it may be read without the shared-memory file.
     rc = connect(fileUri(path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
     if (rc == SQLITE_OK)
       rc = probe();
@@ -411,10 +418,18 @@ Result SqliteCursor::prepareStatements() {
     std::string sets, names, values;
     int n = 1;
     for (int field : m_writableFields) {
-      const std::string name = quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name);
-      sets += (n > 1 ? ", " : "") + name + " = ?" + std::to_string(n);
+      const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
+      const std::string name = quoteIdentifier(description.name);
+      const std::string placeholder = "?" + std::to_string(n);
+      sets += (n > 1 ? ", " : "") + name + " = " + placeholder;
       names += (n > 1 ? ", " : "") + name;
-      values += (n > 1 ? ", ?" : "?") + std::to_string(n);
+      values += n > 1 ? ", " : "";
+      // An empty auto-increment field is numbered one past the largest, in
+      // the same statement, so that two writers never take one number.
+      values += description.kind == FieldKind::AutoInc
+                    ? "coalesce(" + placeholder + ", (SELECT coalesce(max(" + name + "), 0) + 1 FROM " +
+                          table + "))"
+                    : placeholder;
       ++n;
     }
     std::string where;
@@ -473,16 +488,18 @@ std::optional<std::string> SqliteCursor::misfit(sqlite3_stmt *stmt, int i,
                                                const Bookmark &key) const {
   const auto &field = m_description.fields[static_cast<std::size_t>(i)];
   Value value;
-  const char *stored = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-  const std::string where = "Field " + field.name + " of record " + recordName(key);
-  if (!columnValue(stmt, i, field, value))
-    return where + " holds '" + std::string(stored ? stored : "") + "', which is no " +
+  auto where = [&] { return "Field " + field.name + " of record " + recordName(key); };
+  if (!columnValue(stmt, i, field, value)) {
+    const char *stored = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+    return where() + " holds '" + std::string(stored ? stored : "") + "', which is no " +
            field.declaredType;
-  if (value.isText() && !isValidUtf8(value.asText()))
-    return where + " holds text that is not valid UTF-8";
-  if (field.kind == FieldKind::String && value.isText() &&
-      utf8Length(value.asText()) > static_cast<std::size_t>(field.size))
-    return where + " holds " + std::to_string(utf8Length(value.asText())) +
+  }
+  if (!value.isText())
+    return std::nullopt;
+  if (!isValidUtf8(value.asText()))
+    return where() + " holds text that is not valid UTF-8";
+  if (field.kind == FieldKind::String && utf8Length(value.asText()) > static_cast<std::size_t>(field.size))
+    return where() + " holds " + std::to_string(utf8Length(value.asText())) +
            " characters, more than its " + std::to_string(field.size);
   return std::nullopt;
 }
@@ -746,26 +763,19 @@ Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &recor
   int n = 1;
   for (int field : m_writableFields) {
     const Value &value = record.values[static_cast<std::size_t>(field)];
-    Value numbered;
-    if (!withKey && value.isNull() &&
-        m_description.fields[static_cast<std::size_t>(field)].kind == FieldKind::AutoInc) {
-      // The engine numbers an empty auto-increment field: one past the largest.
-      SqliteStatement next;
-      const std::string name = quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name);
-      const std::string sql = "SELECT coalesce(max(" + name + "), 0) + 1 FROM " + quoteIdentifier(m_table);
-      if (const int rc = next.prepare(m_db, sql); rc != SQLITE_OK)
-        return fail(rc);
-      if (sqlite3_step(next.get()) == SQLITE_ROW)
-        numbered = Value::integer(sqlite3_column_int64(next.get(), 0));
-    }
     const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
     // Checked here rather than left to SQLite, which fills an empty INTEGER
-    // PRIMARY KEY with the next row number instead of refusing it.
-    if (description.required && value.isNull() && numbered.isNull())
+    // PRIMARY KEY with the next row number and lets other key columns hold
+    // null, which no key comparison finds again. An empty auto-increment
+    // field of a new record is numbered by the statement itself.
+    const bool numbered = !withKey && description.kind == FieldKind::AutoInc;
+    const bool isKey = std::find(m_index.keyFields.begin(), m_index.keyFields.end(), field) !=
+                       m_index.keyFields.end();
+    if ((description.required || isKey) && value.isNull() && !numbered)
       return ErrorEntries::fail(code::RequiredValueMissing,
                                 {{code::RequiredValueMissing, 0, fileEntry(m_path)},
                                  {code::RequiredValueMissing, 0, "Field " + description.name}});
-    if (const Result result = bindField(use.get(), n++, field, numbered.isNull() ? value : numbered);
+    if (const Result result = bindField(use.get(), n++, field, value);
         result != code::Ok)
       return result;
   }
@@ -875,6 +885,20 @@ Result SqliteCursor::rollbackBulk() {
   m_bulk = false;
   dropAhead();
   return runSql("ROLLBACK");
+}
+
+Result SqliteCursor::beginSnapshot() {
+  // A deferred transaction holds its snapshot from its first read on.
+  if (const Result result = runSql("BEGIN; SELECT count(*) FROM sqlite_schema"); result != code::Ok)
+    return result;
+  m_snapshot = true;
+  dropAhead();
+  return code::Ok;
+}
+
+Result SqliteCursor::endSnapshot() {
+  m_snapshot = false;
+  return runSql("COMMIT");
 }
 
 Result SqliteCursor::integrityCheck(std::vector<std::string> &problems) {

@@ -48,6 +48,8 @@ public:
   Result beginBulk() override;
   Result commitBulk() override;
   Result rollbackBulk() override;
+  Result beginSnapshot() override;
+  Result endSnapshot() override;
   Result integrityCheck(std::vector<std::string> &problems) override;
   void setReadAhead(int records) override { m_readAhead = records < 1 ? 1 : records; }
 
@@ -101,6 +103,7 @@ private:
   std::map<std::size_t, SqliteStatement> m_find; // by the number of key fields given
   RecordLock m_lock;
   bool m_bulk = false;
+  bool m_snapshot = false;
   // Records read per key-set query: small, so that a step never costs more
   // than a few rows however long their texts are.
   int m_readAhead = 8;

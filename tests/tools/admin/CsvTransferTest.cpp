@@ -1,5 +1,6 @@
 // importCsv and exportCsv against a relation table in a temporary directory.
 #include "CsvTransfer.h"
+#include "ValueText.h"
 #include "engine/Engine.h"
 #include "engine/RelationTable.h"
 
@@ -93,6 +94,20 @@ TEST_F(CsvTransferTest, ImportAcceptsOrRejectsWholeFiles) {
       EXPECT_TRUE(allRecords(*cursor).empty()) << c.csv;
     }
   }
+}
+
+// Decimals stand as a count of ten-thousandths: a number too large for
+// that count is refused rather than stored wrapped round.
+TEST(ValueTextTest, DecimalsBeyondTheEnginesRangeAreRefused) {
+  std::string why;
+  const auto fits = textToValue("919999999999999.9999", FieldKind::Decimal, why);
+  ASSERT_TRUE(fits.has_value()) << why;
+  EXPECT_EQ(fits->asInteger(), 9199999999999999999);
+  for (const char *text : {"920000000000000", "1000000000000000", "-99999999999999999999"}) {
+    EXPECT_FALSE(textToValue(text, FieldKind::Decimal, why).has_value()) << text;
+    EXPECT_NE(why.find("9.2e14"), std::string::npos) << why;
+  }
+  EXPECT_EQ(textToValue("-12.5", FieldKind::Decimal, why)->asInteger(), -125000);
 }
 
 } // namespace

@@ -1,0 +1,160 @@
+// Cases found in review: sharing a table with a busy writer, numbering,
+// keys, snapshots and dates.
+#include "EngineFixture.h"
+
+#include "engine/DateText.h"
+
+#include <chrono>
+#include <set>
+
+namespace vandro::engine::testing {
+namespace {
+
+using HardeningTest = EngineFixture;
+
+// While another process commits large transactions and checkpoints them
+// into the file, every open sees a sound table: the file is only shorter
+// than its header says for the moment the checkpoint writes it.
+TEST_F(HardeningTest, OpensSucceedWhileAnotherProcessCheckpoints) {
+  createRelationTable();
+  ChildProcess writer([&](ChildProcess &parent) -> std::string {
+    std::unique_ptr<Cursor> cursor;
+    if (const Result result = tryOpen(cursor); result != code::Ok)
+      return "open: " + describeFailure(result);
+    parent.send("open");
+    const std::string span(3000, 'x');
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    for (std::int64_t id = 1; std::chrono::steady_clock::now() < until;) {
+      if (cursor->beginBulk() != code::Ok)
+        return "begin";
+      for (int n = 0; n < 300; ++n, ++id) {
+        Record record = relation(*cursor, id);
+        record.values[7] = Value::text(span);
+        if (const Result result = cursor->insertRecord(record); result != code::Ok)
+          return "insert: " + describeFailure(result);
+      }
+      if (cursor->commitBulk() != code::Ok)
+        return "commit";
+    }
+    return {};
+  });
+  ASSERT_EQ(writer.receive(), "open");
+  int opens = 0;
+  std::vector<std::string> failures;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1400);
+  while (std::chrono::steady_clock::now() < until) {
+    std::unique_ptr<Cursor> cursor;
+    const Result result = tryOpen(cursor);
+    ++opens;
+    if (result != code::Ok && failures.size() < 3)
+      failures.push_back(describeFailure(result));
+  }
+  EXPECT_EQ(writer.wait(), 0);
+  EXPECT_GT(opens, 10);
+  EXPECT_TRUE(failures.empty()) << failures.size() << " failed opens of " << opens << ", first: " << failures[0];
+}
+
+// Two processes adding records with an empty auto-increment field never
+// give two records one number.
+TEST_F(HardeningTest, AutoIncrementNumbersNeverRepeatAcrossWriters) {
+  const std::vector<FieldDescription> fields = {{"N", FieldKind::AutoInc, 0, false, false, {}},
+                                                {"Who", FieldKind::String, 10, false, false, {}}};
+  ASSERT_EQ(m_database->createTable("Numbers.DB", fields, {}), code::Ok);
+  auto addRecords = [&](const std::string &who) {
+    return [&, who](ChildProcess &parent) -> std::string {
+      std::unique_ptr<Cursor> cursor;
+      if (const Result result = tryOpen(cursor, "Numbers.DB"); result != code::Ok)
+        return "open: " + describeFailure(result);
+      parent.send("ready");
+      if (parent.receive() != "go")
+        return "no go";
+      for (int n = 0; n < 150; ++n) {
+        Record record = cursor->blankRecord();
+        record.values[1] = Value::text(who);
+        if (const Result result = cursor->insertRecord(record); result != code::Ok)
+          return "insert: " + describeFailure(result);
+      }
+      return {};
+    };
+  };
+  ChildProcess first(addRecords("first"));
+  ChildProcess second(addRecords("second"));
+  ASSERT_EQ(first.receive(), "ready");
+  ASSERT_EQ(second.receive(), "ready");
+  first.send("go");
+  second.send("go");
+  EXPECT_EQ(first.wait(), 0);
+  EXPECT_EQ(second.wait(), 0);
+
+  auto cursor = openTable("Numbers.DB");
+  ASSERT_TRUE(cursor);
+  std::set<std::int64_t> numbers;
+  int records = 0;
+  Record record;
+  ASSERT_EQ(cursor->setToBegin(), code::Ok);
+  while (cursor->readNext(record) == code::Ok) {
+    ++records;
+    ASSERT_FALSE(record.values[0].isNull());
+    numbers.insert(record.values[0].asInteger());
+  }
+  EXPECT_EQ(records, 300);
+  EXPECT_EQ(numbers.size(), 300u) << "numbers given twice";
+  EXPECT_EQ(*numbers.rbegin(), 300);
+}
+
+// A key column that SQLite would let hold null (a text primary key without
+// NOT NULL) is refused a null: no key comparison would find that record again.
+TEST_F(HardeningTest, ANullKeyIsRefused) {
+  runSql(pathOf("Keys.DB"), "CREATE TABLE \"Keys\" (K VARCHAR(10) PRIMARY KEY, V INTEGER)");
+  auto cursor = openTable("Keys.DB");
+  ASSERT_TRUE(cursor);
+  Record record = cursor->blankRecord();
+  record.values[1] = Value::integer(1);
+  EXPECT_EQ(cursor->insertRecord(record), code::RequiredValueMissing);
+  EXPECT_TRUE(entriesMention("Field K"));
+  record.values[0] = Value::text("a");
+  EXPECT_EQ(cursor->insertRecord(record), code::Ok);
+}
+
+// Reading within a snapshot sees the table as it was when the snapshot
+// began, also records another cursor changes meanwhile.
+TEST_F(HardeningTest, ASnapshotReadIsConsistent) {
+  createRelationTable();
+  auto reader = openTable();
+  auto writer = openTable();
+  ASSERT_TRUE(reader && writer);
+  fill(*writer, 1, 20);
+  ASSERT_EQ(reader->beginSnapshot(), code::Ok);
+  Record record;
+  ASSERT_EQ(reader->setToBegin(), code::Ok);
+  ASSERT_EQ(reader->readNext(record), code::Ok);
+
+  Record changed;
+  ASSERT_EQ(writer->findKey({Value::integer(15)}, changed), code::Ok);
+  ASSERT_EQ(writer->readCurrent(changed, LockMode::WriteLock), code::Ok);
+  changed.values[2] = Value::text("contrast");
+  ASSERT_EQ(writer->modifyRecord(changed), code::Ok);
+
+  while (idOf(record) != 15)
+    ASSERT_EQ(reader->readNext(record), code::Ok);
+  EXPECT_EQ(textOf(record, 2), "elaboration") << "a change from after the snapshot began";
+  ASSERT_EQ(reader->endSnapshot(), code::Ok);
+  ASSERT_EQ(reader->readCurrent(record, LockMode::NoLock), code::Ok);
+  EXPECT_EQ(textOf(record, 2), "contrast");
+}
+
+TEST(DateTextTest, DaysMustExistInTheirMonth) {
+  struct Row {
+    const char *text;
+    bool valid;
+  };
+  const Row rows[] = {{"2023-02-28", true}, {"2023-02-29", false}, {"2024-02-29", true},
+                      {"1900-02-29", false}, {"2000-02-29", true}, {"2023-04-30", true},
+                      {"2023-04-31", false}, {"2023-12-31", true}, {"2023-02-31 10:00", false}};
+  for (const auto &row : rows)
+    EXPECT_EQ(isoTextToDays(row.text).has_value(), row.valid) << row.text;
+  EXPECT_EQ(daysToIsoText(*isoTextToDays("2024-02-29"), FieldKind::Date), "2024-02-29");
+}
+
+} // namespace
+} // namespace vandro::engine::testing
