@@ -5,7 +5,12 @@
 #include "engine/DateText.h"
 
 #include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <grp.h>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vandro::engine::testing {
 namespace {
@@ -141,6 +146,65 @@ TEST_F(HardeningTest, ASnapshotReadIsConsistent) {
   ASSERT_EQ(reader->endSnapshot(), code::Ok);
   ASSERT_EQ(reader->readCurrent(record, LockMode::NoLock), code::Ok);
   EXPECT_EQ(textOf(record, 2), "contrast");
+}
+
+// A table whose committed records still stand in its write-ahead log, in a
+// folder the reader may not write (so the log cannot be used without its
+// shared-memory file): the reader gets every record or a clear failure,
+// never the older records of the file alone.
+TEST_F(HardeningTest, AReadOnlyTableIsNeverReadWithoutItsLog) {
+  const bool root = ::geteuid() == 0;
+  const uid_t nobody = 65534;
+  ASSERT_EQ(::chmod(m_directory.c_str(), 0755), 0);
+  createRelationTable();
+  const std::string path = pathOf();
+  {
+    // A writer that dies before any checkpoint leaves its commits in the log.
+    ChildProcess writer([&](ChildProcess &parent) -> std::string {
+      std::unique_ptr<Cursor> cursor;
+      if (const Result result = tryOpen(cursor); result != code::Ok)
+        return "open: " + describeFailure(result);
+      for (std::int64_t id = 1; id <= 10; ++id)
+        if (const Result result = cursor->insertRecord(relation(*cursor, id)); result != code::Ok)
+          return "insert: " + describeFailure(result);
+      parent.send("written");
+      parent.receive();
+      return {};
+    });
+    ASSERT_EQ(writer.receive(), "written");
+    writer.kill();
+    writer.wait();
+  }
+  ASSERT_TRUE(std::filesystem::exists(path + "-wal"));
+  ASSERT_GT(std::filesystem::file_size(path + "-wal"), 0u);
+  std::filesystem::remove(path + "-shm");
+  if (root) {
+    ASSERT_EQ(::chown(m_directory.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(m_directory.c_str(), 0755), 0);
+  } else {
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((path + "-wal").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(m_directory.c_str(), 0555), 0);
+  }
+  ChildProcess reader([&](ChildProcess &) -> std::string {
+    if (root && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0))
+      return "cannot become nobody";
+    std::unique_ptr<Cursor> cursor;
+    const Result result = tryOpen(cursor, "Vandro.DB", OpenMode::ReadOnly);
+    if (result != code::Ok)
+      return entriesMention(path) ? std::string() : "the failure does not name the file: " + describeFailure(result);
+    Record record;
+    int records = 0;
+    if (cursor->setToBegin() != code::Ok)
+      return "setToBegin";
+    while (cursor->readNext(record) == code::Ok)
+      ++records;
+    return records == 10 ? std::string() : "read " + std::to_string(records) + " of 10 records";
+  });
+  EXPECT_EQ(reader.receive(), "(end)");
+  EXPECT_EQ(reader.wait(), 0);
+  if (!root)
+    ::chmod(m_directory.c_str(), 0755);
 }
 
 TEST(DateTextTest, DaysMustExistInTheirMonth) {
