@@ -22,7 +22,6 @@ public:
 
   TFieldDataLink &link() { return m_link; }
   const TFieldDataLink &link() const { return m_link; }
-  store::Alignment fieldAlignment() const { return m_alignment; }
   // Where the text starts while the box paints it right-aligned.
   int rightAlignedTextLeft() const;
 

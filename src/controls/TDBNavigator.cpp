@@ -206,14 +206,8 @@ TDBNavigator::~TDBNavigator() {
 }
 
 void TDBNavigator::setDataSource(store::TDataSource *source) {
-  if (m_source == source)
-    return;
-  if (m_source)
-    m_source->removeLink(this);
-  m_source = source;
-  if (m_source)
-    m_source->addLink(this);
-  updateButtons();
+  if (store::TDataSource::relink(this, m_source, source))
+    updateButtons();
 }
 
 void TDBNavigator::setRequestedGeometry(int left, int top, int width, int height) {

@@ -26,14 +26,8 @@ TFieldDataLink::~TFieldDataLink() {
 }
 
 void TFieldDataLink::setDataSource(store::TDataSource *source) {
-  if (m_source == source)
-    return;
-  if (m_source)
-    m_source->removeLink(this);
-  m_source = source;
-  if (m_source)
-    m_source->addLink(this);
-  updateState();
+  if (store::TDataSource::relink(this, m_source, source))
+    updateState();
 }
 
 void TFieldDataLink::dataSourceDestroyed() {

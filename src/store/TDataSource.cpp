@@ -36,6 +36,17 @@ void TDataSource::addLink(TDataLink *link) {
 
 void TDataSource::removeLink(TDataLink *link) { std::erase(m_links, link); }
 
+bool TDataSource::relink(TDataLink *link, TDataSource *&current, TDataSource *next) {
+  if (current == next)
+    return false;
+  if (current)
+    current->removeLink(link);
+  current = next;
+  if (current)
+    current->addLink(link);
+  return true;
+}
+
 void TDataSource::notify(DataEvent event, TField *field) {
   // By index, so that a link removed while the event is delivered is not
   // called afterwards.

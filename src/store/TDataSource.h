@@ -25,6 +25,9 @@ public:
   // Links are told of events in the order in which they were added.
   void addLink(TDataLink *link);
   void removeLink(TDataLink *link);
+  // Moves `link` from the source `current` points to over to `next` and
+  // makes `current` point there; false when it already did.
+  static bool relink(TDataLink *link, TDataSource *&current, TDataSource *next);
 
   // Delivers `event` to every link, synchronously, in link order.
   void notify(DataEvent event, TField *field = nullptr);

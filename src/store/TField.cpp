@@ -4,6 +4,7 @@
 #include "TTable.h"
 #include "shell/Exception.h"
 
+#include <QLocale>
 #include <algorithm>
 
 namespace vandro::store {
@@ -11,7 +12,8 @@ namespace vandro::store {
 using engine::FieldKind;
 
 TField::TField(TTable &table, int fieldNo, const engine::FieldDescription &description, QString name)
-    : m_table(table), m_fieldNo(fieldNo), m_description(description), m_name(std::move(name)) {}
+    : m_table(table), m_fieldNo(fieldNo), m_description(description), m_name(std::move(name)),
+      m_foldedName(QLocale().toLower(m_name)) {}
 
 TField::~TField() = default;
 

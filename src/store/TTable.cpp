@@ -87,8 +87,9 @@ void TTable::Loaded() {
 }
 
 TField *TTable::FindField(const QString &name) const {
+  const QString folded = QLocale().toLower(name);
   for (const auto &field : m_fields)
-    if (QLocale().toLower(field->FieldName()) == QLocale().toLower(name))
+    if (field->foldedName() == folded)
       return field.get();
   return nullptr;
 }
@@ -143,7 +144,7 @@ void TTable::Open() {
   TSession &session = m_session ? *m_session : *Session;
   session.start();
   Database &database = session.database(DatabaseName);
-  openCursor(database);
+  openCursor(session, database);
   createFields();
   m_canModify = m_cursor->description().writable && !ReadOnly;
 
@@ -166,8 +167,7 @@ void TTable::Open() {
     raiseAfterScroll();
 }
 
-void TTable::openCursor(Database &database) {
-  TSession &session = m_session ? *m_session : *Session;
+void TTable::openCursor(TSession &session, Database &database) {
   OpenMode mode = ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;
   const std::string name = TableName.toStdString();
   for (;;) {

@@ -98,7 +98,7 @@ private:
   // Reads the record at the cursor's place again after a post or cancel.
   void resync();
   void createFields();
-  void openCursor(engine::Database &database);
+  void openCursor(TSession &session, engine::Database &database);
 
   QString m_name;
   TSession *m_session;
