@@ -1,7 +1,10 @@
 #include "TComboBox.h"
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <limits>
 
 namespace vandro::controls {
 
@@ -10,28 +13,36 @@ TComboBox::TComboBox(QWidget *parent) : QComboBox(parent) {
   setCompleter(nullptr); // the completion is this class's own
   setInsertPolicy(QComboBox::NoInsert);
   setMaxVisibleItems(8);
-  lineEdit()->installEventFilter(this);
+  lineEdit()->setMaxLength(std::numeric_limits<int>::max());
 }
 
 void TComboBox::setText(const QString &text) {
-  if (lineEdit()->text() != text)
-    lineEdit()->setText(text);
+  if (lineEdit()->text() == text)
+    return;
+  lineEdit()->setText(text);
+  lineEdit()->setCursorPosition(0);
 }
 
-bool TComboBox::eventFilter(QObject *watched, QEvent *event) {
-  if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
-    auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() == Qt::Key_Backspace && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-      backspace();
-      return true;
-    }
-    const QString typed = key->text();
-    const bool printable = typed.size() == 1 && typed[0].isPrint() &&
-                           !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-    if (printable && complete(typed))
-      return true;
+void TComboBox::showPopup() {
+  QAbstractItemView *list = view();
+  const int scrollBar = count() > maxVisibleItems() ? list->verticalScrollBar()->sizeHint().width() : 0;
+  list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + scrollBar);
+  QComboBox::showPopup();
+}
+
+void TComboBox::keyPressEvent(QKeyEvent *event) {
+  const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+  if (event->key() == Qt::Key_Backspace && plain) {
+    backspace();
+    event->accept();
+    return;
   }
-  return QComboBox::eventFilter(watched, event);
+  const QString typed = event->text();
+  if (plain && typed.size() == 1 && typed[0].isPrint() && complete(typed)) {
+    event->accept();
+    return;
+  }
+  QComboBox::keyPressEvent(event);
 }
 
 bool TComboBox::complete(const QString &typed) {

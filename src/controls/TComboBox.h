@@ -17,11 +17,17 @@ public:
 
   // The text of the box, as the program reads and sets it.
   QString text() const { return currentText(); }
-  // Sets the text; nothing happens when it is the same text.
+  // Sets the text; nothing happens when it is the same text. A different
+  // text leaves the caret at its start.
   void setText(const QString &text);
 
+  // Opens the list at least as wide as its widest item.
+  void showPopup() override;
+
 protected:
-  bool eventFilter(QObject *watched, QEvent *event) override;
+  // The focused combo box gets the keys and hands them to its line edit
+  // itself, so completion and Backspace are handled here, before that.
+  void keyPressEvent(QKeyEvent *event) override;
 
 private:
   bool complete(const QString &typed);
