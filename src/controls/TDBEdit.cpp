@@ -1,5 +1,6 @@
 #include "TDBEdit.h"
 
+#include "FocusRules.h"
 #include "shell/TApplication.h"
 
 #include <QAction>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QStyleOptionFrame>
+#include <limits>
 
 namespace vandro::controls {
 
@@ -15,6 +17,7 @@ TDBEdit::TDBEdit(const QString &name, const QString &fieldName, bool readOnly, Q
     : QLineEdit(parent), m_link(*this, fieldName, readOnly) {
   setObjectName(name);
   setReadOnly(true); // until the table is in edit mode
+  setMaxLength(std::numeric_limits<int>::max()); // a string field sets its size
   connect(this, &QLineEdit::textEdited, this, [this] { m_link.setModified(); });
 }
 
@@ -37,8 +40,10 @@ void TDBEdit::reload() {
     m_lengthLimited = true;
   }
   const QString shown = hasFocus() && field->CanModify() ? field->EditText() : field->DisplayText();
-  if (shown != text())
+  if (shown != text()) {
     setText(shown);
+    setCursorPosition(0); // a long text shows its start
+  }
   update();
 }
 
@@ -101,18 +106,15 @@ void TDBEdit::focusInEvent(QFocusEvent *event) {
   // focus comes back after a failed write-back so that it can be mended).
   if (!m_link.modified())
     guarded([this] { reload(); });
-  if (event->reason() != Qt::MouseFocusReason)
+  if (selectsAllOnFocus(event->reason()))
     selectAll();
   update();
 }
 
 void TDBEdit::focusOutEvent(QFocusEvent *event) {
   QLineEdit::focusOutEvent(event);
-  // Leaving means the focus going to another control of the window: not a
-  // context menu, nor another window (a message box) becoming active.
-  if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
-    return;
-  leave();
+  if (leavesTheBox(event->reason()))
+    leave();
 }
 
 void TDBEdit::leave() {

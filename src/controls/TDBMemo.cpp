@@ -1,5 +1,6 @@
 #include "TDBMemo.h"
 
+#include "FocusRules.h"
 #include "shell/TApplication.h"
 #include "store/TField.h"
 
@@ -74,8 +75,8 @@ void TDBMemo::focusInEvent(QFocusEvent *event) {
 
 void TDBMemo::focusOutEvent(QFocusEvent *event) {
   QPlainTextEdit::focusOutEvent(event);
-  if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
-    return; // a menu or another window, not another control of the window
+  if (!leavesTheBox(event->reason()))
+    return;
   if (!m_link.writeBackOnLeave(*this, [this] { selectAll(); }))
     return;
   guarded([this] { reload(); });

@@ -1,21 +1,30 @@
 #include "TEdit.h"
 
+#include "FocusRules.h"
+
 #include <QFocusEvent>
+#include <limits>
 
 namespace vandro::controls {
 
-TEdit::TEdit(QWidget *parent) : QLineEdit(parent) {}
+TEdit::TEdit(QWidget *parent) : QLineEdit(parent) { setMaxLength(std::numeric_limits<int>::max()); }
+
+void TEdit::setText(const QString &text) {
+  if (text == QLineEdit::text())
+    return;
+  QLineEdit::setText(text);
+  setCursorPosition(0);
+}
 
 void TEdit::focusInEvent(QFocusEvent *event) {
   QLineEdit::focusInEvent(event);
-  if (event->reason() != Qt::MouseFocusReason)
+  if (selectsAllOnFocus(event->reason()))
     selectAll();
 }
 
 void TEdit::focusOutEvent(QFocusEvent *event) {
   QLineEdit::focusOutEvent(event);
-  // Popups (a context menu) take the focus only for a moment.
-  if (event->reason() != Qt::PopupFocusReason)
+  if (leavesTheBox(event->reason()))
     deselect();
 }
 

@@ -5,12 +5,19 @@
 
 namespace vandro::controls {
 
-// A line edit that selects all its text when it receives the focus other
-// than by a mouse click, and hides its selection while it has no focus.
+// A line edit without a length limit of its own that selects all its text
+// when the focus arrives by Tab or by the program, and hides its selection
+// once the focus has gone to another control.
 class TEdit : public QLineEdit {
   Q_OBJECT
 public:
   explicit TEdit(QWidget *parent = nullptr);
+
+  // The program's assignment of the text. An equal text (compared exactly)
+  // changes nothing and raises no change notification; a different one
+  // raises textChanged before this returns and leaves the caret at the
+  // start, so that the start of a long text is what shows.
+  void setText(const QString &text);
 
 protected:
   void focusInEvent(QFocusEvent *event) override;

@@ -1,0 +1,19 @@
+#include "FocusRules.h"
+
+namespace vandro::controls {
+
+bool selectsAllOnFocus(Qt::FocusReason reason) {
+  switch (reason) {
+  case Qt::TabFocusReason:
+  case Qt::BacktabFocusReason:
+  case Qt::ShortcutFocusReason:
+  case Qt::OtherFocusReason: return true;
+  default: return false;
+  }
+}
+
+bool leavesTheBox(Qt::FocusReason reason) {
+  return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
+}
+
+} // namespace vandro::controls
