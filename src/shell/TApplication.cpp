@@ -63,7 +63,9 @@ void cancelMouseModes() {
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
   Application = this;
   m_title = titleForProgramFile(applicationFilePath());
-  setApplicationDisplayName(m_title);
+  // The window class (and so the desktop's name for the program) comes from
+  // the application name. No display name is set: Qt would append it to
+  // every window caption.
   setApplicationName(m_title);
 }
 
@@ -130,9 +132,11 @@ void TApplication::ReportError(std::exception_ptr error) {
     box.exec();
   }
   if (active) {
+    // As the window becoming active again: the box that had the focus keeps
+    // its caret and selection.
     active->activateWindow();
     if (focus)
-      focus->setFocus(Qt::OtherFocusReason);
+      focus->setFocus(Qt::ActiveWindowFocusReason);
   }
 }
 

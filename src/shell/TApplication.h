@@ -14,7 +14,7 @@ class TApplication : public QApplication {
   Q_OBJECT
 public:
   // Derives the title from the program file's name and makes it the
-  // application's display name.
+  // application's name, which names the window class.
   TApplication(int &argc, char **argv);
   ~TApplication() override;
 
