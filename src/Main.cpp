@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QWindow>
 #include <cmath>
 
 namespace vandro {
@@ -51,19 +52,33 @@ struct LabelPlace {
   const char *name;
   int left, top;
   const char *caption;
+  const char *besideBox; // the box the label stands left of, if any
 };
 
 constexpr LabelPlace kLabels[] = {
-    {"Label14", 16, 24, "Id"},          {"Label19", 16, 56, "From"},
-    {"Label2", 16, 88, "Relation"},     {"Label3", 168, 88, "Extended"},
-    {"Label5", 16, 120, "Volitional"},  {"Label4", 168, 120, "Embedded"},
-    {"Label6", 16, 152, "Order"},       {"Label11", 16, 192, "Span1"},
-    {"Label7", 208, 192, "L1"},         {"Label8", 272, 192, "H1"},
-    {"Label12", 336, 192, "Span2"},     {"Label9", 528, 192, "L2"},
-    {"Label10", 592, 192, "H2"},        {"Label1", 24, 472, "Span1 Marker"},
-    {"Label15", 232, 472, "Position"},  {"Label16", 344, 472, "Span2 Marker"},
-    {"Label18", 552, 472, "Position"},  {"Label17", 471, 549, "Segments distance"},
+    {"Label14", 16, 24, "Id", "DBEdit1"},
+    {"Label19", 16, 56, "From", "DBEdit12"},
+    {"Label2", 16, 88, "Relation", "DBEdit2"},
+    {"Label3", 168, 88, "Extended", "DBEdit3"},
+    {"Label5", 16, 120, "Volitional", "DBEdit5"},
+    {"Label4", 168, 120, "Embedded", "DBEdit4"},
+    {"Label6", 16, 152, "Order", "DBEdit6"},
+    {"Label11", 16, 192, "Span1", nullptr},
+    {"Label7", 208, 192, "L1", "DBEdit7"},
+    {"Label8", 272, 192, "H1", "DBEdit8"},
+    {"Label12", 336, 192, "Span2", nullptr},
+    {"Label9", 528, 192, "L2", "DBEdit9"},
+    {"Label10", 592, 192, "H2", "DBEdit10"},
+    {"Label1", 24, 472, "Span1 Marker", nullptr},
+    {"Label15", 232, 472, "Position", nullptr},
+    {"Label16", 344, 472, "Span2 Marker", nullptr},
+    {"Label18", 552, 472, "Position", nullptr},
+    {"Label17", 471, 549, "Segments distance", "DBEdit11"},
 };
+
+// The least room between a label and the box it stands left of, at the
+// design's text height.
+constexpr int kLabelClearance = 4;
 
 struct BoundEditPlace {
   const char *name;
@@ -119,6 +134,7 @@ TMainForm::TMainForm(QWidget *parent)
     createControls();
     setKeyboardOrder();
     scaleToFont();
+    keepLabelsClearOfBoxes();
     wireEvents();
     Edit1->setFocus(Qt::OtherFocusReason);
 
@@ -208,9 +224,6 @@ void TMainForm::createControls() {
     }
     edit->link().setDataSource(m_dataSource.get());
   }
-  // A font wider than the design's may make "Segments distance" reach into
-  // its box; it stays readable above the box's empty left part.
-  findChild<QLabel *>(QStringLiteral("Label17"))->raise();
   for (const auto &[name, field, left] : {std::tuple{"DBMemo1", "Span1", 16}, std::tuple{"DBMemo2", "Span2", 336}}) {
     auto *memo = new controls::TDBMemo(QString::fromLatin1(name), QString::fromLatin1(field), true, this);
     memo->setGeometry(left, 208, 305, 209);
@@ -290,6 +303,25 @@ void TMainForm::scaleToFont() {
                         QSize(kClientWidth, kClientHeight), fontMetrics().height() + 8);
 }
 
+void TMainForm::keepLabelsClearOfBoxes() {
+  // A caption wider in the font found than in the design font would run
+  // into its box: such a label moves left until it ends clear of the box,
+  // keeping its font. Labels that fit stay where the design puts them.
+  const int clearance = static_cast<int>(std::lround(kLabelClearance * fontMetrics().height() /
+                                                     static_cast<double>(kDesignTextHeight)));
+  auto labelOf = [this](const char *name) { return findChild<QLabel *>(QString::fromLatin1(name)); };
+  std::vector<std::pair<QLabel *, QWidget *>> pairs;
+  for (const auto &place : kLabels)
+    if (place.besideBox)
+      pairs.emplace_back(labelOf(place.name), findChild<QWidget *>(QString::fromLatin1(place.besideBox)));
+  pairs.emplace_back(labelOf("Label13"), ComboBox1);
+  for (const auto &[label, box] : pairs) {
+    const int limit = box->x() - clearance;
+    if (label->geometry().right() + 1 > limit)
+      label->move(limit - label->width(), label->y());
+  }
+}
+
 void TMainForm::wireEvents() {
   connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(Button1); }); });
   connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(Button2); }); });
@@ -306,6 +338,19 @@ void TMainForm::centreOnScreen() {
   const QRect area = screen->geometry();
   const QRect frame = frameGeometry();
   move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
+  // Before the window manager has framed the window its frame is unknown;
+  // the window is centred again, before it is first painted, once it is.
+  m_centreWhenFramed = !hasKnownFrame();
+}
+
+bool TMainForm::hasKnownFrame() const {
+  return windowHandle() && !windowHandle()->frameMargins().isNull();
+}
+
+void TMainForm::moveEvent(QMoveEvent *event) {
+  QWidget::moveEvent(event);
+  if (m_centreWhenFramed && hasKnownFrame())
+    centreOnScreen();
 }
 
 bool TMainForm::settleBeforeClose() {

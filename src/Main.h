@@ -33,7 +33,8 @@ public:
   store::TTable *Table1() const { return m_table.get(); }
   store::TDataSource *DataSource1() const { return m_dataSource.get(); }
 
-  // Places the window in the middle of the screen.
+  // Places the window, its frame included, in the middle of the screen;
+  // once more as soon as the window manager has framed it.
   void centreOnScreen();
 
   // The window's controls, by the names the handlers use.
@@ -66,6 +67,7 @@ public:
 
 protected:
   void closeEvent(QCloseEvent *event) override;
+  void moveEvent(QMoveEvent *event) override;
 
 private:
   void createControls();
@@ -74,8 +76,12 @@ private:
   // Rescales the layout when the window font's height differs from the
   // 13 pixels it was designed for.
   void scaleToFont();
+  // Moves a label left of a box whose caption would reach the box.
+  void keepLabelsClearOfBoxes();
+  bool hasKnownFrame() const;
   void destroyComponents();
   controls::ArrowFocus *m_arrows = nullptr;
+  bool m_centreWhenFramed = false;
 
   // Destroyed after every control (see the destructor): the table closes
   // once no control is left, then its data source goes.

@@ -24,8 +24,6 @@ constexpr int kFirstRepeat = 400;
 constexpr int kNextRepeats = 100;
 constexpr int kHintPause = 500;
 constexpr int kHintShowTime = 2500;
-// How far below the pointer a tip stands: the height of the mouse cursor.
-constexpr int kCursorHeight = 20;
 
 const char *hintText(NavigateButton index) {
   switch (index) {
@@ -317,7 +315,8 @@ void TDBNavigator::showHint() {
   if (!m_hintButton)
     return;
   m_hintsActive = true;
-  QToolTip::showText(QCursor::pos() + QPoint(0, kCursorHeight), m_hintButton->hint(), m_hintButton,
+  // Qt places the tip below the pointer by the cursor's height itself.
+  QToolTip::showText(QCursor::pos(), m_hintButton->hint(), m_hintButton,
                      QRect(), kHintShowTime);
 }
 
