@@ -430,6 +430,70 @@ TEST_F(TableCursorTest, PostFailuresKeepTheEditItsValuesAndItsLock) {
   EXPECT_EQ(stored(1, 1), "given");
 }
 
+// Four promises of the cursor when something goes wrong around it: a move
+// onto a record that cannot be read still scrolls before it fails; a move
+// whose pending edit cannot be posted does not happen; a record gone by the
+// time of a cancel or post is replaced by the next, else the prior; and a
+// written value counts as a change even when it equals the stored one.
+TEST_F(TableCursorTest, MovesAndResyncsKeepTheirPromisesWhenThingsGoWrong) {
+  makeRelationTable(numberedRows(4));
+  // Another program writes a value that does not fit record 3's column; the
+  // file is changed behind the engine's back (the same file, its own SQL).
+  makeTableFromSql("Vandro.DB", "UPDATE Vandro SET L1 = 'not a number' WHERE Id = 3;");
+  TTable &table = open();
+  table.Next();
+  take();
+  const std::string unreadable = engineFailureOf([&] { table.Next(); });
+  EXPECT_NE(unreadable.find("L1"), std::string::npos) << unreadable;
+  EXPECT_EQ(take(), kMoved) << "scrolled before the failure";
+
+  // The pending edit's post fails on a key violation: nothing moves.
+  TTable &editing = open();
+  editing.Edit();
+  editing.LookupField(QStringLiteral("Id")).setAsInteger(2);
+  take();
+  for (const auto &[name, move] : std::vector<std::pair<const char *, std::function<void()>>>{
+           {"Next", [&] { editing.Next(); }},
+           {"Last", [&] { editing.Last(); }},
+           {"FindByKey", [&] { editing.FindByKey(4); }}}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(engineFailureOf(move).empty());
+    EXPECT_EQ(take(), (EventLog{"CheckBrowseMode", "UpdateRecord", "UpdateRecord", "CheckBrowseMode"}));
+    EXPECT_EQ(editing.State(), DataSetState::Edit);
+    EXPECT_TRUE(editing.Modified());
+    EXPECT_EQ(text("Id"), "2");
+    EXPECT_EQ(lockFromOther(1), code::RecordLocked);
+  }
+  editing.Cancel();
+
+  // The edited record deleted by another program meanwhile: the cancel
+  // shows the next record, else the prior one.
+  makeRelationTable(numberedRows(4), "Gone.DB");
+  for (const auto &[id, shownAfter] : {std::pair{2, "3"}, std::pair{4, "3"}}) {
+    SCOPED_TRACE("record " + std::to_string(id));
+    TTable &t = open("Gone.DB");
+    ASSERT_TRUE(t.FindByKey(id));
+    t.Edit();
+    makeTableFromSql("Gone.DB", "DELETE FROM Gone WHERE Id = " + std::to_string(id) + ";");
+    t.Cancel();
+    EXPECT_EQ(text("Id"), shownAfter);
+    EXPECT_FALSE(t.AtStart());
+    EXPECT_FALSE(t.AtEnd());
+  }
+
+  // The stored value written again.
+  TTable &same = open();
+  same.Edit();
+  same.LookupField(QStringLiteral("Relation")).setAsString(QStringLiteral("contrast"));
+  EXPECT_TRUE(same.Modified());
+  take();
+  same.Next();
+  EXPECT_EQ(take(), joined({"CheckBrowseMode", "UpdateRecord", "UpdateRecord", "CheckBrowseMode", "StateChange",
+                            "DataSetChange"},
+                           {"BeforeScroll", "DataSetScroll", "AfterScroll"}))
+      << "posted, not cancelled";
+}
+
 TEST_F(TableCursorTest, CancelShowsTheStoredRecordAgainAndReleasesTheLock) {
   makeRelationTable(numberedRows(3));
   TTable &table = open();
