@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libsqlite3-dev sqlite3 libsodium-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  xvfb xauth xdotool openbox imagemagick fonts-dejavu-core
+  xvfb xauth xdotool openbox imagemagick fonts-dejavu-core x11-utils xclip
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QCursor>
 #include <QToolTip>
 #include <functional>
 #include <memory>
@@ -380,6 +381,12 @@ TEST_F(NavigatorTest, EachButtonHasItsTipShownAfterAPauseAndAtOnceNextDoor) {
     QTest::qWait(350);
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_EQ(str(QToolTip::text()), str(nav(first)->hint()));
+    // Just below the pointer: by the cursor's height (16 here), no more.
+    for (QWidget *tip : QApplication::topLevelWidgets())
+      if (tip->inherits("QTipLabel") && tip->isVisible()) {
+        EXPECT_GE(tip->y() - QCursor::pos().y(), 0);
+        EXPECT_LE(tip->y() - QCursor::pos().y(), 24);
+      }
     QTest::mouseMove(nav(second), nav(second)->rect().center());
     QTest::qWait(100);
     EXPECT_TRUE(QToolTip::isVisible());

@@ -2,6 +2,7 @@
 // the keyboard order, arrow keys, typing completion in the combo boxes,
 // Enter and Space on buttons, the fixed size.
 #include "Main.h"
+#include "ModalAnswer.h"
 #include "Program.h"
 #include "TableFixture.h"
 #include "controls/TBevel.h"
@@ -10,8 +11,11 @@
 #include "controls/TDBMemo.h"
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
+#include "shell/TApplication.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QImage>
 #include <QKeySequence>
@@ -22,6 +26,8 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -77,6 +83,15 @@ protected:
     QWidget *focus = QApplication::focusWidget();
     QWidget *target = control(name);
     return focus && target && (focus == target || target->isAncestorOf(focus) || focus->focusProxy() == target);
+  }
+
+  // Keys as the keyboard sends them: to whichever widget has the focus.
+  static void type(const QString &text) {
+    for (const QChar c : text)
+      QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+  }
+  static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
   }
 
   Program m_program;
@@ -147,6 +162,13 @@ const std::vector<Place> kPlaces = {
     {"Bevel2", Kind::Bevel, false, 336, 464, 305, 57, ""},
 };
 
+// The box each label beside a box stands left of.
+const std::map<std::string, const char *> kLabelBeside = {
+    {"Label14", "DBEdit1"}, {"Label19", "DBEdit12"}, {"Label2", "DBEdit2"},   {"Label3", "DBEdit3"},
+    {"Label5", "DBEdit5"},  {"Label4", "DBEdit4"},   {"Label6", "DBEdit6"},   {"Label7", "DBEdit7"},
+    {"Label8", "DBEdit8"},  {"Label9", "DBEdit9"},   {"Label10", "DBEdit10"}, {"Label17", "DBEdit11"},
+    {"Label13", "ComboBox1"}};
+
 TEST_F(LayoutTest, EveryControlHasItsKindPlaceAndContent) {
   const QColor plainBase = control("DBEdit2")->palette().color(QPalette::Base);
   QSet<QString> seen;
@@ -158,7 +180,24 @@ TEST_F(LayoutTest, EveryControlHasItsKindPlaceAndContent) {
     EXPECT_EQ(widget->parentWidget(), place.inGroup ? static_cast<QWidget *>(MainForm->GroupBox1) : MainForm);
     const int width = place.width >= 0 ? place.width
                                        : MainForm->fontMetrics().horizontalAdvance(QString::fromLatin1(place.content));
-    EXPECT_EQ(widget->geometry(), QRect(place.left, place.top, width, place.height));
+    const auto beside = kLabelBeside.find(place.name);
+    if (beside == kLabelBeside.end()) {
+      EXPECT_EQ(widget->geometry(), QRect(place.left, place.top, width, place.height));
+    } else {
+      // A label left of a box ends clear of it, whatever font was found; one
+      // that fits stays at its place, one that does not moves left.
+      const QWidget *box = control(beside->second);
+      const int room = box->x() - (widget->geometry().right() + 1);
+      EXPECT_GE(room, 4) << "next to " << beside->second;
+      EXPECT_EQ(widget->geometry().size(), QSize(width, place.height));
+      EXPECT_EQ(widget->y(), place.top);
+      if (place.left + width + 4 <= box->x()) {
+        EXPECT_EQ(widget->x(), place.left);
+      } else {
+        EXPECT_LT(widget->x(), place.left);
+        EXPECT_LE(room, 6) << "moved further than needed";
+      }
+    }
     const QString content = QString::fromLatin1(place.content);
     switch (place.kind) {
     case Kind::Edit:
@@ -355,7 +394,7 @@ TEST_F(LayoutTest, TypingCompletesFromTheListKeepingTheTypedLetters) {
     combo->setCurrentIndex(-1);
     combo->lineEdit()->clear();
     combo->setFocus(Qt::OtherFocusReason);
-    QTest::keyClicks(combo->lineEdit(), QString::fromLatin1(c.typed));
+    type(QString::fromLatin1(c.typed));
     EXPECT_EQ(str(combo->lineEdit()->text()), c.text);
     EXPECT_EQ(str(combo->lineEdit()->selectedText()), c.selected);
     if (c.index) {
@@ -386,10 +425,10 @@ TEST_F(LayoutTest, BackspaceDeletesTheSelectionOrTheCharacterBeforeTheCaret) {
     combo->setCurrentIndex(-1);
     combo->lineEdit()->clear();
     combo->setFocus(Qt::OtherFocusReason);
-    QTest::keyClicks(combo->lineEdit(), QString::fromLatin1(c.typed));
+    type(QString::fromLatin1(c.typed));
     for (int i = 0; i < c.leftKeys; ++i)
-      QTest::keyClick(combo->lineEdit(), Qt::Key_Left);
-    QTest::keyClick(combo->lineEdit(), Qt::Key_Backspace);
+      press(Qt::Key_Left);
+    press(Qt::Key_Backspace);
     EXPECT_EQ(str(combo->lineEdit()->text()), c.text);
     EXPECT_EQ(combo->lineEdit()->cursorPosition(), c.caret);
     EXPECT_FALSE(combo->lineEdit()->hasSelectedText());
@@ -415,12 +454,9 @@ TEST_F(LayoutTest, EnterPressesOnlyAFocusedButtonAndSpaceClicksIt) {
 
   for (const char *box : {"Edit1", "Edit2", "DBEdit2", "ComboBox1", "ComboBox2"}) {
     SCOPED_TRACE(box);
-    QWidget *widget = control(box);
-    widget->setFocus(Qt::OtherFocusReason);
-    if (auto *combo = qobject_cast<QComboBox *>(widget))
-      widget = combo->lineEdit();
-    QTest::keyClick(widget, Qt::Key_Return);
-    QTest::keyClick(widget, Qt::Key_Enter, Qt::KeypadModifier);
+    control(box)->setFocus(Qt::OtherFocusReason);
+    press(Qt::Key_Return);
+    press(Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(clicks(), Counts{});
   }
 
@@ -439,6 +475,100 @@ TEST_F(LayoutTest, EnterPressesOnlyAFocusedButtonAndSpaceClicksIt) {
     QTest::keyClick(button, press.key);
     EXPECT_EQ(clicks(), (Counts{{press.button, 1}}));
   }
+}
+
+// What the user typed survives the window losing the focus for a while:
+// another window, an error box, a context menu. Only Tab (or the program)
+// selects the whole text on arrival.
+TEST_F(LayoutTest, ComingBackToTheWindowKeepsTheCaretAndSelection) {
+  showActive();
+  QWidget elsewhere;
+  elsewhere.setWindowTitle(QStringLiteral("Elsewhere"));
+  const std::vector<std::pair<const char *, std::function<void()>>> interruptions = {
+      {"another window",
+       [&] {
+         elsewhere.show();
+         elsewhere.activateWindow();
+         ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+         MainForm->activateWindow();
+         ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+       }},
+      {"an error box",
+       [&] {
+         ModalAnswerer answerer({ModalAnswerer::press(QStringLiteral("OK"))});
+         Application->ReportError(std::make_exception_ptr(Exception(QStringLiteral("Something failed"))));
+         ASSERT_EQ(answerer.seen().size(), 1u);
+         ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+       }},
+      {"a context menu",
+       [&] {
+         bool opened = false;
+         QTimer::singleShot(50, [&opened] {
+           if (QWidget *menu = QApplication::activePopupWidget()) {
+             opened = true;
+             QTest::keyClick(menu, Qt::Key_Escape);
+           }
+         });
+         // What the Menu key or a right click asks of the focused box.
+         QWidget *focused = QApplication::focusWidget();
+         const QPoint centre = focused->rect().center();
+         QContextMenuEvent request(QContextMenuEvent::Keyboard, centre, focused->mapToGlobal(centre));
+         QApplication::sendEvent(focused, &request);
+         QTest::qWait(80);
+         ASSERT_TRUE(opened);
+       }},
+  };
+  for (const char *box : {"Edit1", "DBEdit2"}) {
+    for (const auto &[what, interrupt] : interruptions) {
+      SCOPED_TRACE(std::string(box) + " after " + what);
+      auto *edit = control<QLineEdit>(box);
+      MainForm->Button3->setFocus(Qt::OtherFocusReason);
+      control(box)->setFocus(Qt::TabFocusReason);
+      EXPECT_EQ(edit->selectedText(), edit->text()) << "Tab selects all";
+      type(QStringLiteral("background"));
+      press(Qt::Key_Home);
+      for (int i = 0; i < 4; ++i)
+        press(Qt::Key_Right);
+      type(QStringLiteral("X"));
+      press(Qt::Key_Right, Qt::ShiftModifier); // "g" selected
+      interrupt();
+      ASSERT_TRUE(focusIn(box)) << nameOf(QApplication::focusWidget());
+      EXPECT_EQ(str(edit->selectedText()), "g");
+      type(QStringLiteral("Q"));
+      EXPECT_EQ(str(edit->text()), "backXQround");
+    }
+  }
+  MainForm->Table1()->Cancel();
+}
+
+// A box given a text longer than it is wide shows the text's start.
+TEST_F(LayoutTest, ATextSetByTheProgramShowsItsStart) {
+  makeRelationTable({{1, "parenthetical", 1, 2, {}, {}, {}, {}, {}, {}},
+                     {2, "circumstance", 1, 2, {}, {}, {}, {}, {}, {}}},
+                    "Long.DB");
+  showActive();
+  MainForm->Table1()->Close();
+  MainForm->Table1()->TableName = QStringLiteral("Long.DB");
+  MainForm->Table1()->Open();
+  auto *relation = control<QLineEdit>("DBEdit2");
+  for (const char *expected : {"parenthetical", "circumstance"}) {
+    SCOPED_TRACE(expected);
+    EXPECT_EQ(str(relation->text()), expected);
+    EXPECT_EQ(relation->cursorPosition(), 0);
+    MainForm->Table1()->Next();
+  }
+  MainForm->Edit1->setText(QStringLiteral("a marker much longer than the box that shows it, by far"));
+  EXPECT_EQ(MainForm->Edit1->cursorPosition(), 0);
+}
+
+// The relation list opens wide enough for its longest name.
+TEST_F(LayoutTest, TheRelationListShowsItsWidestItemWhole) {
+  showActive();
+  MainForm->ComboBox1->showPopup();
+  QAbstractItemView *list = MainForm->ComboBox1->view();
+  ASSERT_TRUE(list->isVisible());
+  EXPECT_GE(list->viewport()->width(), list->sizeHintForColumn(0));
+  MainForm->ComboBox1->hidePopup();
 }
 
 TEST_F(LayoutTest, TheWindowKeepsItsSize) {

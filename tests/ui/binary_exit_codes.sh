@@ -84,6 +84,9 @@ app_pid=$!
 window=$(timeout 15 xdotool search --sync --name "Application Error" | head -n1)
 [ -n "$window" ] || fail "no window titled \"Application Error\" within 15 s"
 echo "ok: window $window \"$(xdotool getwindowname "$window")\" on $DISPLAY"
+# The caption the window manager shows is the box's own, nothing appended.
+caption=$(xprop -id "$window" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')
+[ "$caption" == "Application Error" ] || fail "the box's caption is \"$caption\", expected \"Application Error\""
 sleep 0.5 # let the box paint
 
 if command -v import >/dev/null; then
