@@ -9,6 +9,7 @@
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
 #include "shell/TApplication.h"
+#include "store/ValueRules.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -43,6 +44,8 @@ const QStringList kRelationNames = {
     "result", "otherwise", "parenthetical", "purpose", "restatement", "solutionhood",
     "summary", "contrast", "joint", "list", "same_unit", "sequence"};
 const QStringList kMarkerPositions = {"Beginning", "Middle", "End", "Multiple"};
+// The position a marker typed into a blank position gets.
+const QString kDefaultPosition = QStringLiteral("Beginning");
 
 // The colour of an inactive window's title text, which the three boxes
 // that only show the record's identity use as their background.
@@ -384,13 +387,48 @@ void TMainForm::closeEvent(QCloseEvent *event) {
     event->ignore();
 }
 
-// The handlers of the search, the marker panel and "Go to" come with their
-// commands; they are wired to their controls already.
+// The search and "Go to" come with their commands; they are wired already.
 void TMainForm::Button1Click(QObject *) {}
-void TMainForm::Button2Click(QObject *) {}
 void TMainForm::Button3Click(QObject *) {}
-void TMainForm::Edit1Change(QObject *) {}
-void TMainForm::Edit2Change(QObject *) {}
-void TMainForm::Table1AfterScroll(store::TTable &) {}
+
+// The marker panel ------------------------------------------------------------
+
+void TMainForm::Table1AfterScroll(store::TTable &dataSet) {
+  // Each box after its field, in this order: a default position that
+  // Edit1Change writes while Edit1 is refilled is overwritten by the
+  // record's own position at once.
+  Edit1->setText(dataSet.LookupField(QStringLiteral("Marker1")).AsString());
+  ComboBox2->setText(dataSet.LookupField(QStringLiteral("Position1")).AsString());
+  Edit2->setText(dataSet.LookupField(QStringLiteral("Marker2")).AsString());
+  ComboBox3->setText(dataSet.LookupField(QStringLiteral("Position2")).AsString());
+}
+
+void TMainForm::Edit1Change(QObject *) {
+  if (ComboBox2->text().isEmpty())
+    ComboBox2->setText(kDefaultPosition);
+}
+
+void TMainForm::Edit2Change(QObject *) {
+  if (ComboBox3->text().isEmpty())
+    ComboBox3->setText(kDefaultPosition);
+}
+
+void TMainForm::Button2Click(QObject *) {
+  // Stores the four boxes' texts as they stand into the current record,
+  // with the number of segments between the spans, in one post. A failure
+  // leaves the record in the edit state with what was written so far; the
+  // next move stores it.
+  store::TTable &table = *m_table;
+  table.Edit();
+  table.LookupField(QStringLiteral("Marker1")).setAsString(Edit1->text());
+  table.LookupField(QStringLiteral("Position1")).setAsString(ComboBox2->text());
+  table.LookupField(QStringLiteral("Marker2")).setAsString(Edit2->text());
+  table.LookupField(QStringLiteral("Position2")).setAsString(ComboBox3->text());
+  const store::Variant l2 = table.LookupField(QStringLiteral("L2")).AsValue();
+  const store::Variant h1 = table.LookupField(QStringLiteral("H1")).AsValue();
+  const store::Variant between = store::SubtractValues(store::SubtractValues(l2, h1), store::Variant::integer(1));
+  table.LookupField(QStringLiteral("Segments_distance")).setAsInteger(store::ValueToInteger(between));
+  table.Post();
+}
 
 } // namespace vandro

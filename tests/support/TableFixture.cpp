@@ -78,6 +78,28 @@ void TableFixture::makeTableFromSql(const std::string &name, const std::string &
   ASSERT_EQ(rc, SQLITE_OK) << message;
 }
 
+std::string TableFixture::stored(int id, const std::string &column, const std::string &file) const {
+  sqlite3 *db = nullptr;
+  std::string text = "<none>";
+  if (sqlite3_open_v2(tablePath(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    const std::string table = std::filesystem::path(file).stem().string();
+    const std::string sql = "SELECT \"" + column + "\" FROM \"" + table + "\" WHERE Id = ?";
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+      sqlite3_bind_int(statement, 1, id);
+      if (sqlite3_step(statement) == SQLITE_ROW)
+        text = sqlite3_column_type(statement, 0) == SQLITE_NULL
+                   ? "<null>"
+                   : reinterpret_cast<const char *>(sqlite3_column_text(statement, 0));
+    } else {
+      text = std::string("<error: ") + sqlite3_errmsg(db) + ">";
+    }
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return text;
+}
+
 std::vector<RelationRow> TableFixture::numberedRows(int count) {
   static const char *relations[] = {"elaboration", "contrast", "joint", "background"};
   std::vector<RelationRow> rows;

@@ -34,6 +34,10 @@ protected:
   void makeRelationTable(const std::vector<RelationRow> &rows, const std::string &name = "Vandro.DB");
   // Makes a table from SQL (the file `name`, a table named after its stem).
   void makeTableFromSql(const std::string &name, const std::string &sql);
+  // The text of `column` in record `id` as stored in the file, read by an
+  // SQLite connection of its own: "<null>" for a null, "<none>" when there
+  // is no such record.
+  std::string stored(int id, const std::string &column, const std::string &file = "Vandro.DB") const;
   // `count` rows with Ids 1..count and relations from a short cycle.
   static std::vector<RelationRow> numberedRows(int count);
 

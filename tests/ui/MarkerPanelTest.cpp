@@ -1,0 +1,272 @@
+// The discourse marker panel as the annotator uses it: the four boxes
+// refilled from every record the cursor scrolls to, the default position
+// while a marker is typed, and "Insert" storing the markers with the number
+// of segments between the spans. Keys go to the focused widget, clicks to
+// the controls, and what is stored is read back from the file.
+#include "Main.h"
+#include "ModalAnswer.h"
+#include "Program.h"
+#include "TableFixture.h"
+#include "controls/TComboBox.h"
+#include "controls/TEdit.h"
+#include "engine/Engine.h"
+#include "store/TTable.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <functional>
+
+namespace vandro::testing {
+namespace {
+
+using store::DataSetState;
+
+std::string str(const QString &text) { return text.toStdString(); }
+
+// The standard relation table, but with real numbers for the span bounds.
+const char *kRealBoundsTable =
+    "CREATE TABLE Vandro (Id INTEGER NOT NULL PRIMARY KEY, \"From\" VARCHAR(60), Relation VARCHAR(30),"
+    " Extended VARCHAR(10), Embedded VARCHAR(10), Volitional VARCHAR(10), \"Order\" VARCHAR(10),"
+    " Span1 TEXT, Span2 TEXT, L1 INTEGER, H1 REAL, L2 REAL, H2 INTEGER, Segments_distance INTEGER,"
+    " Marker1 VARCHAR(60), Position1 VARCHAR(20), Marker2 VARCHAR(60), Position2 VARCHAR(20));"
+    "INSERT INTO Vandro (Id, H1, L2) VALUES (1, 2, 7.5), (2, 2, 8.5);";
+
+class MarkerPanelTest : public TableFixture {
+protected:
+  void TearDown() override {
+    m_program.shutDown();
+    TableFixture::TearDown();
+  }
+
+  // The program on the table made so far, its window active.
+  void start() {
+    ASSERT_TRUE(m_program.startUp());
+    MainForm->show();
+    QApplication::setActiveWindow(MainForm);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+  }
+
+  static store::TTable &table() { return *MainForm->Table1(); }
+
+  // The four boxes: "marker1|position1|marker2|position2".
+  static std::string panel() {
+    return str(MainForm->Edit1->text() + '|' + MainForm->ComboBox2->text() + '|' + MainForm->Edit2->text() + '|' +
+               MainForm->ComboBox3->text());
+  }
+
+  // Tab into `box` (all its text selected), then type as the keyboard does.
+  static void typeInto(QWidget *box, const QString &text) {
+    MainForm->Button3->setFocus(Qt::OtherFocusReason);
+    box->setFocus(Qt::TabFocusReason);
+    for (const QChar c : text)
+      QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+  }
+
+  // Clicks "Insert"; the error box it shows, if any, is answered with OK and
+  // its text returned.
+  static std::string clickInsert() {
+    ModalAnswerer answerer({ModalAnswerer::press(QStringLiteral("OK"))});
+    QTest::mouseClick(MainForm->Button2, Qt::LeftButton);
+    if (answerer.seen().empty())
+      return "";
+    EXPECT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    return str(answerer.seen().front().text);
+  }
+
+  Program m_program;
+};
+
+TEST_F(MarkerPanelTest, EveryScrollRefillsTheBoxesWithTheRecordsOwnTexts) {
+  makeRelationTable({{1, "contrast", 1, 2, "because", {}, "then", "End", {}, {}},
+                     {2, "contrast", 1, 2, "because", "Middle", {}, {}, {}, {}},
+                     {3, "contrast", 1, 2, {}, {}, {}, {}, {}, {}},
+                     {4, "contrast", 1, 2, "but", "beginning", "so", "Multiple", {}, {}}});
+  start();
+  QSignalSpy edit1Changes(MainForm->Edit1, &QLineEdit::textChanged);
+  const struct {
+    const char *step;
+    std::function<void()> action;
+    const char *panel;
+    int edit1Changes; // how often Edit1Change ran
+  } steps[] = {
+      {"opened", [] {}, "because||then|End", 0},
+      {"Next, the same Marker1", [] { table().Next(); }, "because|Middle||", 0},
+      {"Next to nulls", [] { table().Next(); }, "|||", 1},
+      {"Last", [] { table().Last(); }, "but|beginning|so|Multiple", 1},
+      {"typed", [] { typeInto(MainForm->Edit1, QStringLiteral("xyz")); }, "xyz|beginning|so|Multiple", 3},
+      {"Next refused at the end", [] { table().Next(); }, "xyz|beginning|so|Multiple", 0},
+      {"a key nobody has", [] { EXPECT_FALSE(table().FindByKey(99)); }, "xyz|beginning|so|Multiple", 0},
+      {"a key found", [] { EXPECT_TRUE(table().FindByKey(1)); }, "because||then|End", 1},
+      {"First, already there", [] { table().First(); }, "because||then|End", 0},
+      {"Prior refused at the start", [] { table().Prior(); }, "because||then|End", 0},
+  };
+  for (const auto &s : steps) {
+    SCOPED_TRACE(s.step);
+    edit1Changes.clear();
+    s.action();
+    EXPECT_EQ(panel(), s.panel);
+    EXPECT_EQ(edit1Changes.count(), s.edit1Changes);
+  }
+}
+
+TEST_F(MarkerPanelTest, AMarkerTypedIntoABlankPositionGetsBeginning) {
+  makeRelationTable({{1, "contrast", 1, 2, {}, {}, {}, {}, {}, {}}});
+  start();
+  const struct {
+    const char *name;
+    const char *box;
+    const char *position; // the chooser's text before typing
+    const char *typed;    // "\b": Backspace over the whole text
+    const char *after;
+  } cases[] = {
+      {"Span1, blank", "Edit1", "", "b", "Beginning"},
+      {"Span2, blank", "Edit2", "", "so", "Beginning"},
+      {"a list position", "Edit1", "End", "b", "End"},
+      {"free text", "Edit2", "front", "b", "front"},
+      {"cleared marker, blank", "Edit1", "", "\b", "Beginning"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool first = std::string(c.box) == "Edit1";
+    controls::TEdit *edit = first ? MainForm->Edit1 : MainForm->Edit2;
+    controls::TComboBox *position = first ? MainForm->ComboBox2 : MainForm->ComboBox3;
+    edit->setText(QStringLiteral("x"));
+    position->setText(QString::fromLatin1(c.position));
+    if (std::string(c.typed) == "\b") {
+      typeInto(edit, {});
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+      EXPECT_EQ(str(edit->text()), "");
+    } else {
+      typeInto(edit, QString::fromLatin1(c.typed));
+    }
+    EXPECT_EQ(str(position->text()), c.after);
+  }
+  EXPECT_EQ(table().State(), DataSetState::Browse) << "the panel alone never edits";
+  EXPECT_EQ(stored(1, "Position1"), "<null>");
+  EXPECT_EQ(stored(1, "Position2"), "<null>");
+}
+
+TEST_F(MarkerPanelTest, InsertStoresTheBoxesAndTheSegmentsBetweenTheSpans) {
+  // L2 and H1 as the records give them, and the distance stored.
+  makeRelationTable({{1, "contrast", 7, 12, {}, {}, {}, {}, {}, {}},
+                     {2, "contrast", 7, 8, {}, "End", {}, {}, {}, {}},
+                     {3, "contrast", 7, 3, "old", "Middle", "old", "Middle", {}, {}}});
+  start();
+  const struct {
+    int id;
+    const char *marker1, *position1, *marker2; // typed; "-" keeps the box
+    const char *stored;                        // Marker1|Position1|Marker2|Position2
+    const char *distance;
+  } cases[] = {
+      // "m" completes to "middle" in the chooser, typed case kept.
+      {1, "because", "m", "then", "because|middle|then|Beginning", "4"},
+      // A marker longer than its field of 60 is cut when stored.
+      {2, "-", "-", "and so it came to pass that the spans were joined by a rather long marker", "|End|and so it came to pass that the spans were joined by a rathe|Beginning", "0"},
+      // Emptied boxes store empty texts; the default comes only by typing.
+      {3, "\b", "\b", "-", "||old|Middle", "-5"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.id);
+    ASSERT_TRUE(table().FindByKey(c.id));
+    auto enter = [](QWidget *box, const char *text) {
+      if (std::string(text) == "-")
+        return;
+      if (std::string(text) == "\b") {
+        typeInto(box, {});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+      } else {
+        typeInto(box, QString::fromLatin1(text));
+      }
+    };
+    enter(MainForm->Edit1, c.marker1);
+    enter(MainForm->ComboBox2, c.position1);
+    enter(MainForm->Edit2, c.marker2);
+    const QString shown = MainForm->Edit2->text();
+    EXPECT_EQ(clickInsert(), "");
+    EXPECT_EQ(table().State(), DataSetState::Browse);
+    EXPECT_EQ(stored(c.id, "Marker1") + '|' + stored(c.id, "Position1") + '|' + stored(c.id, "Marker2") + '|' +
+                  stored(c.id, "Position2"),
+              c.stored);
+    EXPECT_EQ(stored(c.id, "Segments_distance"), c.distance);
+    EXPECT_EQ(str(MainForm->findChild<QLineEdit *>(QStringLiteral("DBEdit11"))->text()), c.distance);
+    EXPECT_EQ(MainForm->Edit2->text(), shown) << "the boxes keep their texts after the post";
+  }
+}
+
+TEST_F(MarkerPanelTest, RealSpanBoundsRoundTheDistanceHalfToEven) {
+  makeTableFromSql("Vandro.DB", kRealBoundsTable);
+  start();
+  for (const auto &[id, distance] : {std::pair{1, "4"}, std::pair{2, "6"}}) { // 4.5 and 5.5
+    SCOPED_TRACE(id);
+    ASSERT_TRUE(table().FindByKey(id));
+    EXPECT_EQ(clickInsert(), "");
+    EXPECT_EQ(stored(id, "Segments_distance"), distance);
+  }
+}
+
+TEST_F(MarkerPanelTest, InsertKeepsAPendingChangeAndStopsWhereItFails) {
+  makeRelationTable({{1, "contrast", {}, 5, {}, {}, {}, {}, {}, {}},
+                     {2, "joint", 3, 5, "and", "Beginning", {}, {}, {}, {}},
+                     {3, "list", 3, 5, {}, {}, {}, {}, {}, {}}});
+  start();
+
+  // A null H1: the markers are written, the record stays in edit state, and
+  // the next move stores them with the old distance.
+  typeInto(MainForm->Edit1, QStringLiteral("when"));
+  EXPECT_EQ(clickInsert(), "Invalid variant type conversion.");
+  EXPECT_EQ(table().State(), DataSetState::Edit);
+  EXPECT_TRUE(table().Modified());
+  EXPECT_EQ(stored(1, "Marker1"), "<null>") << "nothing posted yet";
+  table().Next();
+  EXPECT_EQ(stored(1, "Marker1"), "when");
+  EXPECT_EQ(stored(1, "Position1"), "Beginning");
+  EXPECT_EQ(stored(1, "Segments_distance"), "<null>");
+  EXPECT_EQ(panel(), "and|Beginning||");
+
+  // A relation typed into its box goes with the markers in the one post.
+  typeInto(MainForm->findChild<QWidget *>(QStringLiteral("DBEdit2")), QStringLiteral("sequence"));
+  typeInto(MainForm->Edit2, QStringLiteral("then"));
+  EXPECT_EQ(clickInsert(), "");
+  EXPECT_EQ(table().State(), DataSetState::Browse);
+  EXPECT_EQ(stored(2, "Relation"), "sequence");
+  EXPECT_EQ(stored(2, "Marker2"), "then");
+  EXPECT_EQ(stored(2, "Segments_distance"), "1");
+
+  // Another program is editing record 3: the locked-record message, nothing
+  // written.
+  using namespace engine;
+  std::unique_ptr<Database> database;
+  std::unique_ptr<Cursor> other;
+  ASSERT_EQ(Engine::instance().openDatabase("", m_directory, OpenMode::ReadWrite, ShareMode::Shared, database),
+            code::Ok);
+  ASSERT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, other), code::Ok);
+  Record record;
+  ASSERT_EQ(other->findKey({Value::integer(3)}, record), code::Ok);
+  ASSERT_EQ(other->readCurrent(record, LockMode::WriteLock), code::Ok);
+  table().Next();
+  typeInto(MainForm->Edit1, QStringLiteral("also"));
+  const std::string locked = clickInsert();
+  EXPECT_NE(locked.find("Record locked by another user"), std::string::npos) << locked;
+  EXPECT_EQ(table().State(), DataSetState::Browse);
+  EXPECT_EQ(stored(3, "Marker1"), "<null>");
+  EXPECT_EQ(other->releaseLock(), code::Ok);
+}
+
+TEST_F(MarkerPanelTest, InsertOnAnEmptyTableMakesABlankRecordAndStopsAtItsNullBounds) {
+  makeRelationTable({});
+  start();
+  typeInto(MainForm->Edit1, QStringLiteral("because"));
+  typeInto(MainForm->Edit2, QStringLiteral("so"));
+  EXPECT_EQ(clickInsert(), "Invalid variant type conversion.");
+  EXPECT_EQ(table().State(), DataSetState::Insert);
+  EXPECT_EQ(panel(), "|||") << "the blank record's refill emptied the boxes";
+  EXPECT_EQ(str(table().LookupField(QStringLiteral("Marker1")).AsString()), "");
+  EXPECT_FALSE(table().LookupField(QStringLiteral("Marker1")).IsNull()) << "an empty text, written";
+  EXPECT_EQ(stored(1, "Marker1"), "<none>") << "nothing posted";
+}
+
+} // namespace
+} // namespace vandro::testing
