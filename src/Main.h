@@ -33,10 +33,6 @@ public:
   store::TTable *Table1() const { return m_table.get(); }
   store::TDataSource *DataSource1() const { return m_dataSource.get(); }
 
-  // Places the window, its frame included, in the middle of the screen;
-  // once more as soon as the window manager has framed it.
-  void centreOnScreen();
-
   // The window's controls, by the names the handlers use.
   controls::TEdit *Edit1 = nullptr;
   controls::TEdit *Edit2 = nullptr;
@@ -67,7 +63,6 @@ public:
 
 protected:
   void closeEvent(QCloseEvent *event) override;
-  void moveEvent(QMoveEvent *event) override;
 
 private:
   void createControls();
@@ -78,10 +73,8 @@ private:
   void scaleToFont();
   // Moves a label left of a box whose caption would reach the box.
   void keepLabelsClearOfBoxes();
-  bool hasKnownFrame() const;
   void destroyComponents();
   controls::ArrowFocus *m_arrows = nullptr;
-  bool m_centreWhenFramed = false;
 
   // Destroyed after every control (see the destructor): the table closes
   // once no control is left, then its data source goes.

@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "shell/PasswordDialog.h"
+#include "shell/ScreenCentre.h"
 #include "shell/TApplication.h"
 #include "store/TSession.h"
 
@@ -33,10 +34,7 @@ void installEndRequest(QObject *owner) {
       char buffer[16];
       while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
       }
-      if (MainForm)
-        MainForm->close();
-      else
-        QApplication::quit();
+      Application->Terminate();
     });
   });
   struct sigaction action {};
@@ -54,6 +52,12 @@ Program::Program() = default;
 Program::~Program() { shutDown(); }
 
 bool Program::startUp() {
+  Application->setTerminateAction([] {
+    if (MainForm)
+      MainForm->close();
+    else
+      QApplication::quit();
+  });
   m_session = std::make_unique<store::TSession>(QStringLiteral("Default"));
   m_session->setPasswordPrompt([](store::TSession &session) {
     return PasswordDialog::ask({[&](const QString &p) { session.AddPassword(p); },
@@ -73,7 +77,7 @@ bool Program::startUp() {
 
 int Program::run() {
   installEndRequest(m_mainForm.get());
-  m_mainForm->centreOnScreen();
+  centreOnScreen(*m_mainForm);
   m_mainForm->show();
   m_mainForm->activateWindow();
   QApplication::exec();

@@ -1,6 +1,6 @@
 #include "TDBEdit.h"
 
-#include "FocusRules.h"
+#include "shell/FocusRules.h"
 #include "shell/TApplication.h"
 
 #include <QAction>

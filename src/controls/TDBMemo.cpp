@@ -1,6 +1,6 @@
 #include "TDBMemo.h"
 
-#include "FocusRules.h"
+#include "shell/FocusRules.h"
 #include "shell/TApplication.h"
 #include "store/TField.h"
 

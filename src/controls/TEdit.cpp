@@ -1,6 +1,6 @@
 #include "TEdit.h"
 
-#include "FocusRules.h"
+#include "shell/FocusRules.h"
 
 #include <QFocusEvent>
 #include <limits>

@@ -3,7 +3,7 @@
 
 #include <Qt>
 
-namespace vandro::controls {
+namespace vandro {
 
 // Whether a text box receiving the focus for `reason` selects all its
 // text: only when the focus arrives by the keyboard's Tab keys or because
@@ -18,4 +18,4 @@ bool selectsAllOnFocus(Qt::FocusReason reason);
 // for a while does not: the box keeps its selection and writes nothing back.
 bool leavesTheBox(Qt::FocusReason reason);
 
-} // namespace vandro::controls
+} // namespace vandro

@@ -1,6 +1,6 @@
 #include "FocusRules.h"
 
-namespace vandro::controls {
+namespace vandro {
 
 bool selectsAllOnFocus(Qt::FocusReason reason) {
   switch (reason) {
@@ -16,4 +16,4 @@ bool leavesTheBox(Qt::FocusReason reason) {
   return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
 }
 
-} // namespace vandro::controls
+} // namespace vandro
