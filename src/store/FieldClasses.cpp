@@ -4,6 +4,7 @@
 
 #include <QLocale>
 #include "shell/Exception.h"
+#include "shell/IntegerText.h"
 
 namespace vandro::store {
 

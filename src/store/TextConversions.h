@@ -13,12 +13,6 @@ namespace vandro::store {
 // platform's settings), without digit grouping.
 QLocale userLocale();
 
-// An integer text: leading blanks, then a sign and decimal digits, or a
-// hexadecimal number after "$", "x", "X", "0x" or "0X" (no sign, at most
-// eight significant digits, read as a 32-bit pattern); nothing may follow.
-// Decimal numbers must lie in the 32-bit range. Nothing when invalid.
-std::optional<std::int32_t> parseInteger32(const QString &text);
-
 // A floating-point text: blanks, sign, digits with at most one of the
 // locale's decimal separators, an optional exponent, blanks. Nothing when
 // invalid or out of range.
