@@ -5,7 +5,10 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
+#include <QTimer>
 #include <QWidget>
+#include <cmath>
 #include <cxxabi.h>
 #include <dlfcn.h>
 #include <memory>
@@ -49,8 +52,19 @@ FailureFacts factsOf(std::exception_ptr error) {
   return facts;
 }
 
-void cancelMouseModes() {
-  // A held navigator button or a drag is told to give up the mouse first.
+} // namespace
+
+QFont TApplication::DefaultFont() {
+  constexpr int kDesignPixels = 11;
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(kDesignPixels);
+  font.setStyleStrategy(QFont::PreferDefault);
+  if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && screen->logicalDotsPerInchY() != 96)
+    font.setPixelSize(static_cast<int>(std::lround(kDesignPixels * screen->logicalDotsPerInchY() / 96.0)));
+  return font;
+}
+
+void TApplication::CancelMouseModes() {
   if (QWidget *grabber = QWidget::mouseGrabber()) {
     if (auto *button = qobject_cast<QAbstractButton *>(grabber))
       button->setDown(false);
@@ -58,7 +72,29 @@ void cancelMouseModes() {
   }
 }
 
-} // namespace
+void TApplication::Terminate() {
+  m_terminated = true;
+  if (m_modalDepth == 0)
+    runTerminateAction();
+}
+
+void TApplication::leaveModal() {
+  if (--m_modalDepth == 0 && m_terminated) {
+    // After the handler that ran the dialog has finished.
+    QTimer::singleShot(0, this, [this] {
+      if (m_terminated && m_modalDepth == 0)
+        runTerminateAction();
+    });
+  }
+}
+
+void TApplication::runTerminateAction() {
+  if (m_terminateAction)
+    m_terminateAction();
+  // When the main window stayed open (the user kept an unsaved edit), the
+  // program goes on and later dialogs work again.
+  m_terminated = false;
+}
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
   Application = this;
@@ -109,7 +145,7 @@ QString TApplication::lastResortText(std::exception_ptr error) {
 }
 
 void TApplication::ShowLastResortBox(std::exception_ptr error) {
-  cancelMouseModes();
+  CancelMouseModes();
   QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), lastResortText(error),
                   QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
@@ -117,7 +153,7 @@ void TApplication::ShowLastResortBox(std::exception_ptr error) {
 }
 
 void TApplication::ReportError(std::exception_ptr error) {
-  cancelMouseModes();
+  CancelMouseModes();
   const FailureFacts facts = factsOf(error);
   if (facts.isAbort)
     return;

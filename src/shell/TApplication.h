@@ -42,8 +42,31 @@ public:
   // the program goes on.
   bool notify(QObject *receiver, QEvent *event) override;
 
+  // A request to end the program (log-off, shutdown, a signal). A modal
+  // dialog that is up ends as cancelled; once no dialog is up any more,
+  // `setTerminateAction`'s action runs (it closes the main window).
+  void Terminate();
+  bool Terminated() const { return m_terminated; }
+  void setTerminateAction(std::function<void()> action) { m_terminateAction = std::move(action); }
+  // Kept by the modal loop of the dialogs: how many are up.
+  void enterModal() { ++m_modalDepth; }
+  void leaveModal();
+
+  // The windows' default font: "MS Sans Serif" (as fontconfig substitutes
+  // it) with a character height of 11 pixels at 96 dots per inch, scaled to
+  // the screen's resolution.
+  static QFont DefaultFont();
+
+  // A held button or a drag gives up the mouse before a box or dialog opens.
+  static void CancelMouseModes();
+
 private:
+  void runTerminateAction();
+
   QString m_title;
+  bool m_terminated = false;
+  int m_modalDepth = 0;
+  std::function<void()> m_terminateAction;
 };
 
 // The one application object.
