@@ -8,18 +8,18 @@
 #include "controls/TDBMemo.h"
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
+#include "shell/AskText.h"
+#include "shell/IntegerText.h"
+#include "shell/ScreenCentre.h"
 #include "shell/TApplication.h"
 #include "store/ValueRules.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
-#include <QWindow>
 #include <cmath>
 
 namespace vandro {
@@ -33,7 +33,6 @@ namespace {
 // The design: a 96 dots-per-inch screen on which the window font's "0" is
 // 13 pixels high.
 constexpr int kDesignTextHeight = 13;
-constexpr int kDesignFontPixels = 11;
 constexpr int kClientWidth = 656;
 constexpr int kClientHeight = 571;
 
@@ -119,12 +118,7 @@ TMainForm::TMainForm(QWidget *parent)
   setWindowTitle(QStringLiteral("Vandro with Markers"));
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Window); // the button face
-  QFont font(QStringLiteral("MS Sans Serif"));
-  font.setPixelSize(kDesignFontPixels);
-  font.setStyleStrategy(QFont::PreferDefault);
-  if (const QScreen *screen = QGuiApplication::primaryScreen(); screen && screen->logicalDotsPerInchY() != 96)
-    font.setPixelSize(static_cast<int>(std::lround(kDesignFontPixels * screen->logicalDotsPerInchY() / 96.0)));
-  setFont(font);
+  setFont(TApplication::DefaultFont());
   setFixedSize(kClientWidth, kClientHeight);
 
   m_table->beginLoading();
@@ -334,28 +328,6 @@ void TMainForm::wireEvents() {
   m_table->AfterScroll = [this](store::TTable &table) { Table1AfterScroll(table); };
 }
 
-void TMainForm::centreOnScreen() {
-  const QScreen *screen = QGuiApplication::primaryScreen();
-  if (!screen)
-    return;
-  const QRect area = screen->geometry();
-  const QRect frame = frameGeometry();
-  move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
-  // Before the window manager has framed the window its frame is unknown;
-  // the window is centred again, before it is first painted, once it is.
-  m_centreWhenFramed = !hasKnownFrame();
-}
-
-bool TMainForm::hasKnownFrame() const {
-  return windowHandle() && !windowHandle()->frameMargins().isNull();
-}
-
-void TMainForm::moveEvent(QMoveEvent *event) {
-  QWidget::moveEvent(event);
-  if (m_centreWhenFramed && hasKnownFrame())
-    centreOnScreen();
-}
-
 bool TMainForm::settleBeforeClose() {
   using store::DataSetState;
   if (m_table->State() != DataSetState::Edit && m_table->State() != DataSetState::Insert)
@@ -387,9 +359,20 @@ void TMainForm::closeEvent(QCloseEvent *event) {
     event->ignore();
 }
 
-// The search and "Go to" come with their commands; they are wired already.
+// The search comes with its command; it is wired already.
 void TMainForm::Button1Click(QObject *) {}
-void TMainForm::Button3Click(QObject *) {}
+
+// "Go to" ---------------------------------------------------------------------
+
+void TMainForm::Button3Click(QObject *) {
+  // An emptied answer does nothing at all; a text that is no integer fails
+  // before anything happens. A pending edit is stored by the look-up
+  // whether or not the Id is found, and an Id nobody has says nothing.
+  const QString answer = AskText(QStringLiteral("Go to"), QStringLiteral("Id"), QStringLiteral("1"));
+  if (answer.isEmpty())
+    return;
+  (void)m_table->FindByKey(ParseInteger(answer));
+}
 
 // The marker panel ------------------------------------------------------------
 
