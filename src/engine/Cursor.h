@@ -14,6 +14,7 @@ namespace vandro::engine {
 enum class OpenMode { ReadWrite, ReadOnly };
 enum class ShareMode { Shared, Exclusive };
 enum class LockMode { NoLock, WriteLock };
+enum class SearchDirection { Forward, Backward };
 
 // A cursor stands before the first record, on a record, or after the last
 // record. A read that finds nothing leaves it where it was, so that the caller
@@ -58,6 +59,16 @@ public:
   // Ok, or RecordNotFound with the cursor left where it was. NoIndex for a
   // table without a primary index.
   [[nodiscard]] virtual Result findKey(const std::vector<Value> &key, Record &out) = 0;
+
+  // The next (Forward) or prior (Backward) record in key order, after (before)
+  // the one the cursor stands on, whose field `fieldNo` holds exactly `text`:
+  // the UTF-8 bytes compared, letter case and blanks counting, a null never
+  // matching. From before the first (after the last) record every record is
+  // looked at. Ok with the cursor on the record found and `out` holding it;
+  // Eof (Bof) when no record matches, the cursor staying where it was. For
+  // string and memo fields; one query, never a record-by-record read.
+  [[nodiscard]] virtual Result findText(SearchDirection direction, int fieldNo, const std::string &text,
+                                        Record &out) = 0;
 
   // Replace the record the cursor stands on, which this cursor must have
   // locked, and release the lock. The cursor then stands on the record,

@@ -3,6 +3,7 @@
 #include "EngineCheck.h"
 #include "TDataSource.h"
 #include "TSession.h"
+#include "ValueRules.h"
 #include "engine/Engine.h"
 
 #include <QLocale>
@@ -369,6 +370,52 @@ void TTable::resync() {
     m_atStart = m_atEnd = true;
   }
   notify(DataEvent::DataSetChange);
+}
+
+bool TTable::SearchField(const QString &fieldName, const QString &text, SearchDirection direction,
+                         SearchMeans means) {
+  const bool forward = direction == SearchDirection::Forward;
+  const bool &atTheEnd = forward ? m_atEnd : m_atStart;
+  move(forward);
+  while (!atTheEnd) {
+    const TField &field = LookupField(fieldName);
+    if (ValuesEqual(field.AsValue(), Variant::text(text)))
+      return true;
+    const bool exact = field.kind() == FieldKind::String || field.kind() == FieldKind::Memo;
+    if (means == SearchMeans::EngineWhereExact && exact)
+      return jumpToText(field, text, forward);
+    move(forward);
+  }
+  return false;
+}
+
+bool TTable::jumpToText(const TField &field, const QString &text, bool forward) {
+  // As the moves of the record-by-record walk would leave it: on the match,
+  // or on the end record with the end flag set; one scroll either way.
+  raiseBeforeScroll();
+  m_atStart = m_atEnd = false;
+  std::exception_ptr failure;
+  Record record;
+  const SearchDirection direction = forward ? SearchDirection::Forward : SearchDirection::Backward;
+  Result result = m_cursor->findText(direction, field.FieldNo(), text.toStdString(), record);
+  const bool found = result == code::Ok;
+  if (result == (forward ? code::Eof : code::Bof)) {
+    result = forward ? m_cursor->setToEnd() : m_cursor->setToBegin();
+    if (result == code::Ok)
+      result = forward ? m_cursor->readPrior(record) : m_cursor->readNext(record);
+    (forward ? m_atEnd : m_atStart) = true;
+  }
+  if (result == code::Ok) {
+    m_current = std::move(record);
+    m_hasRecord = true;
+  } else {
+    failure = std::make_exception_ptr(engineError(result, true));
+  }
+  notify(DataEvent::DataSetScroll);
+  raiseAfterScroll();
+  if (failure)
+    std::rethrow_exception(failure);
+  return found;
 }
 
 bool TTable::FindByKey(int key) {

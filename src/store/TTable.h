@@ -17,6 +17,11 @@ class TSession;
 
 enum class DataSetState { Inactive, Browse, Edit, Insert, SetKey };
 
+// How a search walks the table: one engine request for the rest of the table
+// where the field compares byte for byte (a string or memo field), else (or
+// when asked) a move and a test per record. Both leave the same end state.
+enum class SearchMeans { EngineWhereExact, RecordByRecord };
+
 // Every state change of the table happens in this class, one function per
 // operation. Each operation runs to its end, with all its notifications and
 // the AfterScroll handler, before it returns; a failure is an exception that
@@ -70,6 +75,15 @@ public:
   void Post();
   void Cancel();
   bool FindByKey(int key);
+  // Moves once in `direction` (a full move: the pending edit settled first),
+  // then on until the record shown holds `text` in the field `fieldName`
+  // (equal by ValuesEqual: for text, byte for byte; a null never) or the
+  // end of the table. True on a match, the table standing on it; false
+  // with the end flag of that direction set, the table on the last (first)
+  // record. The record shown at the start is never tested. Raises what the
+  // moves, LookupField and ValuesEqual raise.
+  bool SearchField(const QString &fieldName, const QString &text, engine::SearchDirection direction,
+                   SearchMeans means = SearchMeans::EngineWhereExact);
 
   // Component notifications; only AfterScroll is handled by the program.
   std::function<void(TTable &)> BeforeScroll;
@@ -93,6 +107,9 @@ private:
   void raiseAfterScroll();
   void raiseBeforeScroll();
   void move(bool forward);
+  // The rest of a search in one engine request: the table moves onto the
+  // match, or onto the end record with its end flag set.
+  bool jumpToText(const TField &field, const QString &text, bool forward);
   void moveToEnd(bool toFirst);
   void insertBlank();
   // Reads the record at the cursor's place again after a post or cancel.

@@ -395,7 +395,8 @@ Result SqliteCursor::prepareStatements() {
     placeholders += std::string(sep) + "?" + std::to_string(i + 1);
   }
   const std::string table = quoteIdentifier(m_table);
-  const std::string select = "SELECT " + columns + ", " + key + " FROM " + table;
+  m_selectColumns = columns + ", " + key;
+  const std::string select = "SELECT " + m_selectColumns + " FROM " + table;
   const std::string limit = " LIMIT ?" + std::to_string(m_keyColumns.size() + 1);
   struct Prepared {
     SqliteStatement &statement;
@@ -740,6 +741,55 @@ Result SqliteCursor::findKey(const std::vector<Value> &key, Record &out) {
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE)
     return ErrorEntries::fail(code::RecordNotFound);
+  if (rc != SQLITE_ROW)
+    return fail(rc);
+  Record record;
+  if (const Result result = rowToRecord(use.get(), record); result != code::Ok)
+    return result;
+  dropAhead();
+  m_place = Place::OnRecord;
+  m_key = record.bookmark;
+  out = std::move(record);
+  return code::Ok;
+}
+
+Result SqliteCursor::findText(SearchDirection direction, int fieldNo, const std::string &text, Record &out) {
+  const bool forward = direction == SearchDirection::Forward;
+  auto none = [forward] { return ErrorEntries::fail(forward ? code::Eof : code::Bof); };
+  if (fieldNo < 0 || static_cast<std::size_t>(fieldNo) >= m_description.fields.size())
+    return ErrorEntries::fail(code::InvalidParameter,
+                              {{code::InvalidParameter, 0, "Field number " + std::to_string(fieldNo)}});
+  if (m_place == (forward ? Place::AfterLast : Place::BeforeFirst))
+    return none();
+  const bool afterKey = m_place == Place::OnRecord;
+  auto &statement = m_findText[{fieldNo, forward, afterKey}];
+  const int textIndex = afterKey ? static_cast<int>(m_keyColumns.size()) + 1 : 1;
+  if (!statement) {
+    std::string key, placeholders, order;
+    for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
+      const char *sep = i ? ", " : "";
+      key += sep + m_keyColumns[i];
+      placeholders += std::string(sep) + "?" + std::to_string(i + 1);
+      order += sep + m_keyColumns[i] + (forward ? "" : " DESC");
+    }
+    // BINARY: byte for byte, whatever collation the column was declared with.
+    std::string where = quoteIdentifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name) + " = ?" +
+                        std::to_string(textIndex) + " COLLATE BINARY";
+    if (afterKey)
+      where = "(" + key + ") " + (forward ? ">" : "<") + " (" + placeholders + ") AND " + where;
+    const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(m_table) + " WHERE " + where +
+                            " ORDER BY " + order + " LIMIT 1";
+    if (const int rc = statement.prepare(m_db, sql); rc != SQLITE_OK)
+      return fail(rc, "Preparing " + sql);
+  }
+  StatementUse use(statement);
+  if (afterKey)
+    for (std::size_t i = 0; i < m_key.size(); ++i)
+      bindRaw(use.get(), static_cast<int>(i) + 1, m_key[i]);
+  sqlite3_bind_text(use.get(), textIndex, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  const int rc = sqlite3_step(use.get());
+  if (rc == SQLITE_DONE)
+    return none();
   if (rc != SQLITE_ROW)
     return fail(rc);
   Record record;

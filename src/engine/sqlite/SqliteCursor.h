@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vandro::engine {
@@ -41,6 +42,7 @@ public:
   Result getBookmark(Bookmark &out) const override;
   Result gotoBookmark(const Bookmark &bookmark) override;
   Result findKey(const std::vector<Value> &key, Record &out) override;
+  Result findText(SearchDirection direction, int fieldNo, const std::string &text, Record &out) override;
   Result modifyRecord(const Record &record) override;
   Result insertRecord(const Record &record) override;
   Result releaseLock() override;
@@ -101,6 +103,9 @@ private:
 
   SqliteStatement m_first, m_last, m_after, m_before, m_at, m_update, m_insert, m_version;
   std::map<std::size_t, SqliteStatement> m_find; // by the number of key fields given
+  // The text searches, by field, direction and whether they start after a key.
+  std::map<std::tuple<int, bool, bool>, SqliteStatement> m_findText;
+  std::string m_selectColumns; // the fields, then the key columns, for a SELECT
   RecordLock m_lock;
   bool m_bulk = false;
   bool m_snapshot = false;
