@@ -11,6 +11,7 @@
 #include "shell/AskText.h"
 #include "shell/IntegerText.h"
 #include "shell/ScreenCentre.h"
+#include "shell/TMessageForm.h"
 #include "shell/TApplication.h"
 #include "store/ValueRules.h"
 
@@ -359,8 +360,22 @@ void TMainForm::closeEvent(QCloseEvent *event) {
     event->ignore();
 }
 
-// The search comes with its command; it is wired already.
-void TMainForm::Button1Click(QObject *) {}
+// The relation search ----------------------------------------------------------
+
+void TMainForm::Button1Click(QObject *) {
+  // The chooser's text as shown and the direction, read afresh each time;
+  // an empty text does nothing at all, not even store a pending edit.
+  const QString relation = ComboBox1->text();
+  if (relation.isEmpty())
+    return;
+  const auto direction =
+      RadioButton1->isChecked() ? engine::SearchDirection::Forward : engine::SearchDirection::Backward;
+  if (m_table->SearchField(QStringLiteral("Relation"), relation, direction, searchMeans)) {
+    Edit2->setFocus(Qt::OtherFocusReason);
+    Edit2->selectAll(); // also when it had the focus already
+  } else
+    ShowNotice(QStringLiteral("End of database!"));
+}
 
 // "Go to" ---------------------------------------------------------------------
 

@@ -48,6 +48,10 @@ public:
   controls::TDBNavigator *DBNavigator1 = nullptr;
   controls::TDBNavigator *DBNavigator2 = nullptr;
 
+  // How the relation search walks the table; the record-by-record walk is
+  // kept for fields that do not compare byte for byte.
+  store::SearchMeans searchMeans = store::SearchMeans::EngineWhereExact;
+
   // The handlers.
   void Button1Click(QObject *sender);
   void Button2Click(QObject *sender);

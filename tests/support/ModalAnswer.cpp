@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace vandro::testing {
@@ -25,6 +26,8 @@ void ModalAnswerer::poll() {
   SeenModal seen{QString::fromUtf8(modal->metaObject()->className()), modal->windowTitle(), {}};
   if (auto *box = qobject_cast<QMessageBox *>(modal))
     seen.text = box->text();
+  else if (auto *message = modal->findChild<QLabel *>(QStringLiteral("Message")))
+    seen.text = message->text(); // the notice dialog
   m_seen.push_back(seen);
   const std::size_t index = m_seen.size() - 1;
   Answer answer = index < m_answers.size() ? m_answers[index] : escape();

@@ -15,7 +15,7 @@ namespace vandro::testing {
 struct SeenModal {
   QString className;
   QString title;
-  QString text; // a message box's text
+  QString text; // a message box's or the notice's text
 };
 
 // Until destroyed, answers each modal window that opens with the next
