@@ -31,8 +31,9 @@ Database &benchDatabase() {
   return *database;
 }
 
-std::string ensureRelationTable(Database &database, long records) {
-  const std::string name = "Bench" + std::to_string(records) + ".DB";
+std::string ensureRelationTable(Database &database, long records, std::string name) {
+  if (name.empty())
+    name = "Bench" + std::to_string(records) + ".DB";
   if (database.tableExists(name))
     return name;
   // Made in a folder of its own and moved into place when complete, so that
