@@ -124,28 +124,31 @@ void TNavButton::leaveEvent(QEvent *event) {
 }
 
 void TNavButton::paintEvent(QPaintEvent *) {
+  // The picture shows the button's own state, also while a dialog has
+  // disabled the whole window for a moment.
+  const bool usable = isEnabledTo(window());
   QPainter painter(this);
   QStyleOptionButton option;
   option.initFrom(this);
-  option.state |= m_pressed && isEnabled() ? QStyle::State_Sunken : QStyle::State_Raised;
+  option.state |= m_pressed && usable ? QStyle::State_Sunken : QStyle::State_Raised;
   style()->drawPrimitive(QStyle::PE_PanelButtonCommand, &option, &painter, this);
   const QSize size = pictureSize(m_index);
   QRect area(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
-  if (m_pressed && isEnabled())
+  if (m_pressed && usable)
     area.translate(1, 1);
-  if (isEnabled()) {
-    drawPicture(painter, area, true);
+  if (usable) {
+    drawPicture(painter, area, true, true);
   } else {
     // Embossed: white one pixel down and right, grey on top.
-    drawPicture(painter, area.translated(1, 1), false);
-    drawPicture(painter, area, true);
+    drawPicture(painter, area.translated(1, 1), false, false);
+    drawPicture(painter, area, true, false);
   }
 }
 
-void TNavButton::drawPicture(QPainter &painter, const QRect &area, bool front) const {
+void TNavButton::drawPicture(QPainter &painter, const QRect &area, bool front, bool usable) const {
   QColor colour = Qt::black;
-  if (!isEnabled())
-    colour = front ? palette().color(QPalette::Disabled, QPalette::WindowText) : QColor(Qt::white);
+  if (!usable)
+    colour = front ? QColor(0x80, 0x80, 0x80) : QColor(Qt::white);
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setPen(Qt::NoPen);
@@ -234,7 +237,9 @@ void TDBNavigator::layoutButtons() {
 
 void TDBNavigator::updateButtons() {
   store::TTable *table = m_source ? m_source->DataSet() : nullptr;
-  const bool usable = isEnabled() && table && table->Active();
+  // The bar's own enabled state: a dialog disabling the whole window for a
+  // moment changes nothing here.
+  const bool usable = isEnabledTo(window()) && table && table->Active();
   const DataSetState state = table ? table->State() : DataSetState::Inactive;
   const bool editing = state == DataSetState::Edit || state == DataSetState::Insert || state == DataSetState::SetKey;
   const bool canModify = usable && table->CanModify();

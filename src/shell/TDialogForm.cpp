@@ -103,8 +103,17 @@ void TDialogForm::disableOthers() {
   for (QWidget *window : QApplication::topLevelWidgets())
     if (window != this && window->isVisible() && window->isEnabled() && window->windowType() != Qt::ToolTip &&
         window->windowType() != Qt::Popup) {
+      // Disabled for input, but drawn as before: the record stays readable
+      // behind the dialog.
+      Disabled disabled{window, window->palette(), window->testAttribute(Qt::WA_SetPalette)};
+      QPalette looksEnabled = disabled.palette;
+      for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = static_cast<QPalette::ColorRole>(role);
+        looksEnabled.setBrush(QPalette::Disabled, r, looksEnabled.brush(QPalette::Active, r));
+      }
+      window->setPalette(looksEnabled);
       window->setEnabled(false);
-      m_disabled.emplace_back(window);
+      m_disabled.push_back(std::move(disabled));
     }
 }
 
@@ -149,9 +158,11 @@ int TDialogForm::ShowModal() {
 
   const bool wasActive = isActiveWindow();
   hide();
-  for (const auto &window : m_disabled)
-    if (window)
-      window->setEnabled(true);
+  for (const Disabled &disabled : m_disabled)
+    if (disabled.window) {
+      disabled.window->setEnabled(true);
+      disabled.window->setPalette(disabled.hadOwnPalette ? disabled.palette : QPalette());
+    }
   m_disabled.clear();
   QApplication::restoreOverrideCursor();
   if (activeBefore && (wasActive || !QApplication::activeWindow())) {

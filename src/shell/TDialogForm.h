@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPalette>
 #include <QPointer>
 #include <vector>
 
@@ -62,7 +63,13 @@ private:
   QSize m_units;
   int m_modalResult = None;
   bool m_running = false;
-  std::vector<QPointer<QWidget>> m_disabled; // by the modal loop, enabled again after
+  // The windows the modal loop disabled, with the palettes they had.
+  struct Disabled {
+    QPointer<QWidget> window;
+    QPalette palette;
+    bool hadOwnPalette;
+  };
+  std::vector<Disabled> m_disabled;
 };
 
 } // namespace vandro
