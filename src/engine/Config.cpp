@@ -8,9 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vandro::engine {
@@ -33,7 +31,36 @@ bool sameName(const std::string &a, const std::string &b) {
          });
 }
 
+// A value written in double quotes is the text between them.
+std::string unquoted(const std::string &value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+std::string lowerCase(std::string text) {
+  for (char &c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
 } // namespace
+
+std::string Config::resolvedPath(const std::string &value) const {
+  namespace fs = std::filesystem;
+  if (value.empty())
+    return value;
+  if (value == "~" || value.rfind("~/", 0) == 0) {
+    const char *home = std::getenv("HOME");
+    return std::string(home ? home : "") + value.substr(1);
+  }
+  if (value.front() == '/')
+    return value;
+  // Relative to the folder of the configuration file, not the working one.
+  std::error_code ec;
+  const fs::path folder = fs::absolute(fs::path(m_path), ec).parent_path();
+  return (folder / value).lexically_normal().string();
+}
 
 std::string Config::defaultPath() {
   if (const char *explicitPath = std::getenv("VANDRO_ENGINE_CONFIG"); explicitPath && *explicitPath)
@@ -51,17 +78,44 @@ std::string Config::defaultPath() {
 Result Config::load(const std::string &path) {
   m_path = path;
   m_lines.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT || !std::filesystem::exists(path))
-      return code::Ok;
+  m_fileExists = false;
+  auto unreadable = [&](int error) {
     return ErrorEntries::fail(code::ConfigUnreadable,
                               {{code::ConfigUnreadable, 0, "File: " + path},
-                               {code::ConfigUnreadable, errno, std::strerror(errno)}});
+                               {code::ConfigUnreadable, error, std::strerror(error)}});
+  };
+  // Plain system calls: each failure is an answer here, never an exception.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return errno == ENOENT ? code::Ok : unreadable(errno);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    return unreadable(error);
   }
-  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad())
-    return ErrorEntries::fail(code::ConfigUnreadable, {{code::ConfigUnreadable, 0, "File: " + path}});
+  std::string content;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0) {
+      const int error = errno;
+      ::close(fd);
+      return unreadable(error);
+    }
+    if (got == 0)
+      break;
+    content.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  m_fileExists = true;
+  // Editors may start a UTF-8 file with a byte-order mark; it is no text.
+  if (content.rfind("\xEF\xBB\xBF", 0) == 0) {
+    m_byteOrderMark = true;
+    content.erase(0, 3);
+  }
   m_lineEnd = "\n";
   std::string section;
   int number = 0;
@@ -81,6 +135,7 @@ Result Config::load(const std::string &path) {
     Line line;
     line.text = text;
     line.end = end;
+    line.number = number;
     const std::string trimmed = trim(text);
     if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') {
       line.section = section;
@@ -104,7 +159,7 @@ Result Config::load(const std::string &path) {
                               : "Expected key = value: " + trimmed}});
       line.section = section;
       line.key = trim(trimmed.substr(0, equals));
-      line.value = trim(trimmed.substr(equals + 1));
+      line.value = unquoted(trim(trimmed.substr(equals + 1)));
     }
     m_lines.push_back(std::move(line));
   }
@@ -130,11 +185,11 @@ std::optional<AliasInfo> Config::alias(const std::string &name) const {
     if (!sameName(line.section, name))
       continue;
     if (!found)
-      found = AliasInfo{line.section, "sqlite", ""};
+      found = AliasInfo{line.section, "sqlite", "", line.number};
     if (sameName(line.key, "driver"))
-      found->driver = line.value;
+      found->driver = line.value.empty() ? "sqlite" : lowerCase(line.value);
     else if (sameName(line.key, "path"))
-      found->path = line.value;
+      found->path = resolvedPath(line.value);
   }
   return found;
 }
@@ -210,7 +265,7 @@ Result Config::save() const {
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0)
     return failure(errno);
-  std::string content;
+  std::string content = m_byteOrderMark ? "\xEF\xBB\xBF" : "";
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
     // Each line keeps its own line end; a new line, or a last line that
     // had none but is followed by others now, gets the file's kind.

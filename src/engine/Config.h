@@ -11,8 +11,9 @@ namespace vandro::engine {
 
 struct AliasInfo {
   std::string name;
-  std::string driver; // "sqlite" when the section names none
-  std::string path;   // the database directory
+  std::string driver; // in lower case; "sqlite" when the section names none or an empty one
+  std::string path;   // the database directory, absolute ("~" and relative paths resolved)
+  int line = 0;       // the line of the alias's [section] header in the file
 };
 
 // The file is kept line by line, so that editing one alias leaves every other
@@ -22,19 +23,25 @@ struct AliasInfo {
 //   driver = sqlite
 //   path = /home/ann/rst-annotation
 //
-// Lines starting with ";" or "#" are comments. Keys and section names are
-// matched without regard to case.
+// Lines starting with ";" or "#" are comments. Keys, section names and
+// driver names are matched without regard to case. A value in double quotes
+// is the text between them. A path may start with "~" (the home folder); a
+// relative path is taken from the configuration file's folder. A UTF-8
+// byte-order mark at the start of the file is ignored (and kept).
 class Config {
 public:
   // $VANDRO_ENGINE_CONFIG when set, else ${XDG_CONFIG_HOME:-$HOME/.config}/vandro/engine.conf.
   static std::string defaultPath();
 
   // Reads `path`. A missing file gives an empty configuration (no aliases).
-  // Fails with ConfigUnreadable or ConfigMalformed (entries name the file
-  // and the line).
+  // Fails with ConfigUnreadable (a folder, no permission, a read error: the
+  // entries name the file and the cause) or ConfigMalformed (the file and
+  // the line); never raises.
   [[nodiscard]] Result load(const std::string &path);
 
   const std::string &path() const { return m_path; }
+  // Whether the last load found a file (a missing file is no error).
+  bool fileExists() const { return m_fileExists; }
   std::vector<AliasInfo> aliases() const;
   std::optional<AliasInfo> alias(const std::string &name) const;
 
@@ -50,6 +57,8 @@ public:
   [[nodiscard]] Result save() const;
 
 private:
+  std::string resolvedPath(const std::string &value) const;
+
   struct Line {
     std::string text;    // as read, without the line end
     std::string end;     // the line end it had: "\n", "\r\n", or none at the end of the file
@@ -57,10 +66,13 @@ private:
     bool header = false;
     std::string key;     // for key = value lines, trimmed
     std::string value;
+    int number = 0;      // counted from 1; 0 for lines added since the load
   };
   std::vector<Line> m_lines;
   std::string m_path;
   std::string m_lineEnd = "\n"; // for new lines: the file's own kind
+  bool m_fileExists = false;
+  bool m_byteOrderMark = false;
 };
 
 } // namespace vandro::engine

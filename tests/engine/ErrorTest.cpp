@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <grp.h>
 #include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vandro::engine::testing {
 namespace {
@@ -79,13 +82,27 @@ TEST_F(ErrorTest, EachBrokenSetupGivesItsCodeAndNamesWhereItIs) {
        code::AliasNotFound, {"Nowhere", config}},
       {"unknown alias opened", [] {}, openAlias("Nowhere"), code::AliasNotFound, {"Nowhere"}},
       {"no configuration file", [&] { std::filesystem::remove(config); }, find("Corpus"),
-       code::AliasNotFound, {"Corpus", config}},
+       code::AliasNotFound, {"Corpus", "The configuration file does not exist: " + config}},
+      {"a folder as the configuration", [&] { std::filesystem::create_directory(config); }, find("Corpus"),
+       code::ConfigUnreadable, {"File: " + config, "Is a directory"}},
+      {"a folder as the configuration, opened", [] {}, openAlias("Corpus"), code::ConfigUnreadable,
+       {"File: " + config}},
+      {"an unknown driver",
+       [&] {
+         std::filesystem::remove(config);
+         writeFile(config, "; ours\n\n[Corpus]\ndriver = mysql\npath = " + m_directory + "\n");
+       },
+       openAlias("Corpus"), code::DriverNotSupported, {"Driver: mysql", config + ", line 3"}},
+      {"an alias without a path", writeConfig("[Corpus]\ndriver = sqlite\n"), openAlias("Corpus"),
+       code::AliasIncomplete, {"Alias: Corpus", config + ", line 1"}},
       {"line without =", writeConfig("; aliases\n[Corpus]\nthis line has no equals sign\n"),
        find("Corpus"), code::ConfigMalformed, {config + ", line 3"}},
       {"setting before any section", writeConfig("\npath = /tmp\n[Corpus]\n"), openAlias("Corpus"),
        code::ConfigMalformed, {config + ", line 2"}},
       {"alias of a missing directory", writeConfig("[Gone]\npath = " + m_directory + "/gone\n"),
-       openAlias("Gone"), code::DirectoryNotFound, {m_directory + "/gone"}},
+       openAlias("Gone"), code::DirectoryNotFound, {m_directory + "/gone", config + ", line 1"}},
+      {"alias of a file", writeConfig("[File]\npath = " + config + "\n"), openAlias("File"),
+       code::DirectoryNotFound, {config, "not a folder"}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
@@ -108,6 +125,124 @@ TEST_F(ErrorTest, EachBrokenSetupGivesItsCodeAndNamesWhereItIs) {
   EXPECT_EQ(Engine::instance().errorEntry(count, entry), code::Ok);
   EXPECT_EQ(Engine::instance().errorEntry(count + 1, entry), code::NoMoreEntries);
   EXPECT_EQ(ErrorEntries::entry(0, entry), code::NoMoreEntries);
+}
+
+// How the values of an alias are read.
+TEST_F(ErrorTest, ConfigValuesAreReadAsAUserWritesThem) {
+  const std::string config = m_directory + "/conf/engine.conf";
+  std::filesystem::create_directory(m_directory + "/conf");
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const struct {
+    const char *lines;
+    const char *driver;
+    std::string path;
+  } cases[] = {
+      {"path = /srv/rst", "sqlite", "/srv/rst"},
+      {"path = ~/rst", "sqlite", home + "/rst"},
+      {"path = ~", "sqlite", home},
+      {"path = ~other/rst", "sqlite", m_directory + "/conf/~other/rst"},
+      {"path = corpora/rst", "sqlite", m_directory + "/conf/corpora/rst"},
+      {"path = ../rst", "sqlite", m_directory + "/rst"},
+      {"path = \"/srv/with blanks \"", "sqlite", "/srv/with blanks "},
+      {"driver = SQLite\npath = /srv", "sqlite", "/srv"},
+      {"driver =\npath = /srv", "sqlite", "/srv"},
+      {"driver = \"\"\npath = /srv", "sqlite", "/srv"},
+      {"driver = PostgreSQL\npath = /srv", "postgresql", "/srv"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.lines);
+    for (const std::string start : {"", "\xEF\xBB\xBF"}) { // with and without a byte-order mark
+      writeFile(config, start + "[Corpus]\r\n" + c.lines + "\n");
+      Config read;
+      ASSERT_EQ(read.load(config), code::Ok) << describeFailure(code::ConfigMalformed);
+      const auto alias = read.alias("corpus");
+      ASSERT_TRUE(alias);
+      EXPECT_EQ(alias->name, "Corpus");
+      EXPECT_EQ(alias->driver, c.driver);
+      EXPECT_EQ(alias->path, c.path);
+    }
+  }
+  // The byte-order mark stays when the file is written again.
+  writeFile(config, "\xEF\xBB\xBF[Corpus]\npath = /srv\n");
+  Config edited;
+  ASSERT_EQ(edited.load(config), code::Ok);
+  edited.setAlias("Other", "/data");
+  ASSERT_EQ(edited.save(), code::Ok);
+  EXPECT_EQ(readFile(config), "\xEF\xBB\xBF[Corpus]\npath = /srv\n\n[Other]\ndriver = sqlite\npath = /data\n");
+}
+
+// A file that turns out not to hold the table is left byte for byte as it was.
+TEST_F(ErrorTest, AFailedOpenLeavesTheFileAsItWas) {
+  runSql(pathOf("Other.DB"), "CREATE TABLE Something (x INTEGER); INSERT INTO Something VALUES (1)");
+  writeFile(pathOf("Empty.DB"), "");
+  runSql(pathOf("Odd.DB"), "CREATE TABLE Odd (Id INTEGER PRIMARY KEY, Shape GEOMETRY)");
+  for (const char *name : {"Other.DB", "Empty.DB", "Odd.DB"}) {
+    SCOPED_TRACE(name);
+    const std::string before = readFile(pathOf(name));
+    for (const OpenMode mode : {OpenMode::ReadWrite, OpenMode::ReadOnly}) {
+      std::unique_ptr<Cursor> cursor;
+      EXPECT_NE(tryOpen(cursor, name, mode), code::Ok);
+    }
+    EXPECT_EQ(readFile(pathOf(name)), before);
+    for (const char *beside : {"-wal", "-shm", "-journal", "-lock"})
+      EXPECT_FALSE(std::filesystem::exists(pathOf(name) + beside)) << beside;
+  }
+}
+
+// "May not be read" is told from "does not exist", naming what may not be
+// read. Run by an unprivileged user: root is the child process become nobody.
+TEST_F(ErrorTest, PermissionProblemsAreNotReportedAsMissingThings) {
+  const bool root = ::geteuid() == 0;
+  ASSERT_EQ(::chmod(m_directory.c_str(), 0755), 0);
+  auto folder = [&](const std::string &name) {
+    const std::string path = m_directory + "/" + name;
+    std::filesystem::create_directories(path);
+    ::chmod(path.c_str(), 0755);
+    return path;
+  };
+  const std::string lockedConfig = folder("locked") + "/engine.conf";
+  writeFile(lockedConfig, "[Corpus]\npath = /tmp\n");
+  const std::string closed = folder("closed");
+  const std::string inner = folder("outer") + "/inner";
+  folder("outer/inner");
+  const std::string open = folder("open");
+  for (const std::string &dir : {closed, open}) {
+    std::unique_ptr<Database> database;
+    ASSERT_EQ(Engine::instance().openDatabase("", dir, OpenMode::ReadWrite, ShareMode::Shared, database), code::Ok);
+    ASSERT_EQ(database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey), code::Ok);
+  }
+  for (const std::string &path : {m_directory + "/locked", closed, m_directory + "/outer", open + "/Vandro.DB"})
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+
+  ChildProcess child([&](ChildProcess &) -> std::string {
+    if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      return "cannot become nobody";
+    std::string failures;
+    auto expect = [&](const char *what, Result result, Result expected, const std::string &named) {
+      const std::string text = describeFailure(result);
+      if (result != expected || !entriesMention(named) || text.find("Permission denied") == std::string::npos)
+        failures += std::string(what) + ": " + text + "; ";
+    };
+    Config config;
+    expect("configuration in a closed folder", config.load(lockedConfig), code::ConfigUnreadable, lockedConfig);
+    std::unique_ptr<Database> database;
+    std::unique_ptr<Cursor> cursor;
+    expect("folder whose parent may not be searched",
+           Engine::instance().openDatabase("", inner, OpenMode::ReadWrite, ShareMode::Shared, database),
+           code::PermissionDenied, inner);
+    for (const auto &[dir, what] : {std::pair{closed, "table in a closed folder"}, std::pair{open, "table of mode 000"}}) {
+      if (Engine::instance().openDatabase("", dir, OpenMode::ReadWrite, ShareMode::Shared, database) != code::Ok)
+        return std::string("cannot open the folder ") + dir;
+      for (const OpenMode mode : {OpenMode::ReadWrite, OpenMode::ReadOnly})
+        expect(what, database->openTable("Vandro.DB", "default", mode, ShareMode::Shared, cursor),
+               code::PermissionDenied, dir + "/Vandro.DB");
+    }
+    return failures;
+  });
+  EXPECT_EQ(child.receive(), "(end)");
+  EXPECT_EQ(child.wait(), 0);
+  for (const std::string &path : {m_directory + "/locked", closed, m_directory + "/outer", open + "/Vandro.DB"})
+    ::chmod(path.c_str(), 0755);
 }
 
 TEST_F(ErrorTest, ConfigEditsKeepEveryOtherLineAndSaveAtomically) {
