@@ -40,47 +40,86 @@ Result Engine::exit() {
   return code::Ok;
 }
 
-Result Engine::findAlias(const std::string &name, AliasInfo &out) {
+Result Engine::findAlias(const std::string &name, AliasInfo &out, std::string *configPath) {
   if (!m_initialised)
     return ErrorEntries::fail(code::NotInitialised);
   Config config;
   if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
     return result;
+  if (configPath)
+    *configPath = config.path();
   const auto alias = config.alias(name);
   if (!alias)
     return ErrorEntries::fail(code::AliasNotFound,
                               {{code::AliasNotFound, 0, "Alias: " + name},
-                               {code::AliasNotFound, 0, "Configuration: " + config.path()}});
+                               {code::AliasNotFound, 0,
+                                config.fileExists() ? "Configuration: " + config.path()
+                                                    : "The configuration file does not exist: " + config.path()}});
   out = *alias;
   return code::Ok;
 }
 
+namespace {
+
+// Where the directory of a database was found, for messages: the alias's
+// line of the configuration, or nothing for a path given directly.
+std::vector<ErrorEntry> aliasEntries(Result result, const std::string &alias, const std::string &configPath,
+                                     int line) {
+  if (alias.empty())
+    return {};
+  return {{result, 0, "Alias: " + alias},
+          {result, 0, "Configuration: " + configPath + ", line " + std::to_string(line)}};
+}
+
+} // namespace
+
 Result Engine::openDatabase(const std::string &alias, const std::string &directory,
                             OpenMode openMode, ShareMode shareMode,
                             std::unique_ptr<Database> &out) {
+  namespace fs = std::filesystem;
   if (!m_initialised)
     return ErrorEntries::fail(code::NotInitialised);
   std::string path = directory;
+  AliasInfo info;
+  std::string configPath;
   if (!alias.empty()) {
-    AliasInfo info;
-    if (const Result result = findAlias(alias, info); result != code::Ok)
+    if (const Result result = findAlias(alias, info, &configPath); result != code::Ok)
       return result;
-    if (info.driver != "sqlite")
-      return ErrorEntries::fail(code::DriverNotSupported,
-                                {{code::DriverNotSupported, 0, "Alias: " + alias},
-                                 {code::DriverNotSupported, 0, "Driver: " + info.driver}});
+    if (info.driver != "sqlite") {
+      auto entries = aliasEntries(code::DriverNotSupported, alias, configPath, info.line);
+      entries.push_back({code::DriverNotSupported, 0, "Driver: " + info.driver});
+      return ErrorEntries::fail(code::DriverNotSupported, entries);
+    }
     if (info.path.empty())
-      return ErrorEntries::fail(code::AliasIncomplete,
-                                {{code::AliasIncomplete, 0, "Alias: " + alias}});
+      return ErrorEntries::fail(code::AliasIncomplete, aliasEntries(code::AliasIncomplete, alias, configPath, info.line));
     path = info.path;
   }
   std::error_code ec;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-  if (ec || !std::filesystem::is_directory(absolute, ec))
-    return ErrorEntries::fail(code::DirectoryNotFound,
-                              {{code::DirectoryNotFound, 0, "Directory: " + absolute.string()}});
-  out = std::make_unique<SqliteDatabase>(*this, absolute.lexically_normal().string(), openMode,
-                                         shareMode);
+  const fs::path absolute = fs::absolute(path, ec).lexically_normal();
+  const fs::file_status status = fs::status(absolute, ec);
+  Result failure = code::Ok;
+  std::string cause;
+  if (ec == std::errc::permission_denied) {
+    failure = code::PermissionDenied;
+    cause = "A folder on the way to it may not be searched";
+  } else if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
+    failure = code::IoFailure;
+    cause = ec.message();
+  } else if (ec || !fs::exists(status)) {
+    failure = code::DirectoryNotFound;
+  } else if (!fs::is_directory(status)) {
+    failure = code::DirectoryNotFound;
+    cause = "It is a file, not a folder";
+  }
+  if (failure != code::Ok) {
+    std::vector<ErrorEntry> entries{{failure, 0, "Directory: " + absolute.string()}};
+    if (!cause.empty())
+      entries.push_back({failure, 0, cause});
+    for (auto &entry : aliasEntries(failure, alias, configPath, info.line))
+      entries.push_back(std::move(entry));
+    return ErrorEntries::fail(failure, entries);
+  }
+  out = std::make_unique<SqliteDatabase>(*this, absolute.string(), openMode, shareMode);
   return code::Ok;
 }
 

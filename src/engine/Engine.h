@@ -33,8 +33,10 @@ public:
   bool isInitialised() const { return m_initialised; }
 
   // Look an alias up in the configuration (Config::defaultPath(), read
-  // afresh on each call): AliasNotFound, ConfigMalformed, ConfigUnreadable.
-  [[nodiscard]] Result findAlias(const std::string &name, AliasInfo &out);
+  // afresh on each call): AliasNotFound (the entries say whether the file
+  // exists), ConfigMalformed, ConfigUnreadable. `configPath`, when given,
+  // receives the configuration file's path.
+  [[nodiscard]] Result findAlias(const std::string &name, AliasInfo &out, std::string *configPath = nullptr);
 
   // Open a database: by alias when `alias` is not empty, else the directory
   // `directory`. DirectoryNotFound when the directory is missing;

@@ -73,15 +73,23 @@ TEST_F(SpineTest, EachBrokenSetUpEndsStartUpInTheLastResortBox) {
   } cases[] = {
       {"no configuration file",
        [&] { std::filesystem::remove(configPath()); },
-       {"Unknown database alias", "Alias: Vandro", "Configuration: " + config}},
+       {"Unknown database alias", "Alias: Vandro", "The configuration file does not exist: " + config}},
+      {"a folder in place of the configuration",
+       [&] { std::filesystem::create_directory(configPath()); },
+       {"Exception EDBEngineError", "The engine configuration cannot be read", "File: " + config, "Is a directory"}},
       {"a configuration without the alias",
-       [&] { std::ofstream(configPath()) << "[Other]\ndriver = sqlite\npath = " << m_directory << "\n"; },
+       [&] {
+         std::filesystem::remove(configPath());
+         std::ofstream(configPath()) << "[Other]\ndriver = sqlite\npath = " << m_directory << "\n";
+       },
        {"Unknown database alias", "Alias: Vandro", "Configuration: " + config}},
       {"no table file", [&] { writeConfig(); }, {"Table does not exist", "File: " + table}},
       {"a text file in place of the table",
        [&] { std::ofstream(tablePath()) << "Id;Relation\n1;elaboration\n"; },
        {"The file is not a database", "File: " + table}},
   };
+  // Each cause is said once.
+  const QString notADatabaseAgain = QStringLiteral("\nfile is not a database");
   for (const auto &c : cases) {
     SCOPED_TRACE(c.setUp);
     c.prepare();
@@ -91,6 +99,7 @@ TEST_F(SpineTest, EachBrokenSetUpEndsStartUpInTheLastResortBox) {
     ASSERT_EQ(answerer.seen().size(), 1u);
     EXPECT_EQ(str(answerer.seen()[0].className), "QMessageBox");
     expectLastResortBox(answerer.seen()[0], c.mentions);
+    EXPECT_FALSE(answerer.seen()[0].text.contains(notADatabaseAgain, Qt::CaseInsensitive)) << str(answerer.seen()[0].text);
     EXPECT_EQ(MainForm, nullptr);
     program.shutDown();
   }

@@ -212,12 +212,24 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
                           std::unique_ptr<Cursor> &out) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  if (!fs::exists(path, ec))
+  // "Does not exist" and "may not be read" are told apart.
+  const fs::file_status status = fs::status(path, ec);
+  if (ec == std::errc::permission_denied)
+    return ErrorEntries::fail(code::PermissionDenied,
+                              {{code::PermissionDenied, 0, fileEntry(path)},
+                               {code::PermissionDenied, 0, "A folder on the way to the file may not be searched"}});
+  if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+    return ErrorEntries::fail(code::IoFailure, {{code::IoFailure, 0, fileEntry(path)}, {code::IoFailure, 0, ec.message()}});
+  if (ec || !fs::exists(status))
     return ErrorEntries::fail(code::TableNotFound, {{code::TableNotFound, 0, fileEntry(path)}});
-  if (fs::is_directory(path, ec))
+  if (fs::is_directory(status))
     return ErrorEntries::fail(code::NotADatabase,
                               {{code::NotADatabase, 0, fileEntry(path)},
                                {code::NotADatabase, 0, "It is a directory"}});
+  if (::access(path.c_str(), R_OK) != 0 && errno == EACCES)
+    return ErrorEntries::fail(code::PermissionDenied,
+                              {{code::PermissionDenied, 0, fileEntry(path)},
+                               {code::PermissionDenied, 0, "The file may not be read"}});
   // A write-ahead log beside the file means a writer may be checkpointing
   // into it right now (page 1 first), so its length says nothing then.
   const bool hasLog = fs::exists(path + "-wal", ec) && fs::file_size(path + "-wal", ec) > 0;
@@ -277,12 +289,10 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
   if (rc != SQLITE_OK)
     return cursor->fail(rc);
 
-  if (cursor->m_writable) {
-    // Durable posts: a commit is on disk when it returns.
-    if (const Result result = cursor->runSql("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL");
-        result != code::Ok)
-      return result;
-  }
+  // Everything up to the journal mode below only reads: a file that turns
+  // out not to hold the table is left exactly as it was.
+  if (const Result result = cursor->describe(); result != code::Ok)
+    return result;
 
   // A table with a password opens only when the session holds it.
   {
@@ -304,8 +314,12 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
     }
   }
 
-  if (const Result result = cursor->describe(); result != code::Ok)
-    return result;
+  if (cursor->m_writable) {
+    // Durable posts: a commit is on disk when it returns.
+    if (const Result result = cursor->runSql("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL");
+        result != code::Ok)
+      return result;
+  }
   if (const Result result = cursor->prepareStatements(); result != code::Ok)
     return result;
   if (cursor->m_writable) {

@@ -34,6 +34,9 @@ Result sqliteFailure(int sqliteCode, sqlite3 *db, const std::string &filePath,
                      const std::string &what) {
   const Result result = engineCodeFor(sqliteCode);
   std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(sqliteCode);
+  // SQLite's own words would only say again what the code's message says.
+  if ((sqliteCode & 0xFF) == SQLITE_NOTADB)
+    detail = "Its first bytes are not those of an SQLite database file";
   if (!what.empty())
     detail = what + ": " + detail;
   return ErrorEntries::fail(result, {{result, 0, "File: " + filePath},
