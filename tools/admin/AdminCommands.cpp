@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -142,9 +143,13 @@ int AdminCommands::create(const std::string &database, const std::string &table)
 
 int AdminCommands::importFile(const std::string &database, const std::string &table,
                               const std::string &file) {
+  // Checked first: reading a folder through a stream throws.
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec))
+    return failure(file + ": it is a folder, not a CSV file");
   std::ifstream in(file, std::ios::binary);
   if (!in)
-    return failure(file + ": the file cannot be read");
+    return failure(file + ": the file cannot be read: " + std::strerror(errno));
   Session session(*this);
   if (!session.openDatabase(database) || !session.openTable(table))
     return kFailure;

@@ -106,6 +106,14 @@ int main(int argc, char **argv) {
   } catch (const CLI::ParseError &e) {
     app.exit(e);
     return vandro::admin::kUsage;
+  } catch (const std::exception &e) {
+    // The last line of defence: a failure nobody answered is reported, and
+    // the tool ends with status 1 instead of aborting.
+    std::cerr << "vandro-admin: " << e.what() << "\n";
+    return vandro::admin::kFailure;
+  } catch (...) {
+    std::cerr << "vandro-admin: an unexpected failure\n";
+    return vandro::admin::kFailure;
   }
   return status;
 }

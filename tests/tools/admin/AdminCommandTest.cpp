@@ -120,7 +120,9 @@ std::vector<std::string> query(const std::string &path, const std::string &sql) 
       std::string row;
       for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
         const auto *text = sqlite3_column_text(stmt, i);
-        row += (i ? "|" : "") + std::string(text ? reinterpret_cast<const char *>(text) : "NULL");
+        if (i)
+          row += '|';
+        row += text ? reinterpret_cast<const char *>(text) : "NULL";
       }
       rows.push_back(row);
     }
@@ -267,6 +269,38 @@ TEST_F(AdminCommandTest, ExitStatusAndMessages) {
     for (const auto &text : failure.mentioned)
       EXPECT_TRUE(mentions(r.err, text)) << "no '" << text << "' in the message of "
                                          << csvLine(failure.args) << show(r);
+  }
+}
+
+// Nothing aborts, and a table file that turns out not to be ours is left
+// exactly as it was by every command that opens a table.
+TEST_F(AdminCommandTest, AConfigurationFolderAndForeignFilesAreReportedAndLeftAlone) {
+  fs::create_directories(m_config); // a folder where the configuration should be
+  for (const std::vector<std::string> &args : {std::vector<std::string>{"alias", "list"},
+                                                {"export", "Vandro", "T.DB"}}) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 1) << csvLine(args) << show(r);
+    for (const char *text : {"The engine configuration cannot be read", "Is a directory"})
+      EXPECT_TRUE(mentions(r.err, text)) << csvLine(args) << show(r);
+    EXPECT_TRUE(mentions(r.err, m_config)) << show(r);
+  }
+  fs::remove(m_config);
+
+  runSql(path("Other.DB"), "CREATE TABLE Something (x INTEGER); INSERT INTO Something VALUES (1);");
+  writeFile(path("Empty.DB"), "");
+  writeFile(path("io/one.csv"), kHeader + csvLine({"1", "", "joint", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}));
+  for (const std::string file : {"Other.DB", "Empty.DB"}) {
+    const std::string before = readFile(path(file));
+    const std::vector<std::vector<std::string>> commands = {
+        {"import", m_dir, file, path("io/one.csv")}, {"export", m_dir, file, path("io/out.csv")},
+        {"check", m_dir, file}, {"password", "set", m_dir, file}, {"password", "clear", m_dir, file}};
+    for (const auto &args : commands) {
+      const Outcome r = run(args, "secret\n");
+      EXPECT_EQ(r.status, 1) << csvLine(args) << show(r);
+      EXPECT_EQ(readFile(path(file)), before) << csvLine(args) << " changed the file";
+      for (const char *beside : {"-wal", "-shm", "-journal", "-lock"})
+        EXPECT_FALSE(fs::exists(path(file + beside))) << csvLine(args) << " left " << file << beside;
+    }
   }
 }
 
