@@ -12,8 +12,7 @@ namespace vandro::store {
 using engine::FieldKind;
 
 TField::TField(TTable &table, int fieldNo, const engine::FieldDescription &description, QString name)
-    : m_table(table), m_fieldNo(fieldNo), m_description(description), m_name(std::move(name)),
-      m_foldedName(QLocale().toLower(m_name)) {}
+    : m_table(table), m_fieldNo(fieldNo), m_description(description), m_name(std::move(name)) {}
 
 TField::~TField() = default;
 

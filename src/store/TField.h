@@ -33,8 +33,6 @@ public:
 
   virtual const char *ClassName() const = 0;
   const QString &FieldName() const { return m_name; }
-  // The name in lower case under the user's locale, for finding it by name.
-  const QString &foldedName() const { return m_foldedName; }
   engine::FieldKind kind() const { return m_description.kind; }
   int Size() const { return m_description.size; }
   bool Required() const { return m_description.required; }
@@ -78,7 +76,6 @@ private:
   int m_fieldNo;
   engine::FieldDescription m_description;
   QString m_name;
-  QString m_foldedName;
 };
 
 } // namespace vandro::store

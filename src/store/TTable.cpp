@@ -88,9 +88,12 @@ void TTable::Loaded() {
 }
 
 TField *TTable::FindField(const QString &name) const {
-  const QString folded = QLocale().toLower(name);
+  // Both names folded with the locale of this moment, so that a locale
+  // changed since the table opened finds a field by its own name.
+  const QLocale locale;
+  const QString folded = locale.toLower(name);
   for (const auto &field : m_fields)
-    if (field->foldedName() == folded)
+    if (locale.toLower(field->FieldName()) == folded)
       return field.get();
   return nullptr;
 }

@@ -173,7 +173,14 @@ Variant SubtractValues(const Variant &left, const Variant &right) {
       return Variant::integer(static_cast<std::int32_t>(difference));
     return Variant::floating(toNumber(left) - toNumber(right));
   }
-  case Kind::Money: return Variant::money(toMoney(left) - toMoney(right));
+  case Kind::Money: {
+    // Exactly, in ten-thousandths; a difference beyond 64 bits is no money
+    // value at all (the same failure as a number too large for an integer).
+    std::int64_t units = 0;
+    if (__builtin_sub_overflow(toMoney(left), toMoney(right), &units))
+      throw EInvalidOp(QStringLiteral("Invalid floating point operation"));
+    return Variant::money(units);
+  }
   case Kind::DateTime: return Variant::dateTime(left.asDateTime() - right.asDateTime());
   default: return Variant::floating(toNumber(left) - toNumber(right));
   }

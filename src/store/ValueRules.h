@@ -17,8 +17,10 @@ bool ValuesEqual(const Variant &left, const Variant &right);
 
 // left − right. Null on either side gives null; integers subtract as
 // 32-bit integers, falling back to floating point when the difference does
-// not fit; money exactly; two date-times give a date-time; everything else
-// floating point. Raises as ValuesEqual does.
+// not fit; money exactly (EInvalidOp "Invalid floating point operation" when
+// the difference leaves the 64-bit range of ten-thousandths); two date-times
+// give a date-time; everything else floating point. Raises as ValuesEqual
+// does.
 Variant SubtractValues(const Variant &left, const Variant &right);
 
 // The value as a 32-bit integer: numbers rounded to the nearest integer,

@@ -132,6 +132,13 @@ TEST_F(FieldTest, LookupFieldIgnoresCaseAndNamesAMissingField) {
             QStringLiteral("Table1: Field 'Nope' not found"));
   EXPECT_EQ(table.FindField(QStringLiteral("Nope")), nullptr);
 
+  // A locale changed since the table opened still finds a field by its own
+  // name (Turkish folds "I" to a dotless "ı").
+  QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+  EXPECT_EQ(table.LookupField(QStringLiteral("Id")).FieldNo(), 0);
+  EXPECT_EQ(table.LookupField(QStringLiteral("Position1")).FieldNo(), 15);
+  QLocale::setDefault(m_savedLocale);
+
   // Names that differ in case beyond ASCII are two columns to the engine;
   // the lookup gives the first.
   makeTableFromSql("U.DB", "CREATE TABLE U (\"\xC3\x89\" INTEGER, \"\xC3\xA9\" INTEGER);");

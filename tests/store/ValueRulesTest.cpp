@@ -258,6 +258,8 @@ TEST_F(ValueRules, DifferenceOfEveryPairOfKinds) {
       {"Money-Float half to even", M(50000), F(0.00035), "Money 49996"},
       {"Money-Money", M(15000), M(25000), "Money -10000"},
       {"Money-Money exact beyond doubles", M(9007199254740993), M(2), "Money 9007199254740991"},
+      {"Money-Money beyond 64 bits", M(-9223372036854775807 - 1), M(1), kFloatingPoint},
+      {"Money-Money beyond 64 bits upwards", M(9223372036854775807), M(-1), kFloatingPoint},
       {"Money-Text", M(120000), T("7.5"), "Money 45000"},
       {"Money-Text no number", M(1), T("abc"), kConversion},
       {"Money-Boolean", M(10000), B(true), "Money 20000"},
