@@ -2,7 +2,9 @@
 BUILD_DIR ?= build
 JOBS ?= 2
 
-.PHONY: run test build deps configure clean
+RELEASE_DIR ?= build-release
+
+.PHONY: run test build deps configure clean release
 
 deps:
 	@scripts/install-deps.sh
@@ -19,5 +21,10 @@ run: build
 test: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# A Release build (-O3, warnings are errors there too) in its own folder.
+release: deps
+	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE_DIR) -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR)
