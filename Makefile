@@ -1,10 +1,12 @@
-# The two commands of the README: `make run` and `make test`.
+# The two commands of the README: `make run` and `make test`. Besides them:
+# `make install` (PREFIX, default /usr/local; DESTDIR honoured) and `make deb`
+# (the Debian package), both from a Release build of their own.
 BUILD_DIR ?= build
-JOBS ?= 2
-
 RELEASE_DIR ?= build-release
+JOBS ?= 2
+PREFIX ?= /usr/local
 
-.PHONY: run test build deps configure clean release
+.PHONY: run test build deps configure clean release install deb
 
 deps:
 	@scripts/install-deps.sh
@@ -21,10 +23,26 @@ run: build
 test: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
-# A Release build (-O3, warnings are errors there too) in its own folder.
-release: deps
-	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+# A Release build (-O3, warnings are errors there too), with Debian's
+# hardening flags, installed under `prefix`.
+define release_build
+	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(1) \
+	  "-DCMAKE_CXX_FLAGS=$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS) $$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)" \
+	  "-DCMAKE_EXE_LINKER_FLAGS=$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)" >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
+endef
+
+release: deps
+	$(call release_build,$(PREFIX))
+
+install: deps
+	$(call release_build,$(PREFIX))
+	@DESTDIR=$(DESTDIR) cmake --install $(RELEASE_DIR)
+
+deb: deps
+	$(call release_build,/usr)
+	@cd $(RELEASE_DIR) && cpack -G DEB >/dev/null
+	@ls $(RELEASE_DIR)/vandro_*.deb
 
 clean:
 	rm -rf $(BUILD_DIR) $(RELEASE_DIR)

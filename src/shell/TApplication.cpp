@@ -4,8 +4,11 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QScreen>
+#include <QSvgRenderer>
 #include <QTimer>
 #include <QWidget>
 #include <cmath>
@@ -53,6 +56,20 @@ FailureFacts factsOf(std::exception_ptr error) {
 }
 
 } // namespace
+
+QIcon TApplication::ProgramIcon() {
+  QIcon icon;
+  QSvgRenderer picture(QStringLiteral(":/org.vandro.Vandro.svg"));
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    picture.render(&painter);
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
 
 QFont TApplication::DefaultFont() {
   constexpr int kDesignPixels = 11;
@@ -103,6 +120,9 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
   // the application name. No display name is set: Qt would append it to
   // every window caption.
   setApplicationName(m_title);
+  // Known to the desktop by its entry and icon, not by its captions.
+  setDesktopFileName(QStringLiteral("org.vandro.Vandro"));
+  setWindowIcon(ProgramIcon());
 }
 
 TApplication::~TApplication() {

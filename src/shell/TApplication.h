@@ -5,6 +5,7 @@
 #include "Exception.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <exception>
 #include <functional>
 
@@ -56,6 +57,9 @@ public:
   // it) with a character height of 11 pixels at 96 dots per inch, scaled to
   // the screen's resolution.
   static QFont DefaultFont();
+  // The program's icon (the one the desktop entry names), drawn at the
+  // sizes window managers ask for.
+  static QIcon ProgramIcon();
 
   // A held button or a drag gives up the mouse before a box or dialog opens.
   static void CancelMouseModes();
