@@ -11,7 +11,8 @@ expected="./usr/bin/Vandro
 ./usr/share/icons/hicolor/scalable/apps/org.vandro.Vandro.svg
 ./usr/share/man/man1/Vandro.1.gz
 ./usr/share/man/man1/vandro-admin.1.gz
-./usr/share/metainfo/org.vandro.Vandro.metainfo.xml"
+./usr/share/metainfo/org.vandro.Vandro.metainfo.xml
+./usr/share/vandro/gum-map.csv"
 shipped=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 if [ "$shipped" != "$(sort <<<"$expected")" ]; then
   echo "FAIL: the package ships other files than expected:" >&2

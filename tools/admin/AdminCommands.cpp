@@ -2,17 +2,21 @@
 
 #include "CsvTransfer.h"
 #include "DemoTable.h"
+#include "RelationMap.h"
+#include "RstTransfer.h"
 #include "engine/Config.h"
 #include "engine/DatabaseName.h"
 #include "engine/Engine.h"
 #include "engine/FailureMessage.h"
 #include "engine/RelationTable.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <termios.h>
 #include <unistd.h>
@@ -217,6 +221,63 @@ int AdminCommands::check(const std::string &database, const std::string &table) 
   if (!problems.empty())
     return failure(std::to_string(problems.size()) + " problem(s) in " + session.cursor().filePath());
   m_out << session.cursor().filePath() << ": ok\n";
+  return kSuccess;
+}
+
+int AdminCommands::importRst(const std::string &database, const std::string &table, const std::string &mapFile,
+                             const std::vector<std::string> &paths) {
+  namespace fs = std::filesystem;
+  // The documents: files as given, folders as their .rs3 and .rs4 files.
+  std::vector<std::string> files;
+  for (const std::string &path : paths) {
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (ec == std::errc::permission_denied)
+      return failure(path + ": permission denied");
+    if (fs::is_regular_file(status)) {
+      files.push_back(path);
+      continue;
+    }
+    if (!fs::is_directory(status))
+      return failure(path + ": no such file or folder");
+    std::vector<std::string> found;
+    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string extension = it->path().extension().string();
+      if ((extension == ".rs3" || extension == ".rs4") && it->is_regular_file(ec))
+        found.push_back(it->path().string());
+    }
+    if (ec)
+      return failure(path + ": the folder cannot be read: " + ec.message());
+    std::sort(found.begin(), found.end(), [](const std::string &a, const std::string &b) {
+      return fs::path(a).filename().string() < fs::path(b).filename().string();
+    });
+    if (found.empty())
+      return failure(path + ": the folder holds no .rs3 or .rs4 file");
+    files.insert(files.end(), found.begin(), found.end());
+  }
+  rst::RelationMap map;
+  if (!mapFile.empty()) {
+    QString error;
+    if (!rst::readRelationMap(QString::fromStdString(mapFile), map, error))
+      return failure(error.toStdString());
+  }
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table))
+    return kFailure;
+  const bool terminal = ::isatty(STDERR_FILENO) == 1 && &m_err == &std::cerr;
+  std::function<void(const RstImportResult &)> progress;
+  if (terminal)
+    progress = [&](const RstImportResult &sofar) {
+      m_err << "\rImporting: " << sofar.documents << " of " << files.size() << " documents, " << sofar.records
+            << " records" << std::flush;
+    };
+  const RstImportResult result = admin::importRst(session.cursor(), files, map, progress);
+  if (terminal)
+    m_err << "\n";
+  if (!result.ok)
+    return failure(result.error);
+  m_out << result.documents << " documents, " << result.records << " records, " << result.withMarker
+        << " records with a marker\n";
   return kSuccess;
 }
 

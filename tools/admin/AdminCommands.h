@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vandro::admin {
 
@@ -29,6 +30,11 @@ public:
   int setPassword(const std::string &database, const std::string &table,
                   const std::optional<std::string> &password);
   int check(const std::string &database, const std::string &table);
+  // Imports the RST documents in `paths` (files, or folders whose .rs3 and
+  // .rs4 files are taken by name in byte order), relation names mapped by
+  // `mapFile` when one is given; all or nothing.
+  int importRst(const std::string &database, const std::string &table, const std::string &mapFile,
+                const std::vector<std::string> &paths);
   int initDemo();
 
   // Asks for a password on the terminal without echo, or reads one line of

@@ -3,6 +3,8 @@
 
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <string>
+#include <vector>
 
 using vandro::admin::AdminCommands;
 
@@ -48,6 +50,20 @@ int main(int argc, char **argv) {
   addTableArguments(import);
   import->add_option("FILE", file, "CSV file")->required();
   import->callback([&] { status = commands.importFile(database, table, file); });
+
+  std::string mapFile;
+  std::vector<std::string> paths;
+  auto *importRst = app.add_subcommand(
+      "import-rst",
+      "Import RST documents (rs3/rs4 XML of RST annotation tools) as relation records: one\n"
+      "record per satellite and per pair of adjacent co-nuclei, markers from rs4 discourse\n"
+      "signals. Records go after the table's largest Id, document after document, all or\n"
+      "nothing. The map of the GUM corpus's relation names is " VANDRO_DATA_DIR "/gum-map.csv.");
+  addTableArguments(importRst);
+  importRst->add_option("--map", mapFile, "CSV file with the header from,to: relation names to store in place of the documents' own");
+  importRst->add_option("PATH", paths, "An .rs3/.rs4 file, or a folder whose .rs3 and .rs4 files are taken by name")
+      ->required();
+  importRst->callback([&] { status = commands.importRst(database, table, mapFile, paths); });
 
   auto *exportCommand = app.add_subcommand(
       "export", "Export every record in key order as CSV with a header row and CRLF line ends;\n"

@@ -304,6 +304,109 @@ TEST_F(AdminCommandTest, AConfigurationFolderAndForeignFilesAreReportedAndLeftAl
   }
 }
 
+// RST documents become records after the table's largest Id, document
+// after document in the order given (a folder's files by name), with the
+// relation names mapped; a bad document stores nothing of any.
+TEST_F(AdminCommandTest, ImportRstNumbersOnAndIsAllOrNothing) {
+  const std::string fixtures = VANDRO_RST_FIXTURES;
+  makeTable("T.DB", kHeader + csvLine({"1", "", "joint", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}) +
+                        csvLine({"7", "", "list", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}));
+  writeFile(path("io/map.csv"), "from,to\nconcession,antithesis\n");
+  const Outcome imported = run({"import-rst", m_dir, "T.DB", "--map", path("io/map.csv"), fixtures});
+  ASSERT_EQ(imported.status, 0) << show(imported);
+  EXPECT_EQ(imported.out, "2 documents, 7 records, 5 records with a marker\n");
+  EXPECT_EQ(query(path("T.DB"), "SELECT Id, \"From\", Relation, Segments_distance, Embedded IS NULL FROM T"),
+            (std::vector<std::string>{"1|NULL|joint|NULL|1", "7|NULL|list|NULL|1", "8|cafe|background|0|1",
+                                      "9|walk|antithesis|0|1", "10|walk|elaboration|0|1", "11|walk|joint|0|1",
+                                      "12|walk|evaluation|0|1", "13|walk|sequence|0|1", "14|walk|comment|-1|1"}));
+
+  // A bad second document: nothing of the first is stored either.
+  const std::string before = readFile(path("T.DB"));
+  writeFile(path("docs/a.rs3"), "<rst><body><segment id=\"1\">One</segment>"
+                                "<segment id=\"2\" parent=\"1\" relname=\"x\">Two</segment></body></rst>");
+  writeFile(path("docs/b.rs3"), "<rst><body><segment id=\"1\">One</body></rst>");
+  const Outcome bad = run({"import-rst", m_dir, "T.DB", path("docs")});
+  EXPECT_EQ(bad.status, 1) << show(bad);
+  EXPECT_TRUE(mentions(bad.err, path("docs/b.rs3") + ":1:")) << show(bad);
+  EXPECT_EQ(query(path("T.DB"), "SELECT count(*) FROM T"), std::vector<std::string>{"9"});
+}
+
+// Bad and hostile documents: exit 1 with a message naming the file (and
+// the line and column of an XML fault), nothing stored, no crash, no hang.
+TEST_F(AdminCommandTest, ImportRstRefusesBadAndHostileDocuments) {
+  const int deep = 100000;
+  std::string deepCycle = "<rst><body><segment id=\"1\" parent=\"g1\" relname=\"span\">One</segment>";
+  for (int i = 1; i <= deep; ++i)
+    deepCycle += "<group id=\"g" + std::to_string(i) + "\" type=\"span\" parent=\"g" + std::to_string(i % deep + 1) +
+                 "\" relname=\"span\"/>";
+  deepCycle += "</body></rst>";
+  std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE rst [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaa\">";
+  for (char e = 'b'; e <= 'j'; ++e) {
+    laughs += std::string("<!ENTITY ") + e + " \"";
+    for (int i = 0; i < 10; ++i)
+      laughs += std::string("&") + static_cast<char>(e - 1) + ";";
+    laughs += "\">";
+  }
+  laughs += "]><rst><body><segment id=\"1\">&j;</segment></body></rst>";
+  const std::string seg = "<segment id=\"1\">One</segment>";
+  const struct {
+    const char *name;
+    std::string file;
+    std::string content;
+    std::vector<std::string> mentioned;
+  } cases[] = {
+      {"malformed XML", "bad.rs3", "<rst><body>\n" + seg + "<segment id=\"2\">Two</body></rst>", {":2:"}},
+      {"a parent that is no node", "orphan.rs3",
+       "<rst><body>" + seg + "<segment id=\"2\" parent=\"9\" relname=\"x\">Two</segment></body></rst>", {"parent 9"}},
+      {"a cycle of parents", "cycle.rs3",
+       "<rst><body><segment id=\"1\" parent=\"3\" relname=\"span\">One</segment><group id=\"3\" type=\"span\" "
+       "parent=\"4\"/><group id=\"4\" type=\"span\" parent=\"3\"/></body></rst>", {"cycle"}},
+      {"a cycle 100,000 parents long", "deep.rs3", deepCycle, {"cycle"}},
+      {"a relation name longer than its field", "long.rs3",
+       "<rst><body>" + seg + "<segment id=\"2\" parent=\"1\" relname=\"" + std::string(31, 'r') +
+           "\">Two</segment></body></rst>", {"Relation", "satellite 2", "31 characters"}},
+      {"a document name longer than its field", std::string(61, 'd') + ".rs3",
+       "<rst><body>" + seg + "<segment id=\"2\" parent=\"1\" relname=\"x\">Two</segment></body></rst>", {"From"}},
+      {"an external entity", "external.rs3",
+       "<?xml version=\"1.0\"?>\n<!DOCTYPE rst [<!ENTITY s SYSTEM \"file:///etc/passwd\">]>\n"
+       "<rst><body><segment id=\"1\">&s;</segment></body></rst>", {":2:", "external entity"}},
+      {"an entity of an external DTD", "dtd.rs3",
+       "<?xml version=\"1.0\"?>\n<!DOCTYPE rst SYSTEM \"http://127.0.0.1:9/rst.dtd\">\n"
+       "<rst><body><segment id=\"1\">&s;</segment></body></rst>", {":3:", "not defined"}},
+      {"entities that expand exponentially", "laughs.rs3", laughs, {":1:", "expansion limit"}},
+  };
+  makeTable("T.DB", kHeader);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = path("hostile/" + c.file);
+    writeFile(file, c.content);
+    const Outcome r = run({"import-rst", m_dir, "T.DB", file});
+    EXPECT_EQ(r.status, 1) << show(r);
+    std::vector<std::string> mentioned = c.mentioned;
+    mentioned.push_back(file);
+    for (const std::string &text : mentioned)
+      EXPECT_TRUE(mentions(r.err, text)) << "no '" << text << "'" << show(r);
+    EXPECT_EQ(query(path("T.DB"), "SELECT count(*) FROM T"), std::vector<std::string>{"0"});
+  }
+
+  // Deep but sound: a chain of 100,000 groups and 100,000 nested elements.
+  std::string chain = "<rst><body><segment id=\"1\" parent=\"g1\" relname=\"span\">One</segment>"
+                      "<segment id=\"2\" parent=\"1\" relname=\"x\">Two</segment>";
+  for (int i = 1; i < deep; ++i)
+    chain += "<group id=\"g" + std::to_string(i) + "\" type=\"span\" parent=\"g" + std::to_string(i + 1) +
+             "\" relname=\"span\"/>";
+  chain += "<group id=\"g" + std::to_string(deep) + "\" type=\"span\"/>";
+  for (int i = 0; i < deep; ++i)
+    chain += "<x>";
+  for (int i = 0; i < deep; ++i)
+    chain += "</x>";
+  chain += "</body></rst>";
+  writeFile(path("deep/chain.rs3"), chain);
+  const Outcome sound = run({"import-rst", m_dir, "T.DB", path("deep/chain.rs3")});
+  EXPECT_EQ(sound.status, 0) << show(sound);
+  EXPECT_EQ(sound.out, "1 documents, 1 records, 0 records with a marker\n");
+}
+
 TEST_F(AdminCommandTest, AliasEditsKeepTheRestOfTheConfiguration) {
   const std::string original = "; engine settings of the project\n"
                                "\n"

@@ -1,0 +1,99 @@
+// The relation records of RST documents: the hand-made rs4 document walk.rs4
+// exercises every rule (satellites of a segment, a span group and a
+// multinuclear group; co-nuclei in pairs; a name declared both rst and
+// multinuc; an undeclared name; markers at the beginning, the end, the
+// middle, several on one span, one outside both spans; the map of names),
+// and cafe.rs3 an ISO-8859-1 file without signals.
+#include "RelationMap.h"
+#include "RstDocument.h"
+#include "RstRelations.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace vandro::rst {
+namespace {
+
+const QString kFixtures = QStringLiteral(VANDRO_RST_FIXTURES);
+
+// One record as a line: From|Relation|Extended|Order|L1-H1|L2-H2|Span1|Span2|Marker1|Position1|Marker2|Position2,
+// a null as "-".
+std::string line(const RelationRecord &r) {
+  auto optional = [](const std::optional<QString> &v) { return v ? *v : QStringLiteral("-"); };
+  return QStringList{r.from, r.relation, r.extended, r.order,
+                     QStringLiteral("%1-%2").arg(r.l1).arg(r.h1), QStringLiteral("%1-%2").arg(r.l2).arg(r.h2),
+                     r.span1, r.span2, optional(r.marker1), optional(r.position1), optional(r.marker2),
+                     optional(r.position2)}
+      .join(QLatin1Char('|'))
+      .toStdString();
+}
+
+std::vector<std::string> recordsOf(const QString &file, const RelationMap &map = {}) {
+  RstDocument document;
+  std::vector<RelationRecord> records;
+  QString error;
+  EXPECT_TRUE(readRstDocument(kFixtures + QLatin1Char('/') + file, document, error) &&
+              relationRecords(document, map, records, error))
+      << error.toStdString();
+  std::vector<std::string> lines;
+  for (const auto &r : records)
+    lines.push_back(line(r));
+  return lines;
+}
+
+TEST(RstTest, EveryRuleGivesItsRecords) {
+  const std::vector<std::string> expected = {
+      "walk|antithesis|no|SN|1-1|2-2|Although it rained ,|we went out .|Although|Beginning|-|-",
+      "walk|elaboration|yes|NS|1-2|3-6|Although it rained , we went out .|"
+      "We saw the sea and we saw the hills , then we went home . It was fun indeed .|-|-|saw|Multiple",
+      "walk|joint|no|NN|3-3|4-4|We saw the sea|and we saw the hills ,|-|-|and|Beginning",
+      "walk|evaluation|yes|NS|3-5|6-6|We saw the sea and we saw the hills , then we went home .|It was fun indeed .|"
+      "-|-|fun indeed|End",
+      "walk|list|no|NN|4-4|5-5|and we saw the hills ,|then we went home .|and|Beginning|then|Beginning",
+      "walk|comment|no|NS|7-7|7-7|(a note)|(a note)|-|-|-|-",
+  };
+  const RelationMap map = {{QStringLiteral("concession"), QStringLiteral("antithesis")},
+                           {QStringLiteral("sequence"), QStringLiteral("list")}};
+  EXPECT_EQ(recordsOf(QStringLiteral("walk.rs4"), map), expected);
+  EXPECT_EQ(recordsOf(QStringLiteral("cafe.rs3")),
+            std::vector<std::string>{"cafe|background|no|SN|1-1|2-2|Au caf\xC3\xA9 ,|nous avons parl\xC3\xA9 .|-|-|-|-"});
+}
+
+TEST(RstTest, TheMapIsACsvFileFromTo) {
+  const QString path = QDir::tempPath() + QStringLiteral("/vandro-rst-map-test.csv");
+  const struct {
+    const char *content;
+    const char *error; // "" when it reads
+  } cases[] = {
+      {"from,to\r\njoint-list,list\r\n\"same-unit\",same_unit\r\n", ""},
+      {"From,To\nx,y\n", ""},
+      {"name,value\nx,y\n", "the header from,to"},
+      {"from,to\nx\n", "line 2"},
+      {"", "empty"},
+      {"from,to\n\"x,y\n", "line 2"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.content);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(c.content);
+    file.close();
+    RelationMap map;
+    QString error;
+    const bool read = readRelationMap(path, map, error);
+    EXPECT_EQ(read, *c.error == 0) << error.toStdString();
+    if (read) {
+      EXPECT_EQ(map.size(), std::string(c.content).find("same") != std::string::npos ? 2 : 1);
+    } else {
+      EXPECT_TRUE(error.contains(QString::fromLatin1(c.error))) << error.toStdString();
+      EXPECT_TRUE(error.startsWith(path)) << error.toStdString();
+    }
+  }
+  QFile::remove(path);
+}
+
+} // namespace
+} // namespace vandro::rst
