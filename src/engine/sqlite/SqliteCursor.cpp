@@ -3,6 +3,7 @@
 #include "../DateText.h"
 #include "../ErrorEntries.h"
 #include "SqliteErrors.h"
+#include "../FieldValues.h"
 #include "../Utf8.h"
 
 #include <algorithm>
@@ -71,42 +72,6 @@ Result checkLength(const std::string &path) {
           "The file has " + std::to_string(length) + " bytes but its header counts " +
               std::to_string(expected) + ": it has been cut short"}});
   return code::Ok;
-}
-
-bool inRange(FieldKind kind, std::int64_t v) {
-  switch (kind) {
-  case FieldKind::Integer:
-  case FieldKind::AutoInc: return v >= std::numeric_limits<std::int32_t>::min() &&
-                                  v <= std::numeric_limits<std::int32_t>::max();
-  case FieldKind::Smallint: return v >= -32768 && v <= 32767;
-  case FieldKind::Word: return v >= 0 && v <= 65535;
-  case FieldKind::Boolean: return v == 0 || v == 1;
-  default: return true;
-  }
-}
-
-bool isIntegerKind(FieldKind kind) {
-  return kind == FieldKind::Integer || kind == FieldKind::AutoInc ||
-         kind == FieldKind::Smallint || kind == FieldKind::Word || kind == FieldKind::Boolean;
-}
-
-bool isDateKind(FieldKind kind) {
-  return kind == FieldKind::Date || kind == FieldKind::Time || kind == FieldKind::DateTime;
-}
-
-std::string valueText(const Value &value) {
-  if (value.isNull())
-    return "null";
-  if (value.isInteger())
-    return std::to_string(value.asInteger());
-  if (value.isReal()) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value.asReal());
-    return buffer;
-  }
-  if (value.isText())
-    return "'" + value.asText() + "'";
-  return "(" + std::to_string(value.asBytes().size()) + " bytes)";
 }
 
 // The raw value of a key column, as bookmarks keep it.
@@ -197,7 +162,7 @@ SqliteCursor::~SqliteCursor() {
 }
 
 Result SqliteCursor::fail(int sqliteCode, const std::string &what) const {
-  return sqliteFailure(sqliteCode, m_db, m_path, what);
+  return sqliteFailure(sqliteCode, m_db, m_location, what);
 }
 
 Result SqliteCursor::runSql(const std::string &sql) {
@@ -246,7 +211,7 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
     return ErrorEntries::fail(code::ReadOnlyTable, {{code::ReadOnlyTable, 0, fileEntry(path)}});
 
   std::unique_ptr<SqliteCursor> cursor(new SqliteCursor);
-  cursor->m_path = path;
+  cursor->m_location = path;
   cursor->m_table = fs::path(path).stem().string();
   cursor->m_writable = openMode == OpenMode::ReadWrite;
 
@@ -358,7 +323,7 @@ Result SqliteCursor::describe() {
     if (!kind)
       return ErrorEntries::fail(
           code::UnsupportedSchema,
-          {{code::UnsupportedSchema, 0, fileEntry(m_path)},
+          {{code::UnsupportedSchema, 0, locationEntry()},
            {code::UnsupportedSchema, 0,
             "Column \"" + field.name + "\" is declared as \"" + field.declaredType + "\""}});
     field.kind = kind->kind;
@@ -371,7 +336,7 @@ Result SqliteCursor::describe() {
     return fail(rc);
   if (m_description.fields.empty())
     return ErrorEntries::fail(code::TableMissingInFile,
-                              {{code::TableMissingInFile, 0, fileEntry(m_path)},
+                              {{code::TableMissingInFile, 0, locationEntry()},
                                {code::TableMissingInFile, 0, "No table named \"" + m_table + "\""}});
   std::sort(keyOrder.begin(), keyOrder.end());
   m_index = {};
@@ -386,6 +351,7 @@ Result SqliteCursor::describe() {
     m_rowidKey = true;
     m_keyColumns = {"rowid"};
   }
+  m_keyColumnCount = static_cast<int>(m_keyColumns.size());
   for (std::size_t i = 0; i < m_description.fields.size(); ++i) {
     const auto &f = m_description.fields[i];
     m_description.recordSize += storageSize(f.kind, f.size);
@@ -462,27 +428,6 @@ Result SqliteCursor::prepareStatements() {
   return code::Ok;
 }
 
-std::string SqliteCursor::keyText(const Bookmark &key) const {
-  std::string text;
-  for (const auto &value : key) {
-    text += value.isInteger() ? 'i' : value.isReal() ? 'r' : 't';
-    text += valueText(value);
-    text += '\x1f';
-  }
-  return text;
-}
-
-std::string SqliteCursor::recordName(const Bookmark &key) const {
-  if (m_rowidKey)
-    return "row " + (key.empty() ? std::string("?") : valueText(key[0])) + " of " + m_table;
-  std::string name;
-  for (std::size_t i = 0; i < key.size() && i < m_index.keyFields.size(); ++i)
-    name += (i ? ", " : "") +
-            m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])].name + " = " +
-            valueText(key[i]);
-  return name;
-}
-
 Result SqliteCursor::rowToRecord(sqlite3_stmt *stmt, Record &out) const {
   const int fields = static_cast<int>(m_description.fields.size());
   out.values.assign(static_cast<std::size_t>(fields), Value());
@@ -493,7 +438,7 @@ Result SqliteCursor::rowToRecord(sqlite3_stmt *stmt, Record &out) const {
     if (!columnValue(stmt, i, m_description.fields[static_cast<std::size_t>(i)],
                      out.values[static_cast<std::size_t>(i)]))
       return ErrorEntries::fail(code::ValueDoesNotFit,
-                                {{code::ValueDoesNotFit, 0, fileEntry(m_path)},
+                                {{code::ValueDoesNotFit, 0, locationEntry()},
                                  {code::ValueDoesNotFit, 0, *misfit(stmt, i, out.bookmark)}});
   }
   return code::Ok;
@@ -509,13 +454,8 @@ std::optional<std::string> SqliteCursor::misfit(sqlite3_stmt *stmt, int i,
     return where() + " holds '" + std::string(stored ? stored : "") + "', which is no " +
            field.declaredType;
   }
-  if (!value.isText())
-    return std::nullopt;
-  if (!isValidUtf8(value.asText()))
-    return where() + " holds text that is not valid UTF-8";
-  if (field.kind == FieldKind::String && utf8Length(value.asText()) > static_cast<std::size_t>(field.size))
-    return where() + " holds " + std::to_string(utf8Length(value.asText())) +
-           " characters, more than its " + std::to_string(field.size);
+  if (const auto problem = storedValueProblem(field, value))
+    return where() + " " + *problem;
   return std::nullopt;
 }
 
@@ -539,57 +479,25 @@ void SqliteCursor::bindRaw(sqlite3_stmt *stmt, int index, const Value &value) co
 Result SqliteCursor::bindField(sqlite3_stmt *stmt, int index, int fieldNumber,
                                const Value &value) const {
   const auto &field = m_description.fields[static_cast<std::size_t>(fieldNumber)];
-  auto doesNotFit = [&](Result result, const std::string &why) {
-    return ErrorEntries::fail(result, {{result, 0, fileEntry(m_path)},
-                                       {result, 0, "Field " + field.name + ": " + why}});
-  };
+  if (const Result fits = checkFieldValue(field, value, locationEntry()); fits != code::Ok)
+    return fits;
   if (value.isNull()) {
     sqlite3_bind_null(stmt, index);
-    return code::Ok;
-  }
-  if (isIntegerKind(field.kind)) {
-    if (!value.isInteger() || !inRange(field.kind, value.asInteger()))
-      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no " + field.declaredType);
-    sqlite3_bind_int64(stmt, index, value.asInteger());
   } else if (field.kind == FieldKind::Decimal) {
-    if (!value.isInteger())
-      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no " + field.declaredType);
     const std::int64_t units = value.asInteger();
     if (units % 10000 == 0)
       sqlite3_bind_int64(stmt, index, units / 10000);
     else
       sqlite3_bind_double(stmt, index, static_cast<double>(units) / 10000.0);
   } else if (field.kind == FieldKind::Float || field.kind == FieldKind::Money) {
-    if (value.isInteger())
-      sqlite3_bind_double(stmt, index, static_cast<double>(value.asInteger()));
-    else if (value.isReal())
-      sqlite3_bind_double(stmt, index, value.asReal());
-    else
-      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no number");
+    sqlite3_bind_double(stmt, index, value.isInteger() ? static_cast<double>(value.asInteger()) : value.asReal());
   } else if (isDateKind(field.kind)) {
-    if (!value.isReal() && !value.isInteger())
-      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no date or time");
     const double days = value.isReal() ? value.asReal() : static_cast<double>(value.asInteger());
     const std::string text = daysToIsoText(days, field.kind);
     sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-  } else if (field.kind == FieldKind::Blob) {
-    if (value.isBytes())
-      bindRaw(stmt, index, value);
-    else if (value.isText())
-      sqlite3_bind_blob(stmt, index, value.asText().data(), static_cast<int>(value.asText().size()),
-                        SQLITE_STATIC);
-    else
-      return doesNotFit(code::ValueDoesNotFit, "a blob takes bytes");
-  } else { // String, Memo
-    if (!value.isText())
-      return doesNotFit(code::ValueDoesNotFit, valueText(value) + " is no text");
-    const std::string &text = value.asText();
-    if (!isValidUtf8(text))
-      return doesNotFit(code::ValueDoesNotFit, "the text is not valid UTF-8");
-    if (field.kind == FieldKind::String && utf8Length(text) > static_cast<std::size_t>(field.size))
-      return doesNotFit(code::ValueTooLong,
-                        std::to_string(utf8Length(text)) + " characters, at most " +
-                            std::to_string(field.size) + " allowed");
+  } else if (field.kind == FieldKind::Blob && value.isText()) {
+    sqlite3_bind_blob(stmt, index, value.asText().data(), static_cast<int>(value.asText().size()), SQLITE_STATIC);
+  } else {
     bindRaw(stmt, index, value);
   }
   return code::Ok;
@@ -605,96 +513,51 @@ bool SqliteCursor::aheadIsFresh() {
   return fresh;
 }
 
-Result SqliteCursor::fillAhead(Direction direction) {
-  m_ahead.clear();
-  m_aheadDirection = direction;
-  SqliteStatement *statement;
+Result SqliteCursor::queryPage(SearchDirection direction, const Bookmark *from, int limit,
+                               std::deque<Record> &out) {
+  const bool forward = direction == SearchDirection::Forward;
+  SqliteStatement &statement = from ? (forward ? m_after : m_before) : (forward ? m_first : m_last);
+  StatementUse use(statement);
   int limitIndex = 1;
-  if (m_place == Place::OnRecord) {
-    statement = direction == Direction::Forward ? &m_after : &m_before;
+  if (from) {
+    for (std::size_t i = 0; i < from->size(); ++i)
+      bindRaw(use.get(), static_cast<int>(i) + 1, (*from)[i]);
     limitIndex = static_cast<int>(m_keyColumns.size()) + 1;
-  } else {
-    statement = direction == Direction::Forward ? &m_first : &m_last;
   }
-  StatementUse use(*statement);
-  if (m_place == Place::OnRecord)
-    for (std::size_t i = 0; i < m_key.size(); ++i)
-      bindRaw(use.get(), static_cast<int>(i) + 1, m_key[i]);
-  sqlite3_bind_int(use.get(), limitIndex, m_readAhead);
+  sqlite3_bind_int(use.get(), limitIndex, limit);
   int rc;
   while ((rc = sqlite3_step(use.get())) == SQLITE_ROW) {
     Record record;
-    const Result result = rowToRecord(use.get(), record);
-    if (result != code::Ok) {
-      if (m_ahead.empty())
-        return result;
-      break; // serve the good records first; the bad one fails when reached
-    }
-    m_ahead.push_back(std::move(record));
+    if (const Result result = rowToRecord(use.get(), record); result != code::Ok)
+      return result; // the good records first; the bad one fails when reached
+    out.push_back(std::move(record));
   }
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+  if (rc != SQLITE_DONE)
     return fail(rc);
   return code::Ok;
 }
 
-Result SqliteCursor::readStep(Direction direction, Record &out) {
-  if (direction == Direction::Forward && m_place == Place::AfterLast)
-    return ErrorEntries::fail(code::Eof);
-  if (direction == Direction::Backward && m_place == Place::BeforeFirst)
-    return ErrorEntries::fail(code::Bof);
-  const bool usable = !m_ahead.empty() && m_aheadDirection == direction;
-  if (!aheadIsFresh() || !usable) {
-    if (const Result result = fillAhead(direction); result != code::Ok)
-      return result;
-  }
-  if (m_ahead.empty())
-    return ErrorEntries::fail(direction == Direction::Forward ? code::Eof : code::Bof);
-  out = std::move(m_ahead.front());
-  m_ahead.pop_front();
-  m_place = Place::OnRecord;
-  m_key = out.bookmark;
-  return code::Ok;
-}
-
-Result SqliteCursor::setToBegin() {
-  dropAhead();
-  m_place = Place::BeforeFirst;
-  m_key.clear();
-  return code::Ok;
-}
-
-Result SqliteCursor::setToEnd() {
-  dropAhead();
-  m_place = Place::AfterLast;
-  m_key.clear();
-  return code::Ok;
-}
-
-Result SqliteCursor::readNext(Record &out) { return readStep(Direction::Forward, out); }
-
-Result SqliteCursor::readPrior(Record &out) { return readStep(Direction::Backward, out); }
-
 Result SqliteCursor::readCurrent(Record &out, LockMode lock) {
-  if (m_place != Place::OnRecord)
-    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, fileEntry(m_path)}});
+  if (place() != Place::OnRecord)
+    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, locationEntry()}});
   if (lock == LockMode::WriteLock) {
     if (!m_writable)
-      return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
+      return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
     // Lock first, then read: the edit starts from what is stored now.
-    if (const Result result = m_lock.lock(keyText(m_key), recordName(m_key)); result != code::Ok)
+    if (const Result result = m_lock.lock(keyText(currentKey()), recordName(currentKey())); result != code::Ok)
       return result;
   }
   StatementUse use(m_at);
-  for (std::size_t i = 0; i < m_key.size(); ++i)
-    bindRaw(use.get(), static_cast<int>(i) + 1, m_key[i]);
+  for (std::size_t i = 0; i < currentKey().size(); ++i)
+    bindRaw(use.get(), static_cast<int>(i) + 1, currentKey()[i]);
   const int rc = sqlite3_step(use.get());
   Result result = code::Ok;
   if (rc == SQLITE_ROW)
     result = rowToRecord(use.get(), out);
   else if (rc == SQLITE_DONE)
     result = ErrorEntries::fail(code::RecordDeleted,
-                                {{code::RecordDeleted, 0, "Record: " + recordName(m_key)},
-                                 {code::RecordDeleted, 0, fileEntry(m_path)}});
+                                {{code::RecordDeleted, 0, "Record: " + recordName(currentKey())},
+                                 {code::RecordDeleted, 0, locationEntry()}});
   else
     result = fail(rc);
   if (result != code::Ok && lock == LockMode::WriteLock)
@@ -702,30 +565,7 @@ Result SqliteCursor::readCurrent(Record &out, LockMode lock) {
   return result;
 }
 
-Result SqliteCursor::getBookmark(Bookmark &out) const {
-  if (m_place != Place::OnRecord)
-    return ErrorEntries::fail(code::NoCurrentRecord);
-  out = m_key;
-  return code::Ok;
-}
-
-Result SqliteCursor::gotoBookmark(const Bookmark &bookmark) {
-  if (bookmark.size() != m_keyColumns.size())
-    return ErrorEntries::fail(code::InvalidParameter,
-                              {{code::InvalidParameter, 0, "A bookmark of another table"}});
-  dropAhead();
-  m_place = Place::OnRecord;
-  m_key = bookmark;
-  return code::Ok;
-}
-
-Result SqliteCursor::findKey(const std::vector<Value> &key, Record &out) {
-  if (!m_index.exists)
-    return ErrorEntries::fail(code::NoIndex, {{code::NoIndex, 0, fileEntry(m_path)}});
-  if (key.empty() || key.size() > m_index.keyFields.size())
-    return ErrorEntries::fail(code::InvalidParameter,
-                              {{code::InvalidParameter, 0, "Key of " + std::to_string(key.size()) +
-                                                               " fields"}});
+Result SqliteCursor::queryKey(const std::vector<Value> &key, Record &out) {
   auto &statement = m_find[key.size()];
   if (!statement) {
     std::string where, order;
@@ -734,22 +574,14 @@ Result SqliteCursor::findKey(const std::vector<Value> &key, Record &out) {
         where += std::string(i ? " AND " : "") + m_keyColumns[i] + " = ?" + std::to_string(i + 1);
       order += std::string(i ? ", " : "") + m_keyColumns[i];
     }
-    std::string columns;
-    for (const auto &field : m_description.fields)
-      columns += (columns.empty() ? "" : ", ") + quoteIdentifier(field.name);
-    std::string keyList;
-    for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
-      keyList += std::string(i ? ", " : "") + m_keyColumns[i];
-    const std::string sql = "SELECT " + columns + ", " + keyList + " FROM " +
-                            quoteIdentifier(m_table) + " WHERE " + where + " ORDER BY " + order +
-                            " LIMIT 1";
+    const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(m_table) + " WHERE " + where +
+                            " ORDER BY " + order + " LIMIT 1";
     if (const int rc = statement.prepare(m_db, sql); rc != SQLITE_OK)
       return fail(rc, "Preparing " + sql);
   }
   StatementUse use(statement);
   for (std::size_t i = 0; i < key.size(); ++i)
-    if (const Result result = bindField(use.get(), static_cast<int>(i) + 1,
-                                        m_index.keyFields[i], key[i]);
+    if (const Result result = bindField(use.get(), static_cast<int>(i) + 1, m_index.keyFields[i], key[i]);
         result != code::Ok)
       return result;
   const int rc = sqlite3_step(use.get());
@@ -757,27 +589,14 @@ Result SqliteCursor::findKey(const std::vector<Value> &key, Record &out) {
     return ErrorEntries::fail(code::RecordNotFound);
   if (rc != SQLITE_ROW)
     return fail(rc);
-  Record record;
-  if (const Result result = rowToRecord(use.get(), record); result != code::Ok)
-    return result;
-  dropAhead();
-  m_place = Place::OnRecord;
-  m_key = record.bookmark;
-  out = std::move(record);
-  return code::Ok;
+  return rowToRecord(use.get(), out);
 }
 
-Result SqliteCursor::findText(SearchDirection direction, int fieldNo, const std::string &text, Record &out) {
+Result SqliteCursor::queryText(SearchDirection direction, int fieldNo, const std::string &text,
+                               const Bookmark *from, Record &out) {
   const bool forward = direction == SearchDirection::Forward;
-  auto none = [forward] { return ErrorEntries::fail(forward ? code::Eof : code::Bof); };
-  if (fieldNo < 0 || static_cast<std::size_t>(fieldNo) >= m_description.fields.size())
-    return ErrorEntries::fail(code::InvalidParameter,
-                              {{code::InvalidParameter, 0, "Field number " + std::to_string(fieldNo)}});
-  if (m_place == (forward ? Place::AfterLast : Place::BeforeFirst))
-    return none();
-  const bool afterKey = m_place == Place::OnRecord;
-  auto &statement = m_findText[{fieldNo, forward, afterKey}];
-  const int textIndex = afterKey ? static_cast<int>(m_keyColumns.size()) + 1 : 1;
+  auto &statement = m_findText[{fieldNo, forward, from != nullptr}];
+  const int textIndex = from ? static_cast<int>(m_keyColumns.size()) + 1 : 1;
   if (!statement) {
     std::string key, placeholders, order;
     for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
@@ -789,7 +608,7 @@ Result SqliteCursor::findText(SearchDirection direction, int fieldNo, const std:
     // BINARY: byte for byte, whatever collation the column was declared with.
     std::string where = quoteIdentifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name) + " = ?" +
                         std::to_string(textIndex) + " COLLATE BINARY";
-    if (afterKey)
+    if (from)
       where = "(" + key + ") " + (forward ? ">" : "<") + " (" + placeholders + ") AND " + where;
     const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(m_table) + " WHERE " + where +
                             " ORDER BY " + order + " LIMIT 1";
@@ -797,29 +616,22 @@ Result SqliteCursor::findText(SearchDirection direction, int fieldNo, const std:
       return fail(rc, "Preparing " + sql);
   }
   StatementUse use(statement);
-  if (afterKey)
-    for (std::size_t i = 0; i < m_key.size(); ++i)
-      bindRaw(use.get(), static_cast<int>(i) + 1, m_key[i]);
+  if (from)
+    for (std::size_t i = 0; i < from->size(); ++i)
+      bindRaw(use.get(), static_cast<int>(i) + 1, (*from)[i]);
   sqlite3_bind_text(use.get(), textIndex, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE)
-    return none();
+    return ErrorEntries::fail(forward ? code::Eof : code::Bof);
   if (rc != SQLITE_ROW)
     return fail(rc);
-  Record record;
-  if (const Result result = rowToRecord(use.get(), record); result != code::Ok)
-    return result;
-  dropAhead();
-  m_place = Place::OnRecord;
-  m_key = record.bookmark;
-  out = std::move(record);
-  return code::Ok;
+  return rowToRecord(use.get(), out);
 }
 
 Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &record, bool withKey,
                                  Bookmark &key) {
   if (!m_writable || !statement)
-    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
   if (record.values.size() != m_description.fields.size())
     return ErrorEntries::fail(code::InvalidParameter,
                               {{code::InvalidParameter, 0, "A record of another table"}});
@@ -837,20 +649,20 @@ Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &recor
                        m_index.keyFields.end();
     if ((description.required || isKey) && value.isNull() && !numbered)
       return ErrorEntries::fail(code::RequiredValueMissing,
-                                {{code::RequiredValueMissing, 0, fileEntry(m_path)},
+                                {{code::RequiredValueMissing, 0, locationEntry()},
                                  {code::RequiredValueMissing, 0, "Field " + description.name}});
     if (const Result result = bindField(use.get(), n++, field, value);
         result != code::Ok)
       return result;
   }
   if (withKey)
-    for (const auto &part : m_key)
+    for (const auto &part : currentKey())
       bindRaw(use.get(), n++, part);
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE && withKey)
     return ErrorEntries::fail(code::RecordDeleted,
-                              {{code::RecordDeleted, 0, "Record: " + recordName(m_key)},
-                               {code::RecordDeleted, 0, fileEntry(m_path)}});
+                              {{code::RecordDeleted, 0, "Record: " + recordName(currentKey())},
+                               {code::RecordDeleted, 0, locationEntry()}});
   if (rc != SQLITE_ROW) {
     const Result result = fail(rc);
     if (result == code::KeyViolation && m_index.exists) {
@@ -873,18 +685,17 @@ Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &recor
 
 Result SqliteCursor::modifyRecord(const Record &record) {
   if (!m_writable)
-    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
-  if (m_place != Place::OnRecord)
-    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, fileEntry(m_path)}});
-  if (m_lock.held() != keyText(m_key))
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
+  if (place() != Place::OnRecord)
+    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, locationEntry()}});
+  if (m_lock.held() != keyText(currentKey()))
     return ErrorEntries::fail(code::RecordNotLocked,
-                              {{code::RecordNotLocked, 0, "Record: " + recordName(m_key)}});
+                              {{code::RecordNotLocked, 0, "Record: " + recordName(currentKey())}});
   Bookmark key;
   if (const Result result = writeRecord(m_update, record, true, key); result != code::Ok)
     return result;
   m_lock.release();
-  dropAhead();
-  m_key = key;
+  placeOn(key);
   return code::Ok;
 }
 
@@ -892,9 +703,7 @@ Result SqliteCursor::insertRecord(const Record &record) {
   Bookmark key;
   if (const Result result = writeRecord(m_insert, record, false, key); result != code::Ok)
     return result;
-  dropAhead();
-  m_place = Place::OnRecord;
-  m_key = key;
+  placeOn(key);
   return code::Ok;
 }
 
@@ -905,7 +714,7 @@ Result SqliteCursor::releaseLock() {
 
 Result SqliteCursor::setPassword(const std::optional<std::string> &password) {
   if (!m_writable)
-    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
   if (password && password->size() > 255)
     return ErrorEntries::fail(code::PasswordTooLong);
   if (!password)
@@ -931,7 +740,7 @@ Result SqliteCursor::setPassword(const std::optional<std::string> &password) {
 
 Result SqliteCursor::beginBulk() {
   if (!m_writable)
-    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, fileEntry(m_path)}});
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
   if (const Result result = runSql("BEGIN IMMEDIATE"); result != code::Ok)
     return result;
   m_bulk = true;

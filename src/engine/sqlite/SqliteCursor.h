@@ -1,7 +1,7 @@
 // A table of an SQLite file, read by key-set queries with a short read-ahead.
 #pragma once
 
-#include "../Cursor.h"
+#include "../KeySetCursor.h"
 #include "RecordLock.h"
 #include "SqliteStatement.h"
 
@@ -21,7 +21,7 @@ namespace vandro::engine {
 // the size of the table. Read-ahead records are dropped as soon as another
 // connection commits a change (PRAGMA data_version), so the cursor never
 // shows a stale record for longer than one step.
-class SqliteCursor final : public Cursor {
+class SqliteCursor final : public KeySetCursor {
 public:
   // Opens the table file `path`. `passwords` are the session's passwords,
   // tried against a password-protected table.
@@ -30,19 +30,7 @@ public:
                                    std::unique_ptr<Cursor> &out);
   ~SqliteCursor() override;
 
-  const TableDescription &description() const override { return m_description; }
-  const IndexDescription &currentIndex() const override { return m_index; }
-  const std::string &filePath() const override { return m_path; }
-
-  Result setToBegin() override;
-  Result setToEnd() override;
-  Result readNext(Record &out) override;
-  Result readPrior(Record &out) override;
   Result readCurrent(Record &out, LockMode lock) override;
-  Result getBookmark(Bookmark &out) const override;
-  Result gotoBookmark(const Bookmark &bookmark) override;
-  Result findKey(const std::vector<Value> &key, Record &out) override;
-  Result findText(SearchDirection direction, int fieldNo, const std::string &text, Record &out) override;
   Result modifyRecord(const Record &record) override;
   Result insertRecord(const Record &record) override;
   Result releaseLock() override;
@@ -53,17 +41,21 @@ public:
   Result beginSnapshot() override;
   Result endSnapshot() override;
   Result integrityCheck(std::vector<std::string> &problems) override;
-  void setReadAhead(int records) override { m_readAhead = records < 1 ? 1 : records; }
 
   // Creates the table file `path` with these fields and primary key.
   [[nodiscard]] static Result create(const std::string &path,
                                      const std::vector<FieldDescription> &fields,
                                      const std::vector<int> &primaryKey);
 
-private:
-  enum class Place { BeforeFirst, OnRecord, AfterLast };
-  enum class Direction { Forward, Backward };
+protected:
+  Result queryPage(SearchDirection direction, const Bookmark *from, int limit, std::deque<Record> &out) override;
+  Result queryKey(const std::vector<Value> &key, Record &out) override;
+  Result queryText(SearchDirection direction, int fieldNo, const std::string &text, const Bookmark *from,
+                   Record &out) override;
+  // Another connection has committed since the last read: PRAGMA data_version.
+  bool aheadIsFresh() override;
 
+private:
   SqliteCursor() = default;
   Result describe();
   Result prepareStatements();
@@ -76,29 +68,13 @@ private:
   // Binds field `field`'s value at `index`; fails when it does not fit.
   Result bindField(sqlite3_stmt *stmt, int index, int field, const Value &value) const;
   void bindRaw(sqlite3_stmt *stmt, int index, const Value &value) const;
-  Result readStep(Direction direction, Record &out);
-  Result fillAhead(Direction direction);
-  bool aheadIsFresh();
-  void dropAhead() { m_ahead.clear(); }
   Result writeRecord(SqliteStatement &statement, const Record &record, bool withKey, Bookmark &key);
-  std::string keyText(const Bookmark &key) const;
-  std::string recordName(const Bookmark &key) const;
   Result runSql(const std::string &sql);
 
   sqlite3 *m_db = nullptr;
-  std::string m_path;
-  std::string m_table;
   bool m_writable = false;
-  bool m_rowidKey = false; // ordered by row number: the table has no primary key
-  TableDescription m_description;
-  IndexDescription m_index;
   std::vector<std::string> m_keyColumns; // SQL expressions of the key, in order
   std::vector<int> m_writableFields;     // fields that UPDATE and INSERT set
-
-  Place m_place = Place::BeforeFirst;
-  Bookmark m_key; // the key of the record the cursor stands on
-  std::deque<Record> m_ahead;
-  Direction m_aheadDirection = Direction::Forward;
   long long m_dataVersion = -1;
 
   SqliteStatement m_first, m_last, m_after, m_before, m_at, m_update, m_insert, m_version;
@@ -109,9 +85,6 @@ private:
   RecordLock m_lock;
   bool m_bulk = false;
   bool m_snapshot = false;
-  // Records read per key-set query: small, so that a step never costs more
-  // than a few rows however long their texts are.
-  int m_readAhead = 8;
 };
 
 } // namespace vandro::engine

@@ -1,0 +1,33 @@
+// The rules every driver applies to field values: which values a field of
+// a kind may hold, and how a value reads in messages.
+#pragma once
+
+#include "Result.h"
+#include "Schema.h"
+#include "Value.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vandro::engine {
+
+bool isIntegerKind(FieldKind kind);
+bool isDateKind(FieldKind kind);
+// Whether `v` lies in the range of an integer kind (any value for others).
+bool inRange(FieldKind kind, std::int64_t v);
+
+// A value as messages show it: null, a number, 'text', (n bytes).
+std::string valueText(const Value &value);
+
+// Whether `value` may be stored in `field`: Ok, else ValueDoesNotFit (a
+// value of another kind, a number out of range, text that is no UTF-8) or
+// ValueTooLong (more characters than the field holds), with entries naming
+// `location` and the field.
+[[nodiscard]] Result checkFieldValue(const FieldDescription &field, const Value &value, const std::string &location);
+
+// What is wrong with a value read from storage for `field` (text that is no
+// UTF-8, or longer than the field), or nothing when it fits.
+std::optional<std::string> storedValueProblem(const FieldDescription &field, const Value &value);
+
+} // namespace vandro::engine

@@ -1,0 +1,89 @@
+// What every driver's cursor shares: key-set paging in primary-key order,
+// the read-ahead and the place the cursor stands on.
+#pragma once
+
+#include "Cursor.h"
+
+#include <deque>
+#include <string>
+
+namespace vandro::engine {
+
+// A cursor that reads records by key-set queries ("the next few records
+// after this key"), never by a server-side cursor or a load of the table, so
+// that no step's cost depends on the table's size. It keeps the records read
+// ahead and serves them while the driver says nobody has changed the table
+// since. A driver supplies the queries.
+class KeySetCursor : public Cursor {
+public:
+  const TableDescription &description() const override { return m_description; }
+  const IndexDescription &currentIndex() const override { return m_index; }
+  const std::string &filePath() const override { return m_location; }
+
+  Result setToBegin() override;
+  Result setToEnd() override;
+  Result readNext(Record &out) override;
+  Result readPrior(Record &out) override;
+  Result getBookmark(Bookmark &out) const override;
+  Result gotoBookmark(const Bookmark &bookmark) override;
+  Result findKey(const std::vector<Value> &key, Record &out) override;
+  Result findText(SearchDirection direction, int fieldNo, const std::string &text, Record &out) override;
+  void setReadAhead(int records) override { m_readAhead = records < 1 ? 1 : records; }
+
+protected:
+  enum class Place { BeforeFirst, OnRecord, AfterLast };
+
+  // The driver's queries. Each reads whole records, the bookmark filled in.
+  // Up to `limit` records after (Forward) or before (Backward) `from`, in
+  // key order, or from the start (end) when `from` is null. Records that
+  // read well are kept even when a later one fails: the failure is then
+  // answered when that record is reached.
+  [[nodiscard]] virtual Result queryPage(SearchDirection direction, const Bookmark *from, int limit,
+                                         std::deque<Record> &out) = 0;
+  // The first record whose leading key fields equal `key`: RecordNotFound
+  // when there is none.
+  [[nodiscard]] virtual Result queryKey(const std::vector<Value> &key, Record &out) = 0;
+  // The next (prior) record after (before) `from` (null: from the start or
+  // end) whose field `fieldNo` holds exactly `text`; Eof (Bof) when none.
+  [[nodiscard]] virtual Result queryText(SearchDirection direction, int fieldNo, const std::string &text,
+                                         const Bookmark *from, Record &out) = 0;
+  // Whether the records read ahead may still be served: nobody has
+  // committed a change to the table since they were read.
+  virtual bool aheadIsFresh() = 0;
+
+  Place place() const { return m_place; }
+  // The key of the record the cursor stands on.
+  const Bookmark &currentKey() const { return m_key; }
+  // The cursor now stands on the record with `key` (after a write).
+  void placeOn(Bookmark key);
+  void dropAhead() { m_ahead.clear(); }
+  // "Id = 5" for messages; "row 5 of T" for a table without a key.
+  std::string recordName(const Bookmark &key) const;
+  // The key as one text that tells values of different kinds apart, for locks.
+  static std::string keyText(const Bookmark &key);
+  // "File: /path" or "Table: ..." for the error entries.
+  std::string locationEntry() const { return m_locationLabel + m_location; }
+
+  TableDescription m_description;
+  IndexDescription m_index;
+  std::string m_table;          // the table's name in its database
+  std::string m_location;       // where it is, for messages
+  std::string m_locationLabel = "File: ";
+  bool m_rowidKey = false;      // ordered by a row number: the table has no primary key
+  int m_keyColumnCount = 0;     // the values of a bookmark
+
+private:
+  Result readStep(SearchDirection direction, Record &out);
+  // The cursor stands on `record`, which `out` then holds.
+  Result arriveAt(Record record, Record &out);
+
+  Place m_place = Place::BeforeFirst;
+  Bookmark m_key;
+  std::deque<Record> m_ahead;
+  SearchDirection m_aheadDirection = SearchDirection::Forward;
+  // Records read per key-set query: small, so that a step never costs more
+  // than a few rows however long their texts are.
+  int m_readAhead = 8;
+};
+
+} // namespace vandro::engine
