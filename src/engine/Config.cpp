@@ -185,11 +185,13 @@ std::optional<AliasInfo> Config::alias(const std::string &name) const {
     if (!sameName(line.section, name))
       continue;
     if (!found)
-      found = AliasInfo{line.section, "sqlite", "", line.number};
+      found = AliasInfo{line.section, "sqlite", "", line.number, {}};
     if (sameName(line.key, "driver"))
       found->driver = line.value.empty() ? "sqlite" : lowerCase(line.value);
     else if (sameName(line.key, "path"))
       found->path = resolvedPath(line.value);
+    else if (!line.key.empty())
+      found->settings.emplace_back(lowerCase(line.key), line.value);
   }
   return found;
 }
@@ -227,6 +229,34 @@ void Config::setAlias(const std::string &name, const std::string &directory,
   };
   setKey("driver", driver);
   setKey("path", directory);
+}
+
+void Config::setServerAlias(const std::string &name, const std::string &driver,
+                            const std::vector<std::pair<std::string, std::string>> &settings) {
+  // Where the section stood, it stands again; else it goes at the end.
+  std::size_t at = m_lines.size();
+  for (std::size_t i = 0; i < m_lines.size(); ++i)
+    if (m_lines[i].header && sameName(m_lines[i].section, name)) {
+      at = i;
+      break;
+    }
+  const bool existed = at < m_lines.size();
+  removeAlias(name);
+  std::vector<Line> section;
+  if (!existed && !m_lines.empty() && !trim(m_lines.back().text).empty())
+    section.push_back(Line{"", m_lineEnd, m_lines.back().section, false, "", ""});
+  section.push_back(Line{"[" + name + "]", m_lineEnd, name, true, "", ""});
+  auto add = [&](const std::string &key, const std::string &value) {
+    section.push_back(Line{key + " = " + value, m_lineEnd, name, false, key, value});
+  };
+  add("driver", driver);
+  for (const auto &[key, value] : settings)
+    add(key, value);
+  if (at > m_lines.size())
+    at = m_lines.size();
+  if (at == m_lines.size() && !m_lines.empty() && m_lines.back().end.empty())
+    m_lines.back().end = m_lineEnd;
+  m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), section.begin(), section.end());
 }
 
 bool Config::removeAlias(const std::string &name) {

@@ -4,6 +4,7 @@
 #include "Result.h"
 
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ struct AliasInfo {
   std::string driver; // in lower case; "sqlite" when the section names none or an empty one
   std::string path;   // the database directory, absolute ("~" and relative paths resolved)
   int line = 0;       // the line of the alias's [section] header in the file
+  // Every other setting of the section, as written (keys in lower case), in
+  // file order: a server driver's connection keywords.
+  std::vector<std::pair<std::string, std::string>> settings;
 };
 
 // The file is kept line by line, so that editing one alias leaves every other
@@ -49,6 +53,10 @@ public:
   // section stay.
   void setAlias(const std::string &name, const std::string &directory,
                 const std::string &driver = "sqlite");
+  // Adds the alias or makes it one of `driver` with exactly these settings
+  // (the path, if any, among them): its section is written anew.
+  void setServerAlias(const std::string &name, const std::string &driver,
+                      const std::vector<std::pair<std::string, std::string>> &settings);
   // Removes the alias's section; false when there was none.
   bool removeAlias(const std::string &name);
 

@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include "postgres/PostgresDatabase.h"
 #include "sqlite/SqliteDatabase.h"
 
 #include <algorithm>
@@ -85,6 +86,18 @@ Result Engine::openDatabase(const std::string &alias, const std::string &directo
   if (!alias.empty()) {
     if (const Result result = findAlias(alias, info, &configPath); result != code::Ok)
       return result;
+    if (info.driver == "postgresql" || info.driver == "postgres") {
+      std::string schema;
+      PgSettings settings;
+      for (const auto &[key, value] : info.settings) {
+        if (key == "schema")
+          schema = value;
+        else
+          settings.emplace_back(key, value);
+      }
+      out = std::make_unique<PostgresDatabase>(*this, std::move(settings), std::move(schema), openMode);
+      return code::Ok;
+    }
     if (info.driver != "sqlite") {
       auto entries = aliasEntries(code::DriverNotSupported, alias, configPath, info.line);
       entries.push_back({code::DriverNotSupported, 0, "Driver: " + info.driver});

@@ -56,6 +56,12 @@ inline constexpr Result ConfigUnreadable = 0x2C03;
 inline constexpr Result ConfigUnwritable = 0x2C04;
 inline constexpr Result DriverNotSupported = 0x2C05;
 inline constexpr Result AliasIncomplete = 0x2C06;
+// Database servers.
+inline constexpr Result ServerUnreachable = 0x2B01;
+inline constexpr Result AuthenticationFailed = 0x2B02;
+inline constexpr Result ConnectionLost = 0x2B03;
+inline constexpr Result RecordChanged = 0x2B04;
+inline constexpr Result NotForServerTables = 0x2B05;
 // Sharing.
 inline constexpr Result RecordLocked = 0x2D01;
 inline constexpr Result TableBusy = 0x2D02;

@@ -1,5 +1,7 @@
 #include "EngineFixture.h"
 
+#include "PostgresServer.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -112,6 +114,46 @@ std::string EngineFixture::readFile(const std::string &path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+void DriverTest::SetUp() {
+  EngineFixture::SetUp();
+  if (!onServer())
+    return;
+  PostgresServer &server = PostgresServer::instance();
+  ASSERT_TRUE(server.running()) << server.error();
+  m_serverSettings = server.newSchema();
+  std::string config = "[Team]\ndriver = postgresql\n";
+  for (const auto &[key, value] : m_serverSettings)
+    config += key + " = " + value + "\n";
+  writeFile(m_directory + "/engine.conf", config);
+  m_database.reset();
+  const Result opened =
+      Engine::instance().openDatabase("Team", "", OpenMode::ReadWrite, ShareMode::Shared, m_database);
+  ASSERT_EQ(opened, code::Ok) << describeFailure(opened);
+}
+
+std::string DriverTest::location(const std::string &name) const {
+  if (!onServer())
+    return pathOf(name);
+  return "\"" + std::filesystem::path(name).stem().string() + "\"";
+}
+
+void DriverTest::execute(const std::string &sql) {
+  if (!onServer()) {
+    runSql(pathOf(), sql);
+    return;
+  }
+  std::string schema;
+  for (const auto &[key, value] : m_serverSettings)
+    if (key == "schema")
+      schema = value;
+  const std::string error = PostgresServer::instance().execute("SET search_path TO " + schema + "; " + sql);
+  EXPECT_EQ(error, "") << sql;
+}
+
+std::string driverName(const ::testing::TestParamInfo<Driver> &info) {
+  return info.param == Driver::Sqlite ? "Sqlite" : "Postgres";
 }
 
 ChildProcess::ChildProcess(const std::function<std::string(ChildProcess &)> &body) {

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 #include <sys/types.h>
 
 namespace vandro::engine::testing {
@@ -43,6 +45,31 @@ protected:
   std::string m_directory;
   std::unique_ptr<Database> m_database;
 };
+
+// The drivers the engine's behaviour tests run on.
+enum class Driver { Sqlite, Postgres };
+
+// An engine fixture whose database is of the test's driver: the test
+// directory for SQLite, a schema of its own on the private server (alias
+// "Team") for PostgreSQL.
+class DriverTest : public EngineFixture, public ::testing::WithParamInterface<Driver> {
+protected:
+  void SetUp() override;
+  bool onServer() const { return GetParam() == Driver::Postgres; }
+  // How messages name the table `name`: its file, or its name on the server.
+  std::string location(const std::string &name = "Vandro.DB") const;
+  // Runs SQL on the tables' database past the engine, as another program
+  // would; quoted identifiers read the same to both drivers.
+  void execute(const std::string &sql);
+
+  std::vector<std::pair<std::string, std::string>> m_serverSettings;
+};
+
+std::string driverName(const ::testing::TestParamInfo<Driver> &info);
+
+// Runs the TEST_Ps of `Suite` once per driver.
+#define VANDRO_ON_EVERY_DRIVER(Suite)                                                                               \
+  INSTANTIATE_TEST_SUITE_P(Driver, Suite, ::testing::Values(Driver::Sqlite, Driver::Postgres), driverName)
 
 // A forked child process that uses only the engine, and the two pipes to it.
 // Both sides talk in lines. The body's answer is empty when everything went as

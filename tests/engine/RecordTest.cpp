@@ -8,7 +8,7 @@
 namespace vandro::engine::testing {
 namespace {
 
-using RecordTest = EngineFixture;
+using RecordTest = DriverTest;
 
 enum Field { Id, Count, Small, Word, Auto, Ratio, Price, Amount, Flag, Day, Clock, Moment, Name, Notes, Data, Code, FieldCount };
 
@@ -52,15 +52,19 @@ Case ok(Field f, Value in) { return {f, in, code::Ok, in}; }
 Case ok(Field f, Value in, Value out) { return {f, std::move(in), code::Ok, std::move(out)}; }
 Case bad(Field f, Value in, Result result) { return {f, std::move(in), result, {}}; }
 
-TEST_F(RecordTest, EveryFieldKindRoundTripsThroughInsertAndModify) {
+TEST_P(RecordTest, EveryFieldKindRoundTripsThroughInsertAndModify) {
   const auto fields = everyKind();
   ASSERT_EQ(m_database->createTable("Kinds.DB", fields, {Id}), code::Ok) << describeFailure(code::Ok);
   auto cursor = openTable("Kinds.DB");
   ASSERT_TRUE(cursor);
   ASSERT_EQ(cursor->description().fields.size(), std::size_t(FieldCount));
+  // The server has no unsigned 16-bit type: a Word column is an integer there.
+  auto kindOf = [&](int f) {
+    const FieldKind kind = fields[std::size_t(f)].kind;
+    return onServer() && kind == FieldKind::Word ? FieldKind::Integer : kind;
+  };
   for (int f = 0; f < FieldCount; ++f)
-    EXPECT_EQ(cursor->description().fields[std::size_t(f)].kind, fields[std::size_t(f)].kind)
-        << fields[std::size_t(f)].name;
+    EXPECT_EQ(cursor->description().fields[std::size_t(f)].kind, kindOf(f)) << fields[std::size_t(f)].name;
 
   auto base = [&](std::int64_t id) {
     Record record = cursor->blankRecord();
@@ -88,7 +92,8 @@ TEST_F(RecordTest, EveryFieldKindRoundTripsThroughInsertAndModify) {
     }
   }
   ASSERT_EQ(readBack(3, record), code::Ok);
-  EXPECT_EQ(record.values[Auto], Value::integer(41));
+  // A file numbers one past the largest, the server by its identity sequence.
+  EXPECT_EQ(record.values[Auto], Value::integer(onServer() ? 2 : 41));
 
   std::string memo;
   while (memo.size() < (1u << 20))
@@ -144,6 +149,8 @@ TEST_F(RecordTest, EveryFieldKindRoundTripsThroughInsertAndModify) {
   for (const auto &c : cases) {
     const std::string &name = fields[std::size_t(c.field)].name;
     SCOPED_TRACE(name + " = " + show(c.in));
+    if (onServer() && c.field == Word)
+      continue; // an integer there, see above
     // Insert a new record holding the value.
     Record in = base(nextId);
     in.values[Auto] = Value::integer(nextId);
@@ -155,7 +162,7 @@ TEST_F(RecordTest, EveryFieldKindRoundTripsThroughInsertAndModify) {
           << "insert read back " << show(record.values[std::size_t(c.field)]);
     } else {
       EXPECT_TRUE(entriesMention(name)) << describeFailure(c.result);
-      EXPECT_TRUE(entriesMention(pathOf("Kinds.DB"))) << describeFailure(c.result);
+      EXPECT_TRUE(entriesMention(location("Kinds.DB"))) << describeFailure(c.result);
     }
     ++nextId;
 
@@ -179,20 +186,22 @@ TEST_F(RecordTest, EveryFieldKindRoundTripsThroughInsertAndModify) {
   ASSERT_EQ(readBack(1000, record), code::Ok);
   ASSERT_EQ(cursor->readCurrent(record, LockMode::WriteLock), code::Ok);
   Record cleared = base(1000);
+  if (cursor->description().fields[Auto].required) // a server's identity column
+    cleared.values[Auto] = record.values[Auto];
   ASSERT_EQ(cursor->modifyRecord(cleared), code::Ok) << describeFailure(code::Ok);
   ASSERT_EQ(readBack(1000, record), code::Ok);
   for (int f = 0; f < FieldCount; ++f)
     EXPECT_EQ(record.values[std::size_t(f)], cleared.values[std::size_t(f)]) << fields[std::size_t(f)].name;
 }
 
-TEST_F(RecordTest, KeyViolationsNameTheRecordAndKeepTheLock) {
+TEST_P(RecordTest, KeyViolationsNameTheRecordAndKeepTheLock) {
   createRelationTable();
   auto cursor = openTable();
   ASSERT_TRUE(cursor);
   fill(*cursor, 1, 10);
   EXPECT_EQ(cursor->insertRecord(relation(*cursor, 5, "duplicate")), code::KeyViolation);
   EXPECT_TRUE(entriesMention("Id = 5")) << describeFailure(code::KeyViolation);
-  EXPECT_TRUE(entriesMention(pathOf())) << describeFailure(code::KeyViolation);
+  EXPECT_TRUE(entriesMention(location())) << describeFailure(code::KeyViolation);
 
   Record record;
   ASSERT_EQ(cursor->findKey({Value::integer(6)}, record), code::Ok);
@@ -212,7 +221,7 @@ TEST_F(RecordTest, KeyViolationsNameTheRecordAndKeepTheLock) {
   EXPECT_EQ(idOf(record), 60);
 }
 
-TEST_F(RecordTest, ModifyNeedsTheLockOfThatRecord) {
+TEST_P(RecordTest, ModifyNeedsTheLockOfThatRecord) {
   createRelationTable();
   auto cursor = openTable();
   ASSERT_TRUE(cursor);
@@ -236,6 +245,8 @@ TEST_F(RecordTest, ModifyNeedsTheLockOfThatRecord) {
   ASSERT_EQ(cursor->readCurrent(record, LockMode::NoLock), code::Ok);
   EXPECT_EQ(textOf(record, 2), "locked");
 }
+
+VANDRO_ON_EVERY_DRIVER(RecordTest);
 
 } // namespace
 } // namespace vandro::engine::testing

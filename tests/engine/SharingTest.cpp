@@ -11,7 +11,8 @@
 namespace vandro::engine::testing {
 namespace {
 
-using SharingTest = EngineFixture;
+using SharingTest = DriverTest;
+using FileSharingTest = EngineFixture;
 
 // The ways a holder lets go of a record lock.
 const std::vector<std::string> kLetGo = {"post", "cancel", "close"};
@@ -26,7 +27,7 @@ Result letGo(const std::string &how, std::unique_ptr<Cursor> &cursor, const Reco
   return code::Ok;
 }
 
-TEST_F(SharingTest, AnotherProcessCannotLockARecordUntilTheHolderLetsGo) {
+TEST_P(SharingTest, AnotherProcessCannotLockARecordUntilTheHolderLetsGo) {
   createRelationTable();
   fill(*openTable(), 1, 10);
   std::vector<std::string> ways = kLetGo;
@@ -60,7 +61,7 @@ TEST_F(SharingTest, AnotherProcessCannotLockARecordUntilTheHolderLetsGo) {
     ASSERT_EQ(cursor->findKey({Value::integer(5)}, record), code::Ok);
     EXPECT_EQ(cursor->readCurrent(record, LockMode::WriteLock), code::RecordLocked);
     EXPECT_TRUE(entriesMention("Id = 5")) << describeFailure(code::RecordLocked);
-    EXPECT_TRUE(entriesMention(pathOf())) << describeFailure(code::RecordLocked);
+    EXPECT_TRUE(entriesMention(location())) << describeFailure(code::RecordLocked);
     // Only that record is taken.
     ASSERT_EQ(cursor->readNext(record), code::Ok);
     EXPECT_EQ(cursor->readCurrent(record, LockMode::WriteLock), code::Ok);
@@ -87,7 +88,7 @@ TEST_F(SharingTest, AnotherProcessCannotLockARecordUntilTheHolderLetsGo) {
   }
 }
 
-TEST_F(SharingTest, TwoCursorsOfOneProcessConflictLikeTwoProcesses) {
+TEST_P(SharingTest, TwoCursorsOfOneProcessConflictLikeTwoProcesses) {
   createRelationTable();
   auto other = openTable();
   ASSERT_TRUE(other);
@@ -102,7 +103,7 @@ TEST_F(SharingTest, TwoCursorsOfOneProcessConflictLikeTwoProcesses) {
     ASSERT_EQ(other->findKey({Value::integer(5)}, record), code::Ok);
     EXPECT_EQ(other->readCurrent(record, LockMode::WriteLock), code::RecordLocked);
     EXPECT_TRUE(entriesMention("Id = 5")) << describeFailure(code::RecordLocked);
-    EXPECT_TRUE(entriesMention(pathOf())) << describeFailure(code::RecordLocked);
+    EXPECT_TRUE(entriesMention(location())) << describeFailure(code::RecordLocked);
     // The holder may lock its own record again.
     EXPECT_EQ(holder->readCurrent(record, LockMode::WriteLock), code::Ok);
     ASSERT_EQ(letGo(how, holder, relation(*holder, 5, "posted in-process")), code::Ok)
@@ -113,7 +114,7 @@ TEST_F(SharingTest, TwoCursorsOfOneProcessConflictLikeTwoProcesses) {
   }
 }
 
-TEST_F(SharingTest, APostSurvivesAKillRightAfterIt) {
+TEST_P(SharingTest, APostSurvivesAKillRightAfterIt) {
   createRelationTable();
   fill(*openTable(), 1, 10);
   ChildProcess child([&](ChildProcess &parent) -> std::string {
@@ -150,7 +151,7 @@ TEST_F(SharingTest, APostSurvivesAKillRightAfterIt) {
   EXPECT_TRUE(problems.empty()) << problems.front();
 }
 
-TEST_F(SharingTest, ReadAheadShowsWhatAnotherCursorPosted) {
+TEST_P(SharingTest, ReadAheadShowsWhatAnotherCursorPosted) {
   createRelationTable();
   auto reader = openTable();
   auto writer = openTable();
@@ -183,7 +184,7 @@ TEST_F(SharingTest, ReadAheadShowsWhatAnotherCursorPosted) {
   EXPECT_EQ(textOf(record, 2), "third change");
 }
 
-TEST_F(SharingTest, AnUnwritableTableOpensForReadingOnly) {
+TEST_F(FileSharingTest, AnUnwritableTableOpensForReadingOnly) {
   const bool root = ::geteuid() == 0;
   const uid_t nobody = 65534;
   struct Case {
@@ -263,6 +264,8 @@ TEST_F(SharingTest, AnUnwritableTableOpensForReadingOnly) {
     EXPECT_EQ(child.wait(), 0);
   }
 }
+
+VANDRO_ON_EVERY_DRIVER(SharingTest);
 
 } // namespace
 } // namespace vandro::engine::testing

@@ -1,0 +1,253 @@
+#include "PgConnection.h"
+
+#include "../ErrorEntries.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vandro::engine {
+
+namespace {
+
+std::string settingOf(const PgSettings &settings, const std::string &key) {
+  for (const auto &[k, v] : settings)
+    if (k == key)
+      return v;
+  return {};
+}
+
+// Where the server is, for messages: "host:port/dbname as user".
+std::string serverNameOf(const PgSettings &settings) {
+  std::string host = settingOf(settings, "host");
+  if (const std::string service = settingOf(settings, "service"); host.empty() && !service.empty())
+    return "service " + service;
+  if (host.empty())
+    host = "the local socket";
+  std::string name = host;
+  if (const std::string port = settingOf(settings, "port"); !port.empty())
+    name += ":" + port;
+  if (const std::string db = settingOf(settings, "dbname"); !db.empty())
+    name += "/" + db;
+  if (const std::string user = settingOf(settings, "user"); !user.empty())
+    name += " as " + user;
+  return name;
+}
+
+// The engine code for a server's SQLSTATE.
+Result codeForState(const std::string &state) {
+  if (state == "23505")
+    return code::KeyViolation;
+  if (state == "23502")
+    return code::RequiredValueMissing;
+  if (state == "22001")
+    return code::ValueTooLong;
+  if (state.rfind("22", 0) == 0)
+    return code::ValueDoesNotFit;
+  if (state.rfind("23", 0) == 0)
+    return code::ConstraintFailed;
+  if (state == "42501")
+    return code::PermissionDenied;
+  if (state == "42P01" || state == "3F000")
+    return code::TableNotFound;
+  if (state == "42P07")
+    return code::TableExists;
+  if (state.rfind("28", 0) == 0)
+    return code::AuthenticationFailed;
+  if (state.rfind("08", 0) == 0 || state == "57P01" || state == "57P02" || state == "57P03")
+    return code::ConnectionLost;
+  if (state == "40001" || state == "40P01" || state == "55P03")
+    return code::TableBusy;
+  if (state == "53100")
+    return code::DiskFull;
+  if (state == "53200")
+    return code::OutOfMemory;
+  return code::InternalError;
+}
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+    text.pop_back();
+  return text;
+}
+
+// The keywords libpq gets: the alias's own (never a password from the
+// configuration), then what Vandro relies on, where the alias says nothing.
+struct Keywords {
+  std::vector<std::string> keys, values;
+  std::vector<const char *> keyPointers, valuePointers;
+
+  Keywords(const PgSettings &settings, const std::string *password) {
+    for (const auto &[key, value] : settings)
+      if (key != "schema" && key != "password")
+        add(key, value);
+    // Dates as ISO text, floats exactly, UTF-8 throughout.
+    const std::string options = "-c DateStyle=ISO,YMD -c extra_float_digits=3";
+    const std::string given = settingOf(settings, "options");
+    if (given.empty())
+      add("options", options);
+    else
+      set("options", given + " " + options);
+    defaultTo("client_encoding", "UTF8");
+    defaultTo("application_name", "Vandro");
+    defaultTo("connect_timeout", "10");
+    // A client that vanishes from the network loses its locks within a
+    // minute: the server notices the dead connection by these.
+    defaultTo("keepalives", "1");
+    defaultTo("keepalives_idle", "10");
+    defaultTo("keepalives_interval", "5");
+    defaultTo("keepalives_count", "3");
+    if (password)
+      add("password", *password);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      keyPointers.push_back(keys[i].c_str());
+      valuePointers.push_back(values[i].c_str());
+    }
+    keyPointers.push_back(nullptr);
+    valuePointers.push_back(nullptr);
+  }
+  void add(const std::string &key, const std::string &value) {
+    keys.push_back(key);
+    values.push_back(value);
+  }
+  void set(const std::string &key, const std::string &value) {
+    const auto at = std::find(keys.begin(), keys.end(), key);
+    values[static_cast<std::size_t>(at - keys.begin())] = value;
+  }
+  void defaultTo(const std::string &key, const std::string &value) {
+    if (std::find(keys.begin(), keys.end(), key) == keys.end())
+      add(key, value);
+  }
+};
+
+} // namespace
+
+PgConnection::PgConnection(PGconn *conn) : m_conn(conn) {}
+
+PgConnection::~PgConnection() { PQfinish(m_conn); }
+
+Result PgConnection::connect(const PgSettings &settings, const std::vector<std::string> &passwords,
+                             std::unique_ptr<PgConnection> &out) {
+  const std::string server = serverNameOf(settings);
+  auto attempt = [&](const std::string *password) {
+    Keywords keywords(settings, password);
+    return PQconnectdbParams(keywords.keyPointers.data(), keywords.valuePointers.data(), 0);
+  };
+  PGconn *conn = attempt(nullptr);
+  bool triedPasswords = false;
+  if (PQstatus(conn) != CONNECTION_OK && PQconnectionNeedsPassword(conn)) {
+    // The server wants a password that libpq found nowhere: the session's
+    // passwords, as the user gave them.
+    for (const std::string &password : passwords) {
+      PQfinish(conn);
+      conn = attempt(&password);
+      triedPasswords = true;
+      if (PQstatus(conn) == CONNECTION_OK || !PQconnectionUsedPassword(conn))
+        break;
+    }
+    if (PQstatus(conn) != CONNECTION_OK) {
+      const std::string message = trimmed(PQerrorMessage(conn));
+      PQfinish(conn);
+      return ErrorEntries::fail(code::PasswordNeeded,
+                                {{code::PasswordNeeded, 0, "Server: " + server},
+                                 {code::PasswordNeeded, 0,
+                                  triedPasswords ? "The password was not accepted" : "The server asks for a password"},
+                                 {code::PasswordNeeded, 0, message}});
+    }
+  }
+  if (PQstatus(conn) != CONNECTION_OK) {
+    const std::string message = trimmed(PQerrorMessage(conn));
+    const bool refusedLogin = message.find("authentication failed") != std::string::npos ||
+                              message.find("role \"") != std::string::npos ||
+                              message.find("no pg_hba.conf entry") != std::string::npos ||
+                              message.find("database \"") != std::string::npos;
+    PQfinish(conn);
+    const Result result = refusedLogin ? code::AuthenticationFailed : code::ServerUnreachable;
+    return ErrorEntries::fail(result, {{result, 0, "Server: " + server}, {result, 0, message}});
+  }
+  out.reset(new PgConnection(conn));
+  out->m_serverName = server;
+  return code::Ok;
+}
+
+Result PgConnection::failure(PGresult *result, const std::string &what) const {
+  std::vector<ErrorEntry> entries;
+  Result engineCode;
+  if (!result || PQstatus(m_conn) != CONNECTION_OK) {
+    engineCode = code::ConnectionLost;
+    entries = {{engineCode, 0, "Server: " + m_serverName}, {engineCode, 0, trimmed(PQerrorMessage(m_conn))}};
+  } else {
+    const char *state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    const char *primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+    const char *detail = PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL);
+    const std::string sqlState = state ? state : "";
+    engineCode = codeForState(sqlState);
+    entries = {{engineCode, 0, "Server: " + m_serverName},
+               {engineCode, 0, "SQLSTATE " + sqlState + ": " + trimmed(primary ? primary : PQerrorMessage(m_conn))}};
+    if (detail)
+      entries.push_back({engineCode, 0, trimmed(detail)});
+  }
+  if (!what.empty())
+    entries.push_back({engineCode, 0, what});
+  return ErrorEntries::fail(engineCode, entries);
+}
+
+Result PgConnection::exec(const std::string &sql, const std::vector<const char *> &parameters, PgResult &out) {
+  out = PgResult(PQexecParams(m_conn, sql.c_str(), static_cast<int>(parameters.size()), nullptr, parameters.data(),
+                              nullptr, nullptr, 0));
+  const ExecStatusType status = PQresultStatus(out.get());
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+    return code::Ok;
+  return failure(out.get(), {});
+}
+
+Result PgConnection::execPrepared(const std::string &name, const std::string &sql,
+                                  const std::vector<const char *> &parameters, PgResult &out) {
+  if (std::find(m_prepared.begin(), m_prepared.end(), name) == m_prepared.end()) {
+    PgResult prepared(PQprepare(m_conn, name.c_str(), sql.c_str(), 0, nullptr));
+    if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+      return failure(prepared.get(), "Preparing " + sql);
+    m_prepared.push_back(name);
+  }
+  out = PgResult(PQexecPrepared(m_conn, name.c_str(), static_cast<int>(parameters.size()), parameters.data(), nullptr,
+                                nullptr, 0));
+  const ExecStatusType status = PQresultStatus(out.get());
+  if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+    return code::Ok;
+  return failure(out.get(), {});
+}
+
+Result PgConnection::startCopy(const std::string &sql) {
+  PgResult result(PQexec(m_conn, sql.c_str()));
+  if (PQresultStatus(result.get()) != PGRES_COPY_IN)
+    return failure(result.get(), sql);
+  return code::Ok;
+}
+
+Result PgConnection::copyLine(const std::string &line) {
+  if (PQputCopyData(m_conn, line.data(), static_cast<int>(line.size())) != 1)
+    return failure(nullptr, "Sending records");
+  return code::Ok;
+}
+
+Result PgConnection::endCopy(const char *abandonReason) {
+  if (PQputCopyEnd(m_conn, abandonReason) != 1)
+    return failure(nullptr, "Ending the copy");
+  Result outcome = code::Ok;
+  while (PGresult *raw = PQgetResult(m_conn)) {
+    PgResult result(raw);
+    if (PQresultStatus(raw) != PGRES_COMMAND_OK && outcome == code::Ok && !abandonReason)
+      outcome = failure(raw, {});
+  }
+  return outcome;
+}
+
+Result PgConnection::reset() {
+  PQreset(m_conn);
+  m_prepared.clear();
+  if (PQstatus(m_conn) != CONNECTION_OK)
+    return failure(nullptr, "Connecting again");
+  ++m_resets;
+  return code::Ok;
+}
+
+} // namespace vandro::engine

@@ -1,0 +1,26 @@
+// Values of a PostgreSQL table as the engine holds them, and the server's
+// types as the engine's field kinds.
+#pragma once
+
+#include "../Schema.h"
+#include "../Value.h"
+
+#include <optional>
+#include <string>
+
+namespace vandro::engine {
+
+// The kind (and size) of a column of server type `typeName` (pg_type's
+// typname) with modifier `typeModifier`; nothing for a type the engine
+// cannot describe (bigint among them: no field kind holds all its values).
+std::optional<KindAndSize> kindFromPgType(const std::string &typeName, int typeModifier, bool identity);
+// The server type that makes a column of `kind`.
+std::string pgTypeFor(FieldKind kind, int size);
+
+// The engine's value for the server's text of a `field` value; nothing when
+// it does not fit the field's kind.
+std::optional<Value> valueFromPgText(const FieldDescription &field, const std::string &text);
+// The text the server takes for `value` of `field` (checked before).
+std::string pgTextFromValue(const FieldDescription &field, const Value &value);
+
+} // namespace vandro::engine

@@ -1,0 +1,95 @@
+// A table on a PostgreSQL server, read by key-set queries.
+#pragma once
+
+#include "../KeySetCursor.h"
+#include "PgConnection.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vandro::engine {
+
+// One connection per cursor, so that two cursors (of one program or two)
+// lock records against each other. Records are read by prepared key-set
+// queries ("the next records after this key"), never by a long-open server
+// cursor; outside a snapshot every step asks the server again, so a record
+// another user stored shows on the next move. A record being edited holds a
+// session-level advisory lock keyed by the table and the record's key; the
+// server drops it when the connection ends, however it ends. Each write is
+// one transaction committed before it returns; inside a bulk transaction,
+// inserts go to the server as one COPY.
+class PostgresCursor final : public KeySetCursor {
+public:
+  // Opens table `tableName` ("Vandro.DB" is the server's table "Vandro") in
+  // `schema` (the search path when empty). ReadOnlyTable for ReadWrite when
+  // the user may not update or insert; PasswordNeeded when the server asks
+  // for a password none of `passwords` supplies.
+  [[nodiscard]] static Result open(const PgSettings &settings, const std::string &schema, const std::string &tableName,
+                                   OpenMode openMode, const std::vector<std::string> &passwords,
+                                   std::unique_ptr<Cursor> &out);
+  ~PostgresCursor() override;
+
+  Result readCurrent(Record &out, LockMode lock) override;
+  Result modifyRecord(const Record &record) override;
+  Result insertRecord(const Record &record) override;
+  Result releaseLock() override;
+  Result setPassword(const std::optional<std::string> &password) override;
+  Result beginBulk() override;
+  Result commitBulk() override;
+  Result rollbackBulk() override;
+  Result beginSnapshot() override;
+  Result endSnapshot() override;
+  Result integrityCheck(std::vector<std::string> &problems) override;
+
+protected:
+  Result queryPage(SearchDirection direction, const Bookmark *from, int limit, std::deque<Record> &out) override;
+  Result queryKey(const std::vector<Value> &key, Record &out) override;
+  Result queryText(SearchDirection direction, int fieldNo, const std::string &text, const Bookmark *from,
+                   Record &out) override;
+  // Only inside a snapshot: elsewhere another user's post must show at once.
+  bool aheadIsFresh() override { return m_snapshot; }
+
+private:
+  using Parameters = std::vector<std::optional<std::string>>;
+  PostgresCursor() = default;
+  Result describe();
+  // Runs the statement prepared as `name`. A read whose connection broke is
+  // run once more on a new connection; a write never is (it may have been
+  // stored before the break, and its lock went with the old connection).
+  enum class Retry { OnNewConnection, Never };
+  Result run(const std::string &name, const std::string &sql, const Parameters &parameters, PgResult &out,
+             Retry retry = Retry::OnNewConnection);
+  Result rowToRecord(const PgResult &rows, int row, Record &out) const;
+  Parameters keyParameters(const Bookmark &key) const;
+  std::string keyList() const;
+  // Locks the record with `key` on the server; RecordLocked when another
+  // session holds it.
+  Result lock(const Bookmark &key);
+  void unlock();
+  // After the connection broke while a record was locked: connects again,
+  // takes the lock again and checks that nobody changed the record meanwhile.
+  Result recoverLock();
+  Result finishCopy();
+
+  std::unique_ptr<PgConnection> m_conn;
+  std::string m_qualified;  // "schema"."table"
+  std::string m_selectList; // the fields, as the engine reads them
+  std::vector<std::string> m_keyColumns;
+  std::vector<int> m_writableFields;
+  std::int32_t m_tableLockKey = 0; // the table's oid, for the advisory locks
+  bool m_writable = false;
+  bool m_bulk = false;
+  bool m_snapshot = false;
+  bool m_copying = false;
+  std::vector<std::string> m_copied; // the records sent by the COPY, by line
+  // The record locked for editing: its key text, the connection's resets at
+  // the time, and the record as it was read.
+  std::optional<std::string> m_lockedKey;
+  int m_lockedAtResets = 0;
+  Record m_lockedRecord;
+};
+
+} // namespace vandro::engine
