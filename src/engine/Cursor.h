@@ -85,7 +85,9 @@ public:
   // Set (or with nothing, remove) the table's password; Ok or a file error.
   [[nodiscard]] virtual Result setPassword(const std::optional<std::string> &password) = 0;
   // Group many inserts into one transaction: all of them are stored at
-  // commitBulk, none after rollbackBulk.
+  // commitBulk, none after rollbackBulk. A driver may check the records only
+  // at commitBulk; its failure then has an entry "Record: ..." whose native
+  // code is the failing record's number among the inserts, counted from 1.
   [[nodiscard]] virtual Result beginBulk() = 0;
   [[nodiscard]] virtual Result commitBulk() = 0;
   [[nodiscard]] virtual Result rollbackBulk() = 0;

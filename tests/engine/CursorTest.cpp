@@ -181,6 +181,62 @@ TEST_P(CursorTest, IndexDescriptionWithAndWithoutPrimaryKey) {
   EXPECT_EQ(textOf(record, 0), "bob");
 }
 
+// The search for a text: byte for byte (case and blanks count, a null never
+// matches), in key order from where the cursor stands, which a miss keeps.
+TEST_P(CursorTest, FindTextMatchesExactlyFromWhereTheCursorStands) {
+  createRelationTable();
+  auto cursor = openTable();
+  ASSERT_TRUE(cursor);
+  const char *relations[] = {"contrast", "Contrast", "contrast ", nullptr, "contrast", "joint", "contrast"};
+  ASSERT_EQ(cursor->beginBulk(), code::Ok);
+  for (std::int64_t id = 1; id <= 7; ++id) {
+    Record record = relation(*cursor, id);
+    const char *name = relations[id - 1];
+    record.values[2] = name ? Value::text(name) : Value();
+    ASSERT_EQ(cursor->insertRecord(record), code::Ok);
+  }
+  ASSERT_EQ(cursor->commitBulk(), code::Ok);
+  const struct {
+    std::int64_t from; // 0: before the first record, -1: after the last
+    SearchDirection direction;
+    const char *text;
+    std::int64_t found; // 0: none, the cursor staying where it was
+  } cases[] = {
+      {0, SearchDirection::Forward, "contrast", 1},  {1, SearchDirection::Forward, "contrast", 5},
+      {5, SearchDirection::Forward, "contrast", 7},  {7, SearchDirection::Forward, "contrast", 0},
+      {-1, SearchDirection::Backward, "contrast", 7}, {5, SearchDirection::Backward, "contrast", 1},
+      {1, SearchDirection::Backward, "contrast", 0}, {0, SearchDirection::Forward, "Contrast", 2},
+      {0, SearchDirection::Forward, "contrast ", 3}, {0, SearchDirection::Forward, "nothing", 0},
+      {-1, SearchDirection::Forward, "contrast", 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.from) + " '" + c.text + "'");
+    Record record;
+    if (c.from > 0) {
+      ASSERT_EQ(cursor->findKey({Value::integer(c.from)}, record), code::Ok);
+    } else {
+      ASSERT_EQ(c.from == 0 ? cursor->setToBegin() : cursor->setToEnd(), code::Ok);
+    }
+    const bool forward = c.direction == SearchDirection::Forward;
+    const Result result = cursor->findText(c.direction, 2, c.text, record);
+    if (c.found) {
+      ASSERT_EQ(result, code::Ok) << describeFailure(result);
+      EXPECT_EQ(idOf(record), c.found);
+      ASSERT_EQ(cursor->readCurrent(record, LockMode::NoLock), code::Ok);
+      EXPECT_EQ(idOf(record), c.found);
+      continue;
+    }
+    EXPECT_EQ(result, forward ? code::Eof : code::Bof);
+    if (c.from > 0) {
+      ASSERT_EQ(cursor->readCurrent(record, LockMode::NoLock), code::Ok);
+      EXPECT_EQ(idOf(record), c.from);
+    } else {
+      EXPECT_EQ(c.from == 0 ? cursor->readNext(record) : cursor->readPrior(record), code::Ok);
+      EXPECT_EQ(idOf(record), c.from == 0 ? 1 : 7);
+    }
+  }
+}
+
 VANDRO_ON_EVERY_DRIVER(CursorTest);
 
 } // namespace

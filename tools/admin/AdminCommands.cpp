@@ -11,6 +11,7 @@
 #include "engine/RelationTable.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -115,12 +116,64 @@ int AdminCommands::aliasSet(const std::string &name, const std::string &director
   return kSuccess;
 }
 
+int AdminCommands::aliasSetServer(const std::string &name, const std::string &driver,
+                                  const std::vector<std::string> &settings) {
+  if (name.empty() || isDirectoryName(name) || name.find_first_of("[]=") != std::string::npos)
+    return failure("'" + name + "' cannot be an alias: it may hold no / : \\ [ ] or =");
+  if (driver != "postgresql")
+    return failure("unknown driver '" + driver + "': the drivers are sqlite (give a directory) and postgresql");
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (const std::string &setting : settings) {
+    const auto equals = setting.find('=');
+    if (equals == std::string::npos || equals == 0)
+      return failure("'" + setting + "' is no KEY=VALUE connection setting");
+    std::string key = setting.substr(0, equals);
+    for (char &c : key)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (key == "password")
+      return failure("a password is never written to the configuration: keep it in ~/.pgpass or PGPASSWORD, "
+                     "or let Vandro ask for it");
+    if (key == "driver" || key == "path")
+      return failure("'" + key + "' is no connection setting");
+    pairs.emplace_back(key, setting.substr(equals + 1));
+  }
+  Config config;
+  if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
+    return failure(engineMessage(result));
+  config.setServerAlias(name, driver, pairs);
+  if (const Result result = config.save(); result != code::Ok)
+    return failure(engineMessage(result));
+  m_out << name << " = " << driver;
+  for (const auto &[key, value] : pairs)
+    m_out << " " << key << "=" << value;
+  m_out << "\n";
+  return kSuccess;
+}
+
+int AdminCommands::refuseServerPassword(const std::string &database) {
+  if (isDirectoryName(database))
+    return kSuccess;
+  Config config;
+  if (config.load(Config::defaultPath()) != code::Ok)
+    return kSuccess; // the command itself will say what is wrong
+  const auto alias = config.alias(database);
+  if (alias && alias->driver != "sqlite")
+    return failure(std::string(messageFor(code::NotForServerTables)) +
+                   ": a table on a server has no table password; the server checks who may open it");
+  return kSuccess;
+}
+
 int AdminCommands::aliasList() {
   Config config;
   if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
     return failure(engineMessage(result));
-  for (const auto &alias : config.aliases())
-    m_out << alias.name << "\t" << alias.driver << "\t" << alias.path << "\n";
+  for (const auto &alias : config.aliases()) {
+    std::string where = alias.path;
+    if (alias.driver != "sqlite")
+      for (const auto &[key, value] : alias.settings)
+        where += (where.empty() ? "" : " ") + key + "=" + value;
+    m_out << alias.name << "\t" << alias.driver << "\t" << where << "\n";
+  }
   return kSuccess;
 }
 

@@ -20,6 +20,13 @@ public:
   ~AdminCommands();
 
   int aliasSet(const std::string &name, const std::string &directory);
+  // Makes NAME an alias of a database server: `driver` ("postgresql") with
+  // the connection keywords `settings` ("host=db.example.org", ...); a
+  // password is refused (the server's own ways of keeping one apply).
+  int aliasSetServer(const std::string &name, const std::string &driver, const std::vector<std::string> &settings);
+  // Fails with a message when `database` is an alias of a server, whose
+  // tables have no table passwords.
+  int refuseServerPassword(const std::string &database);
   int aliasList();
   int aliasRemove(const std::string &name);
   int create(const std::string &database, const std::string &table);

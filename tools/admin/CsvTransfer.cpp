@@ -76,6 +76,7 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
   };
 
   Record record = cursor.blankRecord();
+  std::vector<std::size_t> lines; // of the records inserted, in order
   std::string why;
   while (reader.next(row, error)) {
     // A blank line is no record.
@@ -106,6 +107,7 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
     }
     if (const Result insert = cursor.insertRecord(record); insert != code::Ok)
       return abandon(row.line(), "", engineFailure(insert));
+    lines.push_back(row.line());
     ++result.records;
     if (progress && result.records % 4096 == 0)
       progress(result.records);
@@ -121,8 +123,16 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
       why = why.substr(colon + 2);
     return abandon(error.line, column, why);
   }
-  if (const Result commit = cursor.commitBulk(); commit != code::Ok)
-    return abandon(row.line(), "", engineFailure(commit));
+  if (const Result commit = cursor.commitBulk(); commit != code::Ok) {
+    // A server checks the records when they are committed: the entry that
+    // numbers the failing record gives its line.
+    std::size_t line = row.line();
+    for (const ErrorEntry &entry : ErrorEntries::all())
+      if (entry.nativeCode > 0 && entry.context.rfind("Record: ", 0) == 0 &&
+          static_cast<std::size_t>(entry.nativeCode) <= lines.size())
+        line = lines[static_cast<std::size_t>(entry.nativeCode) - 1];
+    return abandon(line, "", engineFailure(commit));
+  }
   if (progress)
     progress(result.records);
   return result;

@@ -19,15 +19,33 @@ int main(int argc, char **argv) {
   AdminCommands commands(std::cout, std::cerr);
   int status = 0;
 
-  std::string name, directory, database, table, file;
+  std::string name, database, table, file;
 
   auto *alias = app.add_subcommand("alias", "Edit the database aliases of the engine configuration\n"
                                             "($VANDRO_ENGINE_CONFIG, else ~/.config/vandro/engine.conf)");
   alias->require_subcommand(1);
-  auto *aliasSet = alias->add_subcommand("set", "Make NAME an alias of DIRECTORY (added or replaced)");
+  std::string driver = "sqlite";
+  std::vector<std::string> where;
+  auto *aliasSet = alias->add_subcommand(
+      "set", "Make NAME an alias of DIRECTORY (added or replaced), or with --driver postgresql\n"
+             "of a database server, given by libpq connection settings such as host=db.example.org\n"
+             "dbname=rst user=ann (and schema=NAME for the tables' schema); never a password");
   aliasSet->add_option("NAME", name, "Alias name")->required();
-  aliasSet->add_option("DIRECTORY", directory, "Database directory")->required();
-  aliasSet->callback([&] { status = commands.aliasSet(name, directory); });
+  aliasSet->add_option("--driver", driver, "sqlite (the default) or postgresql");
+  aliasSet->add_option("DIRECTORY_OR_SETTINGS", where, "Database directory, or KEY=VALUE connection settings")
+      ->required();
+  aliasSet->callback([&] {
+    if (driver == "sqlite") {
+      if (where.size() != 1) {
+        std::cerr << "vandro-admin: alias set NAME DIRECTORY takes one directory\n";
+        status = vandro::admin::kUsage;
+        return;
+      }
+      status = commands.aliasSet(name, where.front());
+    } else {
+      status = commands.aliasSetServer(name, driver, where);
+    }
+  });
   auto *aliasList = alias->add_subcommand("list", "List the aliases: name, driver, directory");
   aliasList->callback([&] { status = commands.aliasList(); });
   auto *aliasRemove = alias->add_subcommand("remove", "Remove the alias NAME");
@@ -79,6 +97,8 @@ int main(int argc, char **argv) {
   auto *passwordSet = password->add_subcommand("set", "Set the table's password");
   addTableArguments(passwordSet);
   passwordSet->callback([&] {
+    if ((status = commands.refuseServerPassword(database)) != 0)
+      return;
     const auto first = AdminCommands::readPassword("New password: ");
     if (!first || first->empty()) {
       std::cerr << "vandro-admin: no password given; nothing changed\n";
@@ -97,7 +117,10 @@ int main(int argc, char **argv) {
   });
   auto *passwordClear = password->add_subcommand("clear", "Remove the table's password");
   addTableArguments(passwordClear);
-  passwordClear->callback([&] { status = commands.setPassword(database, table, std::nullopt); });
+  passwordClear->callback([&] {
+    if ((status = commands.refuseServerPassword(database)) == 0)
+      status = commands.setPassword(database, table, std::nullopt);
+  });
 
   auto *check = app.add_subcommand(
       "check", "Check the table file's integrity and every stored value against its column's\n"

@@ -185,6 +185,9 @@ Result PgConnection::failure(PGresult *result, const std::string &what) const {
                {engineCode, 0, "SQLSTATE " + sqlState + ": " + trimmed(primary ? primary : PQerrorMessage(m_conn))}};
     if (detail)
       entries.push_back({engineCode, 0, trimmed(detail)});
+    // Where in a COPY it failed: "COPY Vandro, line 7".
+    if (const char *context = PQresultErrorField(result, PG_DIAG_CONTEXT); context && std::strncmp(context, "COPY ", 5) == 0)
+      entries.push_back({engineCode, 0, trimmed(context)});
   }
   if (!what.empty())
     entries.push_back({engineCode, 0, what});

@@ -194,8 +194,9 @@ Result PostgresCursor::finishCopy() {
       if (at == std::string::npos)
         continue;
       const std::size_t line = std::strtoul(entry.context.c_str() + at + 7, nullptr, 10);
+      // The entry's own number is the record's place in the bulk insert.
       if (line >= 1 && line <= m_copied.size())
-        ErrorEntries::add({result, 0, "Record: " + m_copied[line - 1]});
+        ErrorEntries::add({result, static_cast<std::int32_t>(line), "Record: " + m_copied[line - 1]});
     }
   }
   m_copied.clear();

@@ -2,6 +2,7 @@
 // fresh temporary directory, with its own engine configuration, home and data
 // directories, and its standard input read from a file.
 #include "CsvReader.h"
+#include "PostgresServer.h"
 
 #include <gtest/gtest.h>
 
@@ -405,6 +406,59 @@ TEST_F(AdminCommandTest, ImportRstRefusesBadAndHostileDocuments) {
   const Outcome sound = run({"import-rst", m_dir, "T.DB", path("deep/chain.rs3")});
   EXPECT_EQ(sound.status, 0) << show(sound);
   EXPECT_EQ(sound.out, "1 documents, 1 records, 0 records with a marker\n");
+}
+
+// A table on a database server is made, filled, exported, checked and given
+// its demo records through an alias exactly as one in a directory; the alias
+// never holds a password, and the table has none of its own.
+TEST_F(AdminCommandTest, AServerAliasWorksLikeADirectory) {
+  auto &server = vandro::engine::testing::PostgresServer::instance();
+  ASSERT_TRUE(server.running()) << server.error();
+  std::vector<std::string> settings = {"alias", "set", "Team", "--driver", "postgresql"};
+  for (const auto &[key, value] : server.newSchema())
+    settings.push_back(key + "=" + value);
+  const Outcome set = run(settings);
+  ASSERT_EQ(set.status, 0) << show(set);
+  const Outcome refused = run({"alias", "set", "Bad", "--driver", "postgresql", "host=/tmp", "password=secret"});
+  EXPECT_EQ(refused.status, 1) << show(refused);
+  EXPECT_TRUE(mentions(refused.err, "never written")) << show(refused);
+  EXPECT_FALSE(mentions(readFile(m_config), "secret"));
+  const Outcome listed = run({"alias", "list"});
+  EXPECT_TRUE(mentions(listed.out, "Team\tpostgresql\thost=")) << show(listed);
+
+  const std::string csv = kHeader + csvLine({"1", "doc", "joint", "no", "", "", "NN", "\"a, b\"", "", "1", "1", "2", "2",
+                                             "0", "and", "Beginning", "", ""}) +
+                          csvLine({"2", "", "\"\"", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""});
+  writeFile(path("io/records.csv"), csv);
+  for (const std::vector<std::string> &args :
+       {std::vector<std::string>{"create", "Team", "Vandro.DB"}, {"import", "Team", "Vandro.DB", path("io/records.csv")},
+        {"export", "Team", "Vandro.DB", path("io/out.csv")}, {"check", "Team", "Vandro.DB"}}) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 0) << csvLine(args) << show(r);
+  }
+  EXPECT_EQ(readFile(path("io/out.csv")), csv) << "the same records, byte for byte";
+
+  // A key another record has: named by the line of the file.
+  writeFile(path("io/again.csv"), kHeader + csvLine({"3", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}) +
+                                      csvLine({"1", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}));
+  const Outcome duplicate = run({"import", "Team", "Vandro.DB", path("io/again.csv")});
+  EXPECT_EQ(duplicate.status, 1) << show(duplicate);
+  EXPECT_TRUE(mentions(duplicate.err, "line 3")) << show(duplicate);
+  EXPECT_TRUE(mentions(duplicate.err, "Key violation")) << show(duplicate);
+
+  const Outcome password = run({"password", "set", "Team", "Vandro.DB"}, "secret\n");
+  EXPECT_EQ(password.status, 1) << show(password);
+  EXPECT_TRUE(mentions(password.err, "server's own authentication")) << show(password);
+
+  // The demo table on the server, when the alias Vandro names one.
+  std::vector<std::string> vandro = {"alias", "set", "Vandro", "--driver", "postgresql"};
+  for (const auto &[key, value] : server.newSchema())
+    vandro.push_back(key + "=" + value);
+  ASSERT_EQ(run(vandro).status, 0);
+  const Outcome demo = run({"init", "--demo"});
+  EXPECT_EQ(demo.status, 0) << show(demo);
+  const Outcome exported = run({"export", "Vandro", "Vandro.DB"});
+  EXPECT_TRUE(mentions(exported.out, "Demo_village_trip")) << show(exported);
 }
 
 TEST_F(AdminCommandTest, AliasEditsKeepTheRestOfTheConfiguration) {

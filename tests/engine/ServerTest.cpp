@@ -1,0 +1,157 @@
+// What only a table on a server has: logins and passwords, rights, a server
+// that cannot be reached, a connection that breaks in the middle of an edit,
+// and the COPY of a bulk insert.
+#include "EngineFixture.h"
+#include "PostgresServer.h"
+
+#include <unistd.h>
+
+namespace vandro::engine::testing {
+namespace {
+
+class ServerTest : public DriverTest {
+protected:
+  // A database of the alias "Other" with these settings.
+  std::unique_ptr<Database> databaseFor(const std::vector<std::pair<std::string, std::string>> &settings) {
+    std::string config = "[Team]\ndriver = postgresql\n";
+    for (const auto &[key, value] : m_serverSettings)
+      config += key + " = " + value + "\n";
+    config += "\n[Other]\ndriver = postgresql\n";
+    for (const auto &[key, value] : settings)
+      config += key + " = " + value + "\n";
+    writeFile(m_directory + "/engine.conf", config);
+    std::unique_ptr<Database> database;
+    EXPECT_EQ(Engine::instance().openDatabase("Other", "", OpenMode::ReadWrite, ShareMode::Shared, database), code::Ok);
+    return database;
+  }
+  std::string schema() const {
+    for (const auto &[key, value] : m_serverSettings)
+      if (key == "schema")
+        return value;
+    return {};
+  }
+  // A login role of its own for this test.
+  std::string role(const std::string &name, const std::string &password) {
+    const std::string user = name + std::to_string(::getpid()) + "_" + schema();
+    EXPECT_EQ(PostgresServer::instance().makeRole(user, password, schema()), "");
+    return user;
+  }
+};
+
+TEST_P(ServerTest, AServerThatAsksForAPasswordGetsTheSessionsPasswords) {
+  createRelationTable();
+  fill(*openTable(), 1, 3);
+  const std::string user = role("ann", "secret");
+  EXPECT_EQ(PostgresServer::instance().execute("GRANT SELECT, UPDATE, INSERT ON " + schema() + ".\"Vandro\" TO " + user), "");
+  auto database = databaseFor(PostgresServer::instance().settingsFor(user, schema()));
+  ASSERT_TRUE(database);
+  std::unique_ptr<Cursor> cursor;
+  EXPECT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor),
+            code::PasswordNeeded);
+  EXPECT_TRUE(entriesMention("asks for a password")) << describeFailure(code::PasswordNeeded);
+  ASSERT_EQ(Engine::instance().addPassword("wrong"), code::Ok);
+  EXPECT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor),
+            code::PasswordNeeded);
+  EXPECT_TRUE(entriesMention("not accepted")) << describeFailure(code::PasswordNeeded);
+  ASSERT_EQ(Engine::instance().addPassword("secret"), code::Ok);
+  ASSERT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor), code::Ok)
+      << describeFailure(code::Ok);
+  Record record;
+  ASSERT_EQ(cursor->readNext(record), code::Ok);
+  EXPECT_EQ(idOf(record), 1);
+  Engine::instance().dropAllPasswords();
+}
+
+TEST_P(ServerTest, AUserWithoutTheRightToUpdateReadsOnly) {
+  createRelationTable();
+  fill(*openTable(), 1, 3);
+  const std::string user = role("reader", "pw");
+  EXPECT_EQ(PostgresServer::instance().execute("GRANT SELECT ON " + schema() + ".\"Vandro\" TO " + user), "");
+  ASSERT_EQ(Engine::instance().addPassword("pw"), code::Ok);
+  auto database = databaseFor(PostgresServer::instance().settingsFor(user, schema()));
+  ASSERT_TRUE(database);
+  std::unique_ptr<Cursor> cursor;
+  EXPECT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor),
+            code::ReadOnlyTable);
+  ASSERT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadOnly, ShareMode::Shared, cursor), code::Ok)
+      << describeFailure(code::Ok);
+  EXPECT_FALSE(cursor->description().writable);
+  Record record;
+  ASSERT_EQ(cursor->readNext(record), code::Ok);
+  EXPECT_EQ(cursor->readCurrent(record, LockMode::WriteLock), code::TableIsReadOnly);
+  EXPECT_EQ(cursor->insertRecord(relation(*cursor, 9)), code::TableIsReadOnly);
+  Engine::instance().dropAllPasswords();
+}
+
+TEST_P(ServerTest, FailuresNameTheServerAndTheCause) {
+  std::unique_ptr<Cursor> cursor;
+  {
+    auto unreachable = databaseFor({{"host", m_directory + "/no-server"}, {"dbname", "vandro"}, {"user", "postgres"}});
+    ASSERT_TRUE(unreachable);
+    EXPECT_EQ(unreachable->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor),
+              code::ServerUnreachable);
+    EXPECT_TRUE(entriesMention(m_directory + "/no-server")) << describeFailure(code::ServerUnreachable);
+  }
+  EXPECT_EQ(tryOpen(cursor, "Missing.DB"), code::TableNotFound);
+  EXPECT_TRUE(entriesMention("\"Missing\"")) << describeFailure(code::TableNotFound);
+  execute("CREATE TABLE \"Wide\" (\"Id\" integer PRIMARY KEY, \"Big\" bigint)");
+  EXPECT_EQ(tryOpen(cursor, "Wide.DB"), code::UnsupportedSchema);
+  EXPECT_TRUE(entriesMention("Big")) << describeFailure(code::UnsupportedSchema);
+  createRelationTable();
+  EXPECT_EQ(m_database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey), code::TableExists);
+  EXPECT_EQ(openTable()->setPassword(std::string("x")), code::NotForServerTables);
+}
+
+TEST_P(ServerTest, APostAfterTheConnectionBrokeReconnectsAndChecksTheRecord) {
+  createRelationTable();
+  auto editor = openTable();
+  ASSERT_TRUE(editor);
+  fill(*editor, 1, 10);
+  auto breakConnections = [] {
+    EXPECT_EQ(PostgresServer::instance().execute("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                                 "WHERE application_name = 'Vandro'"),
+              "");
+  };
+  Record record;
+  // Nobody touched the record meanwhile: the post goes through.
+  ASSERT_EQ(editor->findKey({Value::integer(5)}, record), code::Ok);
+  ASSERT_EQ(editor->readCurrent(record, LockMode::WriteLock), code::Ok);
+  breakConnections();
+  ASSERT_EQ(editor->modifyRecord(relation(*editor, 5, "after the break")), code::Ok) << describeFailure(code::Ok);
+  ASSERT_EQ(editor->findKey({Value::integer(5)}, record), code::Ok);
+  EXPECT_EQ(textOf(record, 2), "after the break");
+
+  // Another user stored the record while this edit's lock was gone: refused.
+  ASSERT_EQ(editor->findKey({Value::integer(6)}, record), code::Ok);
+  ASSERT_EQ(editor->readCurrent(record, LockMode::WriteLock), code::Ok);
+  breakConnections();
+  auto other = openTable();
+  ASSERT_TRUE(other);
+  ASSERT_EQ(other->findKey({Value::integer(6)}, record), code::Ok);
+  ASSERT_EQ(other->readCurrent(record, LockMode::WriteLock), code::Ok);
+  ASSERT_EQ(other->modifyRecord(relation(*other, 6, "stored by the other")), code::Ok);
+  EXPECT_EQ(editor->modifyRecord(relation(*editor, 6, "lost edit")), code::RecordChanged);
+  EXPECT_TRUE(entriesMention("Id = 6")) << describeFailure(code::RecordChanged);
+  ASSERT_EQ(editor->releaseLock(), code::Ok);
+  ASSERT_EQ(other->findKey({Value::integer(6)}, record), code::Ok);
+  EXPECT_EQ(textOf(record, 2), "stored by the other");
+}
+
+TEST_P(ServerTest, ABulkCopyNamesTheRecordItFailedOnAndStoresNothing) {
+  createRelationTable();
+  auto cursor = openTable();
+  ASSERT_TRUE(cursor);
+  ASSERT_EQ(cursor->beginBulk(), code::Ok);
+  for (std::int64_t id : {1, 2, 3, 4, 3, 5})
+    ASSERT_EQ(cursor->insertRecord(relation(*cursor, id)), code::Ok);
+  EXPECT_EQ(cursor->commitBulk(), code::KeyViolation);
+  EXPECT_TRUE(entriesMention("Record: Id = 3")) << describeFailure(code::KeyViolation);
+  Record record;
+  ASSERT_EQ(cursor->setToBegin(), code::Ok);
+  EXPECT_EQ(cursor->readNext(record), code::Eof);
+}
+
+INSTANTIATE_TEST_SUITE_P(Driver, ServerTest, ::testing::Values(Driver::Postgres), driverName);
+
+} // namespace
+} // namespace vandro::engine::testing
