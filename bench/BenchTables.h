@@ -15,8 +15,14 @@ std::string benchDirectory();
 // The file name of the table with `records` records, made when missing:
 // `name`, or "Bench<records>.DB" when none is given.
 std::string ensureRelationTable(engine::Database &database, long records, std::string name = {});
-// Starts the engine and opens the benchmark database (once per process).
+// Starts the engine and opens the benchmark database (once per process):
+// the alias $VANDRO_BENCH_ALIAS when set (a server's), else the directory.
 engine::Database &benchDatabase();
+// Whether the benchmark database is a server's.
+bool onServer();
+// Fills the empty relation table behind `cursor` with `records` records,
+// in one bulk transaction.
+void fillRelationTable(engine::Cursor &cursor, long records);
 // Peak resident memory of the process so far, in KiB.
 long peakResidentKiB();
 

@@ -147,7 +147,7 @@ TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &f
     cells.emplace_back(field.name);
   writer.writeRow(cells);
 
-  cursor.setReadAhead(256);
+  cursor.setReadAhead(2048);
   Record record;
   std::vector<std::string> texts(fields.size());
   // One snapshot for the whole export: a record changed meanwhile is
@@ -160,6 +160,8 @@ TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &f
       const Value &value = record.values[i];
       if (value.isNull()) {
         cells[i] = std::nullopt;
+      } else if (value.isText() && (fields[i].kind == FieldKind::String || fields[i].kind == FieldKind::Memo)) {
+        cells[i] = value.asText(); // as it stands, without a copy
       } else {
         texts[i] = valueToText(value, fields[i].kind);
         cells[i] = texts[i];

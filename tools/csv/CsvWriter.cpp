@@ -9,7 +9,10 @@ bool Writer::needsQuotes(std::string_view text) noexcept {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     if (blank(text.front()) || blank(text.back())) return true;
     if (text.starts_with("\xEF\xBB\xBF")) return true;
-    return text.find_first_of(",\"\r\n") != std::string_view::npos;
+    // One pass over the text (find_first_of would search the set per byte).
+    for (const char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    return false;
 }
 
 void Writer::appendField(const Value& value) {

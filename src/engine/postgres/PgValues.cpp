@@ -103,7 +103,7 @@ int hexValue(char c) {
 
 } // namespace
 
-std::optional<Value> valueFromPgText(const FieldDescription &field, const std::string &text) {
+std::optional<Value> valueFromPgText(const FieldDescription &field, std::string text) {
   if (field.kind == FieldKind::Boolean) {
     if (text == "t")
       return Value::integer(1);
@@ -151,7 +151,7 @@ std::optional<Value> valueFromPgText(const FieldDescription &field, const std::s
     }
     return Value::bytes(std::move(bytes));
   }
-  return Value::text(text);
+  return Value::text(std::move(text));
 }
 
 std::string pgTextFromValue(const FieldDescription &field, const Value &value) {

@@ -19,7 +19,7 @@ std::string pgTypeFor(FieldKind kind, int size);
 
 // The engine's value for the server's text of a `field` value; nothing when
 // it does not fit the field's kind.
-std::optional<Value> valueFromPgText(const FieldDescription &field, const std::string &text);
+std::optional<Value> valueFromPgText(const FieldDescription &field, std::string text);
 // The text the server takes for `value` of `field` (checked before).
 std::string pgTextFromValue(const FieldDescription &field, const Value &value);
 

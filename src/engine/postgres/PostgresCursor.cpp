@@ -223,14 +223,14 @@ Result PostgresCursor::rowToRecord(const PgResult &rows, int row, Record &out) c
     if (rows.isNull(row, static_cast<int>(i)))
       continue;
     const FieldDescription &field = m_description.fields[i];
-    const std::string text = rows.text(row, static_cast<int>(i));
-    const auto value = valueFromPgText(field, text);
+    auto value = valueFromPgText(field, rows.text(row, static_cast<int>(i)));
     if (!value)
       return ErrorEntries::fail(code::ValueDoesNotFit,
                                 {{code::ValueDoesNotFit, 0, locationEntry()},
                                  {code::ValueDoesNotFit, 0,
-                                  "Field " + field.name + " holds '" + text + "', which is no " + field.declaredType}});
-    out.values[i] = *value;
+                                  "Field " + field.name + " holds '" + rows.text(row, static_cast<int>(i)) +
+                                      "', which is no " + field.declaredType}});
+    out.values[i] = std::move(*value);
   }
   out.bookmark.clear();
   for (int field : m_index.keyFields)
