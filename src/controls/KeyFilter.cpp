@@ -14,7 +14,9 @@ KeyMeaning meaningOf(const QKeyEvent &event) {
   if (mods == Qt::ControlModifier && (key == Qt::Key_V || key == Qt::Key_X || key == Qt::Key_Z))
     return KeyMeaning::Changing;
   if (event.matches(QKeySequence::Paste) || event.matches(QKeySequence::Cut) ||
-      event.matches(QKeySequence::Undo) || event.matches(QKeySequence::Redo))
+      event.matches(QKeySequence::Undo) || event.matches(QKeySequence::Redo) ||
+      event.matches(QKeySequence::DeleteEndOfLine) || event.matches(QKeySequence::DeleteCompleteLine) ||
+      event.matches(QKeySequence::DeleteStartOfWord) || event.matches(QKeySequence::DeleteEndOfWord))
     return KeyMeaning::Changing;
   const QString text = event.text();
   if (text.size() == 1 && text[0].isPrint() && !(mods & (Qt::ControlModifier | Qt::AltModifier)))

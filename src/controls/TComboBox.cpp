@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
 #include <limits>
 
 namespace vandro::controls {
@@ -13,7 +15,41 @@ TComboBox::TComboBox(QWidget *parent) : QComboBox(parent) {
   setCompleter(nullptr); // the completion is this class's own
   setInsertPolicy(QComboBox::NoInsert);
   setMaxVisibleItems(8);
+  setFocusPolicy(Qt::StrongFocus); // the wheel takes no focus
   lineEdit()->setMaxLength(std::numeric_limits<int>::max());
+  // Choosing an item of the open list with the arrow keys sets the text at
+  // once; the mouse only points until it clicks.
+  view()->installEventFilter(this);
+  connect(view()->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &index) {
+    if (m_listKeys && index.isValid())
+      lineEdit()->setText(itemText(index.row()));
+  });
+}
+
+void TComboBox::wheelEvent(QWheelEvent *event) {
+  if (!hasFocus()) {
+    event->ignore();
+    return;
+  }
+  QComboBox::wheelEvent(event);
+}
+
+bool TComboBox::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == view() && event->type() == QEvent::KeyPress) {
+    switch (static_cast<QKeyEvent *>(event)->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      m_listKeys = true;
+      QTimer::singleShot(0, this, [this] { m_listKeys = false; });
+      break;
+    default: break;
+    }
+  }
+  return QComboBox::eventFilter(watched, event);
 }
 
 void TComboBox::setText(const QString &text) {

@@ -28,10 +28,14 @@ protected:
   // The focused combo box gets the keys and hands them to its line edit
   // itself, so completion and Backspace are handled here, before that.
   void keyPressEvent(QKeyEvent *event) override;
+  // The wheel turns through the list only in the box that has the focus.
+  void wheelEvent(QWheelEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   bool complete(const QString &typed);
   void backspace();
+  bool m_listKeys = false; // the arrow keys move through the open list
 };
 
 } // namespace vandro::controls

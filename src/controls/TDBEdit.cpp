@@ -1,12 +1,17 @@
 #include "TDBEdit.h"
 
+#include "KeyFilter.h"
 #include "shell/FocusRules.h"
 #include "shell/TApplication.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QInputMethodEvent>
+#include <QKeySequence>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionFrame>
 #include <limits>
@@ -16,8 +21,10 @@ namespace vandro::controls {
 TDBEdit::TDBEdit(const QString &name, const QString &fieldName, bool readOnly, QWidget *parent)
     : QLineEdit(parent), m_link(*this, fieldName, readOnly) {
   setObjectName(name);
-  setReadOnly(true); // until the table is in edit mode
+  // Refusing changes until the table is in edit mode is this class's own
+  // work (see setWritable): a read-only QLineEdit would hide its caret.
   setMaxLength(std::numeric_limits<int>::max()); // a string field sets its size
+  setAcceptDrops(false);
   connect(this, &QLineEdit::textEdited, this, [this] { m_link.setModified(); });
 }
 
@@ -39,7 +46,7 @@ void TDBEdit::reload() {
     setMaxLength(field->Size());
     m_lengthLimited = true;
   }
-  const QString shown = hasFocus() && field->CanModify() ? field->EditText() : field->DisplayText();
+  const QString shown = m_focused && field->CanModify() ? field->EditText() : field->DisplayText();
   if (shown != text()) {
     setText(shown);
     setCursorPosition(0); // a long text shows its start
@@ -47,7 +54,37 @@ void TDBEdit::reload() {
   update();
 }
 
-void TDBEdit::setWritable(bool writable) { setReadOnly(!writable); }
+void TDBEdit::setWritable(bool writable) { m_writable = writable; }
+
+bool TDBEdit::changesText(const QKeyEvent &event) {
+  const KeyMeaning meaning = meaningOf(event);
+  return meaning == KeyMeaning::Character || meaning == KeyMeaning::Changing;
+}
+
+void TDBEdit::inputMethodEvent(QInputMethodEvent *event) {
+  if (!m_writable) {
+    event->ignore();
+    return;
+  }
+  QLineEdit::inputMethodEvent(event);
+}
+
+void TDBEdit::mousePressEvent(QMouseEvent *event) {
+  // The middle button pastes the X selection: a change like any other.
+  if (event->button() == Qt::MiddleButton && !m_writable) {
+    event->accept();
+    return;
+  }
+  QLineEdit::mousePressEvent(event);
+}
+
+void TDBEdit::mouseReleaseEvent(QMouseEvent *event) {
+  if (event->button() == Qt::MiddleButton && !m_writable) {
+    event->accept();
+    return;
+  }
+  QLineEdit::mouseReleaseEvent(event);
+}
 
 void TDBEdit::focusControl() {
   setFocus(Qt::OtherFocusReason);
@@ -63,51 +100,63 @@ void TDBEdit::keyPressEvent(QKeyEvent *event) {
     selectAll();
     return;
   }
-  if (outcome == TFieldDataLink::KeyOutcome::Pass)
+  // A change the table could not take (browsing a read-only box) is dropped;
+  // moving the caret, selecting and copying always work.
+  if (outcome == TFieldDataLink::KeyOutcome::Pass && (m_writable || !changesText(*event)))
     QLineEdit::keyPressEvent(event);
 }
 
 void TDBEdit::contextMenuEvent(QContextMenuEvent *event) {
-  QMenu *menu = createStandardContextMenu();
-  // Paste, cut and undo from the menu ask for an edit before they act.
-  for (QAction *action : menu->actions()) {
-    const QString name = action->objectName();
-    void (QLineEdit::*operation)() = nullptr;
-    if (name == QLatin1String("edit-paste"))
-      operation = &QLineEdit::paste;
-    else if (name == QLatin1String("edit-cut"))
-      operation = &QLineEdit::cut;
-    else if (name == QLatin1String("edit-undo"))
-      operation = &QLineEdit::undo;
-    else if (name == QLatin1String("edit-delete"))
-      operation = &QLineEdit::del;
-    if (!operation)
-      continue;
-    action->disconnect();
-    if (!m_link.readOnly())
-      action->setEnabled(true);
-    connect(action, &QAction::triggered, this, [this, operation] {
+  // The box's own menu: the changes in it ask the table for an edit before
+  // they act, so they are offered while browsing too, in a box whose field
+  // can change.
+  QMenu menu(this);
+  const bool changeable = m_link.canEdit();
+  const bool selection = hasSelectedText();
+  auto add = [&](const QString &text, QKeySequence::StandardKey key, bool enabled, auto act) {
+    const QString shortcut = QKeySequence(key).toString(QKeySequence::NativeText);
+    QAction *action = menu.addAction(shortcut.isEmpty() ? text : text + QLatin1Char('\t') + shortcut);
+    action->setEnabled(enabled);
+    connect(action, &QAction::triggered, this, act);
+  };
+  auto change = [this](void (QLineEdit::*operation)()) {
+    return [this, operation] {
       guarded([this, operation] {
         m_link.requestEdit();
-        if (!isReadOnly()) {
+        if (m_writable) {
           (this->*operation)();
           m_link.setModified();
         }
       });
-    });
-  }
-  menu->exec(event->globalPos());
-  delete menu;
+    };
+  };
+  add(tr("&Undo"), QKeySequence::Undo, changeable && isUndoAvailable(), change(&QLineEdit::undo));
+  add(tr("&Redo"), QKeySequence::Redo, changeable && isRedoAvailable(), change(&QLineEdit::redo));
+  menu.addSeparator();
+  add(tr("Cu&t"), QKeySequence::Cut, changeable && selection, change(&QLineEdit::cut));
+  add(tr("&Copy"), QKeySequence::Copy, selection, [this] { copy(); });
+  add(tr("&Paste"), QKeySequence::Paste, changeable && !QApplication::clipboard()->text().isEmpty(),
+      change(&QLineEdit::paste));
+  add(tr("Delete"), QKeySequence::UnknownKey, changeable && selection, change(&QLineEdit::del));
+  menu.addSeparator();
+  add(tr("Select All"), QKeySequence::SelectAll, !text().isEmpty() && selectedText() != text(),
+      [this] { selectAll(); });
+  menu.exec(event->globalPos());
 }
 
 void TDBEdit::focusInEvent(QFocusEvent *event) {
   QLineEdit::focusInEvent(event);
+  m_focused = true;
   // Text the user typed and that has not gone into the field yet stays (the
   // focus comes back after a failed write-back so that it can be mended).
   if (!m_link.modified())
     guarded([this] { reload(); });
-  if (selectsAllOnFocus(event->reason()))
+  if (selectsAllOnFocus(event->reason())) {
+    m_inactiveSelection.forget();
     selectAll();
+  } else if (event->reason() == Qt::ActiveWindowFocusReason) {
+    m_inactiveSelection.restore(*this);
+  }
   update();
 }
 
@@ -115,11 +164,14 @@ void TDBEdit::focusOutEvent(QFocusEvent *event) {
   QLineEdit::focusOutEvent(event);
   if (leavesTheBox(event->reason()))
     leave();
+  else if (event->reason() == Qt::ActiveWindowFocusReason)
+    m_inactiveSelection.keep(*this);
 }
 
 void TDBEdit::leave() {
   if (!m_link.writeBackOnLeave(*this, [this] { selectAll(); }))
     return;
+  m_focused = false;
   deselect();
   guarded([this] { reload(); });
 }
@@ -133,7 +185,7 @@ int TDBEdit::rightAlignedTextLeft() const {
 }
 
 void TDBEdit::paintEvent(QPaintEvent *event) {
-  if (hasFocus() || m_alignment != store::Alignment::Right) {
+  if (m_focused || m_alignment != store::Alignment::Right) {
     QLineEdit::paintEvent(event);
     return;
   }

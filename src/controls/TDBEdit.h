@@ -1,6 +1,7 @@
 // A data-bound edit box: shows one field of the current record.
 #pragma once
 
+#include "SelectionMemory.h"
 #include "TFieldDataLink.h"
 #include "store/TField.h"
 
@@ -37,9 +38,20 @@ protected:
   void focusOutEvent(QFocusEvent *event) override;
   void paintEvent(QPaintEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
+  void inputMethodEvent(QInputMethodEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
   void leave();
+  static bool changesText(const QKeyEvent &event);
+  // Whether the text may change now (the table editing, the field
+  // modifiable): the box refuses changes itself, keeping its caret.
+  bool m_writable = false;
+  // From entering the box until leaving it (not while another window is
+  // active): edit text and left alignment.
+  bool m_focused = false;
+  SelectionMemory m_inactiveSelection;
   TFieldDataLink m_link;
   store::Alignment m_alignment = store::Alignment::Left;
   bool m_lengthLimited = false;

@@ -13,7 +13,7 @@ namespace vandro::controls {
 TDBMemo::TDBMemo(const QString &name, const QString &fieldName, bool readOnly, QWidget *parent)
     : QPlainTextEdit(parent), m_link(*this, fieldName, readOnly) {
   setObjectName(name);
-  setReadOnly(true);
+  setWritable(false);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -31,8 +31,16 @@ void TDBMemo::show(const QString &text) {
     return;
   const bool wasReadOnly = isReadOnly();
   setPlainText(text);
-  setReadOnly(wasReadOnly);
+  setWritable(!wasReadOnly);
   verticalScrollBar()->setValue(0);
+}
+
+void TDBMemo::setWritable(bool writable) {
+  setReadOnly(!writable);
+  // Read-only, the text can still be selected and copied from the keyboard,
+  // with a caret that shows where the focus is.
+  if (!writable)
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
 void TDBMemo::reload() {

@@ -23,7 +23,7 @@ public:
   TFieldDataLink &link() { return m_link; }
 
   void reload() override;
-  void setWritable(bool writable) override { setReadOnly(!writable); }
+  void setWritable(bool writable) override;
   QString controlText() const override { return toPlainText(); }
   QString controlName() const override { return objectName(); }
   void focusControl() override { setFocus(Qt::OtherFocusReason); }

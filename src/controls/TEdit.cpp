@@ -18,14 +18,24 @@ void TEdit::setText(const QString &text) {
 
 void TEdit::focusInEvent(QFocusEvent *event) {
   QLineEdit::focusInEvent(event);
-  if (selectsAllOnFocus(event->reason()))
+  // The focus the program gave before the window was shown arrives with the
+  // window's first activation: that too is the program's.
+  const bool first = !m_hadFocus && event->reason() == Qt::ActiveWindowFocusReason;
+  m_hadFocus = true;
+  if (selectsAllOnFocus(event->reason()) || first) {
+    m_inactiveSelection.forget();
     selectAll();
+  } else if (event->reason() == Qt::ActiveWindowFocusReason) {
+    m_inactiveSelection.restore(*this);
+  }
 }
 
 void TEdit::focusOutEvent(QFocusEvent *event) {
   QLineEdit::focusOutEvent(event);
   if (leavesTheBox(event->reason()))
     deselect();
+  else if (event->reason() == Qt::ActiveWindowFocusReason)
+    m_inactiveSelection.keep(*this);
 }
 
 } // namespace vandro::controls

@@ -1,6 +1,8 @@
 // The window's single-line edit box.
 #pragma once
 
+#include "SelectionMemory.h"
+
 #include <QLineEdit>
 
 namespace vandro::controls {
@@ -22,6 +24,10 @@ public:
 protected:
   void focusInEvent(QFocusEvent *event) override;
   void focusOutEvent(QFocusEvent *event) override;
+
+private:
+  SelectionMemory m_inactiveSelection;
+  bool m_hadFocus = false;
 };
 
 } // namespace vandro::controls

@@ -122,8 +122,10 @@ void TFieldDataLink::dataEvent(DataEvent event, store::TField *field) {
   }
 }
 
+bool TFieldDataLink::canEdit() const { return !m_readOnly && m_field && m_field->CanModify() && m_source; }
+
 void TFieldDataLink::requestEdit() {
-  if (m_readOnly || !m_field || !m_field->CanModify() || !m_source)
+  if (!canEdit())
     return;
   m_source->Edit();
 }

@@ -53,6 +53,9 @@ public:
   // Forgets the user's changes, as a reload does.
   void clearModified() { m_modified = false; }
 
+  // Whether requestEdit can bring the field into editing: a control that
+  // may change it, over an open table, with a field that can change.
+  bool canEdit() const;
   // The control asks to edit: with a field that can be changed and the
   // table browsing, the table enters edit mode. Raises what Edit raises.
   void requestEdit();

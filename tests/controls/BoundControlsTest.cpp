@@ -17,9 +17,12 @@
 #include <QClipboard>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QTest>
 #include <QTextDocument>
 #include <functional>
+#include <map>
 #include <memory>
 #include <ostream>
 
@@ -104,7 +107,8 @@ protected:
   // Three records; the first with an Order and an Extended value.
   void startWindow() {
     makeRelationTable(numberedRows(3));
-    makeTableFromSql("Vandro.DB", "UPDATE Vandro SET \"Order\" = '12', Extended = 'no' WHERE Id = 1;");
+    makeTableFromSql("Vandro.DB", "UPDATE Vandro SET \"Order\" = '12', Extended = 'no',"
+                                 " Span1 = 'first line' || char(10) || 'second' WHERE Id = 1;");
     m_program = std::make_unique<Program>();
     ASSERT_TRUE(m_program->startUp());
     activate(*MainForm);
@@ -188,6 +192,57 @@ TEST_F(WindowTest, ChangingKeysAskForAnEditOnlyInEditableBoxes) {
     EXPECT_EQ(shownText(b), before);
   }
   EXPECT_FALSE(table().Modified());
+  EXPECT_TRUE(answerer.seen().empty());
+}
+
+// Browsing, the boxes still select and copy from the keyboard, and an
+// editable box's menu offers its changes: choosing one starts the edit.
+TEST_F(WindowTest, BrowsingTheBoxesSelectAndTheirMenuStartsAnEdit) {
+  startWindow();
+  ModalAnswerer answerer;
+  auto *memo = qobject_cast<TDBMemo *>(&box("DBMemo1"));
+  focus(*memo);
+  QTest::keyClick(memo, Qt::Key_Home, Qt::ControlModifier);
+  QTest::keyClick(memo, Qt::Key_End, Qt::ShiftModifier);
+  EXPECT_EQ(memo->textCursor().selectedText(), QStringLiteral("first line"));
+  TDBEdit &order = edit("DBEdit6");
+  focus(order);
+  QTest::keyClick(&order, Qt::Key_End);
+  QTest::keyClick(&order, Qt::Key_Left, Qt::ShiftModifier);
+  EXPECT_EQ(order.selectedText(), QStringLiteral("2"));
+  EXPECT_EQ(stateName(table().State()), std::string("Browse"));
+
+  // The menu's Paste, with and without text to paste.
+  auto menuOf = [](TDBEdit &edit, bool choosePaste) {
+    std::map<std::string, bool> enabled;
+    QTimer::singleShot(50, [&] {
+      auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+      if (!menu)
+        return;
+      for (QAction *action : menu->actions()) {
+        const QString name = action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
+        enabled[name.toStdString()] = action->isEnabled();
+        if (choosePaste && name == QStringLiteral("Paste"))
+          action->trigger();
+      }
+      menu->close();
+    });
+    const QPoint centre = edit.rect().center();
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, centre, edit.mapToGlobal(centre));
+    QApplication::sendEvent(&edit, &request);
+    return enabled;
+  };
+  TDBEdit &relation = edit("DBEdit2");
+  focus(relation);
+  QGuiApplication::clipboard()->clear();
+  EXPECT_FALSE(menuOf(relation, false)["Paste"]) << "nothing to paste";
+  QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+  EXPECT_FALSE(menuOf(edit("DBEdit7"), false)["Paste"]) << "a read-only box";
+  focus(relation);
+  EXPECT_TRUE(menuOf(relation, true)["Paste"]);
+  EXPECT_EQ(stateName(table().State()), std::string("Edit"));
+  EXPECT_EQ(relation.text(), QStringLiteral("pasted"));
+  table().Cancel();
   EXPECT_TRUE(answerer.seen().empty());
 }
 
@@ -398,14 +453,17 @@ TEST_F(BoundBoxTest, NumbersStandRightWhileTheBoxHasNoFocus) {
   TDBEdit &name = addEdit("Name", 50);
   activate(*m_host);
   const int width = num.width();
+  QWidget elsewhere;
   const struct {
     const char *box;
     TDBEdit &edit;
     bool focused;
     bool right;
+    bool windowInactive = false;
   } cases[] = {
       {"Num unfocused", num, false, true},
       {"Num focused", num, true, false},
+      {"Num focused, another window active", num, true, false, true},
       {"Name unfocused", name, false, false},
       {"Num unfocused again", num, false, true},
   };
@@ -414,6 +472,10 @@ TEST_F(BoundBoxTest, NumbersStandRightWhileTheBoxHasNoFocus) {
     if (c.focused) {
       focus(c.edit);
       c.edit.end(false); // no selection; the caret after the text
+      if (c.windowInactive) {
+        activate(elsewhere);
+        ASSERT_EQ(m_host->focusWidget(), &c.edit);
+      }
     } else {
       m_other->setFocus(Qt::TabFocusReason);
       ASSERT_FALSE(c.edit.hasFocus());
@@ -424,6 +486,7 @@ TEST_F(BoundBoxTest, NumbersStandRightWhileTheBoxHasNoFocus) {
       EXPECT_GT(left, width * 3 / 4);
     else
       EXPECT_LT(left, width / 8);
+    activate(*m_host);
   }
 }
 

@@ -27,6 +27,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <functional>
 #include <map>
 #include <memory>
@@ -492,6 +493,9 @@ TEST_F(LayoutTest, ComingBackToTheWindowKeepsTheCaretAndSelection) {
          elsewhere.show();
          elsewhere.activateWindow();
          ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+         auto *box = qobject_cast<QLineEdit *>(MainForm->focusWidget());
+         ASSERT_NE(box, nullptr);
+         EXPECT_FALSE(box->hasSelectedText()) << "no selection shown in an inactive window";
          MainForm->activateWindow();
          ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
        }},
@@ -571,6 +575,34 @@ TEST_F(LayoutTest, TheRelationListShowsItsWidestItemWhole) {
   ASSERT_TRUE(list->isVisible());
   EXPECT_GE(list->viewport()->width(), list->sizeHintForColumn(0));
   MainForm->ComboBox1->hidePopup();
+}
+
+// A combo box's text changes by the wheel only while the box has the focus
+// (the wheel turned over the window scrolls nothing away), and by the arrow
+// keys in its open list at once.
+TEST_F(LayoutTest, TheWheelAndTheListKeysChangeAComboOnlyWhenAsked) {
+  showActive();
+  auto *position = control<controls::TComboBox>("ComboBox3");
+  position->setText(QStringLiteral("End"));
+  MainForm->Edit1->setFocus(Qt::OtherFocusReason);
+  const QPointF centre = position->rect().center();
+  QWheelEvent wheel(centre, position->mapToGlobal(centre), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(position, &wheel);
+  EXPECT_EQ(str(position->currentText()), "End");
+  EXPECT_TRUE(focusIn("Edit1")) << "the wheel takes no focus";
+
+  auto *relation = control<controls::TComboBox>("ComboBox1");
+  relation->setCurrentIndex(2);
+  relation->setFocus(Qt::TabFocusReason);
+  relation->showPopup();
+  ASSERT_TRUE(relation->view()->isVisible());
+  for (const char *expected : {"circumstance", "comparison"}) {
+    press(Qt::Key_Down);
+    EXPECT_EQ(str(relation->lineEdit()->text()), expected) << "while the list is open";
+  }
+  press(Qt::Key_Escape);
+  EXPECT_FALSE(relation->view()->isVisible());
 }
 
 TEST_F(LayoutTest, TheWindowKeepsItsSize) {

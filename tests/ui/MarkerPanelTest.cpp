@@ -85,6 +85,7 @@ TEST_F(MarkerPanelTest, EveryScrollRefillsTheBoxesWithTheRecordsOwnTexts) {
                      {3, "contrast", 1, 2, {}, {}, {}, {}, {}, {}},
                      {4, "contrast", 1, 2, "but", "beginning", "so", "Multiple", {}, {}}});
   start();
+  EXPECT_EQ(str(MainForm->Edit1->selectedText()), "because") << "where the program put the focus at start";
   QSignalSpy edit1Changes(MainForm->Edit1, &QLineEdit::textChanged);
   const struct {
     const char *step;
