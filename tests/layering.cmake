@@ -9,7 +9,7 @@ function(check_layer folder pattern what)
   endforeach()
 endfunction()
 
-check_layer(src/engine "#include[ \t]*[<\"](Q|qt)" "Qt")
+check_layer(src/engine "#include[ \t]*[<\"](Q[A-Z]|Qt|qt)" "Qt")
 check_layer(src/engine "#include[ \t]*[<\"](store|controls|shell|Main)" "an upper layer")
 check_layer(src/store "#include[ \t]*[<\"](QtWidgets|QWidget|QLineEdit|QPushButton|controls/|Main)" "widgets or controls")
 check_layer(src/controls "#include[ \t]*[<\"]Main" "the main window")

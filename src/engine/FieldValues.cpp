@@ -1,6 +1,7 @@
 #include "FieldValues.h"
 
 #include "ErrorEntries.h"
+#include "Quoted.h"
 #include "Utf8.h"
 
 #include <cstdio>
@@ -40,7 +41,7 @@ std::string valueText(const Value &value) {
     return buffer;
   }
   if (value.isText())
-    return "'" + value.asText() + "'";
+    return quoted(value.asText());
   return "(" + std::to_string(value.asBytes().size()) + " bytes)";
 }
 

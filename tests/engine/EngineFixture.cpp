@@ -1,6 +1,7 @@
 #include "EngineFixture.h"
 
 #include "PostgresServer.h"
+#include "engine/Quoted.h"
 
 #include <cerrno>
 #include <csignal>
@@ -136,7 +137,7 @@ void DriverTest::SetUp() {
 std::string DriverTest::location(const std::string &name) const {
   if (!onServer())
     return pathOf(name);
-  return "\"" + std::filesystem::path(name).stem().string() + "\"";
+  return engine::quoted(std::filesystem::path(name).stem().string(), '"');
 }
 
 void DriverTest::execute(const std::string &sql) {

@@ -207,6 +207,72 @@ TEST_F(HardeningTest, AReadOnlyTableIsNeverReadWithoutItsLog) {
     ::chmod(m_directory.c_str(), 0755);
 }
 
+// A read-only connection cannot have SQLite remove the log files it made;
+// left behind, they keep the table file's mode of that moment and the table
+// unwritable through them after it is made writable again. Log files
+// someone else uses stay.
+TEST_F(HardeningTest, AReadOnlyOpenTakesAwayOnlyTheLogFilesItMade) {
+  createRelationTable();
+  fill(*openTable(), 1, 3);
+  const std::string path = pathOf();
+  const auto logFiles = [&](const std::string &table) {
+    return std::filesystem::exists(table + "-wal") + std::filesystem::exists(table + "-shm");
+  };
+  ASSERT_EQ(logFiles(path), 0);
+  const auto readAll = [&](OpenMode mode) {
+    auto cursor = openTable("Vandro.DB", mode);
+    Record record;
+    int records = 0;
+    while (cursor && cursor->readNext(record) == code::Ok)
+      ++records;
+    EXPECT_EQ(records, 3);
+    return cursor;
+  };
+  {
+    auto reader = readAll(OpenMode::ReadOnly);
+    auto second = readAll(OpenMode::ReadOnly);
+    EXPECT_EQ(logFiles(path), 2);
+    reader.reset();
+    EXPECT_EQ(logFiles(path), 2) << "taken from a connection still open";
+  }
+  EXPECT_EQ(logFiles(path), 0);
+
+  // A writer of this process, then one of another process, keeps its files.
+  {
+    auto writer = readAll(OpenMode::ReadWrite);
+    readAll(OpenMode::ReadOnly).reset();
+    EXPECT_EQ(logFiles(path), 2);
+    ASSERT_EQ(writer->insertRecord(relation(*writer, 4)), code::Ok);
+  }
+  ChildProcess writer([&](ChildProcess &parent) -> std::string {
+    std::unique_ptr<Cursor> cursor;
+    if (const Result result = tryOpen(cursor); result != code::Ok)
+      return "open: " + describeFailure(result);
+    parent.send("open");
+    parent.receive();
+    return cursor->insertRecord(relation(*cursor, 5)) == code::Ok ? std::string() : "insert";
+  });
+  ASSERT_EQ(writer.receive(), "open");
+  {
+    auto reader = openTable("Vandro.DB", OpenMode::ReadOnly);
+    Record record;
+    ASSERT_EQ(reader->readNext(record), code::Ok);
+  }
+  EXPECT_EQ(logFiles(path), 2);
+  writer.send("insert");
+  EXPECT_EQ(writer.receive(), "(end)");
+  EXPECT_EQ(writer.wait(), 0);
+
+  // A read-only open that fails, of a file in log mode without the table,
+  // leaves that file as it found it.
+  const std::string other = pathOf("Other.DB");
+  runSql(other, "PRAGMA journal_mode=WAL; CREATE TABLE Unrelated(x);");
+  ASSERT_EQ(logFiles(other), 0);
+  std::unique_ptr<Cursor> failed;
+  EXPECT_NE(tryOpen(failed, "Other.DB", OpenMode::ReadOnly), code::Ok);
+  EXPECT_EQ(logFiles(other), 0);
+}
+
 TEST(DateTextTest, DaysMustExistInTheirMonth) {
   struct Row {
     const char *text;

@@ -1,6 +1,7 @@
 #include "ValueText.h"
 
 #include "engine/DateText.h"
+#include "engine/Quoted.h"
 
 #include <charconv>
 #include <cmath>
@@ -101,14 +102,9 @@ std::string valueToText(const Value &value, FieldKind kind) {
 
 namespace {
 
-// "'text' reason", built by appending: GCC 12 at -O3 reports the
-// "'" + std::string(...) form as an overlapping copy (-Wrestrict), a false
-// alarm inside std::string.
+// "'text' reason".
 std::string quotedWhy(std::string_view text, std::string_view reason) {
-  std::string why;
-  why.reserve(text.size() + reason.size() + 3);
-  why.append("'").append(text).append("' ").append(reason);
-  return why;
+  return engine::quoted(text).append(" ").append(reason);
 }
 
 } // namespace

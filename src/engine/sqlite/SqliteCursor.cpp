@@ -223,6 +223,7 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
     }
     return sqlite3_open_v2(name.c_str(), &cursor->m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   };
+  cursor->m_logFiles.attach(path);
   int rc;
   if (cursor->m_writable) {
     rc = connect(path, SQLITE_OPEN_READWRITE);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../KeySetCursor.h"
+#include "LogFiles.h"
 #include "RecordLock.h"
 #include "SqliteStatement.h"
 
@@ -71,6 +72,8 @@ private:
   Result writeRecord(SqliteStatement &statement, const Record &record, bool withKey, Bookmark &key);
   Result runSql(const std::string &sql);
 
+  // Declared before the connection: it acts after the connection closed.
+  LogFiles m_logFiles;
   sqlite3 *m_db = nullptr;
   bool m_writable = false;
   std::vector<std::string> m_keyColumns; // SQL expressions of the key, in order
