@@ -42,7 +42,8 @@ std::string valueText(const Value &value) {
   }
   if (value.isText())
     return quoted(value.asText());
-  return "(" + std::to_string(value.asBytes().size()) + " bytes)";
+  std::string size = "(";
+  return size.append(std::to_string(value.asBytes().size())).append(" bytes)");
 }
 
 Result checkFieldValue(const FieldDescription &field, const Value &value, const std::string &location) {

@@ -150,7 +150,8 @@ std::string PostgresServer::execute(const std::string &sql) const {
 }
 
 std::vector<std::pair<std::string, std::string>> PostgresServer::newSchema() {
-  const std::string schema = "t" + std::to_string(::getpid()) + "_" + std::to_string(++m_schemas);
+  std::string schema = "t";
+  schema.append(std::to_string(::getpid())).append("_").append(std::to_string(++m_schemas));
   execute("CREATE SCHEMA " + schema);
   return settingsFor("postgres", schema);
 }
