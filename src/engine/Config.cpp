@@ -1,6 +1,8 @@
 #include "Config.h"
 
 #include "ErrorEntries.h"
+#include "Quoted.h"
+#include "WholeFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -36,6 +38,14 @@ std::string unquoted(const std::string &value) {
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
     return value.substr(1, value.size() - 2);
   return value;
+}
+
+// How a value stands in the file: in double quotes where reading it back
+// would otherwise lose blanks at its ends or quotes around it.
+std::string written(const std::string &value) {
+  const bool quote = !value.empty() && (value != trim(value) || (value.size() >= 2 && value.front() == '"' &&
+                                                                  value.back() == '"'));
+  return quote ? engine::quoted(value, '"') : value;
 }
 
 std::string lowerCase(std::string text) {
@@ -85,14 +95,26 @@ Result Config::load(const std::string &path) {
                                {code::ConfigUnreadable, error, std::strerror(error)}});
   };
   // Plain system calls: each failure is an answer here, never an exception.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting, so that a pipe under the name cannot hang the
+  // program; only a regular file is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0)
     return errno == ENOENT ? code::Ok : unreadable(errno);
   struct stat status {};
-  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
+  const int statError = ::fstat(fd, &status) == 0 ? 0 : errno;
+  // /dev/null stands for a configuration without aliases, as usual.
+  struct stat null {};
+  if (!statError && S_ISCHR(status.st_mode) && ::stat("/dev/null", &null) == 0 && null.st_rdev == status.st_rdev) {
     ::close(fd);
-    return unreadable(error);
+    return code::Ok;
+  }
+  if (statError || !S_ISREG(status.st_mode)) {
+    const int error = statError ? statError : S_ISDIR(status.st_mode) ? EISDIR : 0;
+    ::close(fd);
+    if (error)
+      return unreadable(error);
+    return ErrorEntries::fail(code::ConfigUnreadable, {{code::ConfigUnreadable, 0, "File: " + path},
+                                                       {code::ConfigUnreadable, 0, "It is not a regular file"}});
   }
   std::string content;
   char buffer[8192];
@@ -215,7 +237,7 @@ void Config::setAlias(const std::string &name, const std::string &directory,
     line.section = lastOfSection ? m_lines[*lastOfSection].section : name;
     line.key = key;
     line.value = value;
-    line.text = key + " = " + value;
+    line.text = key + " = " + written(value);
     if (lastKey) {
       m_lines[*lastKey] = line;
     } else if (lastOfSection) {
@@ -247,7 +269,7 @@ void Config::setServerAlias(const std::string &name, const std::string &driver,
     section.push_back(Line{"", m_lineEnd, m_lines.back().section, false, "", ""});
   section.push_back(Line{"[" + name + "]", m_lineEnd, name, true, "", ""});
   auto add = [&](const std::string &key, const std::string &value) {
-    section.push_back(Line{key + " = " + value, m_lineEnd, name, false, key, value});
+    section.push_back(Line{key + " = " + written(value), m_lineEnd, name, false, key, value});
   };
   add("driver", driver);
   for (const auto &[key, value] : settings)
@@ -282,19 +304,24 @@ bool Config::removeAlias(const std::string &name) {
 Result Config::save() const {
   namespace fs = std::filesystem;
   const fs::path target(m_path);
-  std::error_code ec;
-  if (target.has_parent_path())
-    fs::create_directories(target.parent_path(), ec);
-  const std::string temporary = m_path + ".tmp-" + std::to_string(::getpid());
-  auto failure = [&](int err) {
-    ::unlink(temporary.c_str());
+  auto failure = [&](const std::string &file, const std::string &reason, int err = 0) {
     return ErrorEntries::fail(code::ConfigUnwritable,
-                              {{code::ConfigUnwritable, 0, "File: " + m_path},
-                               {code::ConfigUnwritable, err, std::strerror(err)}});
+                              {{code::ConfigUnwritable, 0, "File: " + file},
+                               {code::ConfigUnwritable, err, reason}});
   };
+  std::error_code ec;
+  if (target.has_parent_path() && !fs::is_directory(target.parent_path(), ec)) {
+    fs::create_directories(target.parent_path(), ec);
+    if (ec)
+      return failure(target.parent_path().string(), ec.message(), ec.value());
+  }
+  WholeFile file(m_path);
+  if (const std::string reason = file.begin(false); !reason.empty())
+    return failure(m_path, reason);
+  const std::string &temporary = file.writePath();
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0)
-    return failure(errno);
+    return failure(m_path, std::strerror(errno), errno);
   std::string content = m_byteOrderMark ? "\xEF\xBB\xBF" : "";
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
     // Each line keeps its own line end; a new line, or a last line that
@@ -312,17 +339,15 @@ Result Config::save() const {
         continue;
       const int err = errno;
       ::close(fd);
-      return failure(err);
+      return failure(m_path, std::strerror(err), err);
     }
     data += written;
     left -= static_cast<std::size_t>(written);
   }
-  const int synced = ::fsync(fd) == 0 ? 0 : errno;
-  const int closed = ::close(fd) == 0 ? 0 : errno;
-  if (synced || closed)
-    return failure(synced ? synced : closed);
-  if (::rename(temporary.c_str(), m_path.c_str()) != 0)
-    return failure(errno);
+  if (::close(fd) != 0)
+    return failure(m_path, std::strerror(errno), errno);
+  if (const std::string reason = file.finish(); !reason.empty())
+    return failure(m_path, reason);
   return code::Ok;
 }
 

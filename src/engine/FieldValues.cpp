@@ -41,7 +41,7 @@ std::string valueText(const Value &value) {
     return buffer;
   }
   if (value.isText())
-    return quoted(value.asText());
+    return engine::quoted(value.asText());
   std::string size = "(";
   return size.append(std::to_string(value.asBytes().size())).append(" bytes)");
 }

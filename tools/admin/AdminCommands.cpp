@@ -9,6 +9,7 @@
 #include "engine/Engine.h"
 #include "engine/FailureMessage.h"
 #include "engine/RelationTable.h"
+#include "engine/WholeFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -31,6 +32,19 @@ namespace {
 
 std::string engineMessage(Result result) {
   return failureMessage(result, ErrorEntries::all());
+}
+
+// Why `name` cannot be an alias, or nothing when it can.
+std::string badAliasName(const std::string &name) {
+  if (name.empty() || isDirectoryName(name) || name.find_first_of("[]=") != std::string::npos)
+    return "'" + name + "' cannot be an alias: it may hold no / : \\ [ ] or =";
+  return {};
+}
+
+// Whether `text` holds a line break or another control character, which a
+// line of the configuration cannot carry.
+bool hasControl(const std::string &text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return std::iscntrl(static_cast<unsigned char>(c)); });
 }
 
 } // namespace
@@ -102,8 +116,10 @@ int AdminCommands::failure(const std::string &message) {
 }
 
 int AdminCommands::aliasSet(const std::string &name, const std::string &directory) {
-  if (name.empty() || isDirectoryName(name) || name.find_first_of("[]=") != std::string::npos)
-    return failure("'" + name + "' cannot be an alias: it may hold no / : \\ [ ] or =");
+  if (const std::string why = badAliasName(name); !why.empty())
+    return failure(why);
+  if (hasControl(name) || hasControl(directory))
+    return failure("an alias and its directory are single lines of text without control characters");
   Config config;
   if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
     return failure(engineMessage(result));
@@ -118,8 +134,10 @@ int AdminCommands::aliasSet(const std::string &name, const std::string &director
 
 int AdminCommands::aliasSetServer(const std::string &name, const std::string &driver,
                                   const std::vector<std::string> &settings) {
-  if (name.empty() || isDirectoryName(name) || name.find_first_of("[]=") != std::string::npos)
-    return failure("'" + name + "' cannot be an alias: it may hold no / : \\ [ ] or =");
+  if (const std::string why = badAliasName(name); !why.empty())
+    return failure(why);
+  if (hasControl(name) || std::any_of(settings.begin(), settings.end(), hasControl))
+    return failure("an alias and its settings are single lines of text without control characters");
   if (driver != "postgresql")
     return failure("unknown driver '" + driver + "': the drivers are sqlite (give a directory) and postgresql");
   std::vector<std::pair<std::string, std::string>> pairs;
@@ -158,8 +176,7 @@ int AdminCommands::refuseServerPassword(const std::string &database) {
     return kSuccess; // the command itself will say what is wrong
   const auto alias = config.alias(database);
   if (alias && alias->driver != "sqlite")
-    return failure(std::string(messageFor(code::NotForServerTables)) +
-                   ": a table on a server has no table password; the server checks who may open it");
+    return failure(std::string(messageFor(code::NotForServerTables)) + " (" + database + ")");
   return kSuccess;
 }
 
@@ -182,7 +199,8 @@ int AdminCommands::aliasRemove(const std::string &name) {
   if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
     return failure(engineMessage(result));
   if (!config.removeAlias(name))
-    return failure("no alias '" + name + "' in " + config.path());
+    return failure("no alias '" + name + "' in " + config.path() +
+                   (config.fileExists() ? "" : ", which does not exist"));
   if (const Result result = config.save(); result != code::Ok)
     return failure(engineMessage(result));
   return kSuccess;
@@ -232,23 +250,30 @@ int AdminCommands::exportFile(const std::string &database, const std::string &ta
     const TransferResult result = exportCsv(session.cursor(), std::cout, "standard output");
     return result.ok ? kSuccess : failure(result.error);
   }
-  // Written beside the target and renamed when complete, so that a failed
-  // export never leaves half a file under the name asked for.
-  const std::string temporary = file + ".part";
+  // The table's own files are never the place for its text.
+  std::error_code ec;
+  for (const char *suffix : {"", "-wal", "-shm", "-lock"})
+    if (std::filesystem::equivalent(file, session.cursor().filePath() + suffix, ec))
+      return failure(file + ": it is the table's own file; name another file for the export");
+  // A failed export never leaves half a file under the name asked for.
+  WholeFile target(file);
+  if (const std::string reason = target.begin(true); !reason.empty())
+    return failure(file + ": the file cannot be written: " + reason);
   TransferResult result;
   {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    std::ofstream out(target.writePath(),
+                      std::ios::binary | (target.direct() ? std::ios::app : std::ios::trunc));
     if (!out)
-      return failure(file + ": the file cannot be written");
+      return failure(file + ": the file cannot be written: " + std::strerror(errno));
     result = exportCsv(session.cursor(), out, file);
     out.close();
     if (result.ok && !out)
-      result = {false, 0, file + ": the file could not be written"};
+      result = {false, 0, file + ": the file could not be written: " + std::strerror(errno)};
   }
-  if (!result.ok || std::rename(temporary.c_str(), file.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return failure(result.ok ? file + ": the file could not be written" : result.error);
-  }
+  if (!result.ok)
+    return failure(result.error);
+  if (const std::string reason = target.finish(); !reason.empty())
+    return failure(file + ": the file could not be written: " + reason);
   return kSuccess;
 }
 

@@ -1,4 +1,5 @@
 // vandro-admin: the administration tool for Vandro's relation tables.
+#include <cctype>
 #include "AdminCommands.h"
 
 #include <CLI/CLI.hpp>
@@ -35,6 +36,8 @@ int main(int argc, char **argv) {
   aliasSet->add_option("DIRECTORY_OR_SETTINGS", where, "Database directory, or KEY=VALUE connection settings")
       ->required();
   aliasSet->callback([&] {
+    for (char &c : driver)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (driver == "sqlite") {
       if (where.size() != 1) {
         std::cerr << "vandro-admin: alias set NAME DIRECTORY takes one directory\n";

@@ -191,6 +191,12 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
     return ErrorEntries::fail(code::NotADatabase,
                               {{code::NotADatabase, 0, fileEntry(path)},
                                {code::NotADatabase, 0, "It is a directory"}});
+  // A pipe or a device under the table's name would hang or mislead the
+  // reads below.
+  if (!fs::is_regular_file(status))
+    return ErrorEntries::fail(code::NotADatabase,
+                              {{code::NotADatabase, 0, fileEntry(path)},
+                               {code::NotADatabase, 0, "It is not a regular file"}});
   if (::access(path.c_str(), R_OK) != 0 && errno == EACCES)
     return ErrorEntries::fail(code::PermissionDenied,
                               {{code::PermissionDenied, 0, fileEntry(path)},
@@ -808,8 +814,14 @@ Result SqliteCursor::integrityCheck(std::vector<std::string> &problems) {
 Result SqliteCursor::create(const std::string &path, const std::vector<FieldDescription> &fields,
                             const std::vector<int> &primaryKey) {
   std::error_code ec;
-  if (std::filesystem::exists(path, ec))
+  if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
     return ErrorEntries::fail(code::TableExists, {{code::TableExists, 0, fileEntry(path)}});
+  // Said plainly here: SQLite would only say it is "unable to open" the file.
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0 && errno == EACCES)
+    return ErrorEntries::fail(code::PermissionDenied,
+                              {{code::PermissionDenied, 0, fileEntry(path)},
+                               {code::PermissionDenied, EACCES, "The folder may not be written: " + folder}});
   sqlite3 *db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   auto failure = [&](int sqliteCode) {

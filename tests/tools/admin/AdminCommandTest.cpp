@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -532,6 +533,71 @@ TEST_F(AdminCommandTest, AliasEditsKeepTheRestOfTheConfiguration) {
   EXPECT_EQ(r.status, 1) << show(r);
   EXPECT_TRUE(mentions(r.err, "Third") && mentions(r.err, m_config)) << show(r);
   EXPECT_EQ(readFile(m_config), expected);
+}
+
+// What a command writes over keeps being what it was: a table is never its
+// own export, a link stays a link to the file that gets the text, a file
+// keeps its mode, and a descriptor the shell opened is written, not
+// replaced. A pipe where a file should be is refused, never waited on.
+TEST_F(AdminCommandTest, WritingKeepsWhatItWritesOverAndNeverWaitsOnAPipe) {
+  makeTable("T.DB", kHeader + csvLine({"1", "", "joint", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}));
+  const std::string table = readFile(path("T.DB"));
+  for (const char *own : {"T.DB", "T.DB-lock"}) {
+    const Outcome r = run({"export", m_dir, "T.DB", path(own)});
+    EXPECT_EQ(r.status, 1) << own << show(r);
+    EXPECT_TRUE(mentions(r.err, "the table's own file")) << show(r);
+  }
+  EXPECT_EQ(readFile(path("T.DB")), table);
+  EXPECT_EQ(query(path("T.DB"), "SELECT Relation FROM T"), std::vector<std::string>{"joint"});
+
+  writeFile(path("io/real.csv"), "old");
+  fs::permissions(path("io/real.csv"), fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink("real.csv", path("io/link.csv"));
+  fs::create_symlink("/proc/self/fd/1", path("io/stdout-link"));
+  Outcome r = run({"export", m_dir, "T.DB", path("io/link.csv")});
+  ASSERT_EQ(r.status, 0) << show(r);
+  EXPECT_TRUE(fs::is_symlink(path("io/link.csv")));
+  EXPECT_TRUE(mentions(readFile(path("io/real.csv")), "joint"));
+  EXPECT_EQ(fs::status(path("io/real.csv")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  r = run({"export", m_dir, "T.DB", path("io/stdout-link")});
+  ASSERT_EQ(r.status, 0) << show(r);
+  EXPECT_TRUE(fs::is_symlink(path("io/stdout-link")));
+  EXPECT_TRUE(mentions(r.out, "joint")) << show(r);
+
+  // The configuration through a link; the values it could not read back
+  // as written are quoted, the ones it could not hold at all refused.
+  writeFile(path("io/real.conf"), "[Other]\npath = /srv/other\n");
+  fs::create_directories(fs::path(m_config).parent_path());
+  fs::create_symlink(path("io/real.conf"), m_config);
+  r = run({"alias", "set", "Blank", path("ends in a blank ")});
+  ASSERT_EQ(r.status, 0) << show(r);
+  r = run({"alias", "set", "--driver", "PostgreSQL", "Team", "user= ann ", "dbname=\"q\""});
+  ASSERT_EQ(r.status, 0) << show(r);
+  EXPECT_TRUE(fs::is_symlink(m_config));
+  r = run({"alias", "list"});
+  EXPECT_TRUE(mentions(r.out, "Other\tsqlite\t/srv/other\n")) << show(r);
+  EXPECT_TRUE(mentions(r.out, "Blank\tsqlite\t" + path("ends in a blank ") + "\n")) << show(r);
+  EXPECT_TRUE(mentions(r.out, "Team\tpostgresql\tuser= ann  dbname=\"q\"\n")) << show(r);
+  const std::string config = readFile(m_config);
+  for (const std::vector<std::string> &args :
+       {std::vector<std::string>{"alias", "set", "Two\nLines", m_dir}, {"alias", "set", "X", m_dir + "\n[Y]"},
+        {"alias", "set", "--driver", "postgresql", "X", "host=a\nb"}}) {
+    r = run(args);
+    EXPECT_EQ(r.status, 1) << show(r);
+    EXPECT_TRUE(mentions(r.err, "single lines")) << show(r);
+  }
+  EXPECT_EQ(readFile(m_config), config);
+
+  fs::remove(m_config);
+  ASSERT_EQ(::mkfifo(m_config.c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo(path("Pipe.DB").c_str(), 0644), 0);
+  for (const std::vector<std::string> &args :
+       {std::vector<std::string>{"alias", "list"}, {"alias", "set", "X", m_dir}, {"check", m_dir, "Pipe.DB"}}) {
+    r = run(args);
+    EXPECT_EQ(r.status, 1) << csvLine(args) << show(r);
+    EXPECT_TRUE(mentions(r.err, "not a regular file")) << csvLine(args) << show(r);
+  }
 }
 
 TEST_F(AdminCommandTest, AliasEditKeepsWindowsLineEnds) {
