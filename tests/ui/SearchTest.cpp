@@ -87,6 +87,9 @@ protected:
 
 TEST_F(SearchTest, TheEngineRequestLeavesWhatTheRecordByRecordWalkLeaves) {
   start(kRows);
+  // Bytes another program stored read as their text: reached by the first
+  // move from Id 6, and by the rest of the walk from elsewhere.
+  makeTableFromSql("Vandro.DB", "UPDATE Vandro SET Relation = CAST('contrast' AS BLOB) WHERE Id = 7;");
   makeRelationTable({}, "Empty.DB");
   const std::vector<std::pair<const char *, std::function<void()>>> places = {
       {"First", [] { table().First(); }},

@@ -612,8 +612,13 @@ Result SqliteCursor::queryText(SearchDirection direction, int fieldNo, const std
       placeholders += std::string(sep) + "?" + std::to_string(i + 1);
       order += sep + m_keyColumns[i] + (forward ? "" : " DESC");
     }
-    // BINARY: byte for byte, whatever collation the column was declared with.
-    std::string where = quoteIdentifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name) + " = ?" +
+    // The values a text field reads as text: texts, and bytes taken as
+    // UTF-8 text; a number stored by another program reads as no text.
+    // Compared as texts (CAST: no column affinity turns the asked text
+    // into a number) and BINARY: byte for byte, whatever collation the
+    // column was declared with.
+    const std::string column = quoteIdentifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name);
+    std::string where = "typeof(" + column + ") IN ('text', 'blob') AND CAST(" + column + " AS TEXT) = ?" +
                         std::to_string(textIndex) + " COLLATE BINARY";
     if (from)
       where = "(" + key + ") " + (forward ? ">" : "<") + " (" + placeholders + ") AND " + where;
