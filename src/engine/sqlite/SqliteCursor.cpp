@@ -612,14 +612,17 @@ Result SqliteCursor::queryText(SearchDirection direction, int fieldNo, const std
       placeholders += std::string(sep) + "?" + std::to_string(i + 1);
       order += sep + m_keyColumns[i] + (forward ? "" : " DESC");
     }
-    // The values a text field reads as text: texts, and bytes taken as
-    // UTF-8 text; a number stored by another program reads as no text.
-    // Compared as texts (CAST: no column affinity turns the asked text
-    // into a number) and BINARY: byte for byte, whatever collation the
-    // column was declared with.
+    // The values a text field reads as text: texts, and bytes another
+    // program stored, taken as UTF-8 text; a number stored by another
+    // program reads as no text. Compared as texts (no column affinity
+    // turns the asked text into a number) and BINARY: byte for byte,
+    // whatever collation the column was declared with. The type is asked
+    // only of the values that compare equal, which keeps the scan as fast
+    // as a plain comparison.
     const std::string column = quoteIdentifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name);
-    std::string where = "typeof(" + column + ") IN ('text', 'blob') AND CAST(" + column + " AS TEXT) = ?" +
-                        std::to_string(textIndex) + " COLLATE BINARY";
+    const std::string asked = "?" + std::to_string(textIndex);
+    std::string where = "CAST(" + column + " AS TEXT) = " + asked + " COLLATE BINARY AND typeof(" + column +
+                        ") IN ('text', 'blob')";
     if (from)
       where = "(" + key + ") " + (forward ? ">" : "<") + " (" + placeholders + ") AND " + where;
     const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(m_table) + " WHERE " + where +
