@@ -1,6 +1,8 @@
 #include "Program.h"
 
 #include "Main.h"
+#include "demo/DemoSetup.h"
+#include "engine/Config.h"
 #include "shell/PasswordDialog.h"
 #include "shell/ScreenCentre.h"
 #include "shell/TApplication.h"
@@ -8,6 +10,9 @@
 
 #include <QSocketNotifier>
 #include <csignal>
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -92,6 +97,16 @@ void Program::shutDown() {
 }
 
 int VandroMain(int argc, char **argv) {
+  // A user who starts the program for the first time, from the desktop's
+  // menu, has no configuration yet: they get the demo table, as
+  // `vandro-admin init --demo` would make it. A configuration named by
+  // VANDRO_ENGINE_CONFIG, or one that exists, is left as it is; start-up
+  // then says what is wrong with it.
+  if (const char *named = std::getenv("VANDRO_ENGINE_CONFIG"); !named || !*named) {
+    struct stat status {};
+    if (::lstat(engine::Config::defaultPath().c_str(), &status) != 0 && errno == ENOENT)
+      (void)demo::setUpDemo();
+  }
   TApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(true);
   Program program;

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace vandro::admin {
+namespace vandro::demo {
 
 using namespace engine;
 
@@ -92,4 +92,4 @@ Result fillDemoTable(Cursor &cursor) {
   return cursor.commitBulk();
 }
 
-} // namespace vandro::admin
+} // namespace vandro::demo

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real program's exit codes:
 #  a) on a valid table, a SIGTERM closes the window and the program ends with 0;
+#  c) a first start without any configuration makes the demo table and opens;
 #  b) on a missing table, start-up ends in the "Application Error" box on a
 #     real X server; Return dismisses it and the program ends with 1. A
 #     screenshot of the box is left in the build folder.
@@ -52,6 +53,22 @@ rc=$?
 app_pid=
 [ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM, expected 0"
 echo "ok: SIGTERM ends the program with 0"
+
+# c) A first start, as from the desktop's menu: no configuration at all
+#    gives the demo table and the window, not an error.
+env -u VANDRO_ENGINE_CONFIG HOME="$work/home" XDG_CONFIG_HOME= XDG_DATA_HOME= QT_QPA_PLATFORM=offscreen \
+  timeout 20 "$vandro" >"$work/first.log" 2>&1 &
+app_pid=$!
+sleep 2
+kill -0 "$app_pid" 2>/dev/null || fail "the first start ended by itself"
+kill -TERM "$app_pid"
+wait "$app_pid"
+rc=$?
+app_pid=
+[ "$rc" -eq 0 ] || fail "exit code $rc of the first start, expected 0"
+[ -s "$work/home/.local/share/vandro/Vandro.DB" ] || fail "the first start made no demo table"
+grep -q "^\[Vandro\]" "$work/home/.config/vandro/engine.conf" || fail "the first start added no alias Vandro"
+echo "ok: a first start makes the demo table and opens it"
 
 # b) The start-up error box on an X server.
 for tool in Xvfb xdotool; do

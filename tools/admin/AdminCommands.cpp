@@ -1,7 +1,7 @@
 #include "AdminCommands.h"
 
 #include "CsvTransfer.h"
-#include "DemoTable.h"
+#include "demo/DemoSetup.h"
 #include "RelationMap.h"
 #include "RstTransfer.h"
 #include "engine/Config.h"
@@ -94,7 +94,6 @@ public:
 
   Database &database() { return *m_database; }
   Cursor &cursor() { return *m_cursor; }
-  void closeTable() { m_cursor.reset(); }
 
 private:
   AdminCommands &m_commands;
@@ -320,7 +319,9 @@ int AdminCommands::importRst(const std::string &database, const std::string &tab
       return failure(path + ": no such file or folder");
     std::vector<std::string> found;
     for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string extension = it->path().extension().string();
+      std::string extension = it->path().extension().string();
+      for (char &c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       if ((extension == ".rs3" || extension == ".rs4") && it->is_regular_file(ec))
         found.push_back(it->path().string());
     }
@@ -360,53 +361,13 @@ int AdminCommands::importRst(const std::string &database, const std::string &tab
 }
 
 int AdminCommands::initDemo() {
-  Config config;
-  if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
-    return failure(engineMessage(result));
-  if (!config.alias("Vandro")) {
-    std::string base;
-    if (const char *xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
-      base = xdg;
-    else if (const char *home = std::getenv("HOME"); home && *home)
-      base = std::string(home) + "/.local/share";
-    else
-      return failure("neither XDG_DATA_HOME nor HOME is set: no place for the demo table");
-    const std::string directory = base + "/vandro";
-    std::error_code ec;
-    std::filesystem::create_directories(directory, ec);
-    if (ec)
-      return failure(directory + ": " + ec.message());
-    config.setAlias("Vandro", directory);
-    if (const Result result = config.save(); result != code::Ok)
-      return failure(engineMessage(result));
-    m_out << "Alias Vandro added for " << directory << " in " << config.path() << "\n";
-  }
-  Session session(*this);
-  if (!session.openDatabase("Vandro"))
-    return kFailure;
-  if (session.database().tableExists("Vandro.DB"))
-    return kSuccess;
-  if (const Result result = session.database().createTable("Vandro.DB", relationTableFields(), kRelationTableKey);
-      result != code::Ok)
-    return failure(engineMessage(result));
-  const std::string path = session.database().directory() + "/Vandro.DB";
-  auto removeHalfMade = [&] {
-    // Removed again, so that the next run makes the demo table anew rather
-    // than finding an empty one.
-    session.closeTable();
-    for (const char *suffix : {"", "-wal", "-shm", "-lock"})
-      std::remove((path + suffix).c_str());
-  };
-  if (!session.openTable("Vandro.DB")) {
-    removeHalfMade();
-    return kFailure;
-  }
-  if (const Result result = fillDemoTable(session.cursor()); result != code::Ok) {
-    const std::string message = engineMessage(result);
-    removeHalfMade();
-    return failure(message);
-  }
-  m_out << "Demo table made: " << path << "\n";
+  const demo::DemoSetup setup = demo::setUpDemo();
+  if (!setup.aliasAddedIn.empty())
+    m_out << "Alias Vandro added for " << setup.directory << " in " << setup.aliasAddedIn << "\n";
+  if (!setup.ok)
+    return failure(setup.error);
+  if (!setup.tableMade.empty())
+    m_out << "Demo table made: " << setup.tableMade << "\n";
   return kSuccess;
 }
 

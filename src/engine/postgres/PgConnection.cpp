@@ -64,9 +64,13 @@ Result codeForState(const std::string &state) {
   return code::InternalError;
 }
 
+// libpq's message without its closing line end, and without the tab it
+// indents its second lines with, which a message box shows as a gap.
 std::string trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
     text.pop_back();
+  for (std::size_t at = 0; (at = text.find("\n\t", at)) != std::string::npos;)
+    text.erase(++at, 1);
   return text;
 }
 
@@ -80,18 +84,22 @@ struct Keywords {
     for (const auto &[key, value] : settings)
       if (key != "schema" && key != "password")
         add(key, value);
-    // Dates as ISO text, floats exactly, UTF-8 throughout.
+    // A client that vanishes from the network loses its record locks
+    // within a minute: the server notices the dead connection by its own
+    // keepalives, which these set for this session (an alias's options
+    // may set them otherwise). Then what Vandro relies on, which nothing
+    // overrides: dates as ISO text, floats exactly.
+    const std::string keepalives = "-c tcp_keepalives_idle=10 -c tcp_keepalives_interval=5 -c tcp_keepalives_count=3";
     const std::string options = "-c DateStyle=ISO,YMD -c extra_float_digits=3";
     const std::string given = settingOf(settings, "options");
     if (given.empty())
-      add("options", options);
+      add("options", keepalives + " " + options);
     else
-      set("options", given + " " + options);
+      set("options", keepalives + " " + given + " " + options);
     defaultTo("client_encoding", "UTF8");
     defaultTo("application_name", "Vandro");
     defaultTo("connect_timeout", "10");
-    // A client that vanishes from the network loses its locks within a
-    // minute: the server notices the dead connection by these.
+    // And this side notices a server that vanished.
     defaultTo("keepalives", "1");
     defaultTo("keepalives_idle", "10");
     defaultTo("keepalives_interval", "5");
@@ -121,7 +129,11 @@ struct Keywords {
 
 } // namespace
 
-PgConnection::PgConnection(PGconn *conn) : m_conn(conn) {}
+PgConnection::PgConnection(PGconn *conn) : m_conn(conn) {
+  // The server's notices and warnings are no failures; libpq would print
+  // them on standard error, which is not where users read the program.
+  PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
+}
 
 PgConnection::~PgConnection() { PQfinish(m_conn); }
 

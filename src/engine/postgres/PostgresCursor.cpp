@@ -557,6 +557,8 @@ Result PostgresCursor::commitBulk() {
 }
 
 Result PostgresCursor::rollbackBulk() {
+  if (!m_bulk && !m_copying)
+    return code::Ok; // rolled back already, when its commit failed
   if (m_copying) {
     m_copying = false;
     m_copied.clear();
