@@ -3,6 +3,7 @@
 #include "Main.h"
 #include "demo/DemoSetup.h"
 #include "engine/Config.h"
+#include "shell/Exception.h"
 #include "shell/PasswordDialog.h"
 #include "shell/ScreenCentre.h"
 #include "shell/TApplication.h"
@@ -97,6 +98,8 @@ void Program::shutDown() {
 }
 
 int VandroMain(int argc, char **argv) {
+  TApplication application(argc, argv);
+  application.setQuitOnLastWindowClosed(true);
   // A user who starts the program for the first time, from the desktop's
   // menu, has no configuration yet: they get the demo table, as
   // `vandro-admin init --demo` would make it. A configuration named by
@@ -104,11 +107,13 @@ int VandroMain(int argc, char **argv) {
   // then says what is wrong with it.
   if (const char *named = std::getenv("VANDRO_ENGINE_CONFIG"); !named || !*named) {
     struct stat status {};
-    if (::lstat(engine::Config::defaultPath().c_str(), &status) != 0 && errno == ENOENT)
-      (void)demo::setUpDemo();
+    if (::lstat(engine::Config::defaultPath().c_str(), &status) != 0 && errno == ENOENT) {
+      if (const demo::DemoSetup setup = demo::setUpDemo(); !setup.ok) {
+        Application->ShowLastResortBox(std::make_exception_ptr(Exception(QString::fromStdString(setup.error))));
+        return 1;
+      }
+    }
   }
-  TApplication application(argc, argv);
-  application.setQuitOnLastWindowClosed(true);
   Program program;
   if (!program.startUp()) {
     program.shutDown();

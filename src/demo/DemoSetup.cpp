@@ -46,7 +46,12 @@ DemoSetup setUpDemo() {
   Config config;
   if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
     return fail(engineMessage(result));
-  if (!config.alias("Vandro")) {
+  // Without the alias, the table is made in its folder first and the alias
+  // added after it, so that a failure leaves no alias of a folder without
+  // the table.
+  const bool aliasMissing = !config.alias("Vandro");
+  std::string directory;
+  if (aliasMissing) {
     std::string base;
     if (const char *xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
       base = xdg;
@@ -54,45 +59,49 @@ DemoSetup setUpDemo() {
       base = std::string(home) + "/.local/share";
     else
       return fail("neither XDG_DATA_HOME nor HOME is set: no place for the demo table");
-    const std::string directory = base + "/vandro";
+    directory = base + "/vandro";
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
     if (ec)
       return fail(directory + ": " + ec.message());
+  }
+
+  {
+    EngineTime engineTime;
+    std::unique_ptr<Database> database;
+    if (const Result result = Engine::instance().openDatabase(aliasMissing ? "" : "Vandro", directory,
+                                                              OpenMode::ReadWrite, ShareMode::Shared, database);
+        result != code::Ok)
+      return fail(engineMessage(result));
+    setup.directory = database->directory();
+    if (!database->tableExists("Vandro.DB")) {
+      if (const Result result = database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey);
+          result != code::Ok)
+        return fail(engineMessage(result));
+      std::unique_ptr<Cursor> cursor;
+      Result result = database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor);
+      if (result == code::Ok)
+        result = fillDemoTable(*cursor);
+      const std::string where = cursor ? cursor->filePath() : database->directory() + "/Vandro.DB";
+      if (result != code::Ok) {
+        const std::string message = engineMessage(result);
+        // Taken away again, so that the next run makes the demo table anew
+        // rather than finding an empty one.
+        cursor.reset();
+        for (const char *suffix : {"", "-wal", "-shm", "-lock"})
+          std::remove((database->directory() + "/Vandro.DB" + suffix).c_str());
+        return fail(message);
+      }
+      setup.tableMade = where;
+    }
+  }
+
+  if (aliasMissing) {
     config.setAlias("Vandro", directory);
     if (const Result result = config.save(); result != code::Ok)
       return fail(engineMessage(result));
     setup.aliasAddedIn = config.path();
-    setup.directory = directory;
   }
-
-  EngineTime engineTime;
-  std::unique_ptr<Database> database;
-  if (const Result result = Engine::instance().openDatabase("Vandro", "", OpenMode::ReadWrite, ShareMode::Shared,
-                                                            database);
-      result != code::Ok)
-    return fail(engineMessage(result));
-  setup.directory = database->directory();
-  if (database->tableExists("Vandro.DB"))
-    return setup;
-  if (const Result result = database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey);
-      result != code::Ok)
-    return fail(engineMessage(result));
-  std::unique_ptr<Cursor> cursor;
-  Result result = database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor);
-  if (result == code::Ok)
-    result = fillDemoTable(*cursor);
-  const std::string where = cursor ? cursor->filePath() : database->directory() + "/Vandro.DB";
-  if (result != code::Ok) {
-    const std::string message = engineMessage(result);
-    // Taken away again, so that the next run makes the demo table anew
-    // rather than finding an empty one.
-    cursor.reset();
-    for (const char *suffix : {"", "-wal", "-shm", "-lock"})
-      std::remove((database->directory() + "/Vandro.DB" + suffix).c_str());
-    return fail(message);
-  }
-  setup.tableMade = where;
   return setup;
 }
 

@@ -106,6 +106,7 @@ Result Config::load(const std::string &path) {
   struct stat null {};
   if (!statError && S_ISCHR(status.st_mode) && ::stat("/dev/null", &null) == 0 && null.st_rdev == status.st_rdev) {
     ::close(fd);
+    m_fileExists = true;
     return code::Ok;
   }
   if (statError || !S_ISREG(status.st_mode)) {

@@ -25,7 +25,10 @@ std::string WholeFile::begin(bool devicesAllowed) {
   // /dev/stdout and its kind lead through /proc to a descriptor of this
   // process, which may stand for a file the shell opened to append to:
   // written there, never replaced.
-  const auto descriptor = [](const fs::path &at) { return at.string().rfind("/proc/", 0) == 0; };
+  const auto descriptor = [&ec](const fs::path &at) {
+    const auto inProc = [](const fs::path &p) { return p.string().rfind("/proc/", 0) == 0; };
+    return inProc(at) || (at.has_parent_path() && inProc(fs::weakly_canonical(at.parent_path(), ec)));
+  };
   for (int hops = 0; !descriptor(path) && fs::is_symlink(fs::symlink_status(path, ec)); ++hops) {
     if (hops == 40)
       return std::strerror(ELOOP);

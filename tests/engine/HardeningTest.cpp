@@ -211,7 +211,7 @@ TEST_F(HardeningTest, AReadOnlyTableIsNeverReadWithoutItsLog) {
 // left behind, they keep the table file's mode of that moment and the table
 // unwritable through them after it is made writable again. Log files
 // someone else uses stay.
-TEST_F(HardeningTest, AReadOnlyOpenTakesAwayOnlyTheLogFilesItMade) {
+TEST_F(HardeningTest, AReadOnlyOpenTakesAwayTheEmptyLogFilesNobodyUses) {
   createRelationTable();
   fill(*openTable(), 1, 3);
   const std::string path = pathOf();
@@ -219,13 +219,13 @@ TEST_F(HardeningTest, AReadOnlyOpenTakesAwayOnlyTheLogFilesItMade) {
     return std::filesystem::exists(table + "-wal") + std::filesystem::exists(table + "-shm");
   };
   ASSERT_EQ(logFiles(path), 0);
-  const auto readAll = [&](OpenMode mode) {
+  const auto readAll = [&](OpenMode mode, int expected = 3) {
     auto cursor = openTable("Vandro.DB", mode);
     Record record;
     int records = 0;
     while (cursor && cursor->readNext(record) == code::Ok)
       ++records;
-    EXPECT_EQ(records, 3);
+    EXPECT_EQ(records, expected);
     return cursor;
   };
   {
@@ -262,6 +262,24 @@ TEST_F(HardeningTest, AReadOnlyOpenTakesAwayOnlyTheLogFilesItMade) {
   writer.send("insert");
   EXPECT_EQ(writer.receive(), "(end)");
   EXPECT_EQ(writer.wait(), 0);
+
+  // Files a killed reader left go with the next reader; a log that holds
+  // records stays.
+  ChildProcess killed([&](ChildProcess &parent) -> std::string {
+    std::unique_ptr<Cursor> cursor;
+    Record record;
+    if (tryOpen(cursor, "Vandro.DB", OpenMode::ReadOnly) != code::Ok || cursor->readNext(record) != code::Ok)
+      return "read";
+    parent.send("reading");
+    parent.receive();
+    return {};
+  });
+  ASSERT_EQ(killed.receive(), "reading");
+  killed.kill();
+  killed.wait();
+  EXPECT_EQ(logFiles(path), 2);
+  readAll(OpenMode::ReadOnly, 5).reset();
+  EXPECT_EQ(logFiles(path), 0);
 
   // A read-only open that fails, of a file in log mode without the table,
   // leaves that file as it found it.

@@ -2,6 +2,7 @@
 # The real program's exit codes:
 #  a) on a valid table, a SIGTERM closes the window and the program ends with 0;
 #  c) a first start without any configuration makes the demo table and opens;
+#  d) a first start that cannot make the demo table shows the box too;
 #  b) on a missing table, start-up ends in the "Application Error" box on a
 #     real X server; Return dismisses it and the program ends with 1. A
 #     screenshot of the box is left in the build folder.
@@ -119,4 +120,20 @@ rc=$?
 app_pid=
 [ "$rc" -eq 1 ] || fail "exit code $rc after the start-up error box, expected 1"
 echo "ok: the start-up error box ends the program with 1"
+
+# d) A first start that cannot make the demo table says why in the same
+#    box, and writes no alias of a folder without the table.
+touch "$work/not-a-folder"
+env -u VANDRO_ENGINE_CONFIG HOME="$work/home2" XDG_CONFIG_HOME= XDG_DATA_HOME="$work/not-a-folder" \
+  QT_QPA_PLATFORM=xcb timeout 30 "$vandro" >"$work/first-failed.log" 2>&1 &
+app_pid=$!
+window=$(timeout 15 xdotool search --sync --name "Application Error" | head -n1)
+[ -n "$window" ] || fail "no \"Application Error\" box for a first start that failed"
+timeout 5 xdotool windowactivate --sync "$window" && timeout 5 xdotool key Return
+wait "$app_pid"
+rc=$?
+app_pid=
+[ "$rc" -eq 1 ] || fail "exit code $rc after a failed first start, expected 1"
+[ ! -e "$work/home2/.config/vandro/engine.conf" ] || fail "a failed first start wrote the configuration"
+echo "ok: a failed first start shows its cause and writes no alias"
 exit 0

@@ -36,7 +36,10 @@ std::string engineMessage(Result result) {
 
 // Why `name` cannot be an alias, or nothing when it can.
 std::string badAliasName(const std::string &name) {
-  if (name.empty() || isDirectoryName(name) || name.find_first_of("[]=") != std::string::npos)
+  if (name.empty() || std::isspace(static_cast<unsigned char>(name.front())) ||
+      std::isspace(static_cast<unsigned char>(name.back())))
+    return "'" + name + "' cannot be an alias: it must start and end with a character other than a blank";
+  if (isDirectoryName(name) || name.find_first_of("[]=") != std::string::npos)
     return "'" + name + "' cannot be an alias: it may hold no / : \\ [ ] or =";
   return {};
 }
@@ -249,21 +252,33 @@ int AdminCommands::exportFile(const std::string &database, const std::string &ta
     const TransferResult result = exportCsv(session.cursor(), std::cout, "standard output");
     return result.ok ? kSuccess : failure(result.error);
   }
-  // The table's own files are never the place for its text.
-  std::error_code ec;
-  for (const char *suffix : {"", "-wal", "-shm", "-lock"})
-    if (std::filesystem::equivalent(file, session.cursor().filePath() + suffix, ec))
-      return failure(file + ": it is the table's own file; name another file for the export");
   // A failed export never leaves half a file under the name asked for.
   WholeFile target(file);
   if (const std::string reason = target.begin(true); !reason.empty())
     return failure(file + ": the file cannot be written: " + reason);
+  // The table's own files, there now or made while it is used, are never
+  // the place for its text: by name, and by the file for other links.
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path written = fs::weakly_canonical(target.finalPath(), ec);
+  for (const char *suffix : {"", "-wal", "-shm", "-lock", "-journal"}) {
+    const std::string own = session.cursor().filePath() + suffix;
+    if (written == fs::weakly_canonical(own, ec) || fs::equivalent(file, own, ec))
+      return failure(file + ": it is the table's own file; name another file for the export");
+  }
   TransferResult result;
   {
     std::ofstream out(target.writePath(),
                       std::ios::binary | (target.direct() ? std::ios::app : std::ios::trunc));
-    if (!out)
-      return failure(file + ": the file cannot be written: " + std::strerror(errno));
+    if (!out) {
+      // The text goes to a new file beside the target first: where that
+      // cannot be made, the folder is the cause.
+      const std::string cause = std::strerror(errno);
+      return failure(file + ": the file cannot be written: " +
+                     (target.direct() ? cause
+                                      : "no new file can be made in " +
+                                            fs::path(target.finalPath()).parent_path().string() + ": " + cause));
+    }
     result = exportCsv(session.cursor(), out, file);
     out.close();
     if (result.ok && !out)

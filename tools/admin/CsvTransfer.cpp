@@ -7,6 +7,7 @@
 #include "engine/FailureMessage.h"
 #include "engine/Utf8.h"
 
+#include <cstring>
 #include <algorithm>
 #include <cctype>
 #include <optional>
@@ -178,7 +179,7 @@ TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &f
     result.error = engineFailure(step);
   } else if (!out.flush()) {
     result.ok = false;
-    result.error = fileName + ": the file could not be written";
+    result.error = fileName + ": the file could not be written: " + std::strerror(errno);
   }
   return result;
 }

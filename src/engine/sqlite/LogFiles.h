@@ -13,8 +13,8 @@ namespace vandro::engine {
 // while it was read stays unwritable through them after it is made
 // writable again. One of these per connection, attached before the
 // connection opens: when the last connection of this process to the table
-// has closed, it removes the log files that were not there when the first
-// opened, once no other process uses them and the log holds nothing.
+// has closed, it removes the log files once no other process uses them and
+// the log holds nothing, also those an interrupted reader left.
 class LogFiles {
 public:
   LogFiles() = default;

@@ -543,7 +543,7 @@ TEST_F(AdminCommandTest, AliasEditsKeepTheRestOfTheConfiguration) {
 TEST_F(AdminCommandTest, WritingKeepsWhatItWritesOverAndNeverWaitsOnAPipe) {
   makeTable("T.DB", kHeader + csvLine({"1", "", "joint", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}));
   const std::string table = readFile(path("T.DB"));
-  for (const char *own : {"T.DB", "T.DB-lock"}) {
+  for (const char *own : {"T.DB", "T.DB-lock", "T.DB-wal", "T.DB-journal"}) { // there or not
     const Outcome r = run({"export", m_dir, "T.DB", path(own)});
     EXPECT_EQ(r.status, 1) << own << show(r);
     EXPECT_TRUE(mentions(r.err, "the table's own file")) << show(r);
@@ -555,16 +555,19 @@ TEST_F(AdminCommandTest, WritingKeepsWhatItWritesOverAndNeverWaitsOnAPipe) {
   fs::permissions(path("io/real.csv"), fs::perms::owner_read | fs::perms::owner_write);
   fs::create_symlink("real.csv", path("io/link.csv"));
   fs::create_symlink("/proc/self/fd/1", path("io/stdout-link"));
+  fs::create_symlink("/dev/fd/1", path("io/fd-link"));
   Outcome r = run({"export", m_dir, "T.DB", path("io/link.csv")});
   ASSERT_EQ(r.status, 0) << show(r);
   EXPECT_TRUE(fs::is_symlink(path("io/link.csv")));
   EXPECT_TRUE(mentions(readFile(path("io/real.csv")), "joint"));
   EXPECT_EQ(fs::status(path("io/real.csv")).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
-  r = run({"export", m_dir, "T.DB", path("io/stdout-link")});
-  ASSERT_EQ(r.status, 0) << show(r);
-  EXPECT_TRUE(fs::is_symlink(path("io/stdout-link")));
-  EXPECT_TRUE(mentions(r.out, "joint")) << show(r);
+  for (const char *link : {"io/stdout-link", "io/fd-link"}) {
+    r = run({"export", m_dir, "T.DB", path(link)});
+    ASSERT_EQ(r.status, 0) << show(r);
+    EXPECT_TRUE(fs::is_symlink(path(link)));
+    EXPECT_TRUE(mentions(r.out, "joint")) << show(r);
+  }
 
   // The configuration through a link; the values it could not read back
   // as written are quoted, the ones it could not hold at all refused.
@@ -581,12 +584,14 @@ TEST_F(AdminCommandTest, WritingKeepsWhatItWritesOverAndNeverWaitsOnAPipe) {
   EXPECT_TRUE(mentions(r.out, "Blank\tsqlite\t" + path("ends in a blank ") + "\n")) << show(r);
   EXPECT_TRUE(mentions(r.out, "Team\tpostgresql\tuser= ann  dbname=\"q\"\n")) << show(r);
   const std::string config = readFile(m_config);
-  for (const std::vector<std::string> &args :
-       {std::vector<std::string>{"alias", "set", "Two\nLines", m_dir}, {"alias", "set", "X", m_dir + "\n[Y]"},
-        {"alias", "set", "--driver", "postgresql", "X", "host=a\nb"}}) {
+  for (const auto &[args, why] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"alias", "set", "Two\nLines", m_dir}, "single lines"},
+           {{"alias", "set", "X", m_dir + "\n[Y]"}, "single lines"},
+           {{"alias", "set", "--driver", "postgresql", "X", "host=a\nb"}, "single lines"},
+           {{"alias", "set", " Blank ", m_dir}, "cannot be an alias"}}) {
     r = run(args);
     EXPECT_EQ(r.status, 1) << show(r);
-    EXPECT_TRUE(mentions(r.err, "single lines")) << show(r);
+    EXPECT_TRUE(mentions(r.err, why)) << show(r);
   }
   EXPECT_EQ(readFile(m_config), config);
 
