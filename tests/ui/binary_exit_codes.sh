@@ -43,30 +43,29 @@ mkdir "$work/data"
 "$admin" alias set Vandro "$work/data" >"$work/admin.log" 2>&1 || fail "vandro-admin alias set"
 "$admin" create "$work/data" Vandro.DB >>"$work/admin.log" 2>&1 || fail "vandro-admin create"
 
+# Runs the program offscreen with the environment given, lets it start,
+# and ends it with SIGTERM, which must end it with 0.
+run_then_terminate() {
+  local log=$1
+  shift
+  env "$@" QT_QPA_PLATFORM=offscreen timeout 20 "$vandro" >"$log" 2>&1 &
+  app_pid=$!
+  sleep 2
+  kill -0 "$app_pid" 2>/dev/null || fail "the program ended before SIGTERM ($log)"
+  kill -TERM "$app_pid"
+  wait "$app_pid"
+  local rc=$?
+  app_pid=
+  [ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM, expected 0 ($log)"
+}
+
 # a) SIGTERM on a running program.
-QT_QPA_PLATFORM=offscreen timeout 20 "$vandro" >"$work/offscreen.log" 2>&1 &
-app_pid=$!
-sleep 1.5
-kill -0 "$app_pid" 2>/dev/null || fail "the program ended before SIGTERM"
-kill -TERM "$app_pid"
-wait "$app_pid"
-rc=$?
-app_pid=
-[ "$rc" -eq 0 ] || fail "exit code $rc after SIGTERM, expected 0"
+run_then_terminate "$work/offscreen.log"
 echo "ok: SIGTERM ends the program with 0"
 
 # c) A first start, as from the desktop's menu: no configuration at all
 #    gives the demo table and the window, not an error.
-env -u VANDRO_ENGINE_CONFIG HOME="$work/home" XDG_CONFIG_HOME= XDG_DATA_HOME= QT_QPA_PLATFORM=offscreen \
-  timeout 20 "$vandro" >"$work/first.log" 2>&1 &
-app_pid=$!
-sleep 2
-kill -0 "$app_pid" 2>/dev/null || fail "the first start ended by itself"
-kill -TERM "$app_pid"
-wait "$app_pid"
-rc=$?
-app_pid=
-[ "$rc" -eq 0 ] || fail "exit code $rc of the first start, expected 0"
+run_then_terminate "$work/first.log" -u VANDRO_ENGINE_CONFIG HOME="$work/home" XDG_CONFIG_HOME= XDG_DATA_HOME=
 [ -s "$work/home/.local/share/vandro/Vandro.DB" ] || fail "the first start made no demo table"
 grep -q "^\[Vandro\]" "$work/home/.config/vandro/engine.conf" || fail "the first start added no alias Vandro"
 echo "ok: a first start makes the demo table and opens it"
