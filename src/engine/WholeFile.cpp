@@ -9,11 +9,32 @@
 
 namespace vandro::engine {
 
+namespace {
+
+// The new file being written, for removeUnfinished(); empty when none.
+char g_unfinished[4096];
+
+} // namespace
+
+void WholeFile::removeUnfinished() noexcept {
+  if (g_unfinished[0])
+    ::unlink(g_unfinished);
+}
+
+void WholeFile::setUnfinished(const std::string &path) {
+  g_unfinished[0] = '\0';
+  if (path.size() < sizeof g_unfinished) {
+    std::memcpy(g_unfinished, path.c_str(), path.size() + 1);
+  }
+}
+
 WholeFile::WholeFile(std::string target) : m_target(std::move(target)) {}
 
 WholeFile::~WholeFile() {
-  if (!m_done && !m_direct && !m_writePath.empty())
+  if (!m_done && !m_direct && !m_writePath.empty()) {
     ::unlink(m_writePath.c_str());
+    setUnfinished({});
+  }
 }
 
 std::string WholeFile::begin(bool devicesAllowed) {
@@ -55,6 +76,7 @@ std::string WholeFile::begin(bool devicesAllowed) {
     return std::strerror(errno);
   }
   m_writePath = m_finalPath + ".part-" + std::to_string(::getpid());
+  setUnfinished(m_writePath);
   return {};
 }
 
@@ -73,6 +95,7 @@ std::string WholeFile::finish() {
     return std::strerror(synced ? synced : moded);
   if (::rename(m_writePath.c_str(), m_finalPath.c_str()) != 0)
     return std::strerror(errno);
+  setUnfinished({});
   m_done = true;
   return {};
 }

@@ -34,7 +34,14 @@ public:
   // target's place; the reason when that failed.
   std::string finish();
 
+  // Removes the new file of the WholeFile being written, if any: for a
+  // signal handler, so that an interrupted program leaves no half file
+  // beside the target. Async-signal-safe.
+  static void removeUnfinished() noexcept;
+
 private:
+  void setUnfinished(const std::string &path);
+
   std::string m_target, m_finalPath, m_writePath;
   mode_t m_mode = 0;
   bool m_keepMode = false;

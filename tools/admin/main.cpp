@@ -1,15 +1,31 @@
 // vandro-admin: the administration tool for Vandro's relation tables.
-#include <cctype>
 #include "AdminCommands.h"
+#include "engine/WholeFile.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
 using vandro::admin::AdminCommands;
 
+namespace {
+
+// Ctrl+C, a closed terminal or a termination request: the half-written
+// export or configuration goes, then the program ends as the signal says.
+void endOnSignal(int signal) {
+  vandro::engine::WholeFile::removeUnfinished();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    std::signal(signal, endOnSignal);
   CLI::App app{"Administration of Vandro's relation tables: where they live (aliases), creating,\n"
                "importing and exporting CSV, passwords, checks, and the demo table.\n\n"
                "DATABASE is an alias of the engine configuration, or a directory path when it\n"
