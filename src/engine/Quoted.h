@@ -1,4 +1,4 @@
-// A text between quotation marks, for messages and statements.
+// Texts between quotation marks, for messages and statements.
 #pragma once
 
 #include <string>
@@ -13,6 +13,17 @@ inline std::string quoted(std::string_view text, char mark = '\'') {
   result.reserve(text.size() + 2);
   result.append(1, mark).append(text).append(1, mark);
   return result;
+}
+
+// Quotes an SQL identifier: "name" with inner quotes doubled.
+inline std::string quoteIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"')
+      out += '"';
+    out += c;
+  }
+  return out + "\"";
 }
 
 } // namespace vandro::engine

@@ -1,6 +1,7 @@
 #include "PostgresCursor.h"
 
 #include "../ErrorEntries.h"
+#include "../Quoted.h"
 #include "../FieldValues.h"
 #include "PgValues.h"
 
@@ -10,16 +11,6 @@
 namespace vandro::engine {
 
 namespace {
-
-std::string identifier(const std::string &name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"')
-      out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
 
 // A 32-bit hash of a record's key text (FNV-1a), the second half of its
 // advisory lock key.
@@ -64,7 +55,7 @@ Result PostgresCursor::open(const PgSettings &settings, const std::string &schem
   if (const Result result = PgConnection::connect(settings, passwords, cursor->m_conn); result != code::Ok)
     return result;
   cursor->m_table = std::filesystem::path(tableName).stem().string();
-  cursor->m_qualified = (schema.empty() ? "" : identifier(schema) + ".") + identifier(cursor->m_table);
+  cursor->m_qualified = (schema.empty() ? "" : quoteIdentifier(schema) + ".") + quoteIdentifier(cursor->m_table);
   cursor->m_locationLabel = "Table: ";
   cursor->m_location = cursor->m_qualified + " on " + cursor->m_conn->serverName();
   cursor->m_writable = openMode == OpenMode::ReadWrite;
@@ -145,7 +136,7 @@ Result PostgresCursor::describe() {
     for (int i = 0; i < numbers.rows(); ++i)
       if (numbers.text(i, 0) == key.text(k, 0)) {
         m_index.keyFields.push_back(i);
-        m_keyColumns.push_back(identifier(m_description.fields[static_cast<std::size_t>(i)].name));
+        m_keyColumns.push_back(quoteIdentifier(m_description.fields[static_cast<std::size_t>(i)].name));
       }
   if (m_index.keyFields.empty())
     return ErrorEntries::fail(code::UnsupportedSchema,
@@ -161,7 +152,7 @@ Result PostgresCursor::describe() {
     m_description.recordSize += storageSize(field.kind, field.size);
     if (!field.readOnly)
       m_writableFields.push_back(static_cast<int>(i));
-    m_selectList += (i ? ", " : "") + identifier(field.name) + (field.kind == FieldKind::Money ? "::numeric" : "");
+    m_selectList += (i ? ", " : "") + quoteIdentifier(field.name) + (field.kind == FieldKind::Money ? "::numeric" : "");
   }
   return code::Ok;
 }
@@ -171,6 +162,21 @@ std::string PostgresCursor::keyList() const {
   for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
     list += (i ? ", " : "") + m_keyColumns[i];
   return list;
+}
+
+std::string PostgresCursor::keyOrder(bool forward) const {
+  std::string order;
+  for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
+    order += (i ? ", " : "") + m_keyColumns[i] + (forward ? "" : " DESC");
+  return order;
+}
+
+std::string PostgresCursor::pastKey(const Bookmark &from, bool forward, Parameters &parameters) const {
+  parameters = keyParameters(from);
+  std::string placeholders;
+  for (std::size_t i = 0; i < parameters.size(); ++i)
+    placeholders += (i ? ", $" : "$") + std::to_string(i + 1);
+  return "(" + keyList() + ") " + (forward ? ">" : "<") + " (" + placeholders + ")";
 }
 
 PostgresCursor::Parameters PostgresCursor::keyParameters(const Bookmark &key) const {
@@ -242,21 +248,11 @@ Result PostgresCursor::queryPage(SearchDirection direction, const Bookmark *from
   const bool forward = direction == SearchDirection::Forward;
   // Outside a snapshot only the next record is ever served: read no more.
   const std::string rows = std::to_string(m_snapshot ? limit : 1);
-  std::string order;
-  for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
-    order += (i ? ", " : "") + m_keyColumns[i] + (forward ? "" : " DESC");
   Parameters parameters;
-  std::string where;
-  if (from) {
-    parameters = keyParameters(*from);
-    std::string placeholders;
-    for (std::size_t i = 0; i < parameters.size(); ++i)
-      placeholders += (i ? ", $" : "$") + std::to_string(i + 1);
-    where = " WHERE (" + keyList() + ") " + (forward ? ">" : "<") + " (" + placeholders + ")";
-  }
+  const std::string where = from ? " WHERE " + pastKey(*from, forward, parameters) : "";
   parameters.push_back(rows);
-  const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + where + " ORDER BY " + order + " LIMIT $" +
-                          std::to_string(parameters.size());
+  const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + where + " ORDER BY " + keyOrder(forward) +
+                          " LIMIT $" + std::to_string(parameters.size());
   PgResult result;
   if (const Result ran = run(std::string("page_") + (forward ? "f" : "b") + (from ? "_from" : ""), sql, parameters, result);
       ran != code::Ok)
@@ -271,14 +267,11 @@ Result PostgresCursor::queryPage(SearchDirection direction, const Bookmark *from
 }
 
 Result PostgresCursor::queryKey(const std::vector<Value> &key, Record &out) {
-  std::string where, order;
-  for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
-    if (i < key.size())
-      where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
-    order += (i ? ", " : "") + m_keyColumns[i];
-  }
-  const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " + order +
-                          " LIMIT 1";
+  std::string where;
+  for (std::size_t i = 0; i < m_keyColumns.size() && i < key.size(); ++i)
+    where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
+  const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " +
+                          keyOrder(true) + " LIMIT 1";
   PgResult rows;
   if (const Result ran = run("key_" + std::to_string(key.size()), sql, keyParameters(key), rows); ran != code::Ok)
     return ran;
@@ -291,23 +284,13 @@ Result PostgresCursor::queryText(SearchDirection direction, int fieldNo, const s
                                  Record &out) {
   const bool forward = direction == SearchDirection::Forward;
   Parameters parameters;
-  std::string where;
-  if (from) {
-    parameters = keyParameters(*from);
-    std::string placeholders;
-    for (std::size_t i = 0; i < parameters.size(); ++i)
-      placeholders += (i ? ", $" : "$") + std::to_string(i + 1);
-    where = "(" + keyList() + ") " + (forward ? ">" : "<") + " (" + placeholders + ") AND ";
-  }
+  std::string where = from ? pastKey(*from, forward, parameters) + " AND " : "";
   parameters.push_back(text);
   // "C": byte for byte, whatever collation the column has.
-  where += identifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name) + " = $" +
+  where += quoteIdentifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name) + " = $" +
            std::to_string(parameters.size()) + " COLLATE \"C\"";
-  std::string order;
-  for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
-    order += (i ? ", " : "") + m_keyColumns[i] + (forward ? "" : " DESC");
-  const std::string sql =
-      "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " + order + " LIMIT 1";
+  const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " +
+                          keyOrder(forward) + " LIMIT 1";
   PgResult rows;
   if (const Result ran = run("text_" + std::to_string(fieldNo) + (forward ? "_f" : "_b") + (from ? "_from" : ""), sql,
                              parameters, rows);
@@ -417,7 +400,7 @@ Result PostgresCursor::modifyRecord(const Record &record) {
     if (const Result fits = checkFieldValue(description, value, locationEntry()); fits != code::Ok)
       return fits;
     parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgTextFromValue(description, value)));
-    sets += (parameters.size() > 1 ? ", " : "") + identifier(description.name) + " = $" + std::to_string(parameters.size());
+    sets += (parameters.size() > 1 ? ", " : "") + quoteIdentifier(description.name) + " = $" + std::to_string(parameters.size());
   }
   std::string where;
   for (auto &part : keyParameters(currentKey())) {
@@ -489,7 +472,7 @@ Result PostgresCursor::insertRecord(const Record &record) {
       return fits;
     variant += 'v';
     parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgTextFromValue(description, value)));
-    columns += (columns.empty() ? "" : ", ") + identifier(description.name);
+    columns += (columns.empty() ? "" : ", ") + quoteIdentifier(description.name);
     placeholders += (placeholders.empty() ? "$" : ", $") + std::to_string(parameters.size());
   }
   Bookmark key;

@@ -65,6 +65,11 @@ private:
   Result rowToRecord(const PgResult &rows, int row, Record &out) const;
   Parameters keyParameters(const Bookmark &key) const;
   std::string keyList() const;
+  // The key columns in ascending (forward) or descending order.
+  std::string keyOrder(bool forward) const;
+  // "(key) > ($1, ...)" (or "<" backward) for the records past `from`,
+  // whose key values it puts into `parameters`.
+  std::string pastKey(const Bookmark &from, bool forward, Parameters &parameters) const;
   // Locks the record with `key` on the server; RecordLocked when another
   // session holds it.
   Result lock(const Bookmark &key);

@@ -2,26 +2,13 @@
 
 #include "../Engine.h"
 #include "../ErrorEntries.h"
+#include "../Quoted.h"
 #include "PgValues.h"
 #include "PostgresCursor.h"
 
 #include <filesystem>
 
 namespace vandro::engine {
-
-namespace {
-
-std::string identifier(const std::string &name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"')
-      out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
-} // namespace
 
 PostgresDatabase::PostgresDatabase(Engine &engine, PgSettings settings, std::string schema, OpenMode openMode)
     : m_engine(engine), m_settings(std::move(settings)), m_schema(std::move(schema)), m_openMode(openMode) {
@@ -35,7 +22,7 @@ PostgresDatabase::PostgresDatabase(Engine &engine, PgSettings settings, std::str
 
 std::string PostgresDatabase::qualified(const std::string &tableName) const {
   const std::string table = std::filesystem::path(tableName).stem().string();
-  return (m_schema.empty() ? "" : identifier(m_schema) + ".") + identifier(table);
+  return (m_schema.empty() ? "" : quoteIdentifier(m_schema) + ".") + quoteIdentifier(table);
 }
 
 Result PostgresDatabase::openTable(const std::string &tableName, const std::string &tableType, OpenMode openMode,
@@ -68,12 +55,12 @@ Result PostgresDatabase::createTable(const std::string &tableName, const std::ve
     return connected;
   std::string sql = "CREATE TABLE " + qualified(tableName) + " (";
   for (std::size_t i = 0; i < fields.size(); ++i)
-    sql += (i ? ", " : "") + identifier(fields[i].name) + " " + pgTypeFor(fields[i].kind, fields[i].size) +
+    sql += (i ? ", " : "") + quoteIdentifier(fields[i].name) + " " + pgTypeFor(fields[i].kind, fields[i].size) +
            (fields[i].required ? " NOT NULL" : "");
   if (!primaryKey.empty()) {
     sql += ", PRIMARY KEY (";
     for (std::size_t k = 0; k < primaryKey.size(); ++k)
-      sql += (k ? ", " : "") + identifier(fields[static_cast<std::size_t>(primaryKey[k])].name);
+      sql += (k ? ", " : "") + quoteIdentifier(fields[static_cast<std::size_t>(primaryKey[k])].name);
     sql += ")";
   }
   sql += ")";

@@ -4,6 +4,7 @@
 #include "../ErrorEntries.h"
 #include "SqliteErrors.h"
 #include "../FieldValues.h"
+#include "../Quoted.h"
 #include "../Utf8.h"
 
 #include <algorithm>

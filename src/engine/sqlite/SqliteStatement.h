@@ -54,15 +54,4 @@ private:
   SqliteStatement &m_statement;
 };
 
-// Quotes an SQL identifier: "name" with inner quotes doubled.
-inline std::string quoteIdentifier(const std::string &name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"')
-      out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 } // namespace vandro::engine
