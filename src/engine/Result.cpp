@@ -49,7 +49,7 @@ constexpr std::pair<Result, std::string_view> kMessages[] = {
     {code::ServerUnreachable, "The database server cannot be reached"},
     {code::AuthenticationFailed, "The database server refused the login"},
     {code::ConnectionLost, "The connection to the database server was lost"},
-    {code::RecordChanged, "The record was changed by another user while the connection was lost"},
+    {code::RecordChanged, "The record was changed by another user"},
     {code::NotForServerTables, "Server tables use the server's own authentication, not a table password"},
     {code::RecordLocked, "Record locked by another user"},
     {code::TableBusy, "The table is busy: another program is writing to it"},

@@ -1,12 +1,15 @@
 // Record locks between cursors and processes, durable posts, fresh reads and
 // read-only files.
 #include "EngineFixture.h"
+#include "engine/postgres/AdvisoryLockKey.h"
+#include "engine/sqlite/RecordLock.h"
 
 #include <csignal>
 #include <filesystem>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace vandro::engine::testing {
 namespace {
@@ -119,6 +122,34 @@ TEST_P(SharingTest, TwoCursorsOfOneProcessConflictLikeTwoProcesses) {
     EXPECT_EQ(textOf(record, 2), how == "post" ? "posted in-process" : "elaboration");
     ASSERT_EQ(other->modifyRecord(relation(*other, 5)), code::Ok);
   }
+}
+
+TEST_P(SharingTest, EveryRecordHasALockOfItsOwn) {
+  // 116048 and 1308084 once shared a lock on the server (a 32-bit hash).
+  createRelationTable();
+  auto holder = openTable();
+  auto other = openTable();
+  ASSERT_TRUE(holder && other);
+  ASSERT_EQ(holder->insertRecord(relation(*holder, 116048)), code::Ok);
+  ASSERT_EQ(holder->insertRecord(relation(*holder, 1308084)), code::Ok);
+  Record record;
+  ASSERT_EQ(holder->findKey({Value::integer(116048)}, record), code::Ok);
+  ASSERT_EQ(holder->readCurrent(record, LockMode::WriteLock), code::Ok);
+  ASSERT_EQ(other->findKey({Value::integer(1308084)}, record), code::Ok);
+  EXPECT_EQ(other->readCurrent(record, LockMode::WriteLock), code::Ok) << describeFailure(code::Ok);
+}
+
+TEST(RecordLockKeyTest, AMillionHashedKeysAreAllApart) {
+  // Keys that are no single integer are hashed: a million of them, no two
+  // alike, in the server's lock space and in the lock file's.
+  std::unordered_set<std::int64_t> serverLocks, fileOffsets;
+  for (int i = 0; i < 1'000'000; ++i) {
+    const Bookmark key = {Value::text("GUM_" + std::to_string(i))};
+    serverLocks.insert(advisoryLockKey(16384, key).hash);
+    fileOffsets.insert(RecordLock::offsetFor(key));
+  }
+  EXPECT_EQ(serverLocks.size(), 1'000'000u);
+  EXPECT_EQ(fileOffsets.size(), 1'000'000u);
 }
 
 TEST_P(SharingTest, APostSurvivesAKillRightAfterIt) {

@@ -3,6 +3,7 @@
 #include "../ErrorEntries.h"
 #include "../Quoted.h"
 #include "../FieldValues.h"
+#include "AdvisoryLockKey.h"
 #include "PgValues.h"
 
 #include <algorithm>
@@ -11,17 +12,6 @@
 namespace vandro::engine {
 
 namespace {
-
-// A 32-bit hash of a record's key text (FNV-1a), the second half of its
-// advisory lock key.
-std::int32_t keyHash(const std::string &text) {
-  std::uint32_t hash = 2166136261u;
-  for (unsigned char c : text) {
-    hash ^= c;
-    hash *= 16777619u;
-  }
-  return static_cast<std::int32_t>(hash);
-}
 
 // A value of COPY's text format: backslash escapes, \N for a null.
 std::string copyText(const std::optional<std::string> &value) {
@@ -49,23 +39,26 @@ std::vector<const char *> pointers(const std::vector<std::optional<std::string>>
 
 } // namespace
 
-Result PostgresCursor::open(const PgSettings &settings, const std::string &schema, const std::string &tableName,
-                            OpenMode openMode, const std::vector<std::string> &passwords, std::unique_ptr<Cursor> &out) {
+Result PostgresCursor::open(std::unique_ptr<PgConnection> &connection, const std::string &schema,
+                            const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out) {
   std::unique_ptr<PostgresCursor> cursor(new PostgresCursor);
-  if (const Result result = PgConnection::connect(settings, passwords, cursor->m_conn); result != code::Ok)
-    return result;
+  cursor->m_conn = std::move(connection);
   cursor->m_table = std::filesystem::path(tableName).stem().string();
   cursor->m_qualified = (schema.empty() ? "" : quoteIdentifier(schema) + ".") + quoteIdentifier(cursor->m_table);
   cursor->m_locationLabel = "Table: ";
   cursor->m_location = cursor->m_qualified + " on " + cursor->m_conn->serverName();
   cursor->m_writable = openMode == OpenMode::ReadWrite;
-  if (const Result result = cursor->describe(); result != code::Ok)
+  if (const Result result = cursor->describe(); result != code::Ok) {
+    connection = std::move(cursor->m_conn); // the caller may use it again
     return result;
+  }
   out = std::move(cursor);
   return code::Ok;
 }
 
 PostgresCursor::~PostgresCursor() {
+  if (!m_conn)
+    return;
   if (m_copying)
     (void)m_conn->endCopy("the table was closed");
   if (m_bulk || m_snapshot)
@@ -74,37 +67,39 @@ PostgresCursor::~PostgresCursor() {
 }
 
 Result PostgresCursor::describe() {
-  PgResult rows;
+  // The table, its rights, its columns and its primary key in one request:
+  // one row per column (one row of nulls for a table that does not exist).
+  PgResult columns;
   const std::string table = m_qualified;
-  if (const Result result =
-          m_conn->exec("SELECT c.oid::bigint, has_table_privilege(c.oid, 'UPDATE') AND "
-                       "has_table_privilege(c.oid, 'INSERT') FROM pg_class c WHERE c.oid = to_regclass($1)",
-                       {table.c_str()}, rows);
+  if (const Result result = m_conn->exec(
+          "SELECT r.oid::bigint, has_table_privilege(r.oid, 'UPDATE') AND has_table_privilege(r.oid, 'INSERT'), "
+          "a.attname, t.typname, a.atttypmod, a.attnotnull, a.attidentity <> '', a.attgenerated <> '', "
+          "format_type(a.atttypid, a.atttypmod), array_position(i.indkey::int2[], a.attnum) "
+          "FROM (SELECT to_regclass($1) AS oid) r "
+          "LEFT JOIN pg_attribute a ON a.attrelid = r.oid AND a.attnum > 0 AND NOT a.attisdropped "
+          "LEFT JOIN pg_type t ON t.oid = a.atttypid "
+          "LEFT JOIN pg_index i ON i.indrelid = r.oid AND i.indisprimary "
+          "ORDER BY a.attnum",
+          {table.c_str()}, columns);
       result != code::Ok)
     return result;
-  if (rows.rows() == 0)
+  if (columns.rows() == 0 || columns.isNull(0, 0))
     return ErrorEntries::fail(code::TableNotFound, {{code::TableNotFound, 0, locationEntry()}});
-  m_tableLockKey = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::stoll(rows.text(0, 0))));
-  if (m_writable && rows.text(0, 1) != "t")
+  m_tableOid = static_cast<std::uint32_t>(std::stoll(columns.text(0, 0)));
+  if (m_writable && columns.text(0, 1) != "t")
     return ErrorEntries::fail(code::ReadOnlyTable,
                               {{code::ReadOnlyTable, 0, locationEntry()},
                                {code::ReadOnlyTable, 0, "The user may not update and insert records of the table"}});
   m_description.writable = m_writable;
 
-  PgResult columns;
-  if (const Result result =
-          m_conn->exec("SELECT a.attname, t.typname, a.atttypmod, a.attnotnull, a.attidentity <> '', "
-                       "a.attgenerated <> '', format_type(a.atttypid, a.atttypmod) FROM pg_attribute a "
-                       "JOIN pg_type t ON t.oid = a.atttypid WHERE a.attrelid = to_regclass($1) AND a.attnum > 0 "
-                       "AND NOT a.attisdropped ORDER BY a.attnum",
-                       {table.c_str()}, columns);
-      result != code::Ok)
-    return result;
+  std::vector<std::pair<int, int>> keyOrder; // (place in the key, field number)
   for (int i = 0; i < columns.rows(); ++i) {
+    if (columns.isNull(i, 2))
+      continue; // a table without columns
     FieldDescription field;
-    field.name = columns.text(i, 0);
-    field.declaredType = columns.text(i, 6);
-    const auto kind = kindFromPgType(columns.text(i, 1), std::stoi(columns.text(i, 2)), columns.text(i, 4) == "t");
+    field.name = columns.text(i, 2);
+    field.declaredType = columns.text(i, 8);
+    const auto kind = kindFromPgType(columns.text(i, 3), std::stoi(columns.text(i, 4)), columns.text(i, 6) == "t");
     if (!kind)
       return ErrorEntries::fail(code::UnsupportedSchema,
                                 {{code::UnsupportedSchema, 0, locationEntry()},
@@ -112,32 +107,17 @@ Result PostgresCursor::describe() {
                                   "Column \"" + field.name + "\" is of type " + field.declaredType}});
     field.kind = kind->kind;
     field.size = kind->size;
-    field.required = columns.text(i, 3) == "t";
-    field.readOnly = columns.text(i, 5) == "t";
+    field.required = columns.text(i, 5) == "t";
+    field.readOnly = columns.text(i, 7) == "t";
+    if (!columns.isNull(i, 9))
+      keyOrder.emplace_back(std::stoi(columns.text(i, 9)), static_cast<int>(m_description.fields.size()));
     m_description.fields.push_back(field);
   }
-
-  PgResult key;
-  if (const Result result = m_conn->exec(
-          "SELECT a.attnum FROM pg_index i CROSS JOIN LATERAL unnest(i.indkey) WITH ORDINALITY AS k(attnum, position) "
-          "JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = k.attnum "
-          "WHERE i.indrelid = to_regclass($1) AND i.indisprimary ORDER BY k.position",
-          {table.c_str()}, key);
-      result != code::Ok)
-    return result;
-  // Field numbers follow the order of the columns that are not dropped.
-  PgResult numbers;
-  if (const Result result = m_conn->exec("SELECT a.attnum FROM pg_attribute a WHERE a.attrelid = to_regclass($1) "
-                                         "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
-                                         {table.c_str()}, numbers);
-      result != code::Ok)
-    return result;
-  for (int k = 0; k < key.rows(); ++k)
-    for (int i = 0; i < numbers.rows(); ++i)
-      if (numbers.text(i, 0) == key.text(k, 0)) {
-        m_index.keyFields.push_back(i);
-        m_keyColumns.push_back(quoteIdentifier(m_description.fields[static_cast<std::size_t>(i)].name));
-      }
+  std::sort(keyOrder.begin(), keyOrder.end());
+  for (const auto &[place, field] : keyOrder) {
+    m_index.keyFields.push_back(field);
+    m_keyColumns.push_back(quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name));
+  }
   if (m_index.keyFields.empty())
     return ErrorEntries::fail(code::UnsupportedSchema,
                               {{code::UnsupportedSchema, 0, locationEntry()},
@@ -154,7 +134,33 @@ Result PostgresCursor::describe() {
       m_writableFields.push_back(static_cast<int>(i));
     m_selectList += (i ? ", " : "") + quoteIdentifier(field.name) + (field.kind == FieldKind::Money ? "::numeric" : "");
   }
+  m_updateSql = updateStatement();
   return code::Ok;
+}
+
+std::string PostgresCursor::updateStatement() const {
+  // SET the writable fields; WHERE the key is the record's and every field
+  // still holds what it held when the edit began (as the server wrote it
+  // then, compared as the server's values: null with null, texts byte for
+  // byte). The parameters: the new values, the key, the values as read.
+  std::string sets, where;
+  int n = 0;
+  for (int field : m_writableFields) {
+    sets += n ? ", " : "";
+    sets += quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name) + " = $" + std::to_string(++n);
+  }
+  for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
+    where += (i ? ", $" : "$") + std::to_string(++n);
+  where = "(" + keyList() + ") = (" + where + ")";
+  for (const FieldDescription &field : m_description.fields) {
+    std::string column = quoteIdentifier(field.name);
+    if (field.kind == FieldKind::Money)
+      column += "::numeric";
+    else if (field.kind == FieldKind::String || field.kind == FieldKind::Memo)
+      column += " COLLATE \"C\"";
+    where += " AND " + column + " IS NOT DISTINCT FROM $" + std::to_string(++n);
+  }
+  return "UPDATE " + m_qualified + " SET " + sets + " WHERE " + where + " RETURNING " + keyList();
 }
 
 std::string PostgresCursor::keyList() const {
@@ -266,17 +272,23 @@ Result PostgresCursor::queryPage(SearchDirection direction, const Bookmark *from
   return code::Ok;
 }
 
-Result PostgresCursor::queryKey(const std::vector<Value> &key, Record &out) {
+Result PostgresCursor::fetchKey(const std::vector<Value> &key, PgResult &rows) {
   std::string where;
   for (std::size_t i = 0; i < m_keyColumns.size() && i < key.size(); ++i)
     where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
   const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " +
                           keyOrder(true) + " LIMIT 1";
-  PgResult rows;
   if (const Result ran = run("key_" + std::to_string(key.size()), sql, keyParameters(key), rows); ran != code::Ok)
     return ran;
   if (rows.rows() == 0)
     return ErrorEntries::fail(code::RecordNotFound);
+  return code::Ok;
+}
+
+Result PostgresCursor::queryKey(const std::vector<Value> &key, Record &out) {
+  PgResult rows;
+  if (const Result fetched = fetchKey(key, rows); fetched != code::Ok)
+    return fetched;
   return rowToRecord(rows, 0, out);
 }
 
@@ -302,30 +314,42 @@ Result PostgresCursor::queryText(SearchDirection direction, int fieldNo, const s
 }
 
 Result PostgresCursor::lock(const Bookmark &key) {
+  const AdvisoryLockKey wanted = advisoryLockKey(m_tableOid, key);
+  if (m_lock && *m_lock == wanted && m_conn->resets() == m_lockedAtResets && !m_conn->isBroken())
+    return code::Ok; // held already
   unlock();
-  const std::string table = std::to_string(m_tableLockKey), record = std::to_string(keyHash(keyText(key)));
   PgResult rows;
-  if (const Result ran = run("lock", "SELECT pg_try_advisory_lock($1::int4, $2::int4)", {table, record}, rows);
-      ran != code::Ok)
+  const Result ran = wanted.record ? run("lock", "SELECT pg_try_advisory_lock($1::int4, $2::int4)",
+                                         {std::to_string(wanted.table), std::to_string(*wanted.record)}, rows)
+                                   : run("lock_hash", "SELECT pg_try_advisory_lock($1::int8)",
+                                         {std::to_string(wanted.hash)}, rows);
+  if (ran != code::Ok)
     return ran;
   if (rows.text(0, 0) != "t")
     return ErrorEntries::fail(code::RecordLocked,
                               {{code::RecordLocked, 0, "Record: " + recordName(key)}, {code::RecordLocked, 0, locationEntry()}});
+  m_lock = wanted;
   m_lockedKey = keyText(key);
   m_lockedAtResets = m_conn->resets();
   return code::Ok;
 }
 
 void PostgresCursor::unlock() {
-  if (!m_lockedKey)
+  if (!m_lock)
     return;
+  // A lock of a connection that broke went with it.
   if (m_conn->resets() == m_lockedAtResets && !m_conn->isBroken()) {
     PgResult ignored;
-    const std::string table = std::to_string(m_tableLockKey), record = std::to_string(keyHash(*m_lockedKey));
-    const char *values[] = {table.c_str(), record.c_str()};
-    (void)m_conn->execPrepared("unlock", "SELECT pg_advisory_unlock($1::int4, $2::int4)", {values[0], values[1]},
-                               ignored);
+    if (m_lock->record) {
+      const std::string table = std::to_string(m_lock->table), record = std::to_string(*m_lock->record);
+      (void)m_conn->execPrepared("unlock", "SELECT pg_advisory_unlock($1::int4, $2::int4)",
+                                 {table.c_str(), record.c_str()}, ignored);
+    } else {
+      const std::string hash = std::to_string(m_lock->hash);
+      (void)m_conn->execPrepared("unlock_hash", "SELECT pg_advisory_unlock($1::int8)", {hash.c_str()}, ignored);
+    }
   }
+  m_lock.reset();
   m_lockedKey.reset();
 }
 
@@ -339,23 +363,32 @@ Result PostgresCursor::readCurrent(Record &out, LockMode mode) {
     if (const Result locked = lock(currentKey()); locked != code::Ok)
       return locked;
   }
+  PgResult rows;
   Record record;
-  Result result = queryKey(currentKey(), record);
+  Result result = fetchKey(currentKey(), rows);
   if (result == code::RecordNotFound)
     result = ErrorEntries::fail(code::RecordDeleted, {{code::RecordDeleted, 0, "Record: " + recordName(currentKey())},
                                                       {code::RecordDeleted, 0, locationEntry()}});
+  if (result == code::Ok)
+    result = rowToRecord(rows, 0, record);
   if (result != code::Ok) {
     if (mode == LockMode::WriteLock)
       unlock();
     return result;
   }
-  if (mode == LockMode::WriteLock)
-    m_lockedRecord = record;
+  if (mode == LockMode::WriteLock) {
+    // The record as the edit found it, in the server's own words: a post
+    // stores only over exactly this.
+    m_readTexts.clear();
+    for (int i = 0; i < static_cast<int>(m_description.fields.size()); ++i)
+      m_readTexts.push_back(rows.isNull(0, i) ? std::nullopt : std::optional(rows.text(0, i)));
+    m_lostWhileLocked = false;
+  }
   out = std::move(record);
   return code::Ok;
 }
 
-Result PostgresCursor::recoverLock() {
+Result PostgresCursor::relock() {
   if (m_conn->isBroken())
     if (const Result reset = m_conn->reset(); reset != code::Ok)
       return ErrorEntries::fail(code::ConnectionLost,
@@ -363,20 +396,23 @@ Result PostgresCursor::recoverLock() {
                                  {code::ConnectionLost, 0, "The edit is kept; store it again once the server can be reached"}});
   if (m_conn->resets() == m_lockedAtResets)
     return code::Ok;
-  // The server dropped the lock with the old connection: take it again, and
-  // store only over the record as the edit found it.
-  const Bookmark key = currentKey();
-  const Record original = m_lockedRecord;
-  m_lockedKey.reset();
-  if (const Result locked = lock(key); locked != code::Ok)
-    return locked;
+  // The server dropped the lock with the old connection; whatever others
+  // stored meanwhile, the post's own condition finds.
+  m_lostWhileLocked = true;
+  m_lock.reset();
+  return lock(currentKey());
+}
+
+Result PostgresCursor::recordChanged() {
+  std::vector<ErrorEntry> entries;
   Record now;
-  const Result read = queryKey(key, now);
-  if (read != code::Ok || now.values != original.values)
-    return ErrorEntries::fail(code::RecordChanged, {{code::RecordChanged, 0, "Record: " + recordName(key)},
-                                                    {code::RecordChanged, 0, locationEntry()}});
-  m_lockedRecord = now;
-  return code::Ok;
+  if (queryKey(currentKey(), now) == code::RecordNotFound)
+    entries.push_back({code::RecordChanged, 0, "It has been deleted"});
+  if (m_lostWhileLocked)
+    entries.push_back({code::RecordChanged, 0, "The connection to the server was lost while it was being edited"});
+  entries.push_back({code::RecordChanged, 0, "Record: " + recordName(currentKey())});
+  entries.push_back({code::RecordChanged, 0, locationEntry()});
+  return ErrorEntries::fail(code::RecordChanged, entries);
 }
 
 Result PostgresCursor::modifyRecord(const Record &record) {
@@ -389,7 +425,6 @@ Result PostgresCursor::modifyRecord(const Record &record) {
   if (record.values.size() != m_description.fields.size())
     return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "A record of another table"}});
   Parameters parameters;
-  std::string sets;
   for (int field : m_writableFields) {
     const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
     const Value &value = record.values[static_cast<std::size_t>(field)];
@@ -400,33 +435,23 @@ Result PostgresCursor::modifyRecord(const Record &record) {
     if (const Result fits = checkFieldValue(description, value, locationEntry()); fits != code::Ok)
       return fits;
     parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgTextFromValue(description, value)));
-    sets += (parameters.size() > 1 ? ", " : "") + quoteIdentifier(description.name) + " = $" + std::to_string(parameters.size());
   }
-  std::string where;
-  for (auto &part : keyParameters(currentKey())) {
+  for (auto &part : keyParameters(currentKey()))
     parameters.push_back(std::move(part));
-    where += (where.empty() ? "$" : ", $") + std::to_string(parameters.size());
-  }
-  const std::string sql =
-      "UPDATE " + m_qualified + " SET " + sets + " WHERE (" + keyList() + ") = (" + where + ") RETURNING " + keyList();
-  if (const Result recovered = recoverLock(); recovered != code::Ok)
-    return recovered;
+  parameters.insert(parameters.end(), m_readTexts.begin(), m_readTexts.end());
+
+  if (const Result relocked = relock(); relocked != code::Ok)
+    return relocked;
   PgResult rows;
-  Result result = run("update", sql, parameters, rows, Retry::Never);
+  Result result = run("update", m_updateSql, parameters, rows, Retry::Never);
+  bool brokeInTheMiddle = false;
   if (result == code::ConnectionLost || m_conn->resets() != m_lockedAtResets) {
-    // Broken in the middle: stored before the break, or not at all.
-    if (const Result recovered = recoverLock(); recovered != code::Ok) {
-      Record now;
-      if (recovered == code::RecordChanged && queryKey(currentKey(), now) == code::Ok) {
-        Record expected = now;
-        for (int field : m_writableFields)
-          expected.values[static_cast<std::size_t>(field)] = record.values[static_cast<std::size_t>(field)];
-        if (now.values == expected.values)
-          return code::Ok;
-      }
-      return recovered;
-    }
-    result = run("update", sql, parameters, rows, Retry::Never);
+    // Broken in the middle: stored before the break, or not at all. The
+    // condition makes a second try safe either way.
+    if (const Result relocked = relock(); relocked != code::Ok)
+      return relocked;
+    brokeInTheMiddle = true;
+    result = run("update", m_updateSql, parameters, rows, Retry::Never);
   }
   if (result != code::Ok) {
     if (result == code::KeyViolation) {
@@ -437,13 +462,31 @@ Result PostgresCursor::modifyRecord(const Record &record) {
     }
     return result;
   }
-  if (rows.rows() == 0)
-    return ErrorEntries::fail(code::RecordDeleted, {{code::RecordDeleted, 0, "Record: " + recordName(currentKey())},
-                                                    {code::RecordDeleted, 0, locationEntry()}});
   Bookmark key;
-  for (std::size_t i = 0; i < m_index.keyFields.size(); ++i) {
-    const FieldDescription &field = m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])];
-    key.push_back(valueFromPgText(field, rows.text(0, static_cast<int>(i))).value_or(Value()));
+  if (rows.rows() == 0) {
+    // Nothing stored: the record is no longer the one the edit began from,
+    // unless it is the edit itself, stored by the try the break cut short.
+    Record now;
+    bool storedBefore = false;
+    if (brokeInTheMiddle) {
+      Bookmark wanted;
+      for (int field : m_index.keyFields)
+        wanted.push_back(record.values[static_cast<std::size_t>(field)]);
+      if (queryKey(wanted, now) == code::Ok) {
+        Record expected = now;
+        for (int field : m_writableFields)
+          expected.values[static_cast<std::size_t>(field)] = record.values[static_cast<std::size_t>(field)];
+        storedBefore = now.values == expected.values;
+      }
+    }
+    if (!storedBefore)
+      return recordChanged();
+    key = now.bookmark;
+  } else {
+    for (std::size_t i = 0; i < m_index.keyFields.size(); ++i) {
+      const FieldDescription &field = m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])];
+      key.push_back(valueFromPgText(field, rows.text(0, static_cast<int>(i))).value_or(Value()));
+    }
   }
   unlock();
   placeOn(key);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../KeySetCursor.h"
+#include "AdvisoryLockKey.h"
 #include "PgConnection.h"
 
 #include <map>
@@ -13,23 +14,25 @@
 namespace vandro::engine {
 
 // One connection per cursor, so that two cursors (of one program or two)
-// lock records against each other. Records are read by prepared key-set
+// lock records against each other, and each has its own snapshot. Records are read by prepared key-set
 // queries ("the next records after this key"), never by a long-open server
 // cursor; outside a snapshot every step asks the server again, so a record
 // another user stored shows on the next move. A record being edited holds a
 // session-level advisory lock keyed by the table and the record's key; the
 // server drops it when the connection ends, however it ends. Each write is
-// one transaction committed before it returns; inside a bulk transaction,
-// inserts go to the server as one COPY.
+// one transaction committed before it returns; a post replaces the record
+// only while it is still the one the edit began from, since programs other
+// than Vandro do not honour the locks. Inside a bulk transaction, inserts go
+// to the server as one COPY.
 class PostgresCursor final : public KeySetCursor {
 public:
   // Opens table `tableName` ("Vandro.DB" is the server's table "Vandro") in
-  // `schema` (the search path when empty). ReadOnlyTable for ReadWrite when
-  // the user may not update or insert; PasswordNeeded when the server asks
-  // for a password none of `passwords` supplies.
-  [[nodiscard]] static Result open(const PgSettings &settings, const std::string &schema, const std::string &tableName,
-                                   OpenMode openMode, const std::vector<std::string> &passwords,
-                                   std::unique_ptr<Cursor> &out);
+  // `schema` (the search path when empty) over `connection`, which the
+  // cursor takes; on failure the connection is left to the caller.
+  // ReadOnlyTable for ReadWrite when the user may not update or insert;
+  // TableNotFound, UnsupportedSchema.
+  [[nodiscard]] static Result open(std::unique_ptr<PgConnection> &connection, const std::string &schema,
+                                   const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out);
   ~PostgresCursor() override;
 
   Result readCurrent(Record &out, LockMode lock) override;
@@ -56,6 +59,9 @@ private:
   using Parameters = std::vector<std::optional<std::string>>;
   PostgresCursor() = default;
   Result describe();
+  std::string updateStatement() const;
+  // The record with `key` as the server sends it; RecordNotFound.
+  Result fetchKey(const std::vector<Value> &key, PgResult &rows);
   // Runs the statement prepared as `name`. A read whose connection broke is
   // run once more on a new connection; a write never is (it may have been
   // stored before the break, and its lock went with the old connection).
@@ -74,9 +80,11 @@ private:
   // session holds it.
   Result lock(const Bookmark &key);
   void unlock();
-  // After the connection broke while a record was locked: connects again,
-  // takes the lock again and checks that nobody changed the record meanwhile.
-  Result recoverLock();
+  // After the connection broke while a record was locked: connects again
+  // and takes the lock again (RecordLocked when another took it meanwhile).
+  Result relock();
+  // The failure of a post that found the record changed (or gone).
+  Result recordChanged();
   Result finishCopy();
 
   std::unique_ptr<PgConnection> m_conn;
@@ -84,17 +92,21 @@ private:
   std::string m_selectList; // the fields, as the engine reads them
   std::vector<std::string> m_keyColumns;
   std::vector<int> m_writableFields;
-  std::int32_t m_tableLockKey = 0; // the table's oid, for the advisory locks
+  std::uint32_t m_tableOid = 0; // the table's identity, for the advisory locks
+  std::string m_updateSql;
   bool m_writable = false;
   bool m_bulk = false;
   bool m_snapshot = false;
   bool m_copying = false;
   std::vector<std::string> m_copied; // the records sent by the COPY, by line
-  // The record locked for editing: its key text, the connection's resets at
-  // the time, and the record as it was read.
+  // The record locked for editing: its lock, its key text, the
+  // connection's resets at the time, the record as the server sent it when
+  // the edit began, and whether the lock was lost with a connection since.
+  std::optional<AdvisoryLockKey> m_lock;
   std::optional<std::string> m_lockedKey;
   int m_lockedAtResets = 0;
-  Record m_lockedRecord;
+  Parameters m_readTexts;
+  bool m_lostWhileLocked = false;
 };
 
 } // namespace vandro::engine

@@ -25,6 +25,15 @@ std::string PostgresDatabase::qualified(const std::string &tableName) const {
   return (m_schema.empty() ? "" : quoteIdentifier(m_schema) + ".") + quoteIdentifier(table);
 }
 
+Result PostgresDatabase::connection(std::unique_ptr<PgConnection> &out) const {
+  if (m_spare && !m_spare->isBroken()) {
+    out = std::move(m_spare);
+    return code::Ok;
+  }
+  m_spare.reset();
+  return PgConnection::connect(m_settings, m_engine.passwords(), out);
+}
+
 Result PostgresDatabase::openTable(const std::string &tableName, const std::string &tableType, OpenMode openMode,
                                    ShareMode, std::unique_ptr<Cursor> &out) {
   if (tableType != "default" && tableType != "postgresql")
@@ -32,17 +41,25 @@ Result PostgresDatabase::openTable(const std::string &tableName, const std::stri
   if (tableName.empty())
     return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + tableName}});
   const OpenMode mode = m_openMode == OpenMode::ReadOnly ? OpenMode::ReadOnly : openMode;
-  return PostgresCursor::open(m_settings, m_schema, tableName, mode, m_engine.passwords(), out);
+  std::unique_ptr<PgConnection> connection;
+  if (const Result connected = this->connection(connection); connected != code::Ok)
+    return connected;
+  const Result opened = PostgresCursor::open(connection, m_schema, tableName, mode, out);
+  if (connection)
+    m_spare = std::move(connection); // not taken: kept for the next try (read-only, say)
+  return opened;
 }
 
 bool PostgresDatabase::tableExists(const std::string &tableName) const {
   std::unique_ptr<PgConnection> connection;
-  if (PgConnection::connect(m_settings, m_engine.passwords(), connection) != code::Ok)
+  if (this->connection(connection) != code::Ok)
     return false;
   PgResult rows;
   const std::string name = qualified(tableName);
-  return connection->exec("SELECT to_regclass($1) IS NOT NULL", {name.c_str()}, rows) == code::Ok &&
-         rows.text(0, 0) == "t";
+  const bool exists = connection->exec("SELECT to_regclass($1) IS NOT NULL", {name.c_str()}, rows) == code::Ok &&
+                      rows.text(0, 0) == "t";
+  m_spare = std::move(connection);
+  return exists;
 }
 
 Result PostgresDatabase::createTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
@@ -50,8 +67,7 @@ Result PostgresDatabase::createTable(const std::string &tableName, const std::ve
   if (tableName.empty() || fields.empty())
     return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + tableName}});
   std::unique_ptr<PgConnection> connection;
-  if (const Result connected = PgConnection::connect(m_settings, m_engine.passwords(), connection);
-      connected != code::Ok)
+  if (const Result connected = this->connection(connection); connected != code::Ok)
     return connected;
   std::string sql = "CREATE TABLE " + qualified(tableName) + " (";
   for (std::size_t i = 0; i < fields.size(); ++i)
@@ -64,7 +80,9 @@ Result PostgresDatabase::createTable(const std::string &tableName, const std::ve
     sql += ")";
   }
   sql += ")";
-  if (const Result created = connection->exec(sql); created != code::Ok) {
+  const Result created = connection->exec(sql);
+  m_spare = std::move(connection);
+  if (created != code::Ok) {
     ErrorEntries::add({created, 0, "Table: " + qualified(tableName)});
     return created;
   }

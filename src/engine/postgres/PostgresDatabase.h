@@ -11,7 +11,10 @@ class Engine;
 class PostgresDatabase final : public Database {
 public:
   // `settings` are libpq's connection keywords; `schema` where the tables
-  // are (the server's search path when empty). Nothing connects yet.
+  // are (the server's search path when empty). Nothing connects yet: the
+  // first request connects, and the connection it made is kept for the
+  // first table opened, so that opening a database and its table costs one
+  // login.
   PostgresDatabase(Engine &engine, PgSettings settings, std::string schema, OpenMode openMode);
 
   // "PostgreSQL host:port/dbname", for messages.
@@ -24,12 +27,18 @@ public:
 
 private:
   std::string qualified(const std::string &tableName) const;
+  // The kept connection, made now when there is none.
+  Result connection(std::unique_ptr<PgConnection> &out) const;
 
   Engine &m_engine;
   PgSettings m_settings;
   std::string m_schema;
   OpenMode m_openMode;
   std::string m_name;
+  // A connection made for a request and not yet taken by a table: the
+  // database's requests use it, the next table opened takes it. Each table
+  // needs one of its own (locks and snapshots belong to a session).
+  mutable std::unique_ptr<PgConnection> m_spare;
 };
 
 } // namespace vandro::engine

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,18 +12,6 @@
 namespace vandro::engine {
 
 namespace {
-
-// FNV-1a over the key text; the top bits are cleared so that the offset is a
-// positive file offset. Two records share a byte only if their 62-bit hashes
-// collide.
-long long offsetFor(const std::string &keyText) {
-  std::uint64_t hash = 1469598103934665603ull;
-  for (unsigned char c : keyText) {
-    hash ^= c;
-    hash *= 1099511628211ull;
-  }
-  return static_cast<long long>(hash & 0x3FFFFFFFFFFFFFFFull);
-}
 
 bool setLock(int fd, short type, long long offset) {
   struct flock region {};
@@ -35,6 +24,36 @@ bool setLock(int fd, short type, long long offset) {
 }
 
 } // namespace
+
+long long RecordLock::offsetFor(const Bookmark &key) {
+  constexpr long long kHashed = 1ll << 62;
+  if (key.size() == 1 && key[0].isInteger() && key[0].asInteger() >= 0 && key[0].asInteger() < kHashed)
+    return key[0].asInteger();
+  // FNV-1a over each value's kind and text, into the upper half of the
+  // positive offsets.
+  std::uint64_t hash = 1469598103934665603ull;
+  auto mix = [&hash](const std::string &bytes) {
+    for (unsigned char c : bytes) {
+      hash ^= c;
+      hash *= 1099511628211ull;
+    }
+  };
+  for (const Value &value : key) {
+    if (value.isInteger())
+      mix("i" + std::to_string(value.asInteger()));
+    else if (value.isReal()) {
+      const double real = value.asReal();
+      mix("r" + std::string(reinterpret_cast<const char *>(&real), sizeof real));
+    }
+    else if (value.isText())
+      mix("t" + std::to_string(value.asText().size()) + ":" + value.asText());
+    else if (value.isBytes())
+      mix("b" + std::to_string(value.asBytes().size()) + ":" + std::string(value.asBytes().begin(), value.asBytes().end()));
+    else
+      mix("n");
+  }
+  return kHashed | static_cast<long long>(hash & (kHashed - 1));
+}
 
 RecordLock::~RecordLock() {
   if (m_fd >= 0)
@@ -57,10 +76,9 @@ Result RecordLock::open(const std::string &tablePath) {
   return code::Ok;
 }
 
-Result RecordLock::lock(const std::string &keyText, const std::string &recordName) {
+Result RecordLock::lock(const std::string &keyText, long long offset, const std::string &recordName) {
   if (m_held == keyText)
     return code::Ok;
-  const long long offset = offsetFor(keyText);
   if (!setLock(m_fd, F_WRLCK, offset)) {
     const int err = errno;
     if (err == EAGAIN || err == EACCES)

@@ -1,6 +1,7 @@
 // Record locks that other processes see, kept in a lock file beside the table.
 #pragma once
 
+#include "../Record.h"
 #include "../Result.h"
 
 #include <optional>
@@ -8,8 +9,8 @@
 
 namespace vandro::engine {
 
-// Locks one byte of the file "<table>-lock" per record, chosen by a hash of
-// the record's key, with open-file-description locks: they conflict between
+// Locks one byte of the file "<table>-lock" per record, chosen by the
+// record's key (offsetFor), with open-file-description locks: they conflict between
 // any two opens of the file, also inside one process, and the kernel drops
 // them when the holder closes the file or dies, so a crashed editor never
 // leaves a record locked.
@@ -22,9 +23,13 @@ public:
 
   // Opens (and creates) the lock file for `tablePath`. Ok or CannotOpenFile.
   [[nodiscard]] Result open(const std::string &tablePath);
-  // Locks the record whose key reads `keyText`, releasing any lock held
-  // before. RecordLocked when another holder has it.
-  [[nodiscard]] Result lock(const std::string &keyText, const std::string &recordName);
+  // The byte that stands for the record with `key`: the key itself for a
+  // key of one integer from 0 to 2^62 - 1 (so no two such records share
+  // one), else a 62-bit hash of the key above those.
+  static long long offsetFor(const Bookmark &key);
+  // Locks the record whose key reads `keyText` at `offset`, releasing any
+  // lock held before. RecordLocked when another holder has it.
+  [[nodiscard]] Result lock(const std::string &keyText, long long offset, const std::string &recordName);
   void release();
   bool isHeld() const { return m_held.has_value(); }
   // The key text of the record held, if any.

@@ -87,6 +87,15 @@ Value keyValue(sqlite3_stmt *stmt, int column) {
   }
 }
 
+// The value of a column exactly as stored: its storage class and bytes.
+Value storedValue(sqlite3_stmt *stmt, int column) {
+  if (sqlite3_column_type(stmt, column) == SQLITE_BLOB) {
+    const auto *data = static_cast<const std::uint8_t *>(sqlite3_column_blob(stmt, column));
+    return Value::bytes(Bytes(data, data + sqlite3_column_bytes(stmt, column)));
+  }
+  return keyValue(stmt, column);
+}
+
 // Converts column `i` of the current row of `stmt` into the engine's value
 // for `field`; false when the stored value does not fit the field's kind.
 bool columnValue(sqlite3_stmt *stmt, int i, const FieldDescription &field, Value &value) {
@@ -421,11 +430,16 @@ Result SqliteCursor::prepareStatements() {
                     : placeholder;
       ++n;
     }
+    // WHERE the key is the record's and every field still holds exactly
+    // what it held when the edit began (the same storage class and bytes;
+    // IS: null with null): other programs do not honour the record locks.
     std::string where;
     for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
-      where += std::string(i ? ", " : "") + "?" + std::to_string(n + static_cast<int>(i));
-    const std::string update = "UPDATE " + table + " SET " + sets + " WHERE (" + key + ") = (" +
-                               where + ") RETURNING " + key;
+      where += std::string(i ? ", " : "") + "?" + std::to_string(n++);
+    where = "(" + key + ") = (" + where + ")";
+    for (const auto &field : m_description.fields)
+      where += " AND " + quoteIdentifier(field.name) + " IS ?" + std::to_string(n++) + " COLLATE BINARY";
+    const std::string update = "UPDATE " + table + " SET " + sets + " WHERE " + where + " RETURNING " + key;
     const std::string insert =
         "INSERT INTO " + table + " (" + names + ") VALUES (" + values + ") RETURNING " + key;
     if (const int rc = m_update.prepare(m_db, update); rc != SQLITE_OK)
@@ -552,7 +566,9 @@ Result SqliteCursor::readCurrent(Record &out, LockMode lock) {
     if (!m_writable)
       return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
     // Lock first, then read: the edit starts from what is stored now.
-    if (const Result result = m_lock.lock(keyText(currentKey()), recordName(currentKey())); result != code::Ok)
+    if (const Result result = m_lock.lock(keyText(currentKey()), RecordLock::offsetFor(currentKey()),
+                                          recordName(currentKey()));
+        result != code::Ok)
       return result;
   }
   StatementUse use(m_at);
@@ -560,9 +576,15 @@ Result SqliteCursor::readCurrent(Record &out, LockMode lock) {
     bindRaw(use.get(), static_cast<int>(i) + 1, currentKey()[i]);
   const int rc = sqlite3_step(use.get());
   Result result = code::Ok;
-  if (rc == SQLITE_ROW)
+  if (rc == SQLITE_ROW) {
     result = rowToRecord(use.get(), out);
-  else if (rc == SQLITE_DONE)
+    if (result == code::Ok && lock == LockMode::WriteLock) {
+      // The record as the edit found it: a post stores only over exactly this.
+      m_readValues.clear();
+      for (int i = 0; i < static_cast<int>(m_description.fields.size()); ++i)
+        m_readValues.push_back(storedValue(use.get(), i));
+    }
+  } else if (rc == SQLITE_DONE)
     result = ErrorEntries::fail(code::RecordDeleted,
                                 {{code::RecordDeleted, 0, "Record: " + recordName(currentKey())},
                                  {code::RecordDeleted, 0, locationEntry()}});
@@ -671,14 +693,15 @@ Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &recor
         result != code::Ok)
       return result;
   }
-  if (withKey)
+  if (withKey) {
     for (const auto &part : currentKey())
       bindRaw(use.get(), n++, part);
+    for (const auto &value : m_readValues)
+      bindRaw(use.get(), n++, value);
+  }
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE && withKey)
-    return ErrorEntries::fail(code::RecordDeleted,
-                              {{code::RecordDeleted, 0, "Record: " + recordName(currentKey())},
-                               {code::RecordDeleted, 0, locationEntry()}});
+    return recordChanged();
   if (rc != SQLITE_ROW) {
     const Result result = fail(rc);
     if (result == code::KeyViolation && m_index.exists) {
@@ -697,6 +720,20 @@ Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &recor
   if (end != SQLITE_DONE)
     return fail(end);
   return code::Ok;
+}
+
+Result SqliteCursor::recordChanged() {
+  std::vector<ErrorEntry> entries;
+  {
+    StatementUse use(m_at);
+    for (std::size_t i = 0; i < currentKey().size(); ++i)
+      bindRaw(use.get(), static_cast<int>(i) + 1, currentKey()[i]);
+    if (sqlite3_step(use.get()) == SQLITE_DONE)
+      entries.push_back({code::RecordChanged, 0, "It has been deleted"});
+  }
+  entries.push_back({code::RecordChanged, 0, "Record: " + recordName(currentKey())});
+  entries.push_back({code::RecordChanged, 0, locationEntry()});
+  return ErrorEntries::fail(code::RecordChanged, entries);
 }
 
 Result SqliteCursor::modifyRecord(const Record &record) {

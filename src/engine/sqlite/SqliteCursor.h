@@ -21,7 +21,9 @@ namespace vandro::engine {
 // ("the next few records after this key"), so no operation's cost depends on
 // the size of the table. Read-ahead records are dropped as soon as another
 // connection commits a change (PRAGMA data_version), so the cursor never
-// shows a stale record for longer than one step.
+// shows a stale record for longer than one step. A post replaces the record
+// only while it is still the one the edit began from: other programs that
+// write the file do not honour the record locks.
 class SqliteCursor final : public KeySetCursor {
 public:
   // Opens the table file `path`. `passwords` are the session's passwords,
@@ -71,6 +73,8 @@ private:
   void bindRaw(sqlite3_stmt *stmt, int index, const Value &value) const;
   Result writeRecord(SqliteStatement &statement, const Record &record, bool withKey, Bookmark &key);
   Result runSql(const std::string &sql);
+  // The failure of a post that found the record changed (or gone).
+  Result recordChanged();
 
   // Declared before the connection: it acts after the connection closed.
   LogFiles m_logFiles;
@@ -86,6 +90,8 @@ private:
   std::map<std::tuple<int, bool, bool>, SqliteStatement> m_findText;
   std::string m_selectColumns; // the fields, then the key columns, for a SELECT
   RecordLock m_lock;
+  // The locked record's fields as stored when the edit began.
+  std::vector<Value> m_readValues;
   bool m_bulk = false;
   bool m_snapshot = false;
 };
