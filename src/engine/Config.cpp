@@ -208,13 +208,15 @@ std::optional<AliasInfo> Config::alias(const std::string &name) const {
     if (!sameName(line.section, name))
       continue;
     if (!found)
-      found = AliasInfo{line.section, "sqlite", "", line.number, {}};
+      found = AliasInfo{line.section, "sqlite", "", line.number, {}, {}};
     if (sameName(line.key, "driver"))
       found->driver = line.value.empty() ? "sqlite" : lowerCase(line.value);
     else if (sameName(line.key, "path"))
       found->path = resolvedPath(line.value);
-    else if (!line.key.empty())
+    else if (!line.key.empty()) {
       found->settings.emplace_back(lowerCase(line.key), line.value);
+      found->settingLines.push_back(line.number);
+    }
   }
   return found;
 }
@@ -320,7 +322,7 @@ Result Config::save() const {
   if (const std::string reason = file.begin(false); !reason.empty())
     return failure(m_path, reason);
   const std::string &temporary = file.writePath();
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0)
     return failure(m_path, std::strerror(errno), errno);
   std::string content = m_byteOrderMark ? "\xEF\xBB\xBF" : "";

@@ -18,6 +18,7 @@ struct AliasInfo {
   // Every other setting of the section, as written (keys in lower case), in
   // file order: a server driver's connection keywords.
   std::vector<std::pair<std::string, std::string>> settings;
+  std::vector<int> settingLines; // the line of each of `settings` in the file
 };
 
 // The file is kept line by line, so that editing one alias leaves every other
@@ -61,7 +62,10 @@ public:
   bool removeAlias(const std::string &name);
 
   // Writes the file atomically: a temporary file beside it, flushed to disk,
-  // then renamed over the old one. Creates the folder when needed.
+  // then renamed over the old one. Creates the folder when needed. A new
+  // file is readable by its owner only (mode 0600: a server alias tells
+  // where a team's data is and who logs in); a file that exists keeps its
+  // mode.
   [[nodiscard]] Result save() const;
 
 private:

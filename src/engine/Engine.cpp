@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include "postgres/PgKeywords.h"
 #include "postgres/PostgresDatabase.h"
 #include "sqlite/SqliteDatabase.h"
 
@@ -89,11 +90,19 @@ Result Engine::openDatabase(const std::string &alias, const std::string &directo
     if (info.driver == "postgresql" || info.driver == "postgres") {
       std::string schema;
       PgSettings settings;
-      for (const auto &[key, value] : info.settings) {
-        if (key == "schema")
+      for (std::size_t i = 0; i < info.settings.size(); ++i) {
+        const auto &[key, value] = info.settings[i];
+        if (key == "schema") {
           schema = value;
-        else
-          settings.emplace_back(key, value);
+          continue;
+        }
+        if (const auto problem = pgSettingProblem(key))
+          return ErrorEntries::fail(code::ConfigMalformed,
+                                    {{code::ConfigMalformed, 0, "Alias: " + alias},
+                                     {code::ConfigMalformed, 0,
+                                      "Configuration: " + configPath + ", line " + std::to_string(info.settingLines[i])},
+                                     {code::ConfigMalformed, 0, *problem}});
+        settings.emplace_back(key, value);
       }
       out = std::make_unique<PostgresDatabase>(*this, std::move(settings), std::move(schema), openMode);
       return code::Ok;

@@ -10,6 +10,7 @@
 #include "engine/FailureMessage.h"
 #include "engine/RelationTable.h"
 #include "engine/WholeFile.h"
+#include "engine/postgres/PgKeywords.h"
 
 #include <algorithm>
 #include <cctype>
@@ -150,11 +151,11 @@ int AdminCommands::aliasSetServer(const std::string &name, const std::string &dr
     std::string key = setting.substr(0, equals);
     for (char &c : key)
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (key == "password")
-      return failure("a password is never written to the configuration: keep it in ~/.pgpass or PGPASSWORD, "
-                     "or let Vandro ask for it");
     if (key == "driver" || key == "path")
       return failure("'" + key + "' is no connection setting");
+    if (key != "schema")
+      if (const auto problem = pgSettingProblem(key))
+        return failure(*problem);
     pairs.emplace_back(key, setting.substr(equals + 1));
   }
   Config config;

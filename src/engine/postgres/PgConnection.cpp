@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 namespace vandro::engine {
 
@@ -75,14 +76,15 @@ std::string trimmed(std::string text) {
 }
 
 // The keywords libpq gets: the alias's own (never a password from the
-// configuration), then what Vandro relies on, where the alias says nothing.
+// configuration, never an encoding), then what Vandro relies on, where the
+// alias says nothing.
 struct Keywords {
   std::vector<std::string> keys, values;
   std::vector<const char *> keyPointers, valuePointers;
 
   Keywords(const PgSettings &settings, const std::string *password) {
     for (const auto &[key, value] : settings)
-      if (key != "schema" && key != "password")
+      if (key != "schema" && key != "password" && key != "client_encoding")
         add(key, value);
     // A client that vanishes from the network loses its record locks
     // within a minute: the server notices the dead connection by its own
@@ -96,7 +98,9 @@ struct Keywords {
       add("options", keepalives + " " + options);
     else
       set("options", keepalives + " " + given + " " + options);
-    defaultTo("client_encoding", "UTF8");
+    // Every text the engine sends and reads is UTF-8, whatever the alias,
+    // PGCLIENTENCODING or the server's default say.
+    add("client_encoding", "UTF8");
     defaultTo("application_name", "Vandro");
     defaultTo("connect_timeout", "10");
     // And this side notices a server that vanished.
@@ -137,6 +141,25 @@ PgConnection::PgConnection(PGconn *conn) : m_conn(conn) {
 
 PgConnection::~PgConnection() { PQfinish(m_conn); }
 
+namespace {
+
+// The settings as one text, to know a server again.
+std::string settingsKey(const PgSettings &settings) {
+  std::string key;
+  for (const auto &[k, v] : settings)
+    key.append(k).append(1, '\0').append(v).append(1, '\0');
+  return key;
+}
+
+// The session's password that the server of these settings accepted last,
+// so that the next connection to it logs in at the first try.
+std::map<std::string, std::string> &acceptedPasswords() {
+  static std::map<std::string, std::string> accepted;
+  return accepted;
+}
+
+} // namespace
+
 Result PgConnection::connect(const PgSettings &settings, const std::vector<std::string> &passwords,
                              std::unique_ptr<PgConnection> &out) {
   const std::string server = serverNameOf(settings);
@@ -144,7 +167,17 @@ Result PgConnection::connect(const PgSettings &settings, const std::vector<std::
     Keywords keywords(settings, password);
     return PQconnectdbParams(keywords.keyPointers.data(), keywords.valuePointers.data(), 0);
   };
-  PGconn *conn = attempt(nullptr);
+  const std::string known = settingsKey(settings);
+  const auto accepted = acceptedPasswords().find(known);
+  const bool acceptedBefore = accepted != acceptedPasswords().end() &&
+                              std::find(passwords.begin(), passwords.end(), accepted->second) != passwords.end();
+  PGconn *conn = attempt(acceptedBefore ? &accepted->second : nullptr);
+  if (acceptedBefore && PQstatus(conn) != CONNECTION_OK) {
+    // Not accepted any more: as if it had never been.
+    acceptedPasswords().erase(known);
+    PQfinish(conn);
+    conn = attempt(nullptr);
+  }
   bool triedPasswords = false;
   if (PQstatus(conn) != CONNECTION_OK && PQconnectionNeedsPassword(conn)) {
     // The server wants a password that libpq found nowhere: the session's
@@ -153,6 +186,8 @@ Result PgConnection::connect(const PgSettings &settings, const std::vector<std::
       PQfinish(conn);
       conn = attempt(&password);
       triedPasswords = true;
+      if (PQstatus(conn) == CONNECTION_OK && PQconnectionUsedPassword(conn))
+        acceptedPasswords()[known] = password;
       if (PQstatus(conn) == CONNECTION_OK || !PQconnectionUsedPassword(conn))
         break;
     }
@@ -175,6 +210,12 @@ Result PgConnection::connect(const PgSettings &settings, const std::vector<std::
     PQfinish(conn);
     const Result result = refusedLogin ? code::AuthenticationFailed : code::ServerUnreachable;
     return ErrorEntries::fail(result, {{result, 0, "Server: " + server}, {result, 0, message}});
+  }
+  if (PQclientEncoding(conn) != pg_char_to_encoding("UTF8")) {
+    PQfinish(conn);
+    return ErrorEntries::fail(code::ServerUnreachable,
+                              {{code::ServerUnreachable, 0, "Server: " + server},
+                               {code::ServerUnreachable, 0, "The server does not speak UTF-8 with this client"}});
   }
   out.reset(new PgConnection(conn));
   out->m_serverName = server;
