@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionFrame>
+#include <algorithm>
 #include <limits>
 
 namespace vandro::controls {
@@ -30,7 +31,7 @@ TDBEdit::TDBEdit(const QString &name, const QString &fieldName, bool readOnly, Q
 
 TDBEdit::~TDBEdit() = default;
 
-void TDBEdit::reload() {
+void TDBEdit::reload(Reload kind) {
   store::TField *field = m_link.field();
   if (!field) {
     setText(QString());
@@ -48,8 +49,27 @@ void TDBEdit::reload() {
   }
   const QString shown = m_focused && field->CanModify() ? field->EditText() : field->DisplayText();
   if (shown != text()) {
-    setText(shown);
-    setCursorPosition(0); // a long text shows its start
+    if (kind == Reload::EditedRecord && hasFocus()) {
+      // The caret (or selection) stays where the user put it, within the
+      // new text; a selection of the whole text selects the whole new one.
+      const bool all = !text().isEmpty() && selectedText() == text();
+      const int start = hasSelectedText() ? selectionStart() : cursorPosition();
+      const int length = hasSelectedText() ? selectionLength() : 0;
+      const int caret = cursorPosition();
+      setText(shown);
+      const auto clamped = [&shown](int position) { return std::min(position, static_cast<int>(shown.size())); };
+      if (all)
+        selectAll();
+      else if (length > 0 && caret == start)
+        setSelection(clamped(start + length), clamped(start) - clamped(start + length)); // caret at the start
+      else if (length > 0)
+        setSelection(clamped(start), clamped(start + length) - clamped(start));
+      else
+        setCursorPosition(clamped(caret));
+    } else {
+      setText(shown);
+      setCursorPosition(0); // a long text shows its start
+    }
   }
   update();
 }

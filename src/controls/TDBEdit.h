@@ -26,7 +26,7 @@ public:
   // Where the text starts while the box paints it right-aligned.
   int rightAlignedTextLeft() const;
 
-  void reload() override;
+  void reload(Reload kind = Reload::Record) override;
   void setWritable(bool writable) override;
   QString controlText() const override { return text(); }
   QString controlName() const override { return objectName(); }

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QScrollBar>
+#include <QTextCursor>
+#include <algorithm>
 
 namespace vandro::controls {
 
@@ -26,13 +28,26 @@ TDBMemo::TDBMemo(const QString &name, const QString &fieldName, bool readOnly, Q
 
 TDBMemo::~TDBMemo() = default;
 
-void TDBMemo::show(const QString &text) {
+void TDBMemo::show(const QString &text, Reload kind) {
   if (text == toPlainText())
     return;
   const bool wasReadOnly = isReadOnly();
+  const QTextCursor before = textCursor();
+  const bool keepCaret = kind == Reload::EditedRecord && hasFocus();
   setPlainText(text);
   setWritable(!wasReadOnly);
-  verticalScrollBar()->setValue(0);
+  if (!keepCaret) {
+    verticalScrollBar()->setValue(0);
+    return;
+  }
+  // The caret (and selection) stays where the user put it, within the new
+  // text.
+  const int end = static_cast<int>(text.size());
+  QTextCursor after = textCursor();
+  after.setPosition(std::min(before.anchor(), end));
+  after.setPosition(std::min(before.position(), end), QTextCursor::KeepAnchor);
+  setTextCursor(after);
+  ensureCursorVisible();
 }
 
 void TDBMemo::setWritable(bool writable) {
@@ -43,14 +58,14 @@ void TDBMemo::setWritable(bool writable) {
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
-void TDBMemo::reload() {
+void TDBMemo::reload(Reload kind) {
   store::TField *field = m_link.field();
   if (!field) {
-    show(QString());
+    show(QString(), kind);
     return;
   }
   if (!field->isMemo()) {
-    show(hasFocus() && field->CanModify() ? field->EditText() : field->DisplayText());
+    show(hasFocus() && field->CanModify() ? field->EditText() : field->DisplayText(), kind);
     return;
   }
   QString text = field->AsString();
@@ -59,7 +74,7 @@ void TDBMemo::reload() {
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   if (text.size() > m_capacity)
     text = QStringLiteral("(%1)").arg(QStringLiteral("Text exceeds memo capacity"));
-  show(text);
+  show(text, kind);
 }
 
 void TDBMemo::keyPressEvent(QKeyEvent *event) {

@@ -22,7 +22,7 @@ public:
 
   TFieldDataLink &link() { return m_link; }
 
-  void reload() override;
+  void reload(Reload kind = Reload::Record) override;
   void setWritable(bool writable) override;
   QString controlText() const override { return toPlainText(); }
   QString controlName() const override { return objectName(); }
@@ -34,7 +34,7 @@ protected:
   void focusOutEvent(QFocusEvent *event) override;
 
 private:
-  void show(const QString &text);
+  void show(const QString &text, Reload kind);
   TFieldDataLink m_link;
   qsizetype m_capacity = kDefaultCapacity;
 };

@@ -94,8 +94,10 @@ void TFieldDataLink::dataEvent(DataEvent event, store::TField *field) {
     }
     break;
   case DataEvent::RecordChange:
+    // The edit began and read the record again: another annotator's text
+    // may replace the shown one under the user's caret.
     if (!m_writingBack) {
-      m_control.reload();
+      m_control.reload(BoundControl::Reload::EditedRecord);
       m_modified = false;
     }
     break;

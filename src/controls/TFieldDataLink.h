@@ -20,8 +20,12 @@ namespace vandro::controls {
 class BoundControl {
 public:
   virtual ~BoundControl() = default;
+  // What a reload shows: another record (or the same one anew), whose text
+  // shows from its start; or the record being edited, read again as the
+  // edit began, in which the caret stays where the user put it.
+  enum class Reload { Record, EditedRecord };
   // Shows the field's value afresh (or empty text without a field).
-  virtual void reload() = 0;
+  virtual void reload(Reload kind = Reload::Record) = 0;
   // Makes the text box accept or refuse changes.
   virtual void setWritable(bool writable) = 0;
   // The text the user sees, written back into the field.

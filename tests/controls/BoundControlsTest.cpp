@@ -266,6 +266,42 @@ TEST_F(WindowTest, EscapeBringsTheFieldsTextBackSelectedAndTheEditGoesOn) {
   EXPECT_TRUE(answerer.seen().empty());
 }
 
+TEST_F(WindowTest, AnEditThatReadsAnotherUsersTextKeepsTheCaretWhereTheUserPutIt) {
+  startWindow();
+  ModalAnswerer answerer;
+  TDBEdit &relation = edit("DBEdit2");
+  struct Case {
+    const char *name;
+    bool allSelected;    // entered by Tab (all selected) rather than a click and End
+    QString (*stored)(const QString &shown);
+    QString (*expected)(const QString &shown);
+  };
+  const Case cases[] = {
+      {"a longer text", false, [](const QString &s) { return s + "XZ"; }, [](const QString &s) { return s + "BXZ"; }},
+      {"a shorter text", false, [](const QString &s) { return s.left(2); }, [](const QString &s) { return s.left(2) + "B"; }},
+      {"all selected", true, [](const QString &s) { return s + "XZ"; }, [](const QString &) { return QString("B"); }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString shown = relation.text();
+    ASSERT_FALSE(shown.isEmpty());
+    // Another program stores the record meanwhile.
+    makeTableFromSql("Vandro.DB", "UPDATE Vandro SET Relation = '" + c.stored(shown).toStdString() + "' WHERE Id = 1");
+    if (c.allSelected) {
+      focus(relation);
+    } else {
+      QTest::mouseClick(&relation, Qt::LeftButton);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    }
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("B"));
+    EXPECT_EQ(table().State(), DataSetState::Edit);
+    EXPECT_EQ(relation.text(), c.expected(shown));
+    table().Cancel();
+    MainForm->setFocus();
+  }
+  EXPECT_TRUE(answerer.seen().empty());
+}
+
 TEST_F(WindowTest, LeavingWritesTheFieldAndAMovePostsTheTypedTextFirst) {
   startWindow();
   ModalAnswerer answerer;
