@@ -19,17 +19,26 @@ std::string benchDirectory() {
   return path;
 }
 
+std::unique_ptr<Database> openBenchDatabase() {
+  // $VANDRO_BENCH_ALIAS names a database of the engine configuration (a
+  // server's, say); else the benchmark directory's tables are used.
+  const char *alias = std::getenv("VANDRO_BENCH_ALIAS");
+  std::unique_ptr<Database> database;
+  if (Engine::instance().openDatabase(alias ? alias : "", alias ? "" : benchDirectory(), OpenMode::ReadWrite,
+                                      ShareMode::Shared, database) != code::Ok)
+    throw std::runtime_error("the benchmark database cannot be opened");
+  return database;
+}
+
 Database &benchDatabase() {
   static std::unique_ptr<Database> database;
   if (!database) {
     if (Engine::instance().initialise(kInterfaceVersion, kLanguage) != code::Ok)
       throw std::runtime_error("engine did not start");
-    // $VANDRO_BENCH_ALIAS names a database of the engine configuration (a
-    // server's, say); else the benchmark directory's tables are used.
-    const char *alias = std::getenv("VANDRO_BENCH_ALIAS");
-    if (Engine::instance().openDatabase(alias ? alias : "", alias ? "" : benchDirectory(), OpenMode::ReadWrite,
-                                        ShareMode::Shared, database) != code::Ok)
-      throw std::runtime_error("the benchmark database cannot be opened");
+    // A password the user gave the program, as its dialog adds it.
+    if (const char *password = std::getenv("VANDRO_BENCH_PASSWORD"))
+      (void)Engine::instance().addPassword(password);
+    database = openBenchDatabase();
   }
   return *database;
 }

@@ -18,6 +18,9 @@ std::string ensureRelationTable(engine::Database &database, long records, std::s
 // Starts the engine and opens the benchmark database (once per process):
 // the alias $VANDRO_BENCH_ALIAS when set (a server's), else the directory.
 engine::Database &benchDatabase();
+// Opens the benchmark database anew, as the program opens its database at
+// start (the engine must be running: benchDatabase() starts it).
+std::unique_ptr<engine::Database> openBenchDatabase();
 // Whether the benchmark database is a server's.
 bool onServer();
 // Fills the empty relation table behind `cursor` with `records` records,

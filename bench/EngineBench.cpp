@@ -39,6 +39,21 @@ void BM_OpenToFirstRecord(benchmark::State &state) {
   }
 }
 
+// What the program does at start: the database opened by its alias, the
+// table opened, the first record read.
+void BM_OpenDatabaseToFirstRecord(benchmark::State &state) {
+  const std::string name = ensureRelationTable(benchDatabase(), state.range(0));
+  for (auto _ : state) {
+    auto database = vandro::bench::openBenchDatabase();
+    std::unique_ptr<Cursor> cursor;
+    check(database->openTable(name, "default", OpenMode::ReadWrite, ShareMode::Shared, cursor));
+    Record record;
+    check(cursor->setToBegin());
+    check(cursor->readNext(record));
+    benchmark::DoNotOptimize(record);
+  }
+}
+
 void BM_Next(benchmark::State &state) {
   auto cursor = openBench(state.range(0));
   Record record;
@@ -141,6 +156,7 @@ void BM_StepThroughAll(benchmark::State &state) {
 
 #define SIZES ->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond)
 BENCHMARK(BM_OpenToFirstRecord) SIZES;
+BENCHMARK(BM_OpenDatabaseToFirstRecord) SIZES;
 BENCHMARK(BM_Next) SIZES;
 BENCHMARK(BM_Prior) SIZES;
 BENCHMARK(BM_First) SIZES;
