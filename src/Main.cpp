@@ -8,6 +8,7 @@
 #include "controls/TDBMemo.h"
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
+#include "engine/RelationTable.h"
 #include "shell/AskText.h"
 #include "shell/IntegerText.h"
 #include "shell/ScreenCentre.h"
@@ -37,12 +38,12 @@ constexpr int kDesignTextHeight = 13;
 constexpr int kClientWidth = 656;
 constexpr int kClientHeight = 571;
 
-const QStringList kRelationNames = {
-    "antithesis", "attribution", "background", "circumstance", "comparison", "concession",
-    "conclusion", "condition", "elaboration", "enablement", "explanation", "evaluation",
-    "evidence", "interpretation", "justify", "means", "motivation", "cause",
-    "result", "otherwise", "parenthetical", "purpose", "restatement", "solutionhood",
-    "summary", "contrast", "joint", "list", "same_unit", "sequence"};
+const QStringList kRelationNames = [] {
+  QStringList names;
+  for (const std::string_view name : engine::kRelationNames)
+    names << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+  return names;
+}();
 const QStringList kMarkerPositions = {"Beginning", "Middle", "End", "Multiple"};
 // The position a marker typed into a blank position gets.
 const QString kDefaultPosition = QStringLiteral("Beginning");

@@ -15,6 +15,8 @@ enum class OpenMode { ReadWrite, ReadOnly };
 enum class ShareMode { Shared, Exclusive };
 enum class LockMode { NoLock, WriteLock };
 enum class SearchDirection { Forward, Backward };
+// The SQL a driver speaks, for the engine's own statements (execute()).
+enum class SqlDialect { Sqlite, Postgres };
 
 // A cursor stands before the first record, on a record, or after the last
 // record. A read that finds nothing leaves it where it was, so that the caller
@@ -29,6 +31,8 @@ public:
   virtual const IndexDescription &currentIndex() const = 0;
   // The full path of the table's file, for messages.
   virtual const std::string &filePath() const = 0;
+  // The table's name in its database ("Vandro" for "Vandro.DB").
+  virtual const std::string &tableName() const = 0;
 
   // Place the cursor before the first or after the last record.
   [[nodiscard]] virtual Result setToBegin() = 0;
@@ -102,6 +106,23 @@ public:
   // How many records one read fetches ahead; larger for reading a whole
   // table at once, as an export does.
   virtual void setReadAhead(int records) = 0;
+
+  // The engine's own statements about the table and the tables it keeps
+  // beside it (the corpus a table was imported from, counts): never text a
+  // user typed. `sql` is in the cursor's dialect with "?" for each of
+  // `parameters` (integers, reals, texts, bytes, nulls); it runs on the
+  // cursor's connection, inside its bulk transaction when one is open. The
+  // rows it gives, if any, go into `rows` (integers, reals, texts, bytes,
+  // nulls, as the columns' types say). Fails with the storage library's
+  // code and message.
+  virtual SqlDialect dialect() const = 0;
+  // The quoted name of the table `<table><suffix>` beside this one: in the
+  // same file, or the same schema on the server.
+  virtual std::string siblingName(const std::string &suffix) const = 0;
+  // The quoted name of this table, for the same statements.
+  virtual std::string quotedName() const = 0;
+  [[nodiscard]] virtual Result execute(const std::string &sql, const std::vector<Value> &parameters,
+                                       std::vector<std::vector<Value>> *rows = nullptr) = 0;
 };
 
 } // namespace vandro::engine

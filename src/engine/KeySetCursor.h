@@ -19,6 +19,7 @@ public:
   const TableDescription &description() const override { return m_description; }
   const IndexDescription &currentIndex() const override { return m_index; }
   const std::string &filePath() const override { return m_location; }
+  const std::string &tableName() const override { return m_table; }
 
   Result setToBegin() override;
   Result setToEnd() override;

@@ -3,8 +3,10 @@
 #include "CsvTransfer.h"
 #include "demo/DemoSetup.h"
 #include "RelationMap.h"
+#include "RstExport.h"
 #include "RstTransfer.h"
 #include "engine/Config.h"
+#include "engine/Corpus.h"
 #include "engine/DatabaseName.h"
 #include "engine/Engine.h"
 #include "engine/FailureMessage.h"
@@ -309,6 +311,14 @@ int AdminCommands::check(const std::string &database, const std::string &table) 
   std::vector<std::string> problems;
   if (const Result result = session.cursor().integrityCheck(problems); result != code::Ok)
     return failure(engineMessage(result));
+  // The corpus kept beside the table, if any.
+  Corpus corpus(session.cursor());
+  bool kept = false;
+  if (const Result result = corpus.exists(kept); result != code::Ok)
+    return failure(engineMessage(result));
+  if (kept)
+    if (const Result result = corpus.problems(problems); result != code::Ok)
+      return failure(engineMessage(result));
   for (const auto &problem : problems)
     m_out << session.cursor().filePath() << ": " << problem << "\n";
   if (!problems.empty())
@@ -373,6 +383,69 @@ int AdminCommands::importRst(const std::string &database, const std::string &tab
     return failure(result.error);
   m_out << result.documents << " documents, " << result.records << " records, " << result.withMarker
         << " records with a marker\n";
+  for (const std::string &warning : result.warnings)
+    m_err << "vandro-admin: warning: " << warning << "\n";
+  return kSuccess;
+}
+
+int AdminCommands::exportRst(const std::string &database, const std::string &table, const std::string &folder,
+                             const std::vector<std::string> &documents) {
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
+    return kFailure;
+  const RstExportResult result = admin::exportRst(session.cursor(), folder, documents);
+  if (!result.ok)
+    return failure(result.error);
+  for (const std::string &line : result.listed)
+    m_out << line << "\n";
+  m_out << result.documents << " documents written to " << folder << " (" << result.identical
+        << " byte for byte as imported), " << result.markersWritten << " markers written, "
+        << result.markersNotWritten << " not written\n";
+  return kSuccess;
+}
+
+int AdminCommands::documents(const std::string &database, const std::string &table) {
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
+    return kFailure;
+  Corpus corpus(session.cursor());
+  bool kept = false;
+  if (const Result checked = corpus.exists(kept); checked != code::Ok)
+    return failure(engineMessage(checked));
+  std::vector<DocumentSummary> summaries;
+  if (kept)
+    if (const Result listed = corpus.summaries(summaries); listed != code::Ok)
+      return failure(engineMessage(listed));
+  if (summaries.empty()) {
+    m_out << "No documents: import-rst keeps the documents it imports\n";
+    return kSuccess;
+  }
+  m_out << "Document\tRecords\tWith a marker\tMarkers changed\tImported\n";
+  for (const DocumentSummary &d : summaries)
+    m_out << d.name << "\t" << d.records << "\t" << d.marked << "\t" << d.changed << "\t" << d.imported << "\n";
+  return kSuccess;
+}
+
+int AdminCommands::removeDocuments(const std::string &database, const std::string &table,
+                                   const std::vector<std::string> &names) {
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table))
+    return kFailure;
+  Corpus corpus(session.cursor());
+  bool kept = false;
+  if (const Result checked = corpus.exists(kept); checked != code::Ok)
+    return failure(engineMessage(checked));
+  if (!kept)
+    return failure(session.cursor().filePath() + ": the table keeps no documents");
+  for (const std::string &name : names) {
+    long records = 0, marked = 0;
+    const Result removed = corpus.removeDocument(name, records, marked);
+    if (removed == code::RecordNotFound)
+      return failure("the table has no document " + name + " (vandro-admin documents lists them)");
+    if (removed != code::Ok)
+      return failure(engineMessage(removed));
+    m_out << "Removed " << name << ": " << records << " records, " << marked << " with a marker\n";
+  }
   return kSuccess;
 }
 

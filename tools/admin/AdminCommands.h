@@ -42,6 +42,15 @@ public:
   // `mapFile` when one is given; all or nothing.
   int importRst(const std::string &database, const std::string &table, const std::string &mapFile,
                 const std::vector<std::string> &paths);
+  // Writes the documents of the table's corpus (those named in
+  // `documents`, else all) into `folder`, with the table's markers as
+  // discourse signals; all or nothing.
+  int exportRst(const std::string &database, const std::string &table, const std::string &folder,
+                const std::vector<std::string> &documents);
+  // One line per document of the table's corpus.
+  int documents(const std::string &database, const std::string &table);
+  // Deletes each named document's records, sources and stored bytes.
+  int removeDocuments(const std::string &database, const std::string &table, const std::vector<std::string> &names);
   int initDemo();
 
   // Asks for a password on the terminal without echo, or reads one line of

@@ -1,12 +1,19 @@
 #include "RstTransfer.h"
 
 #include "RstDocument.h"
+#include "engine/Corpus.h"
 #include "engine/ErrorEntries.h"
 #include "engine/FailureMessage.h"
+#include "engine/RelationTable.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <map>
 #include <optional>
+#include <set>
 
 namespace vandro::admin {
 
@@ -29,6 +36,11 @@ bool sameName(std::string_view a, std::string_view b) {
          });
 }
 
+// The current time as ISO 8601 in UTC.
+std::string nowUtc() {
+  return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+}
+
 std::string engineFailure(Result result) {
   std::string message = failureMessage(result, ErrorEntries::all());
   std::replace(message.begin(), message.end(), '\n', ' ');
@@ -36,6 +48,23 @@ std::string engineFailure(Result result) {
 }
 
 } // namespace
+
+std::string otherColumnsDigest(const std::vector<Value> &values) {
+  std::string canonical;
+  for (int c = From; c <= SegmentsDistance && c < static_cast<int>(values.size()); ++c) {
+    const Value &value = values[static_cast<std::size_t>(c)];
+    if (value.isNull())
+      canonical += "n";
+    else if (value.isInteger())
+      canonical += "i" + std::to_string(value.asInteger());
+    else if (value.isText())
+      canonical += "t" + std::to_string(value.asText().size()) + ":" + value.asText();
+    else
+      canonical += "?";
+    canonical += '\x1f';
+  }
+  return Corpus::sha256(Bytes(canonical.begin(), canonical.end()));
+}
 
 RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files, const rst::RelationMap &map,
                           const std::function<void(const RstImportResult &)> &progress) {
@@ -71,15 +100,49 @@ RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files,
   auto abandon = [&](const std::string &why) {
     (void)cursor.rollbackBulk();
     result.records = 0;
+    result.warnings.clear();
     return failure(why);
   };
+  // The corpus beside the table, made when missing; the documents it has.
+  Corpus corpus(cursor);
+  std::set<std::string> froms;
+  if (const Result made = corpus.create(); made != code::Ok)
+    return abandon(engineFailure(made));
+  if (const Result read = corpus.froms(froms); read != code::Ok)
+    return abandon(engineFailure(read));
+
   rst::RstDocument document;
   std::vector<rst::RelationRecord> records;
+  rst::RstWarnings warnings;
+  std::map<QString, std::string> undeclared, unknown; // name -> where first seen
+  std::set<std::string> knownNames, importedNow;
+  for (const std::string_view name : kRelationNames)
+    knownNames.emplace(name);
   for (const std::string &file : files) {
     QString error;
-    if (!rst::readRstDocument(QString::fromStdString(file), document, error) ||
-        !rst::relationRecords(document, map, records, error))
+    QFile in(QString::fromStdString(file));
+    if (!in.open(QIODevice::ReadOnly))
+      return abandon(file + ": the file cannot be read: " + in.errorString().toStdString());
+    const QByteArray content = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+      return abandon(file + ": the file cannot be read: " + in.errorString().toStdString());
+    warnings = {};
+    if (!rst::readRstDocument(QString::fromStdString(file), content, document, error) ||
+        !rst::relationRecords(document, map, records, error, &warnings))
       return abandon(error.toStdString());
+    const std::string name = document.name.toStdString();
+    if (!importedNow.insert(name).second)
+      return abandon(file + ": the document " + name + " is given twice. Nothing was imported");
+    if (!froms.insert(name).second)
+      return abandon(file + ": the document " + name + " is in the table already (records whose From is \"" + name +
+                     "\"); remove it first with vandro-admin remove-document DATABASE TABLE " + name +
+                     ". Nothing was imported");
+    for (const auto &[relname, line] : warnings.undeclared)
+      undeclared.emplace(relname, file + ":" + std::to_string(line));
+    for (const qint64 line : warnings.tokensBeyondTheEnd)
+      result.warnings.push_back(file + ":" + std::to_string(line) +
+                                ": a dm signal names tokens beyond the document's last token");
+    std::vector<RecordSource> sources;
     for (const rst::RelationRecord &r : records) {
       Record record = cursor.blankRecord();
       std::string refused;
@@ -123,13 +186,57 @@ RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files,
       ++result.records;
       if (r.marker1 || r.marker2)
         ++result.withMarker;
+      if (!knownNames.count(r.relation.toStdString())) {
+        const QString &namedBy = r.node2.isEmpty() ? r.node1 : r.node2;
+        const auto &node = document.nodes[static_cast<std::size_t>(document.nodeIndex.value(namedBy))];
+        unknown.emplace(r.relation, file + ":" + std::to_string(node.line));
+      }
+
+      std::vector<Value> standard;
+      for (int c = 0; c < ColumnCount; ++c)
+        standard.push_back(record.values[static_cast<std::size_t>(column[c])]);
+      auto optional = [](const std::optional<QString> &text) {
+        return text ? std::optional(text->toStdString()) : std::nullopt;
+      };
+      RecordSource source;
+      source.id = lastId;
+      source.document = name;
+      source.node1 = r.node1.toStdString();
+      if (!r.node2.isEmpty())
+        source.node2 = r.node2.toStdString();
+      source.first1 = r.first1;
+      source.last1 = r.last1;
+      source.first2 = r.first2;
+      source.last2 = r.last2;
+      source.marker1 = optional(r.marker1);
+      source.position1 = optional(r.position1);
+      source.marker2 = optional(r.marker2);
+      source.position2 = optional(r.position2);
+      source.signals1 = r.signals1;
+      source.signals2 = r.signals2;
+      source.relation = r.relation.toStdString();
+      source.columns = otherColumnsDigest(standard);
+      sources.push_back(std::move(source));
     }
+    const Bytes bytes(content.begin(), content.end());
+    const CorpusDocument stored{name, std::filesystem::path(file).filename().string(), bytes, Corpus::sha256(bytes),
+                                nowUtc()};
+    if (const Result added = corpus.addDocument(stored); added != code::Ok)
+      return abandon(file + ": " + engineFailure(added) + ". Nothing was imported");
+    if (const Result added = corpus.addSources(sources); added != code::Ok)
+      return abandon(file + ": " + engineFailure(added) + ". Nothing was imported");
     ++result.documents;
     if (progress)
       progress(result);
   }
   if (const Result committed = cursor.commitBulk(); committed != code::Ok)
     return abandon(engineFailure(committed));
+  for (const auto &[relname, where] : undeclared)
+    result.warnings.push_back(where + ": the relation name \"" + relname.toStdString() +
+                              "\" is not declared in the document's header");
+  for (const auto &[relname, where] : unknown)
+    result.warnings.push_back(where + ": the relation name \"" + relname.toStdString() +
+                              "\" is neither in the map nor one of the relation chooser's names");
   return result;
 }
 

@@ -102,6 +102,32 @@ int main(int argc, char **argv) {
       ->required();
   importRst->callback([&] { status = commands.importRst(database, table, mapFile, paths); });
 
+  std::vector<std::string> documentNames;
+  auto *exportRst = app.add_subcommand(
+      "export-rst",
+      "Write the RST documents that import-rst stored with TABLE into FOLDER under their\n"
+      "file names, with the table's markers as dm signals, all or nothing. A document\n"
+      "whose markers did not change is written byte for byte as imported; in the others\n"
+      "only the signals of changed markers change. Markers that cannot be written, or that\n"
+      "would read back otherwise, and records whose other columns changed are listed by Id.");
+  addTableArguments(exportRst);
+  exportRst->add_option("FOLDER", file, "Folder for the documents (made when missing)")->required();
+  exportRst->add_option("--document", documentNames, "Only this document (its From); may be given again");
+  exportRst->callback([&] { status = commands.exportRst(database, table, file, documentNames); });
+
+  auto *documents = app.add_subcommand(
+      "documents", "List the RST documents stored with TABLE: name, records, records with a marker,\n"
+                   "records whose markers changed since the import, time of import");
+  addTableArguments(documents);
+  documents->callback([&] { status = commands.documents(database, table); });
+
+  auto *removeDocument = app.add_subcommand(
+      "remove-document", "Delete the named documents' records, their sources and the stored documents,\n"
+                         "each in one transaction, saying how many records (and with markers) went");
+  addTableArguments(removeDocument);
+  removeDocument->add_option("NAME", documentNames, "Document name (the From of its records)")->required();
+  removeDocument->callback([&] { status = commands.removeDocuments(database, table, documentNames); });
+
   auto *exportCommand = app.add_subcommand(
       "export", "Export every record in key order as CSV with a header row and CRLF line ends;\n"
                 "nulls are unquoted empty fields, empty texts \"\".");

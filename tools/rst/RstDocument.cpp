@@ -127,14 +127,26 @@ bool linkTree(const QString &path, RstDocument &document, QString &error) {
 } // namespace
 
 bool readRstDocument(const QString &path, RstDocument &out, QString &error) {
-  out = RstDocument();
-  out.name = QFileInfo(path).completeBaseName();
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
+    out = RstDocument();
     error = QStringLiteral("%1: the file cannot be read: %2").arg(path, file.errorString());
     return false;
   }
-  QXmlStreamReader xml(&file);
+  const QByteArray content = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    out = RstDocument();
+    error = QStringLiteral("%1: the file cannot be read: %2").arg(path, file.errorString());
+    return false;
+  }
+  return readRstDocument(path, content, out, error);
+}
+
+bool readRstDocument(const QString &path, const QByteArray &content, RstDocument &out, QString &error) {
+  out = RstDocument();
+  out.name = QFileInfo(path).completeBaseName();
+  QXmlStreamReader xml(content);
+  int signalCount = 0;
   auto addNode = [&](RstNode node) {
     if (node.id.isEmpty()) {
       error = where(path, xml) + QStringLiteral(": a %1 without an id")
@@ -149,6 +161,7 @@ bool readRstDocument(const QString &path, RstDocument &out, QString &error) {
     if (node.parent == QLatin1String("0"))
       node.parent.clear();
     node.line = xml.lineNumber();
+    node.column = xml.columnNumber();
     out.nodeIndex.insert(node.id, static_cast<int>(out.nodes.size()));
     out.nodes.push_back(std::move(node));
     return true;
@@ -187,8 +200,10 @@ bool readRstDocument(const QString &path, RstDocument &out, QString &error) {
       } else if (name == QLatin1String("group")) {
         if (!addNode({attribute("id"), attribute("parent"), attribute("relname"), groupKind(attribute("type"))}))
           return false;
-      } else if (name == QLatin1String("signal") && attribute("type") == QLatin1String("dm")) {
-        out.markers.push_back({attribute("source"), tokenList(attribute("tokens"))});
+      } else if (name == QLatin1String("signal")) {
+        if (attribute("type") == QLatin1String("dm"))
+          out.markers.push_back({attribute("source"), tokenList(attribute("tokens")), signalCount, xml.lineNumber()});
+        ++signalCount;
       }
       break;
     }
@@ -199,9 +214,11 @@ bool readRstDocument(const QString &path, RstDocument &out, QString &error) {
     error = where(path, xml) + QStringLiteral(": ") + xml.errorString();
     return false;
   }
-  if (file.error() != QFileDevice::NoError) {
-    error = QStringLiteral("%1: the file cannot be read: %2").arg(path, file.errorString());
-    return false;
+  for (const QString &text : out.segmentTexts) {
+    out.firstToken.push_back(static_cast<int>(out.tokens.size()));
+    for (const QString &token : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+      out.tokens.push_back(token);
+    out.lastToken.push_back(static_cast<int>(out.tokens.size()) - 1);
   }
   return linkTree(path, out, error);
 }

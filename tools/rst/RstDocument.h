@@ -3,6 +3,7 @@
 // discourse-marker signals (rs4).
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -18,7 +19,7 @@ struct RstNode {
   QString relname;
   Kind kind = Kind::Segment;
   int segment = 0; // a segment's number, counted from 1 in document order
-  qint64 line = 0; // where it stands in the file
+  qint64 line = 0, column = 0; // where it stands in the file
   int parentIndex = -1;
   int low = 0, high = 0; // the lowest and highest segment under the node; 0 when none
 };
@@ -27,6 +28,8 @@ struct RstNode {
 struct RstSignal {
   QString source;
   std::vector<int> tokens; // as listed, counted from 1 over the whole document
+  int index = 0;           // its place among all the document's <signal> elements, from 0
+  qint64 line = 0;
 };
 
 struct RstDocument {
@@ -36,6 +39,11 @@ struct RstDocument {
   std::vector<RstNode> nodes;           // in document order
   QHash<QString, int> nodeIndex;        // id -> index into nodes
   std::vector<RstSignal> markers;       // the signals of type "dm", in document order
+  // The document's tokens: its segment texts split at white space, numbered
+  // from 1 (tokens[0] is unused), and each segment's first and last token,
+  // by segment number (last < first for an empty segment).
+  std::vector<QString> tokens{QString()};
+  std::vector<int> firstToken{0}, lastToken{0};
 
   // Whether `relname` is declared a multinuclear relation.
   bool isMultinuclear(const QString &relname) const {
@@ -51,5 +59,7 @@ struct RstDocument {
 // `error` naming the file (and for XML faults the line and column) when the
 // file is malformed, a parent names no node, or parents form a cycle.
 bool readRstDocument(const QString &path, RstDocument &out, QString &error);
+// The same for the bytes `content` of the file `path`.
+bool readRstDocument(const QString &path, const QByteArray &content, RstDocument &out, QString &error);
 
 } // namespace vandro::rst

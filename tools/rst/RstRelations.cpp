@@ -23,45 +23,14 @@ struct Coverage {
 
 Coverage coverageOf(const RstNode &node) { return {node.low, node.high}; }
 
-// The document's tokens: its segment texts split at white space, numbered
-// from 1, and for each segment the first and last of its tokens.
-struct Tokens {
-  std::vector<QString> text{QString()}; // text[0] unused
-  std::vector<int> first, last;         // by segment number; last < first for an empty segment
-
-  explicit Tokens(const RstDocument &document) {
-    first.assign(document.segmentTexts.size() + 1, 0);
-    last.assign(document.segmentTexts.size() + 1, 0);
-    for (std::size_t s = 0; s < document.segmentTexts.size(); ++s) {
-      first[s + 1] = static_cast<int>(text.size());
-      for (const QString &token : document.segmentTexts[s].split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        text.push_back(token);
-      last[s + 1] = static_cast<int>(text.size()) - 1;
-    }
-  }
-  int count() const { return static_cast<int>(text.size()) - 1; }
-};
-
 bool holdsNonAlphanumeric(const QString &token) {
   return std::any_of(token.begin(), token.end(), [](QChar c) { return !c.isLetterOrNumber(); });
 }
 
-// Where a marker stands in a span of the tokens `first` to `last`.
-QString positionIn(const std::vector<int> &marker, int first, int last, const Tokens &tokens) {
-  const int begin = marker.front(), end = marker.back();
-  if (begin == first || begin == first + 1)
-    return QStringLiteral("Beginning");
-  const bool lastIsPunctuation = last >= 1 && last <= tokens.count() && holdsNonAlphanumeric(tokens.text[last]);
-  if (end == last || (lastIsPunctuation && end == last - 1))
-    return QStringLiteral("End");
-  return QStringLiteral("Middle");
-}
-
 class Builder {
 public:
-  Builder(const RstDocument &document, const RelationMap &map)
-      : m_document(document), m_map(map), m_tokens(document),
-        m_children(document.nodes.size()) {
+  Builder(const RstDocument &document, const RelationMap &map, RstWarnings *warnings)
+      : m_document(document), m_map(map), m_warnings(warnings), m_children(document.nodes.size()) {
     for (std::size_t i = 0; i < document.nodes.size(); ++i)
       if (document.nodes[i].parentIndex >= 0)
         m_children[static_cast<std::size_t>(document.nodes[i].parentIndex)].push_back(static_cast<int>(i));
@@ -73,14 +42,19 @@ public:
       const RstNode &node = nodes[i];
       // Rule 1: a satellite and its nucleus.
       if (node.parentIndex >= 0 && node.relname != QLatin1String("span") && !isMultinuclearChild(node)) {
-        const Coverage nucleus = nucleusOf(nodes[static_cast<std::size_t>(node.parentIndex)]);
-        if (!covered(node, error) || !covered(nodes[static_cast<std::size_t>(node.parentIndex)], nucleus, error))
+        const RstNode &parent = nodes[static_cast<std::size_t>(node.parentIndex)];
+        Coverage nucleus;
+        if (!nucleusOf(parent, nucleus, error) || !covered(node, error) || !covered(parent, nucleus, error))
           return false;
         const Coverage satellite = coverageOf(node);
         const bool satelliteFirst = satellite.low < nucleus.low;
-        out.push_back(record(node.relname, satelliteFirst ? QStringLiteral("SN") : QStringLiteral("NS"),
-                             satelliteFirst ? satellite : nucleus, satelliteFirst ? nucleus : satellite,
-                             {node.id}, QStringLiteral("satellite %1").arg(node.id)));
+        RelationRecord r = record(node.relname, satelliteFirst ? QStringLiteral("SN") : QStringLiteral("NS"),
+                                  satelliteFirst ? satellite : nucleus, satelliteFirst ? nucleus : satellite,
+                                  {node.id}, QStringLiteral("satellite %1").arg(node.id));
+        r.node1 = node.id;
+        if (!apart(r, node, error))
+          return false;
+        out.push_back(std::move(r));
       }
       // Rule 2: each pair of adjacent co-nuclei.
       if (node.kind == Kind::Multinuc) {
@@ -98,15 +72,24 @@ public:
         for (std::size_t k = 1; k < nuclei.size(); ++k) {
           const RstNode &first = nodes[static_cast<std::size_t>(nuclei[k - 1])];
           const RstNode &second = nodes[static_cast<std::size_t>(nuclei[k])];
-          out.push_back(record(second.relname, QStringLiteral("NN"), coverageOf(first), coverageOf(second),
-                               {first.id, second.id},
-                               QStringLiteral("co-nuclei %1 and %2 of group %3").arg(first.id, second.id, node.id)));
+          // A signal of a co-nucleus belongs to the one pair in which it is
+          // the second child; the group's first child's, to the first pair.
+          const QStringList sources = k == 1 ? QStringList{first.id, second.id} : QStringList{second.id};
+          RelationRecord r = record(second.relname, QStringLiteral("NN"), coverageOf(first), coverageOf(second), sources,
+                                    QStringLiteral("co-nuclei %1 and %2 of group %3").arg(first.id, second.id, node.id));
+          r.node1 = first.id;
+          r.node2 = second.id;
+          if (!apart(r, first, error))
+            return false;
+          out.push_back(std::move(r));
         }
       }
     }
     std::stable_sort(out.begin(), out.end(), [](const RelationRecord &a, const RelationRecord &b) {
       return std::tie(a.l1, a.l2, a.h1, a.h2, a.relation) < std::tie(b.l1, b.l2, b.h1, b.h2, b.relation);
     });
+    if (m_warnings)
+      warn();
     return true;
   }
 
@@ -117,9 +100,9 @@ private:
            m_document.isMultinuclear(node.relname);
   }
 
-  // The nucleus a satellite of `parent` stands beside.
-  Coverage nucleusOf(const RstNode &parent) const {
-    Coverage nucleus;
+  // The nucleus a satellite of `parent` stands beside. False with `error`
+  // for a span group without a span child: it has no nucleus.
+  bool nucleusOf(const RstNode &parent, Coverage &nucleus, QString &error) const {
     const auto &children = m_children[static_cast<std::size_t>(m_document.nodeIndex.value(parent.id))];
     auto childrenWhere = [&](auto keep) {
       for (int child : children)
@@ -137,11 +120,50 @@ private:
       break;
     case Kind::Span:
       childrenWhere(isSpan);
-      if (nucleus.empty())
-        nucleus = coverageOf(parent);
+      if (nucleus.empty() && std::none_of(children.begin(), children.end(), [&](int child) {
+            return isSpan(m_document.nodes[static_cast<std::size_t>(child)]);
+          })) {
+        error = QStringLiteral("%1:%2:%3: the span group %4 has no nucleus")
+                    .arg(m_document.name)
+                    .arg(parent.line)
+                    .arg(parent.column)
+                    .arg(parent.id);
+        return false;
+      }
       break;
     }
-    return nucleus;
+    return true;
+  }
+
+  // A record whose two spans share a segment comes from a tree whose
+  // branches cross.
+  bool apart(const RelationRecord &r, const RstNode &node, QString &error) const {
+    if (r.h1 < r.l2)
+      return true;
+    error = QStringLiteral("%1:%2: the %3 gives spans that overlap (segments %4-%5 and %6-%7): the tree's "
+                           "branches cross")
+                .arg(m_document.name)
+                .arg(node.line)
+                .arg(r.origin)
+                .arg(r.l1)
+                .arg(r.h1)
+                .arg(r.l2)
+                .arg(r.h2);
+    return false;
+  }
+
+  void warn() const {
+    QSet<QString> seen;
+    for (const RstNode &node : m_document.nodes)
+      if (node.parentIndex >= 0 && !node.relname.isEmpty() && node.relname != QLatin1String("span") &&
+          !m_document.relationTypes.contains(node.relname) && !seen.contains(node.relname)) {
+        seen.insert(node.relname);
+        m_warnings->undeclared.emplace_back(node.relname, node.line);
+      }
+    const int count = static_cast<int>(m_document.tokens.size()) - 1;
+    for (const RstSignal &signal : m_document.markers)
+      if (std::any_of(signal.tokens.begin(), signal.tokens.end(), [count](int token) { return token > count; }))
+        m_warnings->tokensBeyondTheEnd.push_back(signal.line);
   }
 
   bool covered(const RstNode &node, QString &error) const { return covered(node, coverageOf(node), error); }
@@ -164,26 +186,25 @@ private:
   }
 
   // The marker of a span and its position, from the signals of `sources`
-  // whose first token lies in the span.
-  void markSpan(const Coverage &span, const QStringList &sources, std::optional<QString> &marker,
-                std::optional<QString> &position) const {
-    const int first = m_tokens.first[static_cast<std::size_t>(span.low)];
-    const int last = m_tokens.last[static_cast<std::size_t>(span.high)];
-    int found = 0;
+  // whose first token lies in the span; the signals taken go into `taken`.
+  void markSpan(int first, int last, const QStringList &sources, std::optional<QString> &marker,
+                std::optional<QString> &position, std::vector<int> &taken) const {
+    const int count = static_cast<int>(m_document.tokens.size()) - 1;
     for (const RstSignal &signal : m_document.markers) {
       if (signal.tokens.empty() || !sources.contains(signal.source) || signal.tokens.front() < first ||
           signal.tokens.front() > last)
         continue;
-      if (++found == 1) {
+      taken.push_back(signal.index);
+      if (taken.size() == 1) {
         QStringList words;
         for (int token : signal.tokens)
-          if (token <= m_tokens.count())
-            words << m_tokens.text[static_cast<std::size_t>(token)];
+          if (token <= count)
+            words << m_document.tokens[static_cast<std::size_t>(token)];
         marker = words.join(QLatin1Char(' '));
-        position = positionIn(signal.tokens, first, last, m_tokens);
+        position = markerPosition(m_document, signal.tokens.front(), signal.tokens.back(), first, last);
       }
     }
-    if (found > 1)
+    if (taken.size() > 1)
       position = QStringLiteral("Multiple");
   }
 
@@ -200,24 +221,70 @@ private:
     r.extended = (r.l1 != r.h1 || r.l2 != r.h2) ? QStringLiteral("yes") : QStringLiteral("no");
     r.span1 = textOf(span1);
     r.span2 = textOf(span2);
-    markSpan(span1, sources, r.marker1, r.position1);
-    markSpan(span2, sources, r.marker2, r.position2);
+    r.first1 = m_document.firstToken[static_cast<std::size_t>(span1.low)];
+    r.last1 = m_document.lastToken[static_cast<std::size_t>(span1.high)];
+    r.first2 = m_document.firstToken[static_cast<std::size_t>(span2.low)];
+    r.last2 = m_document.lastToken[static_cast<std::size_t>(span2.high)];
+    markSpan(r.first1, r.last1, sources, r.marker1, r.position1, r.signals1);
+    markSpan(r.first2, r.last2, sources, r.marker2, r.position2, r.signals2);
     r.origin = origin;
     return r;
   }
 
   const RstDocument &m_document;
   const RelationMap &m_map;
-  Tokens m_tokens;
+  RstWarnings *m_warnings;
   std::vector<std::vector<int>> m_children;
 };
 
 } // namespace
 
 bool relationRecords(const RstDocument &document, const RelationMap &map, std::vector<RelationRecord> &out,
-                     QString &error) {
+                     QString &error, RstWarnings *warnings) {
   out.clear();
-  return Builder(document, map).build(out, error);
+  return Builder(document, map, warnings).build(out, error);
+}
+
+QString markerPosition(const RstDocument &document, int markerFirst, int markerLast, int first, int last) {
+  if (markerFirst == first || markerFirst == first + 1)
+    return QStringLiteral("Beginning");
+  const int count = static_cast<int>(document.tokens.size()) - 1;
+  const bool lastIsPunctuation =
+      last >= 1 && last <= count && holdsNonAlphanumeric(document.tokens[static_cast<std::size_t>(last)]);
+  if (markerLast == last || (lastIsPunctuation && markerLast == last - 1))
+    return QStringLiteral("End");
+  return QStringLiteral("Middle");
+}
+
+std::vector<int> markerRun(const RstDocument &document, const QString &marker, const QString &position, int first,
+                           int last, bool &agrees) {
+  agrees = false;
+  const QStringList words = marker.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  if (words.isEmpty())
+    return {};
+  const int length = static_cast<int>(words.size());
+  std::vector<int> firstRun;
+  for (int start = first; start + length - 1 <= last; ++start) {
+    bool equal = true;
+    for (int w = 0; w < length && equal; ++w)
+      equal = document.tokens[static_cast<std::size_t>(start + w)] == words[w];
+    if (!equal)
+      continue;
+    std::vector<int> run;
+    for (int w = 0; w < length; ++w)
+      run.push_back(start + w);
+    const bool placed = position == QLatin1String("Beginning") || position == QLatin1String("Middle") ||
+                        position == QLatin1String("End");
+    if (!placed)
+      return run; // any run for "Multiple" or a free text
+    if (markerPosition(document, start, start + length - 1, first, last) == position) {
+      agrees = true;
+      return run;
+    }
+    if (firstRun.empty())
+      firstRun = run;
+  }
+  return firstRun;
 }
 
 } // namespace vandro::rst

@@ -7,6 +7,7 @@
 #include "PgValues.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 namespace vandro::engine {
@@ -44,7 +45,8 @@ Result PostgresCursor::open(std::unique_ptr<PgConnection> &connection, const std
   std::unique_ptr<PostgresCursor> cursor(new PostgresCursor);
   cursor->m_conn = std::move(connection);
   cursor->m_table = std::filesystem::path(tableName).stem().string();
-  cursor->m_qualified = (schema.empty() ? "" : quoteIdentifier(schema) + ".") + quoteIdentifier(cursor->m_table);
+  cursor->m_schema = schema.empty() ? "" : quoteIdentifier(schema) + ".";
+  cursor->m_qualified = cursor->m_schema + quoteIdentifier(cursor->m_table);
   cursor->m_locationLabel = "Table: ";
   cursor->m_location = cursor->m_qualified + " on " + cursor->m_conn->serverName();
   cursor->m_writable = openMode == OpenMode::ReadWrite;
@@ -606,6 +608,89 @@ Result PostgresCursor::beginSnapshot() {
 Result PostgresCursor::endSnapshot() {
   m_snapshot = false;
   return m_conn->exec("COMMIT");
+}
+
+std::string PostgresCursor::siblingName(const std::string &suffix) const {
+  return m_schema + quoteIdentifier(m_table + suffix);
+}
+
+Result PostgresCursor::execute(const std::string &sql, const std::vector<Value> &parameters,
+                               std::vector<std::vector<Value>> *rows) {
+  if (const Result copied = finishCopy(); copied != code::Ok)
+    return copied;
+  // "?" becomes "$n", outside quoted names and texts.
+  std::string statement;
+  int number = 0;
+  char quote = 0;
+  for (char c : sql) {
+    if (quote) {
+      quote = c == quote ? 0 : quote;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '?') {
+      statement += "$" + std::to_string(++number);
+      continue;
+    }
+    statement += c;
+  }
+  std::vector<std::string> texts(parameters.size());
+  std::vector<const char *> values;
+  for (std::size_t i = 0; i < parameters.size(); ++i) {
+    const Value &value = parameters[i];
+    if (value.isNull()) {
+      values.push_back(nullptr);
+      continue;
+    }
+    if (value.isInteger()) {
+      texts[i] = std::to_string(value.asInteger());
+    } else if (value.isReal()) {
+      char buffer[32];
+      std::snprintf(buffer, sizeof buffer, "%.17g", value.asReal());
+      texts[i] = buffer;
+    } else if (value.isText()) {
+      texts[i] = value.asText();
+    } else {
+      static const char digits[] = "0123456789abcdef";
+      texts[i] = "\\x";
+      for (std::uint8_t byte : value.asBytes())
+        texts[i].append(1, digits[byte >> 4]).append(1, digits[byte & 15]);
+    }
+    values.push_back(texts[i].c_str());
+  }
+  PgResult result;
+  if (const Result ran = m_conn->exec(statement, values, result); ran != code::Ok) {
+    ErrorEntries::add({ran, 0, locationEntry()});
+    return ran;
+  }
+  dropAhead();
+  if (!rows)
+    return code::Ok;
+  const int columns = PQnfields(result.get());
+  for (int r = 0; r < result.rows(); ++r) {
+    std::vector<Value> row;
+    for (int c = 0; c < columns; ++c) {
+      if (result.isNull(r, c)) {
+        row.emplace_back();
+        continue;
+      }
+      const std::string text = result.text(r, c);
+      switch (PQftype(result.get(), c)) {
+      case 16: row.push_back(Value::integer(text == "t" ? 1 : 0)); break; // boolean
+      case 20: case 21: case 23: row.push_back(Value::integer(std::stoll(text))); break;
+      case 700: case 701: case 1700: row.push_back(Value::real(std::strtod(text.c_str(), nullptr))); break;
+      case 17: { // bytea
+        std::size_t length = 0;
+        unsigned char *bytes = PQunescapeBytea(reinterpret_cast<const unsigned char *>(text.c_str()), &length);
+        row.push_back(Value::bytes(Bytes(bytes, bytes + length)));
+        PQfreemem(bytes);
+        break;
+      }
+      default: row.push_back(Value::text(text));
+      }
+    }
+    rows->push_back(std::move(row));
+  }
+  return code::Ok;
 }
 
 Result PostgresCursor::integrityCheck(std::vector<std::string> &problems) {

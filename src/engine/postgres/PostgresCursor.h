@@ -46,6 +46,11 @@ public:
   Result beginSnapshot() override;
   Result endSnapshot() override;
   Result integrityCheck(std::vector<std::string> &problems) override;
+  SqlDialect dialect() const override { return SqlDialect::Postgres; }
+  std::string siblingName(const std::string &suffix) const override;
+  std::string quotedName() const override { return m_qualified; }
+  Result execute(const std::string &sql, const std::vector<Value> &parameters,
+                 std::vector<std::vector<Value>> *rows) override;
 
 protected:
   Result queryPage(SearchDirection direction, const Bookmark *from, int limit, std::deque<Record> &out) override;
@@ -89,6 +94,7 @@ private:
 
   std::unique_ptr<PgConnection> m_conn;
   std::string m_qualified;  // "schema"."table"
+  std::string m_schema;     // quoted, with its dot; empty for the search path
   std::string m_selectList; // the fields, as the engine reads them
   std::vector<std::string> m_keyColumns;
   std::vector<int> m_writableFields;

@@ -168,6 +168,8 @@ SqliteCursor::~SqliteCursor() {
   m_insert = {};
   m_version = {};
   m_find.clear();
+  m_findText.clear();
+  m_executed.clear();
   sqlite3_close(m_db);
 }
 
@@ -252,6 +254,9 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
     return cursor->fail(rc);
   sqlite3_extended_result_codes(cursor->m_db, 1);
   sqlite3_busy_timeout(cursor->m_db, 5000);
+  // The tables kept beside the relation table refer to its records: a
+  // record deleted through this connection takes its source with it.
+  sqlite3_db_config(cursor->m_db, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
 
   // The first read of the schema tells whether this is a database at all.
   auto probe = [&] {
@@ -855,6 +860,34 @@ Result SqliteCursor::integrityCheck(std::vector<std::string> &problems) {
   if (rc != SQLITE_DONE)
     return fail(rc);
   return code::Ok;
+}
+
+std::string SqliteCursor::siblingName(const std::string &suffix) const { return quoteIdentifier(m_table + suffix); }
+std::string SqliteCursor::quotedName() const { return quoteIdentifier(m_table); }
+
+Result SqliteCursor::execute(const std::string &sql, const std::vector<Value> &parameters,
+                             std::vector<std::vector<Value>> *rows) {
+  auto &statement = m_executed[sql];
+  if (!statement)
+    if (const int rc = statement.prepare(m_db, sql); rc != SQLITE_OK) {
+      m_executed.erase(sql);
+      return fail(rc, "Preparing " + sql);
+    }
+  StatementUse use(statement);
+  for (std::size_t i = 0; i < parameters.size(); ++i)
+    bindRaw(use.get(), static_cast<int>(i) + 1, parameters[i]);
+  int rc;
+  while ((rc = sqlite3_step(use.get())) == SQLITE_ROW) {
+    if (!rows)
+      continue;
+    std::vector<Value> row;
+    for (int c = 0; c < sqlite3_column_count(use.get()); ++c)
+      row.push_back(storedValue(use.get(), c));
+    rows->push_back(std::move(row));
+  }
+  // What the statement wrote shows on the next read, not a stale page.
+  dropAhead();
+  return rc == SQLITE_DONE ? code::Ok : fail(rc);
 }
 
 Result SqliteCursor::create(const std::string &path, const std::vector<FieldDescription> &fields,

@@ -44,6 +44,11 @@ public:
   Result beginSnapshot() override;
   Result endSnapshot() override;
   Result integrityCheck(std::vector<std::string> &problems) override;
+  SqlDialect dialect() const override { return SqlDialect::Sqlite; }
+  std::string siblingName(const std::string &suffix) const override;
+  std::string quotedName() const override;
+  Result execute(const std::string &sql, const std::vector<Value> &parameters,
+                 std::vector<std::vector<Value>> *rows) override;
 
   // Creates the table file `path` with these fields and primary key.
   [[nodiscard]] static Result create(const std::string &path,
@@ -88,6 +93,7 @@ private:
   std::map<std::size_t, SqliteStatement> m_find; // by the number of key fields given
   // The text searches, by field, direction and whether they start after a key.
   std::map<std::tuple<int, bool, bool>, SqliteStatement> m_findText;
+  std::map<std::string, SqliteStatement> m_executed; // execute()'s statements, by their text
   std::string m_selectColumns; // the fields, then the key columns, for a SELECT
   RecordLock m_lock;
   // The locked record's fields as stored when the edit began.

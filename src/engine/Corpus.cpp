@@ -1,0 +1,306 @@
+#include "Corpus.h"
+
+#include "ErrorEntries.h"
+#include "FieldValues.h"
+#include "Quoted.h"
+#include "RelationTable.h"
+
+#include <sodium.h>
+
+namespace vandro::engine {
+
+namespace {
+
+Value optionalText(const std::optional<std::string> &text) { return text ? Value::text(*text) : Value(); }
+
+std::optional<std::string> textOrNull(const Value &value) {
+  return value.isText() ? std::optional(value.asText()) : std::nullopt;
+}
+
+std::string textOf(const Value &value) {
+  return value.isText() ? value.asText() : value.isInteger() ? std::to_string(value.asInteger()) : std::string();
+}
+
+std::int64_t integerOf(const Value &value) { return value.isInteger() ? value.asInteger() : 0; }
+
+// "12,13": the places of signals among the document's <signal> elements.
+std::string signalList(const std::vector<int> &signals) {
+  std::string list;
+  for (int signal : signals)
+    list += (list.empty() ? "" : ",") + std::to_string(signal);
+  return list;
+}
+
+std::vector<int> signalsOf(const Value &value) {
+  std::vector<int> signals;
+  const std::string text = textOf(value);
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t comma = text.find(',', at);
+    const std::string part = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    if (!part.empty())
+      signals.push_back(std::stoi(part));
+    at = comma == std::string::npos ? text.size() : comma + 1;
+  }
+  return signals;
+}
+
+// The sources table's columns, in the order addSources binds them.
+constexpr const char *kSourceColumns =
+    "\"Id\", \"Document\", \"Node1\", \"Node2\", \"First1\", \"Last1\", \"First2\", \"Last2\", \"Marker1\", "
+    "\"Position1\", \"Marker2\", \"Position2\", \"Signals1\", \"Signals2\", \"Relation\", \"Columns\"";
+constexpr int kSourceColumnCount = 16;
+
+RecordSource sourceOf(const std::vector<Value> &row) {
+  RecordSource s;
+  s.id = integerOf(row[0]);
+  s.document = textOf(row[1]);
+  s.node1 = textOf(row[2]);
+  s.node2 = textOrNull(row[3]);
+  s.first1 = static_cast<int>(integerOf(row[4]));
+  s.last1 = static_cast<int>(integerOf(row[5]));
+  s.first2 = static_cast<int>(integerOf(row[6]));
+  s.last2 = static_cast<int>(integerOf(row[7]));
+  s.marker1 = textOrNull(row[8]);
+  s.position1 = textOrNull(row[9]);
+  s.marker2 = textOrNull(row[10]);
+  s.position2 = textOrNull(row[11]);
+  s.signals1 = signalsOf(row[12]);
+  s.signals2 = signalsOf(row[13]);
+  s.relation = textOf(row[14]);
+  s.columns = textOf(row[15]);
+  return s;
+}
+
+} // namespace
+
+std::string Corpus::sha256(const Bytes &bytes) {
+  unsigned char digest[crypto_hash_sha256_BYTES];
+  crypto_hash_sha256(digest, bytes.data(), bytes.size());
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : digest)
+    hex.append(1, digits[byte >> 4]).append(1, digits[byte & 15]);
+  return hex;
+}
+
+std::string Corpus::recordColumns(const std::string &alias) const {
+  std::string list;
+  for (const FieldDescription &field : relationTableFields())
+    list += (list.empty() ? "" : ", ") + alias + "." + quoteIdentifier(field.name);
+  return list;
+}
+
+Result Corpus::exists(bool &out) {
+  std::vector<std::vector<Value>> rows;
+  Result result;
+  if (m_cursor.dialect() == SqlDialect::Sqlite)
+    result = m_cursor.execute("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name IN (?, ?)",
+                              {Value::text(m_cursor.tableName() + "_documents"),
+                               Value::text(m_cursor.tableName() + "_sources")},
+                              &rows);
+  else
+    result = m_cursor.execute("SELECT (to_regclass(?) IS NOT NULL)::int + (to_regclass(?) IS NOT NULL)::int",
+                              {Value::text(documentsTable()), Value::text(sourcesTable())}, &rows);
+  if (result != code::Ok)
+    return result;
+  out = !rows.empty() && integerOf(rows[0][0]) == 2;
+  return code::Ok;
+}
+
+Result Corpus::create() {
+  const std::string bytes = m_cursor.dialect() == SqlDialect::Sqlite ? "BLOB" : "BYTEA";
+  const std::string indexName = quoteIdentifier(m_cursor.tableName() + "_sources_document");
+  const std::string statements[] = {
+      "CREATE TABLE IF NOT EXISTS " + documentsTable() +
+          " (\"Name\" TEXT PRIMARY KEY, \"File\" TEXT NOT NULL, \"Content\" " + bytes +
+          " NOT NULL, \"Sha256\" TEXT NOT NULL, \"Imported\" TEXT NOT NULL)",
+      "CREATE TABLE IF NOT EXISTS " + sourcesTable() + " (\"Id\" INTEGER PRIMARY KEY REFERENCES " +
+          m_cursor.quotedName() + " (\"Id\") ON DELETE CASCADE ON UPDATE CASCADE, \"Document\" TEXT NOT NULL " +
+          "REFERENCES " + documentsTable() +
+          " (\"Name\") ON DELETE CASCADE, \"Node1\" TEXT NOT NULL, \"Node2\" TEXT, \"First1\" INTEGER NOT NULL, "
+          "\"Last1\" INTEGER NOT NULL, \"First2\" INTEGER NOT NULL, \"Last2\" INTEGER NOT NULL, \"Marker1\" TEXT, "
+          "\"Position1\" TEXT, \"Marker2\" TEXT, \"Position2\" TEXT, \"Signals1\" TEXT NOT NULL, "
+          "\"Signals2\" TEXT NOT NULL, \"Relation\" TEXT NOT NULL, \"Columns\" TEXT NOT NULL)",
+      "CREATE INDEX IF NOT EXISTS " + indexName + " ON " + sourcesTable() + " (\"Document\")"};
+  for (const std::string &sql : statements)
+    if (const Result result = m_cursor.execute(sql, {}); result != code::Ok)
+      return result;
+  return code::Ok;
+}
+
+Result Corpus::froms(std::set<std::string> &out) {
+  std::vector<std::vector<Value>> rows;
+  if (const Result result =
+          m_cursor.execute("SELECT DISTINCT \"From\" FROM " + m_cursor.quotedName() + " WHERE \"From\" IS NOT NULL",
+                           {}, &rows);
+      result != code::Ok)
+    return result;
+  for (const auto &row : rows)
+    out.insert(textOf(row[0]));
+  return code::Ok;
+}
+
+Result Corpus::addDocument(const CorpusDocument &document) {
+  return m_cursor.execute("INSERT INTO " + documentsTable() +
+                              " (\"Name\", \"File\", \"Content\", \"Sha256\", \"Imported\") VALUES (?, ?, ?, ?, ?)",
+                          {Value::text(document.name), Value::text(document.file), Value::bytes(document.content),
+                           Value::text(document.sha256), Value::text(document.imported)});
+}
+
+Result Corpus::addSources(const std::vector<RecordSource> &sources) {
+  // Many rows a statement: a server answers each statement once.
+  constexpr std::size_t kRowsAStatement = 200;
+  for (std::size_t from = 0; from < sources.size(); from += kRowsAStatement) {
+    const std::size_t to = std::min(sources.size(), from + kRowsAStatement);
+    std::string sql = "INSERT INTO " + sourcesTable() + " (" + kSourceColumns + ") VALUES ";
+    std::vector<Value> parameters;
+    for (std::size_t i = from; i < to; ++i) {
+      const RecordSource &s = sources[i];
+      sql += i == from ? "(" : ", (";
+      for (int c = 0; c < kSourceColumnCount; ++c)
+        sql += c ? ", ?" : "?";
+      sql += ")";
+      for (Value value :
+           {Value::integer(s.id), Value::text(s.document), Value::text(s.node1), optionalText(s.node2),
+            Value::integer(s.first1), Value::integer(s.last1), Value::integer(s.first2), Value::integer(s.last2),
+            optionalText(s.marker1), optionalText(s.position1), optionalText(s.marker2), optionalText(s.position2),
+            Value::text(signalList(s.signals1)), Value::text(signalList(s.signals2)), Value::text(s.relation),
+            Value::text(s.columns)})
+        parameters.push_back(std::move(value));
+    }
+    if (const Result result = m_cursor.execute(sql, parameters); result != code::Ok)
+      return result;
+  }
+  return code::Ok;
+}
+
+Result Corpus::summaries(std::vector<DocumentSummary> &out) {
+  const std::string sql =
+      "SELECT d.\"Name\", d.\"File\", d.\"Imported\", count(t.\"Id\"), "
+      "coalesce(sum(CASE WHEN coalesce(t.\"Marker1\", '') <> '' OR coalesce(t.\"Marker2\", '') <> '' "
+      "THEN 1 ELSE 0 END), 0), "
+      "coalesce(sum(CASE WHEN t.\"Marker1\" IS DISTINCT FROM s.\"Marker1\" OR t.\"Position1\" IS DISTINCT FROM "
+      "s.\"Position1\" OR t.\"Marker2\" IS DISTINCT FROM s.\"Marker2\" OR t.\"Position2\" IS DISTINCT FROM "
+      "s.\"Position2\" THEN 1 ELSE 0 END), 0) "
+      "FROM " + documentsTable() + " d LEFT JOIN " + sourcesTable() + " s ON s.\"Document\" = d.\"Name\" LEFT JOIN " +
+      m_cursor.quotedName() + " t ON t.\"Id\" = s.\"Id\" GROUP BY d.\"Name\", d.\"File\", d.\"Imported\" " +
+      "ORDER BY d.\"Name\"";
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute(sql, {}, &rows); result != code::Ok)
+    return result;
+  for (const auto &row : rows)
+    out.push_back({textOf(row[0]), textOf(row[1]), textOf(row[2]), static_cast<long>(integerOf(row[3])),
+                   static_cast<long>(integerOf(row[4])), static_cast<long>(integerOf(row[5]))});
+  return code::Ok;
+}
+
+Result Corpus::document(const std::string &name, CorpusDocument &out) {
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute("SELECT \"Name\", \"File\", \"Content\", \"Sha256\", \"Imported\" FROM " +
+                                                 documentsTable() + " WHERE \"Name\" = ?",
+                                             {Value::text(name)}, &rows);
+      result != code::Ok)
+    return result;
+  if (rows.empty())
+    return ErrorEntries::fail(code::RecordNotFound, {{code::RecordNotFound, 0, "Document: " + name}});
+  out.name = textOf(rows[0][0]);
+  out.file = textOf(rows[0][1]);
+  out.content = rows[0][2].isBytes() ? rows[0][2].asBytes() : Bytes(textOf(rows[0][2]).begin(), textOf(rows[0][2]).end());
+  out.sha256 = textOf(rows[0][3]);
+  out.imported = textOf(rows[0][4]);
+  return code::Ok;
+}
+
+Result Corpus::sources(const std::string &document, std::vector<RecordSource> &sources, std::vector<Record> &records) {
+  std::string columns;
+  for (std::size_t at = 0; at < std::string_view(kSourceColumns).size();) {
+    const std::string_view all(kSourceColumns);
+    const std::size_t comma = all.find(", ", at);
+    columns += (columns.empty() ? "s." : ", s.") +
+               std::string(all.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at));
+    at = comma == std::string_view::npos ? all.size() : comma + 2;
+  }
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute("SELECT " + columns + ", " + recordColumns("t") + " FROM " +
+                                                 sourcesTable() + " s JOIN " + m_cursor.quotedName() +
+                                                 " t ON t.\"Id\" = s.\"Id\" WHERE s.\"Document\" = ? ORDER BY s.\"Id\"",
+                                             {Value::text(document)}, &rows);
+      result != code::Ok)
+    return result;
+  const auto fields = relationTableFields();
+  for (auto &row : rows) {
+    sources.push_back(sourceOf(row));
+    Record record;
+    record.values.assign(row.begin() + kSourceColumnCount, row.end());
+    // The server gives texts of every kind; the record holds each field's kind.
+    for (std::size_t i = 0; i < record.values.size() && i < fields.size(); ++i)
+      if (isIntegerKind(fields[i].kind) && record.values[i].isText())
+        record.values[i] = Value::integer(std::stoll(record.values[i].asText()));
+    records.push_back(std::move(record));
+  }
+  return code::Ok;
+}
+
+Result Corpus::removeDocument(const std::string &name, long &records, long &marked) {
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute("SELECT count(*) FROM " + documentsTable() + " WHERE \"Name\" = ?",
+                                             {Value::text(name)}, &rows);
+      result != code::Ok)
+    return result;
+  if (rows.empty() || integerOf(rows[0][0]) == 0)
+    return ErrorEntries::fail(code::RecordNotFound, {{code::RecordNotFound, 0, "Document: " + name}});
+  const std::string ofDocument = " WHERE \"Id\" IN (SELECT \"Id\" FROM " + sourcesTable() + " WHERE \"Document\" = ?)";
+  rows.clear();
+  if (const Result result = m_cursor.execute(
+          "SELECT count(*), coalesce(sum(CASE WHEN coalesce(\"Marker1\", '') <> '' OR coalesce(\"Marker2\", '') <> '' "
+          "THEN 1 ELSE 0 END), 0) FROM " + m_cursor.quotedName() + ofDocument,
+          {Value::text(name)}, &rows);
+      result != code::Ok)
+    return result;
+  records = static_cast<long>(integerOf(rows[0][0]));
+  marked = static_cast<long>(integerOf(rows[0][1]));
+  if (const Result begun = m_cursor.beginBulk(); begun != code::Ok)
+    return begun;
+  const std::string statements[] = {"DELETE FROM " + m_cursor.quotedName() + ofDocument,
+                                    "DELETE FROM " + sourcesTable() + " WHERE \"Document\" = ?",
+                                    "DELETE FROM " + documentsTable() + " WHERE \"Name\" = ?"};
+  for (const std::string &sql : statements)
+    if (const Result result = m_cursor.execute(sql, {Value::text(name)}); result != code::Ok) {
+      (void)m_cursor.rollbackBulk();
+      return result;
+    }
+  return m_cursor.commitBulk();
+}
+
+Result Corpus::problems(std::vector<std::string> &out) {
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute("SELECT s.\"Id\" FROM " + sourcesTable() + " s WHERE NOT EXISTS (SELECT 1 FROM " +
+                                                 m_cursor.quotedName() + " t WHERE t.\"Id\" = s.\"Id\") ORDER BY s.\"Id\"",
+                                             {}, &rows);
+      result != code::Ok)
+    return result;
+  for (const auto &row : rows)
+    out.push_back("The source of record Id = " + textOf(row[0]) + " in " + sourcesTable() + " names no record");
+  rows.clear();
+  if (const Result result = m_cursor.execute("SELECT s.\"Id\", s.\"Document\" FROM " + sourcesTable() +
+                                                 " s WHERE NOT EXISTS (SELECT 1 FROM " + documentsTable() +
+                                                 " d WHERE d.\"Name\" = s.\"Document\") ORDER BY s.\"Id\"",
+                                             {}, &rows);
+      result != code::Ok)
+    return result;
+  for (const auto &row : rows)
+    out.push_back("The source of record Id = " + textOf(row[0]) + " names the document \"" + textOf(row[1]) +
+                  "\", which " + documentsTable() + " does not hold");
+  rows.clear();
+  if (const Result result =
+          m_cursor.execute("SELECT \"Name\", \"Content\", \"Sha256\" FROM " + documentsTable() + " ORDER BY \"Name\"", {}, &rows);
+      result != code::Ok)
+    return result;
+  for (const auto &row : rows)
+    if (!row[1].isBytes() || sha256(row[1].asBytes()) != textOf(row[2]))
+      out.push_back("The document \"" + textOf(row[0]) + "\" in " + documentsTable() +
+                    " no longer has the bytes it was imported with (SHA-256 " + textOf(row[2]) + ")");
+  return code::Ok;
+}
+
+} // namespace vandro::engine

@@ -1,0 +1,96 @@
+// The corpus a relation table was imported from, kept beside it: the
+// documents as read, and for each record made from one of them, where in it
+// the record came from.
+#pragma once
+
+#include "Cursor.h"
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vandro::engine {
+
+// A document of the corpus: its name (the From of its records), its file's
+// name, the file's bytes exactly as read, their SHA-256 (hexadecimal), and
+// when it was imported (ISO 8601, UTC).
+struct CorpusDocument {
+  std::string name, file;
+  Bytes content;
+  std::string sha256, imported;
+};
+
+// Where a record came from: its document, the node ids as the file writes
+// them (the satellite, or the pair's first and second child), each span's
+// range of the document's tokens, the four marker fields as the import gave
+// them, the dm signals the import gave each span (their places among the
+// document's <signal> elements, in file order), and the record's other
+// columns as imported: the relation name, and a digest of the rest.
+struct RecordSource {
+  std::int64_t id = 0;
+  std::string document;
+  std::string node1;
+  std::optional<std::string> node2;
+  int first1 = 0, last1 = 0, first2 = 0, last2 = 0;
+  std::optional<std::string> marker1, position1, marker2, position2;
+  std::vector<int> signals1, signals2;
+  std::string relation;
+  std::string columns;
+};
+
+// One document's line of `vandro-admin documents`.
+struct DocumentSummary {
+  std::string name, file, imported;
+  long records = 0, marked = 0, changed = 0;
+};
+
+// The two tables beside the relation table T: T_documents and T_sources,
+// in the same database (the same file; the same schema on a server),
+// written through the table's own cursor and so in its transaction. A
+// source belongs to its record and its document: deleting either through
+// the engine deletes the source. Every function returns Ok or the failure
+// of the statement it ran.
+class Corpus {
+public:
+  explicit Corpus(Cursor &cursor) : m_cursor(cursor) {}
+
+  // Whether the two tables exist.
+  [[nodiscard]] Result exists(bool &out);
+  // Makes them when they are missing.
+  [[nodiscard]] Result create();
+  // Every From of the relation table's records.
+  [[nodiscard]] Result froms(std::set<std::string> &out);
+  [[nodiscard]] Result addDocument(const CorpusDocument &document);
+  [[nodiscard]] Result addSources(const std::vector<RecordSource> &sources);
+  // Every document, by name, with its counts: records, records with a
+  // marker (on either span), records whose markers differ from the import.
+  [[nodiscard]] Result summaries(std::vector<DocumentSummary> &out);
+  // The document `name` with its bytes; RecordNotFound when there is none.
+  [[nodiscard]] Result document(const std::string &name, CorpusDocument &out);
+  // The sources of the document's records, by Id, each with its record as
+  // it is stored now (the relation table's fields, in its order).
+  [[nodiscard]] Result sources(const std::string &document, std::vector<RecordSource> &sources,
+                               std::vector<Record> &records);
+  // Deletes the document's records, their sources and the document, in one
+  // transaction; how many records went, and how many had a marker.
+  // RecordNotFound when there is no such document.
+  [[nodiscard]] Result removeDocument(const std::string &name, long &records, long &marked);
+  // What is wrong in the two tables: a source whose record or document is
+  // missing, a document whose bytes no longer give its digest.
+  [[nodiscard]] Result problems(std::vector<std::string> &out);
+
+  // The SHA-256 of `bytes` in hexadecimal.
+  static std::string sha256(const Bytes &bytes);
+
+private:
+  std::string documentsTable() const { return m_cursor.siblingName("_documents"); }
+  std::string sourcesTable() const { return m_cursor.siblingName("_sources"); }
+  // The relation table's columns (the standard ones), qualified by `alias`.
+  std::string recordColumns(const std::string &alias) const;
+
+  Cursor &m_cursor;
+};
+
+} // namespace vandro::engine

@@ -1,0 +1,286 @@
+#include "RstExport.h"
+
+#include "RstDocument.h"
+#include "RstRelations.h"
+#include "RstSignalEditor.h"
+#include "RstTransfer.h"
+#include "engine/Corpus.h"
+#include "engine/ErrorEntries.h"
+#include "engine/FailureMessage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <unistd.h>
+
+namespace vandro::admin {
+
+using namespace engine;
+
+namespace {
+
+// The standard relation table's fields that export-rst reads.
+constexpr std::size_t kRelation = 2, kMarker1 = 14, kPosition1 = 15, kMarker2 = 16, kPosition2 = 17;
+
+std::string engineFailure(Result result) {
+  std::string message = failureMessage(result, ErrorEntries::all());
+  std::replace(message.begin(), message.end(), '\n', ' ');
+  return message;
+}
+
+std::optional<std::string> textOf(const Value &value) {
+  return value.isText() ? std::optional(value.asText()) : std::nullopt;
+}
+
+std::string shown(const std::optional<std::string> &text) { return text ? "\"" + *text + "\"" : "null"; }
+
+// One file to write: where, and what.
+struct Output {
+  std::string target, temporary, backup;
+  QByteArray bytes;
+  bool replaced = false, backedUp = false;
+};
+
+bool writeWhole(const std::string &path, const QByteArray &bytes, std::string &error) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  const char *data = bytes.constData();
+  std::size_t left = static_cast<std::size_t>(bytes.size());
+  while (left > 0) {
+    const ssize_t written = ::write(fd, data, left);
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written < 0) {
+      error = std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+// Puts every output in its place, or none: the files go beside their
+// targets first, then replace them; a failure puts the old files back.
+bool writeAll(std::vector<Output> &outputs, std::string &error) {
+  const std::string suffix = "-" + std::to_string(::getpid());
+  auto undo = [&] {
+    for (Output &output : outputs) {
+      if (output.replaced && output.backedUp)
+        (void)::rename(output.backup.c_str(), output.target.c_str());
+      else if (output.replaced)
+        (void)::unlink(output.target.c_str());
+      else if (output.backedUp)
+        (void)::unlink(output.backup.c_str());
+      (void)::unlink(output.temporary.c_str());
+    }
+  };
+  for (Output &output : outputs) {
+    output.temporary = output.target + ".part" + suffix;
+    output.backup = output.target + ".was" + suffix;
+    std::string cause;
+    if (!writeWhole(output.temporary, output.bytes, cause)) {
+      error = output.target + ": the file cannot be written: " + cause;
+      undo();
+      return false;
+    }
+  }
+  for (Output &output : outputs) {
+    output.backedUp = ::link(output.target.c_str(), output.backup.c_str()) == 0;
+    if (!output.backedUp && errno != ENOENT) {
+      error = output.target + ": the file cannot be replaced: " + std::strerror(errno);
+      undo();
+      return false;
+    }
+    if (::rename(output.temporary.c_str(), output.target.c_str()) != 0) {
+      error = output.target + ": the file cannot be replaced: " + std::strerror(errno);
+      undo();
+      return false;
+    }
+    output.replaced = true;
+  }
+  for (const Output &output : outputs)
+    if (output.backedUp)
+      (void)::unlink(output.backup.c_str());
+  return true;
+}
+
+// The edits of one document, and what it lists.
+class DocumentExport {
+public:
+  DocumentExport(const rst::RstDocument &document, RstExportResult &result) : m_document(document), m_result(result) {}
+
+  void record(const RecordSource &source, const Record &record) {
+    const std::string id = "Id " + std::to_string(source.id) + ": ";
+    if (otherColumnsDigest(record.values) != source.columns) {
+      const auto relation = textOf(record.values[kRelation]);
+      list(source.id, id + "columns other than the markers differ from the import" +
+                          (relation != std::optional(source.relation)
+                               ? " (Relation " + shown(relation) + ", imported \"" + source.relation + "\")"
+                               : std::string()));
+    }
+    span(source, 1, source.marker1, source.position1, textOf(record.values[kMarker1]),
+         textOf(record.values[kPosition1]), source.first1, source.last1, source.signals1);
+    span(source, 2, source.marker2, source.position2, textOf(record.values[kMarker2]),
+         textOf(record.values[kPosition2]), source.first2, source.last2, source.signals2);
+  }
+
+  const std::vector<rst::SignalEdit> &edits() const { return m_edits; }
+  bool changed() const { return m_changed; }
+
+private:
+  void list(std::int64_t id, std::string line) { m_result.listed.push_back(numbered(id) + std::move(line)); }
+  // A key that sorts the lines by Id, taken off again before they are shown.
+  static std::string numbered(std::int64_t id) {
+    char key[24];
+    std::snprintf(key, sizeof key, "%020lld", static_cast<long long>(id));
+    return key;
+  }
+
+  void span(const RecordSource &source, int number, const std::optional<std::string> &importedMarker,
+            const std::optional<std::string> &importedPosition, const std::optional<std::string> &marker,
+            const std::optional<std::string> &position, int first, int last, const std::vector<int> &spanSignals) {
+    if (marker == importedMarker && position == importedPosition)
+      return; // its signals stay as they are
+    m_changed = true;
+    rst::SignalEdit edit;
+    edit.removed = spanSignals;
+    // What importing the written document gives this span again.
+    std::optional<std::string> readMarker, readPosition;
+    const std::string prefix = "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + "'s marker ";
+    if (marker && !QString::fromStdString(*marker).trimmed().isEmpty()) {
+      bool agrees = false;
+      const std::vector<int> run = rst::markerRun(m_document, QString::fromStdString(*marker),
+                                                  QString::fromStdString(position.value_or("")), first, last, agrees);
+      if (run.empty()) {
+        ++m_result.markersNotWritten;
+        list(source.id, prefix + shown(marker) + " is no run of the span's tokens; not written");
+        m_edits.push_back(std::move(edit));
+        return;
+      }
+      ++m_result.markersWritten;
+      QStringList words;
+      for (int token : run)
+        words << m_document.tokens[static_cast<std::size_t>(token)];
+      readMarker = words.join(QLatin1Char(' ')).toStdString();
+      readPosition = rst::markerPosition(m_document, run.front(), run.back(), first, last).toStdString();
+      edit.added = rst::NewSignal{QString::fromStdString(source.node2.value_or(source.node1)), run};
+    }
+    if (readMarker != marker || readPosition != position) {
+      std::string tokens;
+      if (edit.added)
+        for (int token : edit.added->tokens)
+          tokens += (tokens.empty() ? "" : ",") + std::to_string(token);
+      list(source.id, prefix + shown(marker) + " at " + shown(position) +
+                          (edit.added ? " is written as tokens " + tokens + ", which read back as " +
+                                            shown(readMarker) + " at " + shown(readPosition)
+                                      : " cannot be written without a marker; it reads back as null"));
+    }
+    m_edits.push_back(std::move(edit));
+  }
+
+  const rst::RstDocument &m_document;
+  RstExportResult &m_result;
+  std::vector<rst::SignalEdit> m_edits;
+  bool m_changed = false;
+};
+
+} // namespace
+
+RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::vector<std::string> &names) {
+  RstExportResult result;
+  auto failure = [&](const std::string &why) {
+    result.ok = false;
+    result.error = why;
+    return result;
+  };
+  Corpus corpus(cursor);
+  bool kept = false;
+  if (const Result checked = corpus.exists(kept); checked != code::Ok)
+    return failure(engineFailure(checked));
+  if (!kept)
+    return failure(cursor.filePath() + ": the table keeps no corpus; import-rst keeps the documents it imports");
+  if (const Result begun = cursor.beginSnapshot(); begun != code::Ok)
+    return failure(engineFailure(begun));
+  struct Read {
+    CorpusDocument document;
+    std::vector<RecordSource> sources;
+    std::vector<Record> records;
+  };
+  std::vector<Read> read;
+  std::vector<std::string> wanted = names;
+  if (wanted.empty()) {
+    std::vector<DocumentSummary> all;
+    if (const Result listed = corpus.summaries(all); listed != code::Ok) {
+      (void)cursor.endSnapshot();
+      return failure(engineFailure(listed));
+    }
+    for (const DocumentSummary &summary : all)
+      wanted.push_back(summary.name);
+  }
+  for (const std::string &name : wanted) {
+    Read one;
+    Result got = corpus.document(name, one.document);
+    if (got == code::RecordNotFound) {
+      (void)cursor.endSnapshot();
+      return failure("the table has no document " + name + " (vandro-admin documents lists them). Nothing was written");
+    }
+    if (got == code::Ok)
+      got = corpus.sources(name, one.sources, one.records);
+    if (got != code::Ok) {
+      (void)cursor.endSnapshot();
+      return failure(engineFailure(got));
+    }
+    read.push_back(std::move(one));
+  }
+  (void)cursor.endSnapshot();
+
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec)
+    return failure(folder + ": the folder cannot be made: " + ec.message());
+  std::vector<Output> outputs;
+  for (const Read &one : read) {
+    const QByteArray bytes(reinterpret_cast<const char *>(one.document.content.data()),
+                           static_cast<qsizetype>(one.document.content.size()));
+    const std::string target = (fs::path(folder) / one.document.file).string();
+    rst::RstDocument document;
+    QString error;
+    if (!rst::readRstDocument(QString::fromStdString(one.document.file), bytes, document, error))
+      return failure("the stored document " + one.document.name + " does not read: " + error.toStdString() +
+                     ". Nothing was written");
+    DocumentExport exported(document, result);
+    for (std::size_t i = 0; i < one.sources.size(); ++i)
+      exported.record(one.sources[i], one.records[i]);
+    Output output{target, {}, {}, bytes};
+    if (exported.changed()) {
+      if (!rst::editSignals(bytes, exported.edits(), output.bytes, error))
+        return failure(one.document.file + ": " + error.toStdString() + ". Nothing was written");
+    } else {
+      ++result.identical;
+    }
+    outputs.push_back(std::move(output));
+  }
+  std::string error;
+  if (!writeAll(outputs, error))
+    return failure(error + ". Nothing was written");
+  result.documents = static_cast<long>(outputs.size());
+  std::sort(result.listed.begin(), result.listed.end());
+  for (std::string &line : result.listed)
+    line.erase(0, 20);
+  return result;
+}
+
+} // namespace vandro::admin

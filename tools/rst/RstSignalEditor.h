@@ -1,0 +1,35 @@
+// Writing changed discourse-marker signals into the bytes of an rs3/rs4
+// document, leaving everything else exactly as it was.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace vandro::rst {
+
+// A new <signal source="N" type="dm" subtype="dm" tokens="i,j,..."/>.
+struct NewSignal {
+  QString source;
+  std::vector<int> tokens;
+};
+
+// One span's signals: those it had (places among the document's <signal>
+// elements, from 0) go; the new one, if any, stands where the first of
+// them stood, else at the end of the <signals> element.
+struct SignalEdit {
+  std::vector<int> removed;
+  std::optional<NewSignal> added;
+};
+
+// The document `bytes` with `edits` made inside its <signals> element. An
+// rs3 document without one gains it at the end of <body>, and a header
+// without a dm signal type gains its declaration in <sigtypes>. Nothing
+// else changes, byte for byte: the file keeps its encoding, its byte-order
+// mark, its line ends, its formatting and its comments. False with `error`
+// when the document cannot be written back so (an encoding that does not
+// give its bytes back, malformed XML, a signal it does not have).
+bool editSignals(const QByteArray &bytes, const std::vector<SignalEdit> &edits, QByteArray &out, QString &error);
+
+} // namespace vandro::rst
