@@ -145,6 +145,7 @@ bool readRstDocument(const QString &path, RstDocument &out, QString &error) {
 bool readRstDocument(const QString &path, const QByteArray &content, RstDocument &out, QString &error) {
   out = RstDocument();
   out.name = QFileInfo(path).completeBaseName();
+  out.path = path;
   QXmlStreamReader xml(content);
   int signalCount = 0;
   auto addNode = [&](RstNode node) {

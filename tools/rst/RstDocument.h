@@ -34,6 +34,7 @@ struct RstSignal {
 
 struct RstDocument {
   QString name;                         // the file name without its extension
+  QString path;                         // the file, for messages
   std::vector<QString> segmentTexts;    // white space collapsed, by segment number - 1
   QHash<QString, QSet<QString>> relationTypes; // declared name -> "rst", "multinuc"
   std::vector<RstNode> nodes;           // in document order

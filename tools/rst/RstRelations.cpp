@@ -124,7 +124,7 @@ private:
             return isSpan(m_document.nodes[static_cast<std::size_t>(child)]);
           })) {
         error = QStringLiteral("%1:%2:%3: the span group %4 has no nucleus")
-                    .arg(m_document.name)
+                    .arg(m_document.path)
                     .arg(parent.line)
                     .arg(parent.column)
                     .arg(parent.id);
@@ -142,7 +142,7 @@ private:
       return true;
     error = QStringLiteral("%1:%2: the %3 gives spans that overlap (segments %4-%5 and %6-%7): the tree's "
                            "branches cross")
-                .arg(m_document.name)
+                .arg(m_document.path)
                 .arg(node.line)
                 .arg(r.origin)
                 .arg(r.l1)
@@ -170,8 +170,8 @@ private:
   bool covered(const RstNode &node, const Coverage &coverage, QString &error) const {
     if (!coverage.empty())
       return true;
-    error = QStringLiteral("%1: line %2: node %3 holds no segment, so it has no span of text")
-                .arg(m_document.name)
+    error = QStringLiteral("%1:%2: node %3 holds no segment, so it has no span of text")
+                .arg(m_document.path)
                 .arg(node.line)
                 .arg(node.id);
     return false;

@@ -1,0 +1,223 @@
+// import-rst, export-rst, documents and remove-document end to end: the
+// corpus kept beside the table, written back with the table's markers, and
+// the documents the import refuses or warns about.
+#include "AdminFixture.h"
+
+namespace {
+
+using namespace vandro::admin::testing;
+using ImportRstTest = AdminCommandTest;
+
+TEST_F(ImportRstTest, ImportRstNumbersOnAndIsAllOrNothing) {
+  const std::string fixtures = VANDRO_RST_FIXTURES;
+  makeTable("T.DB", kHeader + csvLine({"1", "", "joint", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}) +
+                        csvLine({"7", "", "list", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}));
+  writeFile(path("io/map.csv"), "from,to\nconcession,antithesis\n");
+  const Outcome imported = run({"import-rst", m_dir, "T.DB", "--map", path("io/map.csv"), fixtures});
+  ASSERT_EQ(imported.status, 0) << show(imported);
+  EXPECT_EQ(imported.out, "2 documents, 6 records, 5 records with a marker\n");
+  EXPECT_EQ(query(path("T.DB"), "SELECT Id, \"From\", Relation, Segments_distance, Embedded IS NULL FROM T"),
+            (std::vector<std::string>{"1|NULL|joint|NULL|1", "7|NULL|list|NULL|1", "8|cafe|background|0|1",
+                                      "9|walk|antithesis|0|1", "10|walk|elaboration|0|1", "11|walk|joint|0|1",
+                                      "12|walk|evaluation|0|1", "13|walk|sequence|0|1"}));
+
+  // A bad second document: nothing of the first is stored either.
+  const std::string before = readFile(path("T.DB"));
+  writeFile(path("docs/a.rs3"), "<rst><body><segment id=\"1\">One</segment>"
+                                "<segment id=\"2\" parent=\"1\" relname=\"x\">Two</segment></body></rst>");
+  writeFile(path("docs/b.RS3"), "<rst><body><segment id=\"1\">One</body></rst>"); // found whatever its case
+  const Outcome bad = run({"import-rst", m_dir, "T.DB", path("docs")});
+  EXPECT_EQ(bad.status, 1) << show(bad);
+  EXPECT_TRUE(mentions(bad.err, path("docs/b.RS3") + ":1:")) << show(bad);
+  EXPECT_EQ(query(path("T.DB"), "SELECT count(*) FROM T"), std::vector<std::string>{"8"});
+}
+
+// Bad and hostile documents: exit 1 with a message naming the file (and
+// the line and column of an XML fault), nothing stored, no crash, no hang.
+TEST_F(ImportRstTest, ImportRstRefusesBadAndHostileDocuments) {
+  const int deep = 100000;
+  std::string deepCycle = "<rst><body><segment id=\"1\" parent=\"g1\" relname=\"span\">One</segment>";
+  for (int i = 1; i <= deep; ++i)
+    deepCycle += "<group id=\"g" + std::to_string(i) + "\" type=\"span\" parent=\"g" + std::to_string(i % deep + 1) +
+                 "\" relname=\"span\"/>";
+  deepCycle += "</body></rst>";
+  std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE rst [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaa\">";
+  for (char e = 'b'; e <= 'j'; ++e) {
+    laughs += std::string("<!ENTITY ") + e + " \"";
+    for (int i = 0; i < 10; ++i)
+      laughs += std::string("&") + static_cast<char>(e - 1) + ";";
+    laughs += "\">";
+  }
+  laughs += "]><rst><body><segment id=\"1\">&j;</segment></body></rst>";
+  const std::string seg = "<segment id=\"1\">One</segment>";
+  const struct {
+    const char *name;
+    std::string file;
+    std::string content;
+    std::vector<std::string> mentioned;
+  } cases[] = {
+      {"malformed XML", "bad.rs3", "<rst><body>\n" + seg + "<segment id=\"2\">Two</body></rst>", {":2:"}},
+      {"a parent that is no node", "orphan.rs3",
+       "<rst><body>" + seg + "<segment id=\"2\" parent=\"9\" relname=\"x\">Two</segment></body></rst>", {"parent 9"}},
+      {"a cycle of parents", "cycle.rs3",
+       "<rst><body><segment id=\"1\" parent=\"3\" relname=\"span\">One</segment><group id=\"3\" type=\"span\" "
+       "parent=\"4\"/><group id=\"4\" type=\"span\" parent=\"3\"/></body></rst>", {"cycle"}},
+      {"a cycle 100,000 parents long", "deep.rs3", deepCycle, {"cycle"}},
+      {"a relation name longer than its field", "long.rs3",
+       "<rst><body>" + seg + "<segment id=\"2\" parent=\"1\" relname=\"" + std::string(31, 'r') +
+           "\">Two</segment></body></rst>", {"Relation", "satellite 2", "31 characters"}},
+      {"a document name longer than its field", std::string(61, 'd') + ".rs3",
+       "<rst><body>" + seg + "<segment id=\"2\" parent=\"1\" relname=\"x\">Two</segment></body></rst>", {"From"}},
+      {"an external entity", "external.rs3",
+       "<?xml version=\"1.0\"?>\n<!DOCTYPE rst [<!ENTITY s SYSTEM \"file:///etc/passwd\">]>\n"
+       "<rst><body><segment id=\"1\">&s;</segment></body></rst>", {":2:", "external entity"}},
+      {"an entity of an external DTD", "dtd.rs3",
+       "<?xml version=\"1.0\"?>\n<!DOCTYPE rst SYSTEM \"http://127.0.0.1:9/rst.dtd\">\n"
+       "<rst><body><segment id=\"1\">&s;</segment></body></rst>", {":3:", "not defined"}},
+      {"entities that expand exponentially", "laughs.rs3", laughs, {":1:", "expansion limit"}},
+      {"a satellite of a span group without a nucleus", "nonucleus.rs3",
+       "<rst><body>\n<segment id=\"1\" parent=\"12\" relname=\"x\">One</segment>\n<group id=\"12\" type=\"span\"/>"
+       "</body></rst>", {":3:", "the span group 12 has no nucleus"}},
+      {"branches that cross: spans that overlap", "cross.rs3",
+       "<rst><header><relations><rel name=\"joint\" type=\"multinuc\"/></relations></header><body>\n"
+       "<segment id=\"1\" parent=\"9\" relname=\"joint\">One</segment><segment id=\"2\" parent=\"9\" "
+       "relname=\"joint\">Two</segment><segment id=\"3\" parent=\"1\" relname=\"x\">Three</segment>"
+       "<group id=\"9\" type=\"multinuc\"/></body></rst>", {"overlap", "co-nuclei 1 and 2"}},
+  };
+  makeTable("T.DB", kHeader);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = path("hostile/" + c.file);
+    writeFile(file, c.content);
+    const Outcome r = run({"import-rst", m_dir, "T.DB", file});
+    EXPECT_EQ(r.status, 1) << show(r);
+    std::vector<std::string> mentioned = c.mentioned;
+    mentioned.push_back(file);
+    for (const std::string &text : mentioned)
+      EXPECT_TRUE(mentions(r.err, text)) << "no '" << text << "'" << show(r);
+    EXPECT_EQ(query(path("T.DB"), "SELECT count(*) FROM T"), std::vector<std::string>{"0"});
+  }
+
+  // Deep but sound: a chain of 100,000 groups and 100,000 nested elements.
+  std::string chain = "<rst><body><segment id=\"1\" parent=\"g1\" relname=\"span\">One</segment>"
+                      "<segment id=\"2\" parent=\"1\" relname=\"x\">Two</segment>";
+  for (int i = 1; i < deep; ++i)
+    chain += "<group id=\"g" + std::to_string(i) + "\" type=\"span\" parent=\"g" + std::to_string(i + 1) +
+             "\" relname=\"span\"/>";
+  chain += "<group id=\"g" + std::to_string(deep) + "\" type=\"span\"/>";
+  for (int i = 0; i < deep; ++i)
+    chain += "<x>";
+  for (int i = 0; i < deep; ++i)
+    chain += "</x>";
+  chain += "</body></rst>";
+  writeFile(path("deep/chain.rs3"), chain);
+  const Outcome sound = run({"import-rst", m_dir, "T.DB", path("deep/chain.rs3")});
+  EXPECT_EQ(sound.status, 0) << show(sound);
+  EXPECT_EQ(sound.out, "1 documents, 1 records, 0 records with a marker\n");
+}
+
+// Import, annotate, export-rst, import again: the table comes back. An
+// untouched document is written byte for byte; a changed one only in its
+// signals (an rs3 one gains them, in its own encoding); what cannot go
+// back is listed by Id. documents, remove-document, check and the refusal
+// of a document the table has already come on the way.
+TEST_F(ImportRstTest, TheCorpusGoesBackWithTheTablesMarkers) {
+  const std::string fixtures = VANDRO_RST_FIXTURES;
+  const std::string walk = readFile(fixtures + "/walk.rs4"), cafe = readFile(fixtures + "/cafe.rs3");
+  writeFile(path("corpus/cafe.rs3"), cafe);
+  writeFile(path("corpus/walk.rs4"), walk);
+  writeFile(path("corpus/walk2.rs4"), walk);
+  makeTable("T.DB", kHeader);
+  const Outcome imported = run({"import-rst", m_dir, "T.DB", path("corpus")});
+  ASSERT_EQ(imported.status, 0) << show(imported);
+  ASSERT_EQ(query(path("T.DB"), "SELECT group_concat(Id || ':' || Relation, ' ') FROM T"),
+            std::vector<std::string>{"1:background 2:concession 3:elaboration 4:joint 5:evaluation 6:sequence "
+                                     "7:concession 8:elaboration 9:joint 10:evaluation 11:sequence"});
+  const Outcome again = run({"import-rst", m_dir, "T.DB", path("corpus/walk2.rs4")});
+  EXPECT_EQ(again.status, 1) << show(again);
+  EXPECT_TRUE(mentions(again.err, "remove-document")) << show(again);
+
+  // The annotator's work, as the window stores it.
+  runSql(path("T.DB"), "UPDATE T SET Marker2 = 'nous', Position2 = 'Beginning' WHERE Id = 1;" // rs3 gains a signal
+                       "UPDATE T SET Marker1 = 'rained', Position1 = 'Beginning' WHERE Id = 2;" // reads back at End
+                       "UPDATE T SET Marker2 = NULL, Position2 = NULL WHERE Id = 3;"       // both signals go
+                       "UPDATE T SET Marker2 = 'zzz' WHERE Id = 4;"                         // no run: not written
+                       "UPDATE T SET Relation = 'comment' WHERE Id = 5;"                    // not a marker
+                       "UPDATE T SET Marker1 = 'saw', Position1 = 'Middle' WHERE Id = 6;"); // a new signal
+  const Outcome documents = run({"documents", m_dir, "T.DB"});
+  EXPECT_EQ(documents.status, 0) << show(documents);
+  for (const char *line : {"cafe\t1\t1\t1\t", "walk\t5\t4\t4\t", "walk2\t5\t5\t0\t"})
+    EXPECT_TRUE(mentions(documents.out, line)) << line << show(documents);
+
+  const Outcome exported = run({"export-rst", m_dir, "T.DB", path("out")});
+  ASSERT_EQ(exported.status, 0) << show(exported);
+  const auto lines = splitLines(exported.out);
+  ASSERT_EQ(lines.size(), 4u) << show(exported);
+  EXPECT_TRUE(mentions(lines[0], "Id 2: span 1") && mentions(lines[0], "\"End\"")) << lines[0];
+  EXPECT_TRUE(mentions(lines[1], "Id 4: span 2") && mentions(lines[1], "not written")) << lines[1];
+  EXPECT_TRUE(mentions(lines[2], "Id 5: columns")) << lines[2];
+  EXPECT_EQ(lines[3], "3 documents written to " + path("out") +
+                          " (1 byte for byte as imported), 3 markers written, 1 not written");
+
+  EXPECT_EQ(readFile(path("out/walk2.rs4")), walk) << "untouched: byte for byte";
+  const std::string cafeOut = readFile(path("out/cafe.rs3"));
+  EXPECT_EQ(cafeOut, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<rst>\n"
+                     "  <header><relations><rel name=\"background\" type=\"rst\"/></relations>"
+                     "<sigtypes><sig type=\"dm\" subtypes=\"dm\"/></sigtypes></header>\n"
+                     "  <body>\n    <segment id=\"1\" parent=\"2\" relname=\"background\">Au caf\xE9 ,</segment>\n"
+                     "    <segment id=\"2\">nous avons parl\xE9 .</segment>\n"
+                     "    <signals>\n      <signal source=\"1\" type=\"dm\" subtype=\"dm\" tokens=\"4\"/>\n"
+                     "    </signals>\n  </body>\n</rst>\n");
+  const std::string walkOut = readFile(path("out/walk.rs4"));
+  auto outside = [](const std::string &text) {
+    return text.substr(0, text.find("<signals>")) + text.substr(text.find("</signals>"));
+  };
+  EXPECT_EQ(outside(walkOut), outside(walk)) << "nothing changes outside the signals";
+  for (const char *signal : {"<signal source=\"1\" type=\"dm\" subtype=\"dm\" tokens=\"3\"/>",
+                             "<signal source=\"5\" type=\"dm\" subtype=\"dm\" tokens=\"15\"/>",
+                             "<signal source=\"1\" type=\"lexical\" subtype=\"indicative_word\" tokens=\"3\" "
+                             "status=\"gold\"/>"})
+    EXPECT_TRUE(mentions(walkOut, signal)) << signal << "\n" << walkOut;
+  for (const char *gone : {"tokens=\"1\" status", "tokens=\"13\"", "tokens=\"20,21\""})
+    EXPECT_FALSE(mentions(walkOut, gone)) << gone << "\n" << walkOut;
+
+  // The closing property: the exported corpus imports as the table, for
+  // every record that has a source and is not listed.
+  makeTable("U.DB", kHeader);
+  const Outcome reimported = run({"import-rst", m_dir, "U.DB", path("out")});
+  ASSERT_EQ(reimported.status, 0) << show(reimported);
+  const std::string columns = "\"From\", Relation, Extended, Embedded, Volitional, \"Order\", Span1, Span2, L1, H1, "
+                              "L2, H2, Segments_distance, Marker1, Position1, Marker2, Position2";
+  const std::string kept = " WHERE Id NOT IN (2, 4, 5) ORDER BY Id";
+  EXPECT_EQ(query(path("U.DB"), "SELECT " + columns + " FROM U" + kept),
+            query(path("T.DB"), "SELECT " + columns + " FROM T" + kept));
+
+  // A document goes as a whole; check sees a source whose record went by
+  // another way.
+  const Outcome removed = run({"remove-document", m_dir, "T.DB", "walk2"});
+  EXPECT_EQ(removed.status, 0) << show(removed);
+  EXPECT_EQ(removed.out, "Removed walk2: 5 records, 5 with a marker\n");
+  EXPECT_EQ(query(path("T.DB"), "SELECT count(*) FROM T"), std::vector<std::string>{"6"});
+  EXPECT_FALSE(mentions(run({"documents", m_dir, "T.DB"}).out, "walk2"));
+  EXPECT_EQ(run({"check", m_dir, "T.DB"}).status, 0);
+  runSql(path("T.DB"), "DELETE FROM T WHERE Id = 6");
+  const Outcome checked = run({"check", m_dir, "T.DB"});
+  EXPECT_EQ(checked.status, 1) << show(checked);
+  EXPECT_TRUE(mentions(checked.out, "Id = 6")) << show(checked);
+}
+
+// What an import says at its end without refusing the document.
+TEST_F(ImportRstTest, AnImportWarnsOfNamesAndTokensItCannotPlace) {
+  writeFile(path("warn.rs4"), "<rst><body>\n<segment id=\"1\">One</segment>\n"
+                              "<segment id=\"2\" parent=\"1\" relname=\"mystery\">Two</segment>\n<signals>\n"
+                              "<signal source=\"2\" type=\"dm\" subtype=\"dm\" tokens=\"99\"/>\n</signals></body></rst>");
+  makeTable("T.DB", kHeader);
+  const Outcome imported = run({"import-rst", m_dir, "T.DB", path("warn.rs4")});
+  EXPECT_EQ(imported.status, 0) << show(imported);
+  for (const std::string &warning : {path("warn.rs4") + ":3: the relation name \"mystery\" is not declared",
+                                     path("warn.rs4") + ":3: the relation name \"mystery\" is neither in the map",
+                                     path("warn.rs4") + ":5: a dm signal names tokens beyond"})
+    EXPECT_TRUE(mentions(imported.err, "warning: " + warning)) << warning << show(imported);
+}
+
+} // namespace
