@@ -114,6 +114,12 @@ void TDBEdit::keyPressEvent(QKeyEvent *event) {
   TFieldDataLink::KeyOutcome outcome = TFieldDataLink::KeyOutcome::Drop;
   guarded([&] { outcome = m_link.filterKey(*event); });
   if (outcome == TFieldDataLink::KeyOutcome::Escape) {
+    bool cancelled = false;
+    guarded([&] { cancelled = m_link.cancelStaleEdit(); });
+    if (cancelled) {
+      selectAll();
+      return;
+    }
     // The field's text again; the record stays in edit mode.
     m_link.clearModified();
     guarded([this] { reload(); });

@@ -13,8 +13,10 @@ namespace vandro::controls {
 // Shows its field's display text (its edit text while focused and
 // editable), right-aligned for numeric fields while not focused. Typing a
 // character the field accepts, Backspace, Delete, cut, paste and undo first
-// ask the table to edit; Escape brings the field's text back. The typed
-// text goes into the field when the box is left or the record is posted.
+// ask the table to edit; Escape brings the field's text back (or, when the
+// edit can no longer be posted because the record changed meanwhile,
+// cancels it and shows the stored record). The typed text goes into the
+// field when the box is left or the record is posted.
 class TDBEdit : public QLineEdit, public BoundControl {
   Q_OBJECT
 public:

@@ -132,6 +132,14 @@ void TFieldDataLink::requestEdit() {
   m_source->Edit();
 }
 
+bool TFieldDataLink::cancelStaleEdit() {
+  store::TTable *table = m_source ? m_source->DataSet() : nullptr;
+  if (!table || !table->EditIsStale())
+    return false;
+  table->Cancel();
+  return true;
+}
+
 TFieldDataLink::KeyOutcome TFieldDataLink::filterKey(const QKeyEvent &event) {
   switch (meaningOf(event)) {
   case KeyMeaning::Character:

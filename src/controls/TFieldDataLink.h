@@ -63,6 +63,11 @@ public:
   // The control asks to edit: with a field that can be changed and the
   // table browsing, the table enters edit mode. Raises what Edit raises.
   void requestEdit();
+  // Escape in the control: when the table's edit can no longer be posted
+  // (the record changed meanwhile), the edit is cancelled and the stored
+  // record shows; true then. Otherwise false, and the control brings its
+  // field's text back itself. Raises what Cancel raises.
+  bool cancelStaleEdit();
   // What a key pressed in the control does before it takes effect: a
   // character the field does not accept beeps and is dropped (Drop); a
   // character, Backspace, Delete, cut, paste or undo first asks to edit

@@ -92,6 +92,14 @@ Result Engine::openDatabase(const std::string &alias, const std::string &directo
       PgSettings settings;
       for (std::size_t i = 0; i < info.settings.size(); ++i) {
         const auto &[key, value] = info.settings[i];
+        // libpq would take the last of two, messages the first: neither.
+        for (std::size_t j = 0; j < i; ++j)
+          if (info.settings[j].first == key)
+            return ErrorEntries::fail(code::ConfigMalformed,
+                                      {{code::ConfigMalformed, 0, "Alias: " + alias},
+                                       {code::ConfigMalformed, 0,
+                                        "Configuration: " + configPath + ", line " + std::to_string(info.settingLines[i])},
+                                       {code::ConfigMalformed, 0, "The setting \"" + key + "\" is given twice"}});
         if (key == "schema") {
           schema = value;
           continue;

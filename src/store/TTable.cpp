@@ -45,6 +45,7 @@ void TTable::setState(DataSetState state) {
     return;
   m_state = state;
   m_modified = false;
+  m_staleEdit = false;
   notify(DataEvent::StateChange);
 }
 
@@ -336,10 +337,20 @@ void TTable::Post() {
       throw EDatabaseError(QStringLiteral("Field '%1' must have a value").arg(field->FieldName()));
     }
   }
-  if (m_state == DataSetState::Edit)
-    check(m_cursor->modifyRecord(m_edit));
-  else
+  if (m_state == DataSetState::Edit) {
+    const Result modified = m_cursor->modifyRecord(m_edit);
+    if (modified == code::RecordChanged) {
+      // Every later post fails alike; the user's way out is to cancel.
+      m_staleEdit = true;
+      const EDBEngineError error = engineError(modified, true);
+      throw EDBEngineError(error.message() + QStringLiteral("\nEscape in one of the record's boxes drops the edit "
+                                                            "and shows the record as stored."),
+                           error.Errors());
+    }
+    check(modified);
+  } else {
     check(m_cursor->insertRecord(m_edit));
+  }
   setState(DataSetState::Browse);
   resync();
 }

@@ -55,6 +55,10 @@ public:
   bool Modified() const { return m_modified; }
   // Opened for writing and not ReadOnly.
   bool CanModify() const { return m_canModify; }
+  // Whether the last post of the edit found that the record had been
+  // changed (or deleted) since the edit began: no post can store the edit,
+  // and Cancel shows the record as stored. Cleared by every change of state.
+  bool EditIsStale() const { return m_staleEdit; }
   bool IsEmpty() const { return Active() && !m_hasRecord && m_state != DataSetState::Insert; }
   const engine::IndexDescription &index() const;
 
@@ -134,6 +138,7 @@ private:
   bool m_atEnd = true;
   bool m_modified = false;
   bool m_canModify = false;
+  bool m_staleEdit = false;
 };
 
 } // namespace vandro::store

@@ -8,6 +8,7 @@
 #include "TableFixture.h"
 #include "controls/TDBEdit.h"
 #include "controls/TDBMemo.h"
+#include "shell/Exception.h"
 #include "shell/TApplication.h"
 #include "store/TDataSource.h"
 #include "store/TSession.h"
@@ -299,6 +300,32 @@ TEST_F(WindowTest, AnEditThatReadsAnotherUsersTextKeepsTheCaretWhereTheUserPutIt
     table().Cancel();
     MainForm->setFocus();
   }
+  EXPECT_TRUE(answerer.seen().empty());
+}
+
+TEST_F(WindowTest, EscapeDropsAnEditThatNoPostCanStoreAndShowsTheStoredRecord) {
+  startWindow();
+  ModalAnswerer answerer;
+  TDBEdit &relation = edit("DBEdit2");
+  const QString stored = relation.text();
+  focus(relation);
+  relation.end(false);
+  QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Q"));
+  // Another program changes the record meanwhile: every post is refused.
+  makeTableFromSql("Vandro.DB", "UPDATE Vandro SET \"Order\" = 'XX' WHERE Id = 1");
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      table().Post();
+      ADD_FAILURE() << "stored over another program's change";
+    } catch (const EDBEngineError &error) {
+      EXPECT_TRUE(error.message().contains(QStringLiteral("Escape"))) << error.message().toStdString();
+    }
+    EXPECT_EQ(table().State(), DataSetState::Edit);
+  }
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_EQ(table().State(), DataSetState::Browse);
+  EXPECT_EQ(relation.text(), stored);
+  EXPECT_EQ(edit("DBEdit6").text(), QStringLiteral("XX"));
   EXPECT_TRUE(answerer.seen().empty());
 }
 

@@ -155,6 +155,8 @@ int AdminCommands::aliasSetServer(const std::string &name, const std::string &dr
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (key == "driver" || key == "path")
       return failure("'" + key + "' is no connection setting");
+    if (std::any_of(pairs.begin(), pairs.end(), [&key](const auto &pair) { return pair.first == key; }))
+      return failure("the setting \"" + key + "\" is given twice");
     if (key != "schema")
       if (const auto problem = pgSettingProblem(key))
         return failure(*problem);
@@ -193,7 +195,9 @@ int AdminCommands::aliasList() {
     std::string where = alias.path;
     if (alias.driver != "sqlite")
       for (const auto &[key, value] : alias.settings)
-        where += (where.empty() ? "" : " ") + key + "=" + value;
+        // A secret written into the file by hand is not shown (opening
+        // the alias refuses it).
+        where += (where.empty() ? "" : " ") + key + "=" + (pgSettingIsSecret(key) ? "(a secret, refused)" : value);
     m_out << alias.name << "\t" << alias.driver << "\t" << where << "\n";
   }
   return kSuccess;

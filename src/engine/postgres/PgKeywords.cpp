@@ -24,6 +24,11 @@ const std::map<std::string, bool> &libpqKeywords() {
 
 } // namespace
 
+bool pgSettingIsSecret(const std::string &key) {
+  const auto found = libpqKeywords().find(key);
+  return found != libpqKeywords().end() && found->second;
+}
+
 std::optional<std::string> pgSettingProblem(const std::string &key) {
   const auto &keywords = libpqKeywords();
   const auto found = keywords.find(key);

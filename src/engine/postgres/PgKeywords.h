@@ -12,5 +12,7 @@ namespace vandro::engine {
 // password is never kept in the configuration) and none that the engine
 // decides itself (the connection always speaks UTF-8).
 std::optional<std::string> pgSettingProblem(const std::string &key);
+// Whether libpq's keyword `key` carries a secret (a password).
+bool pgSettingIsSecret(const std::string &key);
 
 } // namespace vandro::engine

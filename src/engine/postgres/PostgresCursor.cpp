@@ -402,7 +402,12 @@ Result PostgresCursor::relock() {
   // stored meanwhile, the post's own condition finds.
   m_lostWhileLocked = true;
   m_lock.reset();
-  return lock(currentKey());
+  const Result locked = lock(currentKey());
+  if (locked == code::RecordLocked)
+    ErrorEntries::add({code::RecordLocked, 0,
+                       "The connection to the server was lost while the record was being edited, and its lock "
+                       "with it"});
+  return locked;
 }
 
 Result PostgresCursor::recordChanged() {

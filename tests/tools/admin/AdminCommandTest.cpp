@@ -149,6 +149,9 @@ TEST_F(AdminCommandTest, AServerAliasWorksLikeADirectory) {
     EXPECT_FALSE(mentions(readFile(m_config), "secret"));
     writeFile(m_config, configured + "\n[Bad]\ndriver = postgresql\nhost = /tmp\n" +
                             setting.substr(0, setting.find('=')) + " = secret\n");
+    if (message == std::string("never written")) {
+      EXPECT_FALSE(mentions(run({"alias", "list"}).out, "=secret")) << "a secret is not shown";
+    }
     const Outcome opened = run({"export", "Bad", "Vandro.DB", path("io/bad.csv")});
     EXPECT_EQ(opened.status, 1) << show(opened);
     EXPECT_TRUE(mentions(opened.err, message)) << show(opened);
@@ -156,6 +159,9 @@ TEST_F(AdminCommandTest, AServerAliasWorksLikeADirectory) {
         << show(opened);
     writeFile(m_config, configured);
   }
+  const Outcome twice = run({"alias", "set", "Bad", "--driver", "postgresql", "host=/tmp", "user=a", "User=b"});
+  EXPECT_EQ(twice.status, 1) << show(twice);
+  EXPECT_TRUE(mentions(twice.err, "\"user\" is given twice")) << show(twice);
   const Outcome listed = run({"alias", "list"});
   EXPECT_TRUE(mentions(listed.out, "Team\tpostgresql\thost=")) << show(listed);
 
@@ -179,6 +185,20 @@ TEST_F(AdminCommandTest, AServerAliasWorksLikeADirectory) {
   EXPECT_TRUE(mentions(duplicate.err, "line 3")) << show(duplicate);
   EXPECT_TRUE(mentions(duplicate.err, "Key violation")) << show(duplicate);
   EXPECT_FALSE(mentions(duplicate.err, "WARNING")) << "the server's own notices are no message" << show(duplicate);
+
+  // The corpus kept beside a server's table: imported, listed, written
+  // back untouched byte for byte, removed.
+  const std::string walk = readFile(std::string(VANDRO_RST_FIXTURES) + "/walk.rs4");
+  writeFile(path("corpus/walk.rs4"), walk);
+  for (const std::vector<std::string> &args :
+       {std::vector<std::string>{"import-rst", "Team", "Vandro.DB", path("corpus")},
+        {"export-rst", "Team", "Vandro.DB", path("corpus-out")}, {"check", "Team", "Vandro.DB"}}) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 0) << csvLine(args) << show(r);
+  }
+  EXPECT_EQ(readFile(path("corpus-out/walk.rs4")), walk);
+  EXPECT_TRUE(mentions(run({"documents", "Team", "Vandro.DB"}).out, "walk\t5\t5\t0\t"));
+  EXPECT_EQ(run({"remove-document", "Team", "Vandro.DB", "walk"}).out, "Removed walk: 5 records, 5 with a marker\n");
 
   const Outcome password = run({"password", "set", "Team", "Vandro.DB"}, "secret\n");
   EXPECT_EQ(password.status, 1) << show(password);
