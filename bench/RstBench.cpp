@@ -1,11 +1,14 @@
-// The RST import against a plain XML parse of the same files: N documents
-// (the given ones repeated under new names) read by QXmlStreamReader token by
-// token, and the same documents imported by import-rst's code into a fresh
-// relation table in one transaction. Prints one table.
+// The RST import and export against a plain XML parse of the same files: N
+// documents (the given ones repeated under new names) read by
+// QXmlStreamReader token by token; the same documents imported by
+// import-rst's code into a fresh relation table in one transaction; and
+// written back by export-rst's, untouched, then with a marker changed in one
+// record of ten. Prints one table.
 // Usage: rst_bench [FOLDER-OF-RS3/RS4] [DOCUMENTS]
 //   (defaults: ../shared/data/rs4 beside the source folder, 1000)
 #include "BenchTables.h"
 #include "RelationMap.h"
+#include "RstExport.h"
 #include "RstTransfer.h"
 #include "engine/RelationTable.h"
 
@@ -96,10 +99,39 @@ int main(int argc, char **argv) {
       return 1;
     }
   }
+  // Written back: untouched (every file as imported), then with the marker
+  // of one record in ten changed (those documents' signals rewritten).
+  std::unique_ptr<engine::Cursor> cursor;
+  if (database.openTable("Rst" + std::to_string(documents) + ".DB", "default", engine::OpenMode::ReadWrite,
+                         engine::ShareMode::Shared, cursor) != engine::code::Ok)
+    return 1;
+  const std::string out = bench::benchDirectory() + "/rst-export-" + std::to_string(documents);
+  double exportMs[2] = {1e18, 1e18};
+  admin::RstExportResult exported[2];
+  for (int changed = 0; changed < 2; ++changed) {
+    if (changed && cursor->execute("UPDATE " + cursor->quotedName() +
+                                       " SET \"Marker2\" = 'the', \"Position2\" = 'Middle' WHERE \"Id\" % 10 = 0",
+                                   {}) != engine::code::Ok)
+      return 1;
+    for (int run = 0; run < 3; ++run) {
+      clock.start();
+      exported[changed] = admin::exportRst(*cursor, out, {});
+      exportMs[changed] = std::min(exportMs[changed], static_cast<double>(clock.nsecsElapsed()) / 1e6);
+      if (!exported[changed].ok) {
+        std::fprintf(stderr, "%s\n", exported[changed].error.c_str());
+        return 1;
+      }
+    }
+  }
   std::printf("%-10s %10s %10s %12s %14s %16s %8s\n", "documents", "MB", "records", "with marker", "XML parse ms",
               "import-rst ms", "ratio");
   std::printf("%-10d %10.1f %10ld %12ld %14.1f %16.1f %8.2f\n", documents, static_cast<double>(bytes) / 1e6,
               result.records, result.withMarker, parseMs, importMs, importMs / parseMs);
+  std::printf("%-34s %14s %16s %8s\n", "export-rst", "documents", "ms", "ratio");
+  std::printf("%-34s %14ld %16.1f %8.2f\n", "untouched (byte for byte)", exported[0].identical, exportMs[0],
+              exportMs[0] / parseMs);
+  std::printf("%-34s %14ld %16.1f %8.2f\n", "one record in ten changed (rewritten)",
+              exported[1].documents - exported[1].identical, exportMs[1], exportMs[1] / parseMs);
   std::printf("peak resident memory: %ld KiB\n", bench::peakResidentKiB());
   return 0;
 }

@@ -83,6 +83,17 @@ std::string Corpus::sha256(const Bytes &bytes) {
   return hex;
 }
 
+std::string Corpus::digest(const std::string &text) {
+  unsigned char digest[16];
+  crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char *>(text.data()), text.size(), nullptr,
+                     0);
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : digest)
+    hex.append(1, digits[byte >> 4]).append(1, digits[byte & 15]);
+  return hex;
+}
+
 std::string Corpus::recordColumns(const std::string &alias) const {
   std::string list;
   for (const FieldDescription &field : relationTableFields())

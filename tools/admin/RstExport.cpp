@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <unistd.h>
 
@@ -64,48 +65,65 @@ bool writeWhole(const std::string &path, const QByteArray &bytes, std::string &e
     data += written;
     left -= static_cast<std::size_t>(written);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if (::close(fd) != 0) {
     error = std::strerror(errno);
     return false;
   }
   return true;
 }
 
-// Puts every output in its place, or none: the files go beside their
-// targets first, then replace them; a failure puts the old files back.
-bool writeAll(std::vector<Output> &outputs, std::string &error) {
-  const std::string suffix = "-" + std::to_string(::getpid());
-  auto undo = [&] {
-    for (Output &output : outputs) {
-      if (output.replaced && output.backedUp)
-        (void)::rename(output.backup.c_str(), output.target.c_str());
-      else if (output.replaced)
-        (void)::unlink(output.target.c_str());
-      else if (output.backedUp)
-        (void)::unlink(output.backup.c_str());
-      (void)::unlink(output.temporary.c_str());
-    }
-  };
+// Takes every new file away again, and puts back the old files it replaced.
+void undoOutputs(std::vector<Output> &outputs) {
   for (Output &output : outputs) {
-    output.temporary = output.target + ".part" + suffix;
-    output.backup = output.target + ".was" + suffix;
-    std::string cause;
-    if (!writeWhole(output.temporary, output.bytes, cause)) {
-      error = output.target + ": the file cannot be written: " + cause;
-      undo();
-      return false;
-    }
+    if (output.replaced && output.backedUp)
+      (void)::rename(output.backup.c_str(), output.target.c_str());
+    else if (output.replaced)
+      (void)::unlink(output.target.c_str());
+    else if (output.backedUp)
+      (void)::unlink(output.backup.c_str());
+    (void)::unlink(output.temporary.c_str());
+  }
+}
+
+// Writes one output beside its target.
+bool writeBeside(Output &output, std::string &error) {
+  const std::string suffix = "-" + std::to_string(::getpid());
+  output.temporary = output.target + ".part" + suffix;
+  output.backup = output.target + ".was" + suffix;
+  std::string cause;
+  if (!writeWhole(output.temporary, output.bytes, cause)) {
+    error = output.target + ": the file cannot be written: " + cause;
+    return false;
+  }
+  output.bytes.clear();
+  return true;
+}
+
+// Puts every output written beside its target in its place, or none; a
+// failure puts the old files back. The new files are on the disk before
+// they replace the old ones (one sync of the file system for all of them),
+// and the renames are, before it returns.
+bool placeAll(const std::string &folder, std::vector<Output> &outputs, std::string &error) {
+  const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory < 0 || ::syncfs(directory) != 0) {
+    error = folder + ": the files cannot be stored: " + std::strerror(errno);
+    if (directory >= 0)
+      ::close(directory);
+    undoOutputs(outputs);
+    return false;
   }
   for (Output &output : outputs) {
     output.backedUp = ::link(output.target.c_str(), output.backup.c_str()) == 0;
     if (!output.backedUp && errno != ENOENT) {
       error = output.target + ": the file cannot be replaced: " + std::strerror(errno);
-      undo();
+      undoOutputs(outputs);
+      ::close(directory);
       return false;
     }
     if (::rename(output.temporary.c_str(), output.target.c_str()) != 0) {
       error = output.target + ": the file cannot be replaced: " + std::strerror(errno);
-      undo();
+      undoOutputs(outputs);
+      ::close(directory);
       return false;
     }
     output.replaced = true;
@@ -113,13 +131,18 @@ bool writeAll(std::vector<Output> &outputs, std::string &error) {
   for (const Output &output : outputs)
     if (output.backedUp)
       (void)::unlink(output.backup.c_str());
+  (void)::fsync(directory);
+  ::close(directory);
   return true;
 }
 
 // The edits of one document, and what it lists.
 class DocumentExport {
 public:
-  DocumentExport(const rst::RstDocument &document, RstExportResult &result) : m_document(document), m_result(result) {}
+  // `document` reads the document, when a changed marker needs its tokens.
+  DocumentExport(std::function<const rst::RstDocument *()> document, RstExportResult &result)
+      : m_read(std::move(document)), m_result(result) {}
+  bool failed() const { return m_failed; }
 
   void record(const RecordSource &source, const Record &record) {
     const std::string id = "Id " + std::to_string(source.id) + ": ";
@@ -160,8 +183,12 @@ private:
     std::optional<std::string> readMarker, readPosition;
     const std::string prefix = "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + "'s marker ";
     if (marker && !QString::fromStdString(*marker).trimmed().isEmpty()) {
+      if (!m_document && !(m_document = m_read())) {
+        m_failed = true;
+        return;
+      }
       bool agrees = false;
-      const std::vector<int> run = rst::markerRun(m_document, QString::fromStdString(*marker),
+      const std::vector<int> run = rst::markerRun(*m_document, QString::fromStdString(*marker),
                                                   QString::fromStdString(position.value_or("")), first, last, agrees);
       if (run.empty()) {
         ++m_result.markersNotWritten;
@@ -172,9 +199,9 @@ private:
       ++m_result.markersWritten;
       QStringList words;
       for (int token : run)
-        words << m_document.tokens[static_cast<std::size_t>(token)];
+        words << m_document->tokens[static_cast<std::size_t>(token)];
       readMarker = words.join(QLatin1Char(' ')).toStdString();
-      readPosition = rst::markerPosition(m_document, run.front(), run.back(), first, last).toStdString();
+      readPosition = rst::markerPosition(*m_document, run.front(), run.back(), first, last).toStdString();
       edit.added = rst::NewSignal{QString::fromStdString(source.node2.value_or(source.node1)), run};
     }
     if (readMarker != marker || readPosition != position) {
@@ -190,7 +217,9 @@ private:
     m_edits.push_back(std::move(edit));
   }
 
-  const rst::RstDocument &m_document;
+  std::function<const rst::RstDocument *()> m_read;
+  const rst::RstDocument *m_document = nullptr;
+  bool m_failed = false;
   RstExportResult &m_result;
   std::vector<rst::SignalEdit> m_edits;
   bool m_changed = false;
@@ -200,7 +229,9 @@ private:
 
 RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::vector<std::string> &names) {
   RstExportResult result;
+  std::vector<Output> outputs;
   auto failure = [&](const std::string &why) {
+    undoOutputs(outputs);
     result.ok = false;
     result.error = why;
     return result;
@@ -211,70 +242,70 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
     return failure(engineFailure(checked));
   if (!kept)
     return failure(cursor.filePath() + ": the table keeps no corpus; import-rst keeps the documents it imports");
-  if (const Result begun = cursor.beginSnapshot(); begun != code::Ok)
-    return failure(engineFailure(begun));
-  struct Read {
-    CorpusDocument document;
-    std::vector<RecordSource> sources;
-    std::vector<Record> records;
-  };
-  std::vector<Read> read;
-  std::vector<std::string> wanted = names;
-  if (wanted.empty()) {
-    std::vector<DocumentSummary> all;
-    if (const Result listed = corpus.summaries(all); listed != code::Ok) {
-      (void)cursor.endSnapshot();
-      return failure(engineFailure(listed));
-    }
-    for (const DocumentSummary &summary : all)
-      wanted.push_back(summary.name);
-  }
-  for (const std::string &name : wanted) {
-    Read one;
-    Result got = corpus.document(name, one.document);
-    if (got == code::RecordNotFound) {
-      (void)cursor.endSnapshot();
-      return failure("the table has no document " + name + " (vandro-admin documents lists them). Nothing was written");
-    }
-    if (got == code::Ok)
-      got = corpus.sources(name, one.sources, one.records);
-    if (got != code::Ok) {
-      (void)cursor.endSnapshot();
-      return failure(engineFailure(got));
-    }
-    read.push_back(std::move(one));
-  }
-  (void)cursor.endSnapshot();
-
   namespace fs = std::filesystem;
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec)
     return failure(folder + ": the folder cannot be made: " + ec.message());
-  std::vector<Output> outputs;
-  for (const Read &one : read) {
-    const QByteArray bytes(reinterpret_cast<const char *>(one.document.content.data()),
-                           static_cast<qsizetype>(one.document.content.size()));
-    const std::string target = (fs::path(folder) / one.document.file).string();
+
+  // One snapshot for every document; each written beside its target as
+  // soon as it is made, so that only one document is held at a time.
+  if (const Result begun = cursor.beginSnapshot(); begun != code::Ok)
+    return failure(engineFailure(begun));
+  auto readFailure = [&](const std::string &why) {
+    (void)cursor.endSnapshot();
+    return failure(why);
+  };
+  std::vector<std::string> wanted = names;
+  if (wanted.empty()) {
+    std::vector<DocumentSummary> all;
+    if (const Result listed = corpus.summaries(all); listed != code::Ok)
+      return readFailure(engineFailure(listed));
+    for (const DocumentSummary &summary : all)
+      wanted.push_back(summary.name);
+  }
+  for (const std::string &name : wanted) {
+    CorpusDocument stored;
+    std::vector<RecordSource> sources;
+    std::vector<Record> records;
+    Result got = corpus.document(name, stored);
+    if (got == code::RecordNotFound)
+      return readFailure("the table has no document " + name + " (vandro-admin documents lists them). Nothing was written");
+    if (got == code::Ok)
+      got = corpus.sources(name, sources, records);
+    if (got != code::Ok)
+      return readFailure(engineFailure(got));
+    const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
+                           static_cast<qsizetype>(stored.content.size()));
+    stored.content = {};
     rst::RstDocument document;
     QString error;
-    if (!rst::readRstDocument(QString::fromStdString(one.document.file), bytes, document, error))
-      return failure("the stored document " + one.document.name + " does not read: " + error.toStdString() +
-                     ". Nothing was written");
-    DocumentExport exported(document, result);
-    for (std::size_t i = 0; i < one.sources.size(); ++i)
-      exported.record(one.sources[i], one.records[i]);
-    Output output{target, {}, {}, bytes};
+    DocumentExport exported(
+        [&]() -> const rst::RstDocument * {
+          return rst::readRstDocument(QString::fromStdString(stored.file), bytes, document, error) ? &document
+                                                                                                 : nullptr;
+        },
+        result);
+    for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
+      exported.record(sources[i], records[i]);
+    if (exported.failed())
+      return readFailure("the stored document " + stored.name + " does not read: " + error.toStdString() +
+                         ". Nothing was written");
+    Output output{(fs::path(folder) / stored.file).string(), {}, {}, bytes};
     if (exported.changed()) {
       if (!rst::editSignals(bytes, exported.edits(), output.bytes, error))
-        return failure(one.document.file + ": " + error.toStdString() + ". Nothing was written");
+        return readFailure(stored.file + ": " + error.toStdString() + ". Nothing was written");
     } else {
       ++result.identical;
     }
+    std::string cause;
     outputs.push_back(std::move(output));
+    if (!writeBeside(outputs.back(), cause))
+      return readFailure(cause + ". Nothing was written");
   }
+  (void)cursor.endSnapshot();
   std::string error;
-  if (!writeAll(outputs, error))
+  if (!placeAll(folder, outputs, error))
     return failure(error + ". Nothing was written");
   result.documents = static_cast<long>(outputs.size());
   std::sort(result.listed.begin(), result.listed.end());

@@ -63,7 +63,7 @@ std::string otherColumnsDigest(const std::vector<Value> &values) {
       canonical += "?";
     canonical += '\x1f';
   }
-  return Corpus::sha256(Bytes(canonical.begin(), canonical.end()));
+  return Corpus::digest(canonical);
 }
 
 RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files, const rst::RelationMap &map,
