@@ -4,6 +4,8 @@
 #include "demo/DemoSetup.h"
 #include "RelationMap.h"
 #include "RstExport.h"
+#include "Stats.h"
+#include "StatsChart.h"
 #include "RstTransfer.h"
 #include "engine/Config.h"
 #include "engine/Corpus.h"
@@ -14,6 +16,7 @@
 #include "engine/WholeFile.h"
 #include "engine/postgres/PgKeywords.h"
 
+#include <QGuiApplication>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -23,6 +26,8 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -450,6 +455,71 @@ int AdminCommands::removeDocuments(const std::string &database, const std::strin
       return failure(engineMessage(removed));
     m_out << "Removed " << name << ": " << records << " records, " << marked << " with a marker\n";
   }
+  return kSuccess;
+}
+
+int AdminCommands::stats(const std::string &database, const std::string &table, const std::string &by,
+                         const std::vector<std::string> &documents, bool csv, const std::string &chart) {
+  static const std::map<std::string, StatsBy> kBy = {{"relation", StatsBy::Relation},
+                                                      {"marker", StatsBy::Marker},
+                                                      {"position", StatsBy::Position},
+                                                      {"document", StatsBy::Document}};
+  const auto found = kBy.find(by);
+  if (found == kBy.end())
+    return failure("--by " + by + ": count by relation, marker, position or document");
+  std::optional<ChartFormat> format;
+  if (!chart.empty()) {
+    std::string ending = std::filesystem::path(chart).extension().string();
+    for (char &c : ending)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ending == ".svg")
+      format = ChartFormat::Svg;
+    else if (ending == ".png")
+      format = ChartFormat::Png;
+    else
+      return failure(chart + ": a chart is an .svg or a .png file");
+  }
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
+    return kFailure;
+  StatsReport report;
+  std::string error;
+  if (!buildStats(session.cursor(), found->second, documents, report, error))
+    return failure(error);
+  m_out << (csv ? statsCsv(report) : statsText(report));
+  if (!format)
+    return kSuccess;
+  // Text needs fonts, and fonts a GUI application: one without a screen,
+  // for this drawing only.
+  QByteArray bytes;
+  {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's remarks about the desktop session are no concern of a chart.
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+      if (type != QtDebugMsg && type != QtInfoMsg && !message.startsWith(QLatin1String("QStandardPaths:")))
+        std::cerr << "vandro-admin: " << message.toStdString() << "\n";
+    });
+    int argc = 1;
+    char name[] = "vandro-admin";
+    char *argv[] = {name, nullptr};
+    std::unique_ptr<QGuiApplication> application;
+    if (!QGuiApplication::instance())
+      application = std::make_unique<QGuiApplication>(argc, argv);
+    bytes = drawStatsChart(report, *format);
+    application.reset();
+    qInstallMessageHandler(previous);
+  }
+  WholeFile target(chart);
+  if (const std::string reason = target.begin(true); !reason.empty())
+    return failure(chart + ": the file cannot be written: " + reason);
+  std::ofstream out(target.writePath(), std::ios::binary | (target.direct() ? std::ios::app : std::ios::trunc));
+  out.write(bytes.constData(), bytes.size());
+  out.close();
+  if (!out)
+    return failure(chart + ": the file could not be written: " + std::strerror(errno));
+  if (const std::string reason = target.finish(); !reason.empty())
+    return failure(chart + ": the file could not be written: " + reason);
   return kSuccess;
 }
 

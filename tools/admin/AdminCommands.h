@@ -51,6 +51,12 @@ public:
   int documents(const std::string &database, const std::string &table);
   // Deletes each named document's records, sources and stored bytes.
   int removeDocuments(const std::string &database, const std::string &table, const std::vector<std::string> &names);
+  // Relation and marker counts of the table (of the named documents, all
+  // when none) by `by` ("relation", "marker", "position", "document"): an
+  // aligned table, or CSV; with `chart`, also drawn into that .svg or .png
+  // file.
+  int stats(const std::string &database, const std::string &table, const std::string &by,
+            const std::vector<std::string> &documents, bool csv, const std::string &chart);
   int initDemo();
 
   // Asks for a password on the terminal without echo, or reads one line of

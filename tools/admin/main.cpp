@@ -128,6 +128,22 @@ int main(int argc, char **argv) {
   removeDocument->add_option("NAME", documentNames, "Document name (the From of its records)")->required();
   removeDocument->callback([&] { status = commands.removeDocuments(database, table, documentNames); });
 
+  std::string statsBy = "relation", chart;
+  bool statsCsv = false;
+  std::vector<std::string> statsDocuments;
+  auto *stats = app.add_subcommand(
+      "stats", "Count what the annotation says, in grouping queries of the database:\n"
+               "--by relation (the default): records, records with a marker, their share and the\n"
+               "three most frequent markers per relation; --by marker: markers (letter case aside)\n"
+               "by relation; --by position: the markers' positions in span 1 and span 2 by relation;\n"
+               "--by document: records and records with a marker per From.");
+  addTableArguments(stats);
+  stats->add_option("--by", statsBy, "relation, marker, position or document");
+  stats->add_option("--document", statsDocuments, "Count only this document (its From); may be given again");
+  stats->add_flag("--csv", statsCsv, "RFC 4180 CSV instead of the aligned table (every marker)");
+  stats->add_option("--chart", chart, "Also draw the table into FILE, an .svg or .png");
+  stats->callback([&] { status = commands.stats(database, table, statsBy, statsDocuments, statsCsv, chart); });
+
   auto *exportCommand = app.add_subcommand(
       "export", "Export every record in key order as CSV with a header row and CRLF line ends;\n"
                 "nulls are unquoted empty fields, empty texts \"\".");

@@ -1,0 +1,104 @@
+#include "Statistics.h"
+
+namespace vandro::engine {
+
+namespace {
+
+constexpr const char *kMarked =
+    "CASE WHEN coalesce(\"Marker1\", '') <> '' OR coalesce(\"Marker2\", '') <> '' THEN 1 ELSE 0 END";
+
+std::optional<std::string> textOrNull(const Value &value) {
+  if (value.isText())
+    return value.asText();
+  if (value.isInteger())
+    return std::to_string(value.asInteger());
+  return std::nullopt;
+}
+
+long countOf(const Value &value) {
+  if (value.isInteger())
+    return static_cast<long>(value.asInteger());
+  if (value.isReal())
+    return static_cast<long>(value.asReal());
+  if (value.isText())
+    return std::stol(value.asText());
+  return 0;
+}
+
+} // namespace
+
+std::string Statistics::where(const std::string &condition, std::vector<Value> &parameters) const {
+  std::string clause = condition;
+  if (!m_documents.empty()) {
+    std::string list;
+    for (const std::string &document : m_documents) {
+      list += list.empty() ? "?" : ", ?";
+      parameters.push_back(Value::text(document));
+    }
+    clause += (clause.empty() ? "" : " AND ") + std::string("\"From\" IN (") + list + ")";
+  }
+  return clause.empty() ? std::string() : " WHERE " + clause;
+}
+
+Result Statistics::run(const std::string &sql, const std::vector<Value> &parameters, std::vector<GroupCount> &out,
+                       const std::vector<char> &layout) {
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute(sql, parameters, &rows); result != code::Ok)
+    return result;
+  for (const auto &row : rows) {
+    GroupCount group;
+    for (std::size_t c = 0; c < layout.size() && c < row.size(); ++c) {
+      switch (layout[c]) {
+      case 'r': group.relation = textOrNull(row[c]); break;
+      case 't': group.text = textOrNull(row[c]); break;
+      case 's': group.span = static_cast<int>(countOf(row[c])); break;
+      case 'n': group.records = countOf(row[c]); break;
+      case 'm': group.marked = countOf(row[c]); break;
+      default: break;
+      }
+    }
+    out.push_back(std::move(group));
+  }
+  return code::Ok;
+}
+
+Result Statistics::byRelation(std::vector<GroupCount> &out) {
+  std::vector<Value> parameters;
+  const std::string sql = "SELECT \"Relation\", count(*), sum(" + std::string(kMarked) + ") FROM " +
+                          m_cursor.quotedName() + where({}, parameters) + " GROUP BY \"Relation\"";
+  return run(sql, parameters, out, {'r', 'n', 'm'});
+}
+
+Result Statistics::byMarker(std::vector<GroupCount> &out) {
+  std::vector<Value> parameters;
+  std::string sql = "SELECT \"Relation\", marker, count(*) FROM (";
+  for (int span = 1; span <= 2; ++span) {
+    const std::string column = "\"Marker" + std::to_string(span) + "\"";
+    sql += span == 1 ? "" : " UNION ALL ";
+    sql += "SELECT \"Relation\", " + column + " AS marker FROM " + m_cursor.quotedName() +
+           where(column + " <> ''", parameters);
+  }
+  sql += ") AS markers GROUP BY \"Relation\", marker";
+  return run(sql, parameters, out, {'r', 't', 'n'});
+}
+
+Result Statistics::byPosition(std::vector<GroupCount> &out) {
+  std::vector<Value> parameters;
+  std::string sql;
+  for (int span = 1; span <= 2; ++span) {
+    const std::string number = std::to_string(span);
+    sql += span == 1 ? "" : " UNION ALL ";
+    sql += "SELECT \"Relation\", " + number + ", \"Position" + number + "\", count(*) FROM " + m_cursor.quotedName() +
+           where("\"Marker" + number + "\" <> ''", parameters) + " GROUP BY \"Relation\", \"Position" + number + "\"";
+  }
+  return run(sql, parameters, out, {'r', 's', 't', 'n'});
+}
+
+Result Statistics::byDocument(std::vector<GroupCount> &out) {
+  std::vector<Value> parameters;
+  const std::string sql = "SELECT \"From\", count(*), sum(" + std::string(kMarked) + ") FROM " +
+                          m_cursor.quotedName() + where({}, parameters) + " GROUP BY \"From\"";
+  return run(sql, parameters, out, {'t', 'n', 'm'});
+}
+
+} // namespace vandro::engine
