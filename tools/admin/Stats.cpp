@@ -320,8 +320,11 @@ std::string statsText(const StatsReport &report) {
 std::string statsCsv(const StatsReport &report) {
   std::ostringstream out;
   csv::Writer writer(out);
+  // An empty cell (no third marker, say) is an empty field, not "".
   auto write = [&](const std::vector<std::string> &row) {
-    std::vector<csv::Value> fields(row.begin(), row.end());
+    std::vector<csv::Value> fields;
+    for (std::size_t c = 0; c < row.size(); ++c)
+      fields.push_back(row[c].empty() && c > 0 ? csv::Value() : csv::Value(row[c]));
     writer.writeRow(fields);
   };
   write(report.csvHeader);
