@@ -7,9 +7,11 @@
 #include "shell/PasswordDialog.h"
 #include "shell/ScreenCentre.h"
 #include "shell/TApplication.h"
+#include "shell/TMessageForm.h"
 #include "store/TSession.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <cerrno>
 #include <cstdlib>
@@ -86,8 +88,21 @@ int Program::run() {
   centreOnScreen(*m_mainForm);
   m_mainForm->show();
   m_mainForm->activateWindow();
+  if (!m_startNotice.isEmpty())
+    QTimer::singleShot(0, m_mainForm.get(), [text = m_startNotice] { guarded([&] { ShowNotice(text); }); });
   QApplication::exec();
   return 0;
+}
+
+QString demoNotice(const QString &directory) {
+  return QStringLiteral("This is a demo table of a few records, made because no table was set up yet "
+                        "(%1/Vandro.DB).\n\n"
+                        "To annotate your own corpus, say where its table is to live, and import the "
+                        "corpus's rs3/rs4 documents into it:\n\n"
+                        "vandro-admin alias set Vandro FOLDER\n"
+                        "vandro-admin import-rst Vandro Vandro.DB --map %2/gum-map.csv CORPUS\n\n"
+                        "Then start Vandro again. \"man vandro-admin\" tells more.")
+      .arg(directory, QStringLiteral(VANDRO_DATA_DIR));
 }
 
 void Program::shutDown() {
@@ -105,16 +120,21 @@ int VandroMain(int argc, char **argv) {
   // `vandro-admin init --demo` would make it. A configuration named by
   // VANDRO_ENGINE_CONFIG, or one that exists, is left as it is; start-up
   // then says what is wrong with it.
+  QString startNotice;
   if (const char *named = std::getenv("VANDRO_ENGINE_CONFIG"); !named || !*named) {
     struct stat status {};
     if (::lstat(engine::Config::defaultPath().c_str(), &status) != 0 && errno == ENOENT) {
-      if (const demo::DemoSetup setup = demo::setUpDemo(); !setup.ok) {
+      const demo::DemoSetup setup = demo::setUpDemo();
+      if (!setup.ok) {
         Application->ShowLastResortBox(std::make_exception_ptr(Exception(QString::fromStdString(setup.error))));
         return 1;
       }
+      if (!setup.tableMade.empty())
+        startNotice = demoNotice(QString::fromStdString(setup.directory));
     }
   }
   Program program;
+  program.setStartNotice(startNotice);
   if (!program.startUp()) {
     program.shutDown();
     return 1;

@@ -1,6 +1,7 @@
 // The program's start-up, event loop and shut-down.
 #pragma once
 
+#include <QString>
 #include <memory>
 
 namespace vandro {
@@ -19,8 +20,10 @@ public:
   // relation table. On a failure: the last-resort box, then false.
   bool startUp();
   // Shows the main window centred and runs the event loop until the window
-  // is closed (or the process is asked to end); the exit code.
+  // is closed (or the process is asked to end); the exit code. A notice
+  // set before shows once the window is up.
   int run();
+  void setStartNotice(const QString &text) { m_startNotice = text; }
   // Destroys the main window, then ends the session.
   void shutDown();
 
@@ -30,7 +33,11 @@ public:
 private:
   std::unique_ptr<store::TSession> m_session;
   std::unique_ptr<TMainForm> m_mainForm;
+  QString m_startNotice;
 };
+
+// What the notice says when a start made the demo table in `directory`.
+QString demoNotice(const QString &directory);
 
 // The whole program: start-up, event loop, shut-down; the exit code.
 int VandroMain(int argc, char **argv);

@@ -44,8 +44,11 @@ QPushButton *TDialogForm::addButton(const QString &name, const QString &caption,
   auto *button = new QPushButton(caption, this);
   button->setObjectName(name);
   button->setGeometry(place);
-  // Enter is the dialog's to handle (see keyPressEvent), not the button's.
+  // Enter is the dialog's to handle (see keyPressEvent), not the button's:
+  // a default button would click itself on Enter whatever the modifiers,
+  // so the dialog sees a button's Enter first.
   button->setAutoDefault(false);
+  button->installEventFilter(this);
   if (roles & Default) {
     button->setDefault(true);
     m_defaultButton = button;
@@ -84,6 +87,17 @@ void TDialogForm::keyPressEvent(QKeyEvent *event) {
   default: break;
   }
   event->ignore();
+}
+
+bool TDialogForm::eventFilter(QObject *watched, QEvent *event) {
+  if (event->type() == QEvent::KeyPress && qobject_cast<QPushButton *>(watched)) {
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      keyPressEvent(key);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 bool TDialogForm::event(QEvent *event) {

@@ -6,6 +6,7 @@
 #include "shell/Exception.h"
 #include "shell/IntegerText.h"
 #include "shell/TApplication.h"
+#include "shell/TDialogForm.h"
 #include "shell/TMessageForm.h"
 
 #include <QApplication>
@@ -103,6 +104,8 @@ TEST(AskTextTest, TheAnswerOnlyOnOkAndTheDefaultOtherwise) {
       {"emptied, Enter", [](QWidget *d) { press(d, Qt::Key_Backspace); press(d, Qt::Key_Return); }, ""},
       {"Enter on a focused Cancel", [](QWidget *d) { typeInto(d, "42"); press(d, Qt::Key_Tab); press(d, Qt::Key_Tab); press(d, Qt::Key_Return); }, "1"},
       {"Alt+Enter does nothing", [](QWidget *d) { typeInto(d, "5"); press(d, Qt::Key_Return, Qt::AltModifier); ASSERT_TRUE(d->isVisible()); press(d, Qt::Key_Return); }, "5"},
+      {"Alt+Enter on a focused OK does nothing", [](QWidget *d) { typeInto(d, "5"); press(d, Qt::Key_Tab); press(d, Qt::Key_Return, Qt::AltModifier); ASSERT_EQ(qobject_cast<TDialogForm *>(d)->modalResult(), TDialogForm::None); press(d, Qt::Key_Escape); }, "1"},
+      {"Alt+Enter on a focused Cancel does nothing", [](QWidget *d) { typeInto(d, "5"); press(d, Qt::Key_Tab); press(d, Qt::Key_Tab); press(d, Qt::Key_Return, Qt::AltModifier); ASSERT_EQ(qobject_cast<TDialogForm *>(d)->modalResult(), TDialogForm::None); press(d, Qt::Key_Backtab); press(d, Qt::Key_Return); }, "5"},
       {"a request to end", [](QWidget *d) { typeInto(d, "42"); Application->Terminate(); }, "1"},
   };
   int terminateActions = 0;

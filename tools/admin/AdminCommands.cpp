@@ -139,6 +139,16 @@ int AdminCommands::aliasSet(const std::string &name, const std::string &director
   if (const Result result = config.save(); result != code::Ok)
     return failure(engineMessage(result));
   m_out << name << " = " << absolute << "\n";
+  // The program opens the table Vandro.DB; a folder without it is no
+  // mistake, but the next step is to make it.
+  std::error_code missing;
+  if (!std::filesystem::exists(std::filesystem::path(absolute) / "Vandro.DB", missing))
+    m_out << absolute << " holds no table Vandro.DB yet, the table Vandro opens. Make it with one of\n"
+          << "  vandro-admin create " << name << " Vandro.DB                  (an empty table)\n"
+          << "  vandro-admin import " << name << " Vandro.DB FILE.csv         (records from CSV)\n"
+          << "  vandro-admin import-rst " << name << " Vandro.DB --map " << VANDRO_DATA_DIR
+          << "/gum-map.csv CORPUS\n"
+          << "                                                (an RST corpus, made if missing)\n";
   return kSuccess;
 }
 
@@ -260,7 +270,7 @@ int AdminCommands::exportFile(const std::string &database, const std::string &ta
   Session session(*this);
   if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
     return kFailure;
-  if (file.empty()) {
+  if (file.empty() || file == "-") {
     const TransferResult result = exportCsv(session.cursor(), std::cout, "standard output");
     return result.ok ? kSuccess : failure(result.error);
   }
@@ -376,7 +386,17 @@ int AdminCommands::importRst(const std::string &database, const std::string &tab
       return failure(error.toStdString());
   }
   Session session(*this);
-  if (!session.openDatabase(database) || !session.openTable(table))
+  if (!session.openDatabase(database))
+    return kFailure;
+  // The documents' records go into the standard relation table, made here
+  // when there is none yet.
+  if (!session.database().tableExists(table)) {
+    if (const Result made = session.database().createTable(table, relationTableFields(), kRelationTableKey);
+        made != code::Ok)
+      return failure(engineMessage(made));
+    m_out << "Made the relation table " << table << " in " << session.database().directory() << "\n";
+  }
+  if (!session.openTable(table))
     return kFailure;
   const bool terminal = ::isatty(STDERR_FILENO) == 1 && &m_err == &std::cerr;
   std::function<void(const RstImportResult &)> progress;

@@ -3,6 +3,7 @@
 #include "engine/WholeFile.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <csignal>
 #include <iostream>
@@ -148,7 +149,7 @@ int main(int argc, char **argv) {
       "export", "Export every record in key order as CSV with a header row and CRLF line ends;\n"
                 "nulls are unquoted empty fields, empty texts \"\".");
   addTableArguments(exportCommand);
-  exportCommand->add_option("FILE", file, "CSV file; standard output when left out");
+  exportCommand->add_option("FILE", file, "CSV file; standard output when left out or -");
   exportCommand->callback([&] { status = commands.exportFile(database, table, file); });
 
   auto *password = app.add_subcommand(
@@ -197,6 +198,18 @@ int main(int argc, char **argv) {
   init->add_flag("--demo", demo, "Make the demo table")->required();
   init->callback([&] { status = commands.initDemo(); });
 
+  // A word where a command belongs that names none: said plainly, with the
+  // commands there are.
+  if (argc > 1 && argv[1][0] != '-') {
+    const auto commands = app.get_subcommands([](const CLI::App *) { return true; });
+    if (std::none_of(commands.begin(), commands.end(), [&](const CLI::App *c) { return c->get_name() == argv[1]; })) {
+      std::cerr << "vandro-admin: unknown command \"" << argv[1] << "\"; the commands are";
+      for (const CLI::App *c : commands)
+        std::cerr << " " << c->get_name();
+      std::cerr << " (vandro-admin --help tells more)\n";
+      return vandro::admin::kUsage;
+    }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp &e) {
