@@ -3,6 +3,7 @@
 #  a) on a valid table, a SIGTERM closes the window and the program ends with 0;
 #  c) a first start without any configuration makes the demo table and opens;
 #  d) a first start that cannot make the demo table shows the box too;
+#  e) the start that makes the demo table says so in a notice, once;
 #  b) on a missing table, start-up ends in the "Application Error" box on a
 #     real X server; Return dismisses it and the program ends with 1. A
 #     screenshot of the box is left in the build folder.
@@ -162,4 +163,43 @@ app_pid=
 [ "$rc" -eq 1 ] || fail "exit code $rc after a failed first start, expected 1"
 [ ! -e "$work/home2/.config/vandro/engine.conf" ] || fail "a failed first start wrote the configuration"
 echo "ok: a failed first start shows its cause and writes no alias"
+
+# e) The first start that makes the demo table says so once the window is
+#    up, in the notice (caption "Vandro"), naming the commands that load
+#    one's own corpus; a second start says nothing.
+first_start() {
+  env -u VANDRO_ENGINE_CONFIG HOME="$work/home3" XDG_CONFIG_HOME= XDG_DATA_HOME= \
+    QT_QPA_PLATFORM=xcb timeout 30 "$vandro" >"$work/first-notice.log" 2>&1 &
+  app_pid=$!
+}
+find_notice() {
+  local found
+  for _ in $(seq 100); do
+    found=$(xdotool search --onlyvisible --name '^Vandro$' 2>/dev/null | head -n1)
+    [ -n "$found" ] && { echo "$found"; return; }
+    sleep 0.1
+  done
+}
+first_start
+notice=$(find_notice)
+[ -n "$notice" ] || fail "the first start showed no notice"
+if command -v xclip >/dev/null; then
+  timeout 5 xdotool windowactivate --sync "$notice" && timeout 5 xdotool key ctrl+c
+  sleep 0.3
+  text=$(timeout 5 xclip -o -selection clipboard)
+  for words in "demo table" "vandro-admin alias set Vandro FOLDER" "vandro-admin import-rst Vandro Vandro.DB"; do
+    [[ "$text" == *"$words"* ]] || fail "the notice does not say \"$words\": $text"
+  done
+fi
+timeout 5 xdotool windowactivate --sync "$notice" && timeout 5 xdotool key Return
+sleep 0.5
+kill -TERM "$app_pid"; wait "$app_pid"; app_pid=
+first_start
+sleep 3
+[ -n "$(xdotool search --onlyvisible --name '^Vandro with Markers$' 2>/dev/null)" ] ||
+  fail "the second start showed no window"
+[ -z "$(xdotool search --onlyvisible --name '^Vandro$' 2>/dev/null)" ] ||
+  fail "a second start showed the notice again"
+kill -TERM "$app_pid"; wait "$app_pid"; app_pid=
+echo "ok: the start that makes the demo table says so, once"
 exit 0

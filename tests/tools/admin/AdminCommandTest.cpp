@@ -52,6 +52,16 @@ TEST_F(AdminCommandTest, ExitStatusAndMessages) {
     EXPECT_EQ(r.status, 2) << csvLine(args) << show(r);
     EXPECT_FALSE(r.err.empty()) << csvLine(args);
   }
+  const Outcome unknown = run({"delete", m_dir, "T.DB"});
+  EXPECT_EQ(unknown.status, 2) << show(unknown);
+  EXPECT_TRUE(mentions(unknown.err, "unknown command \"delete\"") && mentions(unknown.err, "export-rst"))
+      << show(unknown);
+
+  // A folder without the program's table: said, with the ways to make it.
+  const Outcome hint = run({"alias", "set", "Vandro", path("empty")});
+  EXPECT_EQ(hint.status, 0) << show(hint);
+  for (const char *command : {"holds no table Vandro.DB", "create", "import", "import-rst"})
+    EXPECT_TRUE(mentions(hint.out, command)) << command << show(hint);
 
   for (const std::string command : {"", "alias", "create", "import", "export", "password", "check", "init"}) {
     std::vector<std::string> args = {"--help"};
@@ -64,6 +74,8 @@ TEST_F(AdminCommandTest, ExitStatusAndMessages) {
 
   // A failure is 1, and the message names the file and the cause.
   makeTable("T.DB", "Id\n1\n");
+  EXPECT_EQ(run({"export", m_dir, "T.DB", "-"}).out, exportTable("T.DB").out) << "- is standard output";
+  EXPECT_FALSE(fs::exists("-"));
   struct Failure {
     std::vector<std::string> args;
     std::vector<std::string> mentioned;
