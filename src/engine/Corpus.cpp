@@ -17,6 +17,21 @@ std::optional<std::string> textOrNull(const Value &value) {
   return value.isText() ? std::optional(value.asText()) : std::nullopt;
 }
 
+// Whether span `span`'s marker differs between the records `a` and `b`:
+// an empty marker (null, or blanks only) is no marker, whose position is
+// then nothing either.
+std::string markerChanged(const std::string &a, const std::string &b, int span) {
+  auto marker = [&](const std::string &record) {
+    return "nullif(trim(" + record + ".\"Marker" + std::to_string(span) + "\"), '')";
+  };
+  auto position = [&](const std::string &record) {
+    return "CASE WHEN " + marker(record) + " IS NULL THEN NULL ELSE " + record + ".\"Position" +
+           std::to_string(span) + "\" END";
+  };
+  return "(" + marker(a) + " IS DISTINCT FROM " + marker(b) + " OR " + position(a) + " IS DISTINCT FROM " +
+         position(b) + ")";
+}
+
 std::string textOf(const Value &value) {
   return value.isText() ? value.asText() : value.isInteger() ? std::to_string(value.asInteger()) : std::string();
 }
@@ -190,9 +205,8 @@ Result Corpus::summaries(std::vector<DocumentSummary> &out) {
       "SELECT d.\"Name\", d.\"File\", d.\"Imported\", count(t.\"Id\"), "
       "coalesce(sum(CASE WHEN coalesce(t.\"Marker1\", '') <> '' OR coalesce(t.\"Marker2\", '') <> '' "
       "THEN 1 ELSE 0 END), 0), "
-      "coalesce(sum(CASE WHEN t.\"Marker1\" IS DISTINCT FROM s.\"Marker1\" OR t.\"Position1\" IS DISTINCT FROM "
-      "s.\"Position1\" OR t.\"Marker2\" IS DISTINCT FROM s.\"Marker2\" OR t.\"Position2\" IS DISTINCT FROM "
-      "s.\"Position2\" THEN 1 ELSE 0 END), 0) "
+      "coalesce(sum(CASE WHEN t.\"Id\" IS NOT NULL AND (" + markerChanged("t", "s", 1) + " OR " +
+      markerChanged("t", "s", 2) + ") THEN 1 ELSE 0 END), 0) "
       "FROM " + documentsTable() + " d LEFT JOIN " + sourcesTable() + " s ON s.\"Document\" = d.\"Name\" LEFT JOIN " +
       m_cursor.quotedName() + " t ON t.\"Id\" = s.\"Id\" GROUP BY d.\"Name\", d.\"File\", d.\"Imported\" " +
       "ORDER BY d.\"Name\"";
@@ -252,31 +266,59 @@ Result Corpus::sources(const std::string &document, std::vector<RecordSource> &s
   return code::Ok;
 }
 
-Result Corpus::removeDocument(const std::string &name, long &records, long &marked) {
+Result Corpus::documentRecords(const std::string &name, long &records, long &marked, bool &stored) {
+  if (const Result checked = exists(stored); checked != code::Ok)
+    return checked;
   std::vector<std::vector<Value>> rows;
-  if (const Result result = m_cursor.execute("SELECT count(*) FROM " + documentsTable() + " WHERE \"Name\" = ?",
-                                             {Value::text(name)}, &rows);
-      result != code::Ok)
-    return result;
-  if (rows.empty() || integerOf(rows[0][0]) == 0)
-    return ErrorEntries::fail(code::RecordNotFound, {{code::RecordNotFound, 0, "Document: " + name}});
-  const std::string ofDocument = " WHERE \"Id\" IN (SELECT \"Id\" FROM " + sourcesTable() + " WHERE \"Document\" = ?)";
+  if (stored) {
+    if (const Result result = m_cursor.execute("SELECT count(*) FROM " + documentsTable() + " WHERE \"Name\" = ?",
+                                               {Value::text(name)}, &rows);
+        result != code::Ok)
+      return result;
+    stored = !rows.empty() && integerOf(rows[0][0]) > 0;
+  }
   rows.clear();
+  std::vector<Value> parameters;
   if (const Result result = m_cursor.execute(
           "SELECT count(*), coalesce(sum(CASE WHEN coalesce(\"Marker1\", '') <> '' OR coalesce(\"Marker2\", '') <> '' "
-          "THEN 1 ELSE 0 END), 0) FROM " + m_cursor.quotedName() + ofDocument,
-          {Value::text(name)}, &rows);
+          "THEN 1 ELSE 0 END), 0) FROM " + m_cursor.quotedName() + recordsOf(name, parameters),
+          parameters, &rows);
       result != code::Ok)
     return result;
   records = static_cast<long>(integerOf(rows[0][0]));
   marked = static_cast<long>(integerOf(rows[0][1]));
+  if (!stored && records == 0)
+    return ErrorEntries::fail(code::RecordNotFound, {{code::RecordNotFound, 0, "Document: " + name}});
+  return code::Ok;
+}
+
+std::string Corpus::recordsOf(const std::string &name, std::vector<Value> &parameters) {
+  bool kept = false;
+  parameters.push_back(Value::text(name));
+  if (exists(kept) != code::Ok || !kept)
+    return " WHERE \"From\" = ?";
+  parameters.push_back(Value::text(name));
+  return " WHERE \"From\" = ? OR \"Id\" IN (SELECT \"Id\" FROM " + sourcesTable() + " WHERE \"Document\" = ?)";
+}
+
+Result Corpus::removeDocument(const std::string &name, long &records, long &marked) {
+  bool stored = false;
+  if (const Result counted = documentRecords(name, records, marked, stored); counted != code::Ok)
+    return counted;
   if (const Result begun = m_cursor.beginBulk(); begun != code::Ok)
     return begun;
-  const std::string statements[] = {"DELETE FROM " + m_cursor.quotedName() + ofDocument,
-                                    "DELETE FROM " + sourcesTable() + " WHERE \"Document\" = ?",
-                                    "DELETE FROM " + documentsTable() + " WHERE \"Name\" = ?"};
-  for (const std::string &sql : statements)
-    if (const Result result = m_cursor.execute(sql, {Value::text(name)}); result != code::Ok) {
+  std::vector<Value> parameters;
+  std::vector<std::pair<std::string, std::vector<Value>>> statements;
+  const std::string where = recordsOf(name, parameters);
+  statements.emplace_back("DELETE FROM " + m_cursor.quotedName() + where, parameters);
+  if (stored) {
+    statements.emplace_back("DELETE FROM " + sourcesTable() + " WHERE \"Document\" = ?",
+                            std::vector<Value>{Value::text(name)});
+    statements.emplace_back("DELETE FROM " + documentsTable() + " WHERE \"Name\" = ?",
+                            std::vector<Value>{Value::text(name)});
+  }
+  for (const auto &[sql, values] : statements)
+    if (const Result result = m_cursor.execute(sql, values); result != code::Ok) {
       (void)m_cursor.rollbackBulk();
       return result;
     }

@@ -73,9 +73,15 @@ public:
   // it is stored now (the relation table's fields, in its order).
   [[nodiscard]] Result sources(const std::string &document, std::vector<RecordSource> &sources,
                                std::vector<Record> &records);
+  // The document's records (those whose From is `name`, and those whose
+  // source names the document): how many, how many with a marker, and
+  // whether the document itself is kept. RecordNotFound when there is
+  // neither a record nor the document.
+  [[nodiscard]] Result documentRecords(const std::string &name, long &records, long &marked, bool &stored);
   // Deletes the document's records, their sources and the document, in one
-  // transaction; how many records went, and how many had a marker.
-  // RecordNotFound when there is no such document.
+  // transaction; how many records went, and how many had a marker. Works on
+  // records of a document that was never kept (imported as CSV, say).
+  // RecordNotFound when there is neither a record nor the document.
   [[nodiscard]] Result removeDocument(const std::string &name, long &records, long &marked);
   // What is wrong in the two tables: a source whose record or document is
   // missing, a document whose bytes no longer give its digest.
@@ -90,6 +96,8 @@ public:
 private:
   std::string documentsTable() const { return m_cursor.siblingName("_documents"); }
   std::string sourcesTable() const { return m_cursor.siblingName("_sources"); }
+  // " WHERE ..." for the document's records, with its parameters.
+  std::string recordsOf(const std::string &name, std::vector<Value> &parameters);
   // The relation table's columns (the standard ones), qualified by `alias`.
   std::string recordColumns(const std::string &alias) const;
 

@@ -461,17 +461,20 @@ int AdminCommands::removeDocuments(const std::string &database, const std::strin
   if (!session.openDatabase(database) || !session.openTable(table))
     return kFailure;
   Corpus corpus(session.cursor());
-  bool kept = false;
-  if (const Result checked = corpus.exists(kept); checked != code::Ok)
-    return failure(engineMessage(checked));
-  if (!kept)
-    return failure(session.cursor().filePath() + ": the table keeps no documents");
+  // Every name first: nothing is removed when one of them is unknown.
   for (const std::string &name : names) {
     long records = 0, marked = 0;
-    const Result removed = corpus.removeDocument(name, records, marked);
-    if (removed == code::RecordNotFound)
-      return failure("the table has no document " + name + " (vandro-admin documents lists them)");
-    if (removed != code::Ok)
+    bool stored = false;
+    const Result found = corpus.documentRecords(name, records, marked, stored);
+    if (found == code::RecordNotFound)
+      return failure("the table has no document " + name + " (no record's From is " + name +
+                     "; vandro-admin documents lists the documents kept). Nothing was removed");
+    if (found != code::Ok)
+      return failure(engineMessage(found));
+  }
+  for (const std::string &name : names) {
+    long records = 0, marked = 0;
+    if (const Result removed = corpus.removeDocument(name, records, marked); removed != code::Ok)
       return failure(engineMessage(removed));
     m_out << "Removed " << name << ": " << records << " records, " << marked << " with a marker\n";
   }

@@ -24,7 +24,7 @@ using namespace engine;
 namespace {
 
 // The standard relation table's fields that export-rst reads.
-constexpr std::size_t kRelation = 2, kMarker1 = 14, kPosition1 = 15, kMarker2 = 16, kPosition2 = 17;
+constexpr std::size_t kMarker1 = 14, kPosition1 = 15, kMarker2 = 16, kPosition2 = 17;
 
 std::string engineFailure(Result result) {
   std::string message = failureMessage(result, ErrorEntries::all());
@@ -147,11 +147,9 @@ public:
   void record(const RecordSource &source, const Record &record) {
     const std::string id = "Id " + std::to_string(source.id) + ": ";
     if (otherColumnsDigest(record.values) != source.columns) {
-      const auto relation = textOf(record.values[kRelation]);
+      const std::string changed = changedColumns(source, record);
       list(source.id, id + "columns other than the markers differ from the import" +
-                          (relation != std::optional(source.relation)
-                               ? " (Relation " + shown(relation) + ", imported \"" + source.relation + "\")"
-                               : std::string()));
+                          (changed.empty() ? std::string() : " (" + changed + ")"));
     }
     span(source, 1, source.marker1, source.position1, textOf(record.values[kMarker1]),
          textOf(record.values[kPosition1]), source.first1, source.last1, source.signals1);
@@ -171,28 +169,48 @@ private:
     return key;
   }
 
+  // A span's marker as the corpus can hold it: an empty marker (null, or
+  // blanks only) is no marker, and its position is then nothing either.
+  using Marker = std::pair<std::optional<std::string>, std::optional<std::string>>;
+  static Marker normal(const std::optional<std::string> &marker, const std::optional<std::string> &position) {
+    if (!marker || QString::fromStdString(*marker).trimmed().isEmpty())
+      return {};
+    return {marker, position};
+  }
+
+  bool read() {
+    if (!m_document && !(m_document = m_read()))
+      m_failed = true;
+    return !m_failed;
+  }
+
   void span(const RecordSource &source, int number, const std::optional<std::string> &importedMarker,
             const std::optional<std::string> &importedPosition, const std::optional<std::string> &marker,
             const std::optional<std::string> &position, int first, int last, const std::vector<int> &spanSignals) {
-    if (marker == importedMarker && position == importedPosition)
+    const Marker now = normal(marker, position);
+    if (now == normal(importedMarker, importedPosition))
       return; // its signals stay as they are
     m_changed = true;
     rst::SignalEdit edit;
     edit.removed = spanSignals;
     // What importing the written document gives this span again.
-    std::optional<std::string> readMarker, readPosition;
+    Marker readBack;
     const std::string prefix = "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + "'s marker ";
-    if (marker && !QString::fromStdString(*marker).trimmed().isEmpty()) {
-      if (!m_document && !(m_document = m_read())) {
-        m_failed = true;
+    if (now.first) {
+      if (!read())
         return;
-      }
       bool agrees = false;
       const std::vector<int> run = rst::markerRun(*m_document, QString::fromStdString(*marker),
                                                   QString::fromStdString(position.value_or("")), first, last, agrees);
       if (run.empty()) {
         ++m_result.markersNotWritten;
-        list(source.id, prefix + shown(marker) + " is no run of the span's tokens; not written");
+        std::string dropped;
+        for (const rst::RstSignal &signal : m_document->markers)
+          if (std::find(spanSignals.begin(), spanSignals.end(), signal.index) != spanSignals.end())
+            dropped += (dropped.empty() ? "" : "; ") + tokenList(signal.tokens);
+        list(source.id, prefix + shown(marker) + " is no run of the span's tokens; not written" +
+                            (dropped.empty() ? std::string()
+                                             : ", and the signal it replaces (tokens " + dropped + ") is left out"));
         m_edits.push_back(std::move(edit));
         return;
       }
@@ -200,21 +218,60 @@ private:
       QStringList words;
       for (int token : run)
         words << m_document->tokens[static_cast<std::size_t>(token)];
-      readMarker = words.join(QLatin1Char(' ')).toStdString();
-      readPosition = rst::markerPosition(*m_document, run.front(), run.back(), first, last).toStdString();
+      readBack = normal(words.join(QLatin1Char(' ')).toStdString(),
+                        rst::markerPosition(*m_document, run.front(), run.back(), first, last).toStdString());
       edit.added = rst::NewSignal{QString::fromStdString(source.node2.value_or(source.node1)), run};
     }
-    if (readMarker != marker || readPosition != position) {
-      std::string tokens;
-      if (edit.added)
-        for (int token : edit.added->tokens)
-          tokens += (tokens.empty() ? "" : ",") + std::to_string(token);
-      list(source.id, prefix + shown(marker) + " at " + shown(position) +
-                          (edit.added ? " is written as tokens " + tokens + ", which read back as " +
-                                            shown(readMarker) + " at " + shown(readPosition)
-                                      : " cannot be written without a marker; it reads back as null"));
-    }
+    if (readBack != now)
+      list(source.id, prefix + shown(marker) + " at " + shown(position) + " is written as tokens " +
+                          tokenList(edit.added->tokens) + ", which read back as " + shown(readBack.first) + " at " +
+                          shown(readBack.second));
     m_edits.push_back(std::move(edit));
+  }
+
+  static std::string tokenList(const std::vector<int> &tokens) {
+    std::string list;
+    for (int token : tokens)
+      list += (list.empty() ? "" : ",") + std::to_string(token);
+    return list;
+  }
+
+  // The columns of `record` other than its markers that differ from what
+  // the import gave, named with their values (the spans by name only).
+  std::string changedColumns(const RecordSource &source, const Record &record) {
+    static const char *const kNames[] = {"Id", "From", "Relation", "Extended", "Embedded", "Volitional", "Order",
+                                         "Span1", "Span2", "L1", "H1", "L2", "H2", "Segments_distance"};
+    std::vector<rst::RelationRecord> built;
+    QString error;
+    if (!read() || !rst::relationRecords(*m_document, {}, built, error))
+      return {};
+    const auto found = std::find_if(built.begin(), built.end(), [&](const rst::RelationRecord &r) {
+      return r.node1.toStdString() == source.node1 && (r.node2.isEmpty() ? std::optional<std::string>()
+                                                                          : std::optional(r.node2.toStdString())) ==
+                                                          source.node2;
+    });
+    if (found == built.end())
+      return {};
+    const rst::RelationRecord &r = *found;
+    const std::vector<Value> imported = {
+        Value(), Value::text(r.from.toStdString()), Value::text(source.relation), Value::text(r.extended.toStdString()),
+        Value(), Value(), Value::text(r.order.toStdString()), Value::text(r.span1.toStdString()),
+        Value::text(r.span2.toStdString()), Value::integer(r.l1), Value::integer(r.h1), Value::integer(r.l2),
+        Value::integer(r.h2), Value::integer(r.l2 - r.h1 - 1)};
+    auto shownValue = [](const Value &value) {
+      return value.isNull() ? std::string("null")
+             : value.isInteger() ? std::to_string(value.asInteger())
+                                 : "\"" + value.asText() + "\"";
+    };
+    std::string changed;
+    for (std::size_t c = 1; c < imported.size() && c < record.values.size(); ++c) {
+      if (record.values[c] == imported[c])
+        continue;
+      const bool span = c == 7 || c == 8;
+      changed += (changed.empty() ? "" : ", ") + std::string(kNames[c]) +
+                 (span ? "" : " " + shownValue(record.values[c]) + ", imported " + shownValue(imported[c]));
+    }
+    return changed;
   }
 
   std::function<const rst::RstDocument *()> m_read;
@@ -242,35 +299,43 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
     return failure(engineFailure(checked));
   if (!kept)
     return failure(cursor.filePath() + ": the table keeps no corpus; import-rst keeps the documents it imports");
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec)
-    return failure(folder + ": the folder cannot be made: " + ec.message());
-
   // One snapshot for every document; each written beside its target as
   // soon as it is made, so that only one document is held at a time.
   if (const Result begun = cursor.beginSnapshot(); begun != code::Ok)
     return failure(engineFailure(begun));
+  namespace fs = std::filesystem;
+  bool madeFolder = false;
   auto readFailure = [&](const std::string &why) {
     (void)cursor.endSnapshot();
-    return failure(why);
+    failure(why);
+    std::error_code ignored;
+    if (madeFolder)
+      fs::remove(folder, ignored); // only when it is empty again
+    return result;
   };
-  std::vector<std::string> wanted = names;
-  if (wanted.empty()) {
-    std::vector<DocumentSummary> all;
-    if (const Result listed = corpus.summaries(all); listed != code::Ok)
-      return readFailure(engineFailure(listed));
+  std::vector<DocumentSummary> all;
+  if (const Result listed = corpus.summaries(all); listed != code::Ok)
+    return readFailure(engineFailure(listed));
+  std::vector<std::string> wanted;
+  for (const std::string &name : names) {
+    if (std::none_of(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; }))
+      return readFailure("the table has no document " + name + " (vandro-admin documents lists them). Nothing was written");
+    if (std::find(wanted.begin(), wanted.end(), name) == wanted.end())
+      wanted.push_back(name);
+  }
+  if (names.empty())
     for (const DocumentSummary &summary : all)
       wanted.push_back(summary.name);
-  }
+  std::error_code ec;
+  madeFolder = !fs::exists(folder, ec);
+  fs::create_directories(folder, ec);
+  if (ec)
+    return readFailure(folder + ": the folder cannot be made: " + ec.message());
   for (const std::string &name : wanted) {
     CorpusDocument stored;
     std::vector<RecordSource> sources;
     std::vector<Record> records;
     Result got = corpus.document(name, stored);
-    if (got == code::RecordNotFound)
-      return readFailure("the table has no document " + name + " (vandro-admin documents lists them). Nothing was written");
     if (got == code::Ok)
       got = corpus.sources(name, sources, records);
     if (got != code::Ok)
@@ -289,7 +354,8 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
     for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
       exported.record(sources[i], records[i]);
     if (exported.failed())
-      return readFailure("the stored document " + stored.name + " does not read: " + error.toStdString() +
+      return readFailure("the stored document " + stored.name + " does not read: " +
+                         error.toStdString().substr(0, error.toStdString().find_last_not_of('.') + 1) +
                          ". Nothing was written");
     Output output{(fs::path(folder) / stored.file).string(), {}, {}, bytes};
     if (exported.changed()) {
@@ -305,8 +371,13 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
   }
   (void)cursor.endSnapshot();
   std::string error;
-  if (!placeAll(folder, outputs, error))
-    return failure(error + ". Nothing was written");
+  if (!placeAll(folder, outputs, error)) {
+    failure(error + ". Nothing was written");
+    std::error_code ignored;
+    if (madeFolder)
+      fs::remove(folder, ignored);
+    return result;
+  }
   result.documents = static_cast<long>(outputs.size());
   std::sort(result.listed.begin(), result.listed.end());
   for (std::string &line : result.listed)

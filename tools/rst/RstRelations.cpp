@@ -140,8 +140,8 @@ private:
   bool apart(const RelationRecord &r, const RstNode &node, QString &error) const {
     if (r.h1 < r.l2)
       return true;
-    error = QStringLiteral("%1:%2: the %3 gives spans that overlap (segments %4-%5 and %6-%7): the tree's "
-                           "branches cross")
+    error = QStringLiteral("%1:%2: the record of the %3 would have spans that overlap (segments %4-%5 and "
+                           "%6-%7): the tree's branches cross")
                 .arg(m_document.path)
                 .arg(node.line)
                 .arg(r.origin)
