@@ -43,10 +43,10 @@ std::string failureMessage(Result result, const std::vector<ErrorEntry> &entries
     if (std::none_of(lines.begin(), lines.end(), [&](const std::string &l) { return sameLine(l, line); }))
       lines.push_back(line);
   };
-  if (result != kContextOnlyCode)
+  if (result != code::ContextOnly)
     addLine(std::string(messageFor(result)));
   for (const auto &entry : entries) {
-    if (entry.nativeCode == 0 && result != kContextOnlyCode)
+    if (entry.nativeCode == 0 && result != code::ContextOnly)
       addLine(std::string(messageFor(entry.code)));
     addLine(entry.context);
   }

@@ -9,14 +9,11 @@
 
 namespace vandro::engine {
 
-// Code $2EC4 carries its whole text in its entries' contexts.
-inline constexpr Result kContextOnlyCode = 0x2EC4;
-
 // The message for a failure with `result` and the entries that explain it:
 // lines, each added only when it is not empty and not yet present (compared
-// without regard to case): the code's own text (unless the code is $2EC4),
-// then for each entry the text of its code when it has no native code (and
-// the main code is not $2EC4), and its context. The lines are joined by line
+// without regard to case): the code's own text (unless the code is
+// ContextOnly), then for each entry the text of its code when it has no
+// native code (and the main code is not ContextOnly), and its context. The lines are joined by line
 // breaks; with no line at all the message is "Engine error $XXXX".
 std::string failureMessage(Result result, const std::vector<ErrorEntry> &entries);
 

@@ -356,8 +356,8 @@ TEST(EngineErrorTest, MessageLinesAreDeduplicatedWithoutRegardToCase) {
       {code::TableNotFound, {{code::TableNotFound, 3, "  table DOES not exist \r\n"}}, "Table does not exist"},
       {0x4321, {}, "Engine error $4321"},
       {0x00AB, {{0x00AC, 5, "   "}}, "Engine error $00AB"},
-      {engine::kContextOnlyCode, {}, "Engine error $2EC4"},
-      {engine::kContextOnlyCode,
+      {engine::code::ContextOnly, {}, "Engine error $2EC4"},
+      {engine::code::ContextOnly,
        {{code::TableNotFound, 0, "Line one"}, {code::DiskFull, 0, "LINE ONE"}, {code::DiskFull, 0, "Line two"}},
        "Line one\nLine two"},
   };
