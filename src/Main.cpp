@@ -8,12 +8,12 @@
 #include "controls/TDBMemo.h"
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
-#include "engine/RelationTable.h"
 #include "shell/AskText.h"
 #include "shell/IntegerText.h"
 #include "shell/ScreenCentre.h"
 #include "shell/TMessageForm.h"
 #include "shell/TApplication.h"
+#include "store/TSession.h"
 #include "store/ValueRules.h"
 
 #include <QCloseEvent>
@@ -38,12 +38,7 @@ constexpr int kDesignTextHeight = 13;
 constexpr int kClientWidth = 656;
 constexpr int kClientHeight = 571;
 
-const QStringList kRelationNames = [] {
-  QStringList names;
-  for (const std::string_view name : engine::kRelationNames)
-    names << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-  return names;
-}();
+const QStringList kRelationNames = store::TSession::relationNames();
 const QStringList kMarkerPositions = {"Beginning", "Middle", "End", "Multiple"};
 // The position a marker typed into a blank position gets.
 const QString kDefaultPosition = QStringLiteral("Beginning");

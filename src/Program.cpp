@@ -2,7 +2,6 @@
 
 #include "Main.h"
 #include "demo/DemoSetup.h"
-#include "engine/Config.h"
 #include "shell/Exception.h"
 #include "shell/PasswordDialog.h"
 #include "shell/ScreenCentre.h"
@@ -123,7 +122,7 @@ int VandroMain(int argc, char **argv) {
   QString startNotice;
   if (const char *named = std::getenv("VANDRO_ENGINE_CONFIG"); !named || !*named) {
     struct stat status {};
-    if (::lstat(engine::Config::defaultPath().c_str(), &status) != 0 && errno == ENOENT) {
+    if (::lstat(store::TSession::configurationPath().toLocal8Bit().constData(), &status) != 0 && errno == ENOENT) {
       const demo::DemoSetup setup = demo::setUpDemo();
       if (!setup.ok) {
         Application->ShowLastResortBox(std::make_exception_ptr(Exception(QString::fromStdString(setup.error))));

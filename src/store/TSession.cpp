@@ -1,8 +1,10 @@
 #include "TSession.h"
 
 #include "EngineCheck.h"
+#include "engine/Config.h"
 #include "engine/DatabaseName.h"
 #include "engine/Engine.h"
+#include "engine/RelationTable.h"
 
 namespace vandro::store {
 
@@ -81,6 +83,15 @@ void TSession::end() {
     (void)Engine::instance().exit();
     m_started = false;
   }
+}
+
+QString TSession::configurationPath() { return QString::fromStdString(engine::Config::defaultPath()); }
+
+QStringList TSession::relationNames() {
+  QStringList names;
+  for (const std::string_view name : engine::kRelationNames)
+    names << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  return names;
 }
 
 } // namespace vandro::store

@@ -5,6 +5,7 @@
 #include "engine/Database.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <map>
 #include <memory>
@@ -43,6 +44,11 @@ public:
 
   // Closes every database and shuts the engine down.
   void end();
+
+  // The engine configuration file the aliases are read from.
+  static QString configurationPath();
+  // The relation names the program offers in its chooser, in its order.
+  static QStringList relationNames();
 
 private:
   QString m_name;
