@@ -82,7 +82,7 @@ DemoSetup setUpDemo() {
       Result result = database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor);
       if (result == code::Ok)
         result = fillDemoTable(*cursor);
-      const std::string where = cursor ? cursor->filePath() : database->directory() + "/Vandro.DB";
+      const std::string where = cursor ? cursor->location() : database->directory() + "/Vandro.DB";
       if (result != code::Ok) {
         const std::string message = engineMessage(result);
         // Taken away again, so that the next run makes the demo table anew

@@ -29,8 +29,9 @@ public:
   virtual const TableDescription &description() const = 0;
   // The primary index; `exists` is false for a table without one.
   virtual const IndexDescription &currentIndex() const = 0;
-  // The full path of the table's file, for messages.
-  virtual const std::string &filePath() const = 0;
+  // Where the table is, for messages: its file's full path, or its name on
+  // its server.
+  virtual const std::string &location() const = 0;
   // The table's name in its database ("Vandro" for "Vandro.DB").
   virtual const std::string &tableName() const = 0;
 
@@ -42,7 +43,7 @@ public:
   // no later (earlier) record, the cursor staying where it was.
   [[nodiscard]] virtual Result readNext(Record &out) = 0;
   [[nodiscard]] virtual Result readPrior(Record &out) = 0;
-  // Read the record the cursor stands on, fresh from the file. With
+  // Read the record the cursor stands on, fresh from the table. With
   // WriteLock the record is first locked against editing by any other
   // cursor or process: RecordLocked when another one holds it. Fails with
   // NoCurrentRecord before the first or after the last record, and with

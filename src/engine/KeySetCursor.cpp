@@ -3,6 +3,9 @@
 #include "ErrorEntries.h"
 #include "FieldValues.h"
 
+#include <algorithm>
+#include <cassert>
+
 namespace vandro::engine {
 
 Result KeySetCursor::setToBegin() {
@@ -88,9 +91,7 @@ Result KeySetCursor::findKey(const std::vector<Value> &key, Record &out) {
 
 Result KeySetCursor::findText(SearchDirection direction, int fieldNo, const std::string &text, Record &out) {
   const bool forward = direction == SearchDirection::Forward;
-  if (fieldNo < 0 || static_cast<std::size_t>(fieldNo) >= m_description.fields.size())
-    return ErrorEntries::fail(code::InvalidParameter,
-                              {{code::InvalidParameter, 0, "Field number " + std::to_string(fieldNo)}});
+  assert(fieldNo >= 0 && static_cast<std::size_t>(fieldNo) < m_description.fields.size() && "a field of the table");
   if (m_place == (forward ? Place::AfterLast : Place::BeforeFirst))
     return ErrorEntries::fail(forward ? code::Eof : code::Bof);
   Record record;
@@ -99,6 +100,113 @@ Result KeySetCursor::findText(SearchDirection direction, int fieldNo, const std:
       result != code::Ok)
     return result;
   return arriveAt(std::move(record), out);
+}
+
+void KeySetCursor::noteWritableFields() {
+  m_writableFields.clear();
+  for (std::size_t i = 0; i < m_description.fields.size(); ++i)
+    if (!m_description.fields[i].readOnly)
+      m_writableFields.push_back(static_cast<int>(i));
+}
+
+Result KeySetCursor::readCurrent(Record &out, LockMode mode) {
+  if (m_place != Place::OnRecord)
+    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, locationEntry()}});
+  const bool edit = mode == LockMode::WriteLock;
+  if (edit) {
+    if (!m_writable)
+      return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
+    // Locked first, then read: the edit starts from what is stored now.
+    if (const Result locked = lockRecord(m_key); locked != code::Ok)
+      return locked;
+    m_lockedKey = keyText(m_key);
+  }
+  Record record;
+  Result result = queryRecord(m_key, edit ? ReadFor::Edit : ReadFor::Browse, record);
+  if (result == code::RecordNotFound)
+    result = ErrorEntries::fail(code::RecordDeleted, {{code::RecordDeleted, 0, "Record: " + recordName(m_key)},
+                                                      {code::RecordDeleted, 0, locationEntry()}});
+  if (result != code::Ok) {
+    if (edit)
+      letGo();
+    return result;
+  }
+  out = std::move(record);
+  return code::Ok;
+}
+
+Result KeySetCursor::checkWrite(const Record &record, Write write) const {
+  for (int field : m_writableFields) {
+    const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
+    const Value &value = record.values[static_cast<std::size_t>(field)];
+    // Checked here rather than left to the storage, which may fill an empty
+    // key with a number of its own or let a key hold null, which no key
+    // comparison finds again.
+    const bool numbered = write == Write::Insert && description.kind == FieldKind::AutoInc;
+    const bool isKey = std::find(m_index.keyFields.begin(), m_index.keyFields.end(), field) != m_index.keyFields.end();
+    if ((description.required || isKey) && value.isNull() && !numbered)
+      return ErrorEntries::fail(code::RequiredValueMissing, {{code::RequiredValueMissing, 0, locationEntry()},
+                                                             {code::RequiredValueMissing, 0, "Field " + description.name}});
+    if (const Result fits = checkFieldValue(description, value, locationEntry()); fits != code::Ok)
+      return fits;
+  }
+  return code::Ok;
+}
+
+Result KeySetCursor::modifyRecord(const Record &record) {
+  assert(record.values.size() == m_description.fields.size() && "a record of another table");
+  if (!m_writable)
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
+  if (m_place != Place::OnRecord)
+    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, locationEntry()}});
+  if (m_lockedKey != keyText(m_key))
+    return ErrorEntries::fail(code::RecordNotLocked, {{code::RecordNotLocked, 0, "Record: " + recordName(m_key)}});
+  if (const Result checked = checkWrite(record, Write::Replace); checked != code::Ok)
+    return checked;
+  Bookmark key;
+  if (const Result stored = storeModified(record, key); stored != code::Ok) {
+    if (stored == code::KeyViolation)
+      ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(keyOf(record))});
+    return stored; // the lock stays held
+  }
+  letGo();
+  placeOn(std::move(key));
+  return code::Ok;
+}
+
+Result KeySetCursor::insertRecord(const Record &record) {
+  assert(record.values.size() == m_description.fields.size() && "a record of another table");
+  if (!m_writable)
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
+  if (const Result checked = checkWrite(record, Write::Insert); checked != code::Ok)
+    return checked;
+  Bookmark key;
+  if (const Result stored = storeInserted(record, key); stored != code::Ok) {
+    if (stored == code::KeyViolation && m_index.exists)
+      ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(keyOf(record))});
+    return stored;
+  }
+  placeOn(std::move(key));
+  return code::Ok;
+}
+
+Result KeySetCursor::releaseLock() {
+  letGo();
+  return code::Ok;
+}
+
+void KeySetCursor::letGo() {
+  if (!m_lockedKey)
+    return;
+  unlockRecord();
+  m_lockedKey.reset();
+}
+
+Bookmark KeySetCursor::keyOf(const Record &record) const {
+  Bookmark key;
+  for (int field : m_index.keyFields)
+    key.push_back(record.values[static_cast<std::size_t>(field)]);
+  return key;
 }
 
 std::string KeySetCursor::recordName(const Bookmark &key) const {

@@ -5,6 +5,7 @@
 #include "Cursor.h"
 
 #include <deque>
+#include <optional>
 #include <string>
 
 namespace vandro::engine {
@@ -13,13 +14,19 @@ namespace vandro::engine {
 // after this key"), never by a server-side cursor or a load of the table, so
 // that no step's cost depends on the table's size. It keeps the records read
 // ahead and serves them while the driver says nobody has changed the table
-// since. A driver supplies the queries.
+// since. It holds the rules of every read and write (the table writable, a
+// current record, its lock held, the values fitting their fields); a driver
+// supplies the queries, the writes and the record locks.
 class KeySetCursor : public Cursor {
 public:
   const TableDescription &description() const override { return m_description; }
   const IndexDescription &currentIndex() const override { return m_index; }
-  const std::string &filePath() const override { return m_location; }
+  const std::string &location() const override { return m_location; }
   const std::string &tableName() const override { return m_table; }
+  Result readCurrent(Record &out, LockMode lock) override;
+  Result modifyRecord(const Record &record) override;
+  Result insertRecord(const Record &record) override;
+  Result releaseLock() override;
 
   Result setToBegin() override;
   Result setToEnd() override;
@@ -52,6 +59,26 @@ protected:
   // committed a change to the table since they were read.
   virtual bool aheadIsFresh() = 0;
 
+  // The record with `key` as stored now: RecordNotFound when it has gone.
+  // For an edit (ReadFor::Edit) the driver keeps the record as it found
+  // it, so that a post stores only over exactly that.
+  enum class ReadFor { Browse, Edit };
+  [[nodiscard]] virtual Result queryRecord(const Bookmark &key, ReadFor purpose, Record &out) = 0;
+  // Takes the record lock of `key` against every other cursor and process,
+  // letting go of any lock held before; Ok when it is held already.
+  // RecordLocked when another holds it.
+  [[nodiscard]] virtual Result lockRecord(const Bookmark &key) = 0;
+  virtual void unlockRecord() = 0;
+  // Stores `record` (checked already) over the locked record the cursor
+  // stands on, only while that is still the record the edit read (else
+  // RecordChanged); or as a new record. `key` receives the stored record's
+  // key. The failures of the storage library otherwise.
+  [[nodiscard]] virtual Result storeModified(const Record &record, Bookmark &key) = 0;
+  [[nodiscard]] virtual Result storeInserted(const Record &record, Bookmark &key) = 0;
+
+  // After the description is filled in: the fields a write sets.
+  void noteWritableFields();
+
   Place place() const { return m_place; }
   // The key of the record the cursor stands on.
   const Bookmark &currentKey() const { return m_key; }
@@ -60,6 +87,8 @@ protected:
   void dropAhead() { m_ahead.clear(); }
   // "Id = 5" for messages; "row 5 of T" for a table without a key.
   std::string recordName(const Bookmark &key) const;
+  // The key values of `record`.
+  Bookmark keyOf(const Record &record) const;
   // The key as one text that tells values of different kinds apart, for locks.
   static std::string keyText(const Bookmark &key);
   // "File: /path" or "Table: ..." for the error entries.
@@ -67,6 +96,8 @@ protected:
 
   TableDescription m_description;
   IndexDescription m_index;
+  std::vector<int> m_writableFields; // the fields a write sets, in order
+  bool m_writable = false;           // opened for writing
   std::string m_table;          // the table's name in its database
   std::string m_location;       // where it is, for messages
   std::string m_locationLabel = "File: ";
@@ -75,11 +106,18 @@ protected:
 
 private:
   Result readStep(SearchDirection direction, Record &out);
+  // The checks of a write: the values a key or a required field needs, and
+  // every value fitting its field (an empty auto-increment field of a new
+  // record is numbered by the driver).
+  enum class Write { Replace, Insert };
+  Result checkWrite(const Record &record, Write write) const;
+  void letGo();
   // The cursor stands on `record`, which `out` then holds.
   Result arriveAt(Record record, Record &out);
 
   Place m_place = Place::BeforeFirst;
   Bookmark m_key;
+  std::optional<std::string> m_lockedKey; // keyText of the record locked for editing
   std::deque<Record> m_ahead;
   SearchDirection m_aheadDirection = SearchDirection::Forward;
   // Records read per key-set query: small, so that a step never costs more

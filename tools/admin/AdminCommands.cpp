@@ -284,7 +284,7 @@ int AdminCommands::exportFile(const std::string &database, const std::string &ta
   std::error_code ec;
   const fs::path written = fs::weakly_canonical(target.finalPath(), ec);
   for (const char *suffix : {"", "-wal", "-shm", "-lock", "-journal"}) {
-    const std::string own = session.cursor().filePath() + suffix;
+    const std::string own = session.cursor().location() + suffix;
     if (written == fs::weakly_canonical(own, ec) || fs::equivalent(file, own, ec))
       return failure(file + ": it is the table's own file; name another file for the export");
   }
@@ -339,10 +339,10 @@ int AdminCommands::check(const std::string &database, const std::string &table) 
     if (const Result result = corpus.problems(problems); result != code::Ok)
       return failure(engineMessage(result));
   for (const auto &problem : problems)
-    m_out << session.cursor().filePath() << ": " << problem << "\n";
+    m_out << session.cursor().location() << ": " << problem << "\n";
   if (!problems.empty())
-    return failure(std::to_string(problems.size()) + " problem(s) in " + session.cursor().filePath());
-  m_out << session.cursor().filePath() << ": ok\n";
+    return failure(std::to_string(problems.size()) + " problem(s) in " + session.cursor().location());
+  m_out << session.cursor().location() << ": ok\n";
   return kSuccess;
 }
 

@@ -298,7 +298,7 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
   if (const Result checked = corpus.exists(kept); checked != code::Ok)
     return failure(engineFailure(checked));
   if (!kept)
-    return failure(cursor.filePath() + ": the table keeps no corpus; import-rst keeps the documents it imports");
+    return failure(cursor.location() + ": the table keeps no corpus; import-rst keeps the documents it imports");
   // One snapshot for every document; each written beside its target as
   // soon as it is made, so that only one document is held at a time.
   if (const Result begun = cursor.beginSnapshot(); begun != code::Ok)

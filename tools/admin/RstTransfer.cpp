@@ -80,7 +80,7 @@ RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files,
     const auto found = std::find_if(fields.begin(), fields.end(),
                                     [&](const FieldDescription &f) { return sameName(f.name, kColumnNames[c]); });
     if (found == fields.end())
-      return failure(cursor.filePath() + ": the table has no column " + kColumnNames[c] +
+      return failure(cursor.location() + ": the table has no column " + kColumnNames[c] +
                      "; import-rst fills the standard relation table");
     column[c] = static_cast<int>(found - fields.begin());
   }

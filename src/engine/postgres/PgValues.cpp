@@ -10,6 +10,21 @@
 
 namespace vandro::engine {
 
+namespace {
+
+// bytea's hexadecimal text: a backslash, x, and two digits a byte.
+template <typename Bytes> std::string byteaText(const Bytes &bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text = "\\x";
+  for (const auto c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    text.append(1, digits[byte >> 4]).append(1, digits[byte & 15]);
+  }
+  return text;
+}
+
+} // namespace
+
 std::optional<KindAndSize> kindFromPgType(const std::string &typeName, int typeModifier, bool identity) {
   if (typeName == "int4")
     return KindAndSize{identity ? FieldKind::AutoInc : FieldKind::Integer, 0};
@@ -175,19 +190,65 @@ std::string pgTextFromValue(const FieldDescription &field, const Value &value) {
   }
   if (isDateKind(field.kind))
     return daysToIsoText(value.isReal() ? value.asReal() : static_cast<double>(value.asInteger()), field.kind);
-  if (field.kind == FieldKind::Blob) {
-    static const char *hex = "0123456789abcdef";
-    std::string text = "\\x";
-    if (value.isText()) {
-      for (unsigned char c : value.asText())
-        text += {hex[c >> 4], hex[c & 15]};
-    } else {
-      for (std::uint8_t c : value.asBytes())
-        text += {hex[c >> 4], hex[c & 15]};
-    }
-    return text;
-  }
+  if (field.kind == FieldKind::Blob)
+    return value.isText() ? byteaText(value.asText()) : byteaText(value.asBytes());
   return value.asText();
+}
+
+std::string pgParameterText(const Value &value) {
+  if (value.isInteger())
+    return std::to_string(value.asInteger());
+  if (value.isReal()) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.17g", value.asReal());
+    return buffer;
+  }
+  if (value.isText())
+    return value.asText();
+  if (value.isBytes())
+    return byteaText(value.asBytes());
+  return {};
+}
+
+std::string numberedParameters(const std::string &sql) {
+  std::string statement;
+  int number = 0;
+  char quote = 0;
+  for (char c : sql) {
+    if (quote) {
+      quote = c == quote ? 0 : quote;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '?') {
+      statement += "$" + std::to_string(++number);
+      continue;
+    }
+    statement += c;
+  }
+  return statement;
+}
+
+Value valueOfPgColumn(const PgResult &result, int row, int column) {
+  if (result.isNull(row, column))
+    return Value();
+  const std::string text = result.text(row, column);
+  switch (PQftype(result.get(), column)) {
+  case 16: return Value::integer(text == "t" ? 1 : 0); // boolean
+  case 20:
+  case 21:
+  case 23: return Value::integer(std::stoll(text));
+  case 700:
+  case 701:
+  case 1700: return Value::real(std::strtod(text.c_str(), nullptr));
+  case 17: { // bytea
+    std::size_t length = 0;
+    unsigned char *bytes = PQunescapeBytea(reinterpret_cast<const unsigned char *>(text.c_str()), &length);
+    Value value = Value::bytes(Bytes(bytes, bytes + length));
+    PQfreemem(bytes);
+    return value;
+  }
+  default: return Value::text(text);
+  }
 }
 
 } // namespace vandro::engine

@@ -4,6 +4,7 @@
 
 #include "../Schema.h"
 #include "../Value.h"
+#include "PgConnection.h"
 
 #include <optional>
 #include <string>
@@ -22,5 +23,14 @@ std::string pgTypeFor(FieldKind kind, int size);
 std::optional<Value> valueFromPgText(const FieldDescription &field, std::string text);
 // The text the server takes for `value` of `field` (checked before).
 std::string pgTextFromValue(const FieldDescription &field, const Value &value);
+
+// For the engine's own statements (Cursor::execute): the text of a
+// parameter (bytes as bytea's hexadecimal text; empty for a null), the
+// statement with each "?" outside quotes numbered "$1", "$2", ..., and the
+// value of a column of a result by the column's type (integers, reals,
+// bytes, texts, nulls).
+std::string pgParameterText(const Value &value);
+std::string numberedParameters(const std::string &sql);
+Value valueOfPgColumn(const PgResult &result, int row, int column);
 
 } // namespace vandro::engine

@@ -4,6 +4,7 @@
 #include "../Quoted.h"
 #include "../FieldValues.h"
 #include "AdvisoryLockKey.h"
+#include "PgCatalogue.h"
 #include "PgValues.h"
 
 #include <algorithm>
@@ -69,71 +70,18 @@ PostgresCursor::~PostgresCursor() {
 }
 
 Result PostgresCursor::describe() {
-  // The table, its rights, its columns and its primary key in one request:
-  // one row per column (one row of nulls for a table that does not exist).
-  PgResult columns;
-  const std::string table = m_qualified;
-  if (const Result result = m_conn->exec(
-          "SELECT r.oid::bigint, has_table_privilege(r.oid, 'UPDATE') AND has_table_privilege(r.oid, 'INSERT'), "
-          "a.attname, t.typname, a.atttypmod, a.attnotnull, a.attidentity <> '', a.attgenerated <> '', "
-          "format_type(a.atttypid, a.atttypmod), array_position(i.indkey::int2[], a.attnum) "
-          "FROM (SELECT to_regclass($1) AS oid) r "
-          "LEFT JOIN pg_attribute a ON a.attrelid = r.oid AND a.attnum > 0 AND NOT a.attisdropped "
-          "LEFT JOIN pg_type t ON t.oid = a.atttypid "
-          "LEFT JOIN pg_index i ON i.indrelid = r.oid AND i.indisprimary "
-          "ORDER BY a.attnum",
-          {table.c_str()}, columns);
-      result != code::Ok)
-    return result;
-  if (columns.rows() == 0 || columns.isNull(0, 0))
-    return ErrorEntries::fail(code::TableNotFound, {{code::TableNotFound, 0, locationEntry()}});
-  m_tableOid = static_cast<std::uint32_t>(std::stoll(columns.text(0, 0)));
-  if (m_writable && columns.text(0, 1) != "t")
-    return ErrorEntries::fail(code::ReadOnlyTable,
-                              {{code::ReadOnlyTable, 0, locationEntry()},
-                               {code::ReadOnlyTable, 0, "The user may not update and insert records of the table"}});
-  m_description.writable = m_writable;
-
-  std::vector<std::pair<int, int>> keyOrder; // (place in the key, field number)
-  for (int i = 0; i < columns.rows(); ++i) {
-    if (columns.isNull(i, 2))
-      continue; // a table without columns
-    FieldDescription field;
-    field.name = columns.text(i, 2);
-    field.declaredType = columns.text(i, 8);
-    const auto kind = kindFromPgType(columns.text(i, 3), std::stoi(columns.text(i, 4)), columns.text(i, 6) == "t");
-    if (!kind)
-      return ErrorEntries::fail(code::UnsupportedSchema,
-                                {{code::UnsupportedSchema, 0, locationEntry()},
-                                 {code::UnsupportedSchema, 0,
-                                  "Column \"" + field.name + "\" is of type " + field.declaredType}});
-    field.kind = kind->kind;
-    field.size = kind->size;
-    field.required = columns.text(i, 5) == "t";
-    field.readOnly = columns.text(i, 7) == "t";
-    if (!columns.isNull(i, 9))
-      keyOrder.emplace_back(std::stoi(columns.text(i, 9)), static_cast<int>(m_description.fields.size()));
-    m_description.fields.push_back(field);
-  }
-  std::sort(keyOrder.begin(), keyOrder.end());
-  for (const auto &[place, field] : keyOrder) {
-    m_index.keyFields.push_back(field);
-    m_keyColumns.push_back(quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name));
-  }
-  if (m_index.keyFields.empty())
-    return ErrorEntries::fail(code::UnsupportedSchema,
-                              {{code::UnsupportedSchema, 0, locationEntry()},
-                               {code::UnsupportedSchema, 0, "The table has no primary key to read it in order by"}});
-  m_index.exists = true;
+  PgTable table;
+  if (const Result described = describePgTable(*m_conn, m_qualified, locationEntry(), m_writable, table);
+      described != code::Ok)
+    return described;
+  m_tableOid = table.oid;
+  m_description = std::move(table.description);
+  m_index = std::move(table.index);
+  m_keyColumns = std::move(table.keyColumns);
   m_keyColumnCount = static_cast<int>(m_index.keyFields.size());
-  for (int field : m_index.keyFields)
-    m_index.keySize += storageSize(m_description.fields[static_cast<std::size_t>(field)].kind,
-                                   m_description.fields[static_cast<std::size_t>(field)].size);
+  noteWritableFields();
   for (std::size_t i = 0; i < m_description.fields.size(); ++i) {
     const FieldDescription &field = m_description.fields[i];
-    m_description.recordSize += storageSize(field.kind, field.size);
-    if (!field.readOnly)
-      m_writableFields.push_back(static_cast<int>(i));
     m_selectList += (i ? ", " : "") + quoteIdentifier(field.name) + (field.kind == FieldKind::Money ? "::numeric" : "");
   }
   m_updateSql = updateStatement();
@@ -172,14 +120,16 @@ std::string PostgresCursor::keyList() const {
   return list;
 }
 
-std::string PostgresCursor::keyOrder(bool forward) const {
+std::string PostgresCursor::keyOrder(SearchDirection direction) const {
+  const bool forward = direction == SearchDirection::Forward;
   std::string order;
   for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
     order += (i ? ", " : "") + m_keyColumns[i] + (forward ? "" : " DESC");
   return order;
 }
 
-std::string PostgresCursor::pastKey(const Bookmark &from, bool forward, Parameters &parameters) const {
+std::string PostgresCursor::pastKey(const Bookmark &from, SearchDirection direction, Parameters &parameters) const {
+  const bool forward = direction == SearchDirection::Forward;
   parameters = keyParameters(from);
   std::string placeholders;
   for (std::size_t i = 0; i < parameters.size(); ++i)
@@ -257,9 +207,9 @@ Result PostgresCursor::queryPage(SearchDirection direction, const Bookmark *from
   // Outside a snapshot only the next record is ever served: read no more.
   const std::string rows = std::to_string(m_snapshot ? limit : 1);
   Parameters parameters;
-  const std::string where = from ? " WHERE " + pastKey(*from, forward, parameters) : "";
+  const std::string where = from ? " WHERE " + pastKey(*from, direction, parameters) : "";
   parameters.push_back(rows);
-  const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + where + " ORDER BY " + keyOrder(forward) +
+  const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + where + " ORDER BY " + keyOrder(direction) +
                           " LIMIT $" + std::to_string(parameters.size());
   PgResult result;
   if (const Result ran = run(std::string("page_") + (forward ? "f" : "b") + (from ? "_from" : ""), sql, parameters, result);
@@ -279,7 +229,7 @@ Result PostgresCursor::fetchKey(const std::vector<Value> &key, PgResult &rows) {
   for (std::size_t i = 0; i < m_keyColumns.size() && i < key.size(); ++i)
     where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
   const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " +
-                          keyOrder(true) + " LIMIT 1";
+                          keyOrder(SearchDirection::Forward) + " LIMIT 1";
   if (const Result ran = run("key_" + std::to_string(key.size()), sql, keyParameters(key), rows); ran != code::Ok)
     return ran;
   if (rows.rows() == 0)
@@ -298,13 +248,13 @@ Result PostgresCursor::queryText(SearchDirection direction, int fieldNo, const s
                                  Record &out) {
   const bool forward = direction == SearchDirection::Forward;
   Parameters parameters;
-  std::string where = from ? pastKey(*from, forward, parameters) + " AND " : "";
+  std::string where = from ? pastKey(*from, direction, parameters) + " AND " : "";
   parameters.push_back(text);
   // "C": byte for byte, whatever collation the column has.
   where += quoteIdentifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name) + " = $" +
            std::to_string(parameters.size()) + " COLLATE \"C\"";
   const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " +
-                          keyOrder(forward) + " LIMIT 1";
+                          keyOrder(direction) + " LIMIT 1";
   PgResult rows;
   if (const Result ran = run("text_" + std::to_string(fieldNo) + (forward ? "_f" : "_b") + (from ? "_from" : ""), sql,
                              parameters, rows);
@@ -331,7 +281,6 @@ Result PostgresCursor::lock(const Bookmark &key) {
     return ErrorEntries::fail(code::RecordLocked,
                               {{code::RecordLocked, 0, "Record: " + recordName(key)}, {code::RecordLocked, 0, locationEntry()}});
   m_lock = wanted;
-  m_lockedKey = keyText(key);
   m_lockedAtResets = m_conn->resets();
   return code::Ok;
 }
@@ -352,33 +301,15 @@ void PostgresCursor::unlock() {
     }
   }
   m_lock.reset();
-  m_lockedKey.reset();
 }
 
-Result PostgresCursor::readCurrent(Record &out, LockMode mode) {
-  if (place() != Place::OnRecord)
-    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, locationEntry()}});
-  if (mode == LockMode::WriteLock) {
-    if (!m_writable)
-      return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
-    // Locked first, then read: the edit starts from what is stored now.
-    if (const Result locked = lock(currentKey()); locked != code::Ok)
-      return locked;
-  }
+Result PostgresCursor::queryRecord(const Bookmark &key, ReadFor purpose, Record &out) {
   PgResult rows;
-  Record record;
-  Result result = fetchKey(currentKey(), rows);
-  if (result == code::RecordNotFound)
-    result = ErrorEntries::fail(code::RecordDeleted, {{code::RecordDeleted, 0, "Record: " + recordName(currentKey())},
-                                                      {code::RecordDeleted, 0, locationEntry()}});
-  if (result == code::Ok)
-    result = rowToRecord(rows, 0, record);
-  if (result != code::Ok) {
-    if (mode == LockMode::WriteLock)
-      unlock();
-    return result;
-  }
-  if (mode == LockMode::WriteLock) {
+  if (const Result fetched = fetchKey(key, rows); fetched != code::Ok)
+    return fetched;
+  if (const Result read = rowToRecord(rows, 0, out); read != code::Ok)
+    return read;
+  if (purpose == ReadFor::Edit) {
     // The record as the edit found it, in the server's own words: a post
     // stores only over exactly this.
     m_readTexts.clear();
@@ -386,7 +317,6 @@ Result PostgresCursor::readCurrent(Record &out, LockMode mode) {
       m_readTexts.push_back(rows.isNull(0, i) ? std::nullopt : std::optional(rows.text(0, i)));
     m_lostWhileLocked = false;
   }
-  out = std::move(record);
   return code::Ok;
 }
 
@@ -422,25 +352,11 @@ Result PostgresCursor::recordChanged() {
   return ErrorEntries::fail(code::RecordChanged, entries);
 }
 
-Result PostgresCursor::modifyRecord(const Record &record) {
-  if (!m_writable)
-    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
-  if (place() != Place::OnRecord)
-    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, locationEntry()}});
-  if (m_lockedKey != keyText(currentKey()))
-    return ErrorEntries::fail(code::RecordNotLocked, {{code::RecordNotLocked, 0, "Record: " + recordName(currentKey())}});
-  if (record.values.size() != m_description.fields.size())
-    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "A record of another table"}});
+Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
   Parameters parameters;
   for (int field : m_writableFields) {
     const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
     const Value &value = record.values[static_cast<std::size_t>(field)];
-    const bool isKey = std::find(m_index.keyFields.begin(), m_index.keyFields.end(), field) != m_index.keyFields.end();
-    if ((description.required || isKey) && value.isNull())
-      return ErrorEntries::fail(code::RequiredValueMissing, {{code::RequiredValueMissing, 0, locationEntry()},
-                                                             {code::RequiredValueMissing, 0, "Field " + description.name}});
-    if (const Result fits = checkFieldValue(description, value, locationEntry()); fits != code::Ok)
-      return fits;
     parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgTextFromValue(description, value)));
   }
   for (auto &part : keyParameters(currentKey()))
@@ -460,51 +376,28 @@ Result PostgresCursor::modifyRecord(const Record &record) {
     brokeInTheMiddle = true;
     result = run("update", m_updateSql, parameters, rows, Retry::Never);
   }
-  if (result != code::Ok) {
-    if (result == code::KeyViolation) {
-      Bookmark wanted;
-      for (int field : m_index.keyFields)
-        wanted.push_back(record.values[static_cast<std::size_t>(field)]);
-      ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(wanted)});
-    }
+  if (result != code::Ok)
     return result;
+  if (rows.rows() > 0) {
+    key = keyOfRow(rows);
+    return code::Ok;
   }
-  Bookmark key;
-  if (rows.rows() == 0) {
-    // Nothing stored: the record is no longer the one the edit began from,
-    // unless it is the edit itself, stored by the try the break cut short.
-    Record now;
-    bool storedBefore = false;
-    if (brokeInTheMiddle) {
-      Bookmark wanted;
-      for (int field : m_index.keyFields)
-        wanted.push_back(record.values[static_cast<std::size_t>(field)]);
-      if (queryKey(wanted, now) == code::Ok) {
-        Record expected = now;
-        for (int field : m_writableFields)
-          expected.values[static_cast<std::size_t>(field)] = record.values[static_cast<std::size_t>(field)];
-        storedBefore = now.values == expected.values;
-      }
-    }
-    if (!storedBefore)
-      return recordChanged();
-    key = now.bookmark;
-  } else {
-    for (std::size_t i = 0; i < m_index.keyFields.size(); ++i) {
-      const FieldDescription &field = m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])];
-      key.push_back(valueFromPgText(field, rows.text(0, static_cast<int>(i))).value_or(Value()));
+  // Nothing stored: the record is no longer the one the edit began from,
+  // unless it is the edit itself, stored by the try the break cut short.
+  Record now;
+  if (brokeInTheMiddle && queryKey(keyOf(record), now) == code::Ok) {
+    Record expected = now;
+    for (int field : m_writableFields)
+      expected.values[static_cast<std::size_t>(field)] = record.values[static_cast<std::size_t>(field)];
+    if (now.values == expected.values) {
+      key = now.bookmark;
+      return code::Ok;
     }
   }
-  unlock();
-  placeOn(key);
-  return code::Ok;
+  return recordChanged();
 }
 
-Result PostgresCursor::insertRecord(const Record &record) {
-  if (!m_writable)
-    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
-  if (record.values.size() != m_description.fields.size())
-    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "A record of another table"}});
+Result PostgresCursor::storeInserted(const Record &record, Bookmark &key) {
   Parameters parameters;
   std::string columns, placeholders, variant;
   for (int field : m_writableFields) {
@@ -514,20 +407,11 @@ Result PostgresCursor::insertRecord(const Record &record) {
       variant += 'n'; // numbered by the server
       continue;
     }
-    const bool isKey = std::find(m_index.keyFields.begin(), m_index.keyFields.end(), field) != m_index.keyFields.end();
-    if ((description.required || isKey) && value.isNull())
-      return ErrorEntries::fail(code::RequiredValueMissing, {{code::RequiredValueMissing, 0, locationEntry()},
-                                                             {code::RequiredValueMissing, 0, "Field " + description.name}});
-    if (const Result fits = checkFieldValue(description, value, locationEntry()); fits != code::Ok)
-      return fits;
     variant += 'v';
     parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgTextFromValue(description, value)));
     columns += (columns.empty() ? "" : ", ") + quoteIdentifier(description.name);
     placeholders += (placeholders.empty() ? "$" : ", $") + std::to_string(parameters.size());
   }
-  Bookmark key;
-  for (int field : m_index.keyFields)
-    key.push_back(record.values[static_cast<std::size_t>(field)]);
   if (m_bulk && variant.find('n') == std::string::npos) {
     // All the records of a bulk transaction go to the server as one COPY.
     if (!m_copying) {
@@ -541,30 +425,26 @@ Result PostgresCursor::insertRecord(const Record &record) {
       line += (i ? "\t" : "") + copyText(parameters[i]);
     if (const Result sent = m_conn->copyLine(line + "\n"); sent != code::Ok)
       return sent;
+    key = keyOf(record);
     m_copied.push_back(recordName(key));
-    placeOn(key);
     return code::Ok;
   }
   const std::string sql =
       "INSERT INTO " + m_qualified + " (" + columns + ") VALUES (" + placeholders + ") RETURNING " + keyList();
   PgResult rows;
-  if (const Result result = run("insert_" + variant, sql, parameters, rows, Retry::Never); result != code::Ok) {
-    if (result == code::KeyViolation)
-      ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(key)});
+  if (const Result result = run("insert_" + variant, sql, parameters, rows, Retry::Never); result != code::Ok)
     return result;
-  }
-  key.clear();
+  key = keyOfRow(rows);
+  return code::Ok;
+}
+
+Bookmark PostgresCursor::keyOfRow(const PgResult &rows) const {
+  Bookmark key;
   for (std::size_t i = 0; i < m_index.keyFields.size(); ++i) {
     const FieldDescription &field = m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])];
     key.push_back(valueFromPgText(field, rows.text(0, static_cast<int>(i))).value_or(Value()));
   }
-  placeOn(key);
-  return code::Ok;
-}
-
-Result PostgresCursor::releaseLock() {
-  unlock();
-  return code::Ok;
+  return key;
 }
 
 Result PostgresCursor::setPassword(const std::optional<std::string> &) {
@@ -623,47 +503,14 @@ Result PostgresCursor::execute(const std::string &sql, const std::vector<Value> 
                                std::vector<std::vector<Value>> *rows) {
   if (const Result copied = finishCopy(); copied != code::Ok)
     return copied;
-  // "?" becomes "$n", outside quoted names and texts.
-  std::string statement;
-  int number = 0;
-  char quote = 0;
-  for (char c : sql) {
-    if (quote) {
-      quote = c == quote ? 0 : quote;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '?') {
-      statement += "$" + std::to_string(++number);
-      continue;
-    }
-    statement += c;
-  }
-  std::vector<std::string> texts(parameters.size());
+  std::vector<std::string> texts;
   std::vector<const char *> values;
-  for (std::size_t i = 0; i < parameters.size(); ++i) {
-    const Value &value = parameters[i];
-    if (value.isNull()) {
-      values.push_back(nullptr);
-      continue;
-    }
-    if (value.isInteger()) {
-      texts[i] = std::to_string(value.asInteger());
-    } else if (value.isReal()) {
-      char buffer[32];
-      std::snprintf(buffer, sizeof buffer, "%.17g", value.asReal());
-      texts[i] = buffer;
-    } else if (value.isText()) {
-      texts[i] = value.asText();
-    } else {
-      static const char digits[] = "0123456789abcdef";
-      texts[i] = "\\x";
-      for (std::uint8_t byte : value.asBytes())
-        texts[i].append(1, digits[byte >> 4]).append(1, digits[byte & 15]);
-    }
-    values.push_back(texts[i].c_str());
-  }
+  for (const Value &value : parameters)
+    texts.push_back(pgParameterText(value));
+  for (std::size_t i = 0; i < parameters.size(); ++i)
+    values.push_back(parameters[i].isNull() ? nullptr : texts[i].c_str());
   PgResult result;
-  if (const Result ran = m_conn->exec(statement, values, result); ran != code::Ok) {
+  if (const Result ran = m_conn->exec(numberedParameters(sql), values, result); ran != code::Ok) {
     ErrorEntries::add({ran, 0, locationEntry()});
     return ran;
   }
@@ -673,26 +520,8 @@ Result PostgresCursor::execute(const std::string &sql, const std::vector<Value> 
   const int columns = PQnfields(result.get());
   for (int r = 0; r < result.rows(); ++r) {
     std::vector<Value> row;
-    for (int c = 0; c < columns; ++c) {
-      if (result.isNull(r, c)) {
-        row.emplace_back();
-        continue;
-      }
-      const std::string text = result.text(r, c);
-      switch (PQftype(result.get(), c)) {
-      case 16: row.push_back(Value::integer(text == "t" ? 1 : 0)); break; // boolean
-      case 20: case 21: case 23: row.push_back(Value::integer(std::stoll(text))); break;
-      case 700: case 701: case 1700: row.push_back(Value::real(std::strtod(text.c_str(), nullptr))); break;
-      case 17: { // bytea
-        std::size_t length = 0;
-        unsigned char *bytes = PQunescapeBytea(reinterpret_cast<const unsigned char *>(text.c_str()), &length);
-        row.push_back(Value::bytes(Bytes(bytes, bytes + length)));
-        PQfreemem(bytes);
-        break;
-      }
-      default: row.push_back(Value::text(text));
-      }
-    }
+    for (int c = 0; c < columns; ++c)
+      row.push_back(valueOfPgColumn(result, r, c));
     rows->push_back(std::move(row));
   }
   return code::Ok;

@@ -35,10 +35,6 @@ public:
                                    const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out);
   ~PostgresCursor() override;
 
-  Result readCurrent(Record &out, LockMode lock) override;
-  Result modifyRecord(const Record &record) override;
-  Result insertRecord(const Record &record) override;
-  Result releaseLock() override;
   Result setPassword(const std::optional<std::string> &password) override;
   Result beginBulk() override;
   Result commitBulk() override;
@@ -59,6 +55,11 @@ protected:
                    Record &out) override;
   // Only inside a snapshot: elsewhere another user's post must show at once.
   bool aheadIsFresh() override { return m_snapshot; }
+  Result queryRecord(const Bookmark &key, ReadFor purpose, Record &out) override;
+  Result lockRecord(const Bookmark &key) override { return lock(key); }
+  void unlockRecord() override { unlock(); }
+  Result storeModified(const Record &record, Bookmark &key) override;
+  Result storeInserted(const Record &record, Bookmark &key) override;
 
 private:
   using Parameters = std::vector<std::optional<std::string>>;
@@ -76,11 +77,13 @@ private:
   Result rowToRecord(const PgResult &rows, int row, Record &out) const;
   Parameters keyParameters(const Bookmark &key) const;
   std::string keyList() const;
-  // The key columns in ascending (forward) or descending order.
-  std::string keyOrder(bool forward) const;
-  // "(key) > ($1, ...)" (or "<" backward) for the records past `from`,
+  // The key columns in ascending (Forward) or descending order.
+  std::string keyOrder(SearchDirection direction) const;
+  // "(key) > ($1, ...)" (or "<" Backward) for the records past `from`,
   // whose key values it puts into `parameters`.
-  std::string pastKey(const Bookmark &from, bool forward, Parameters &parameters) const;
+  std::string pastKey(const Bookmark &from, SearchDirection direction, Parameters &parameters) const;
+  // The key of the first row of a statement that returns the key columns.
+  Bookmark keyOfRow(const PgResult &rows) const;
   // Locks the record with `key` on the server; RecordLocked when another
   // session holds it.
   Result lock(const Bookmark &key);
@@ -97,19 +100,16 @@ private:
   std::string m_schema;     // quoted, with its dot; empty for the search path
   std::string m_selectList; // the fields, as the engine reads them
   std::vector<std::string> m_keyColumns;
-  std::vector<int> m_writableFields;
   std::uint32_t m_tableOid = 0; // the table's identity, for the advisory locks
   std::string m_updateSql;
-  bool m_writable = false;
   bool m_bulk = false;
   bool m_snapshot = false;
   bool m_copying = false;
   std::vector<std::string> m_copied; // the records sent by the COPY, by line
-  // The record locked for editing: its lock, its key text, the
-  // connection's resets at the time, the record as the server sent it when
-  // the edit began, and whether the lock was lost with a connection since.
+  // The record locked for editing: its lock, the connection's resets at
+  // the time, the record as the server sent it when the edit began, and
+  // whether the lock was lost with a connection since.
   std::optional<AdvisoryLockKey> m_lock;
-  std::optional<std::string> m_lockedKey;
   int m_lockedAtResets = 0;
   Parameters m_readTexts;
   bool m_lostWhileLocked = false;

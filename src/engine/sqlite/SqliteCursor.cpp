@@ -3,6 +3,8 @@
 #include "../DateText.h"
 #include "../ErrorEntries.h"
 #include "SqliteErrors.h"
+#include "SqliteOpening.h"
+#include "SqliteValues.h"
 #include "../FieldValues.h"
 #include "../Quoted.h"
 #include "../Utf8.h"
@@ -24,133 +26,6 @@ namespace {
 
 // The table of table-wide settings (the password hash) kept in the file.
 constexpr const char *kMetaTable = "_vandro_meta";
-
-std::string fileEntry(const std::string &path) { return "File: " + path; }
-
-// The URI for opening `path` with SQLite's URI options.
-std::string fileUri(const std::string &path, const char *options) {
-  std::string uri = "file:";
-  for (unsigned char c : path) {
-    if (std::isalnum(c) || std::strchr("/-_.~", c)) {
-      uri += static_cast<char>(c);
-    } else {
-      char escaped[4];
-      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-      uri += escaped;
-    }
-  }
-  return uri + "?" + options;
-}
-
-// Checks the header of an SQLite file against the file's length, so that a
-// truncated file is reported as damaged when it is opened rather than on
-// some later step.
-Result checkLength(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  unsigned char header[100];
-  if (!in.read(reinterpret_cast<char *>(header), sizeof header))
-    return code::Ok; // too short to judge; SQLite itself decides
-  if (std::memcmp(header, "SQLite format 3", 16) != 0)
-    return code::Ok;
-  const auto be32 = [&](int at) {
-    return (std::uint32_t(header[at]) << 24) | (std::uint32_t(header[at + 1]) << 16) |
-           (std::uint32_t(header[at + 2]) << 8) | std::uint32_t(header[at + 3]);
-  };
-  std::uint32_t pageSize = (std::uint32_t(header[16]) << 8) | header[17];
-  if (pageSize == 1)
-    pageSize = 65536;
-  const std::uint32_t pages = be32(28);
-  if (be32(24) != be32(92) || pages == 0)
-    return code::Ok; // the page count in the header is not maintained
-  std::error_code ec;
-  const auto length = std::filesystem::file_size(path, ec);
-  const std::uint64_t expected = std::uint64_t(pages) * pageSize;
-  if (!ec && length < expected)
-    return ErrorEntries::fail(
-        code::DatabaseDamaged,
-        {{code::DatabaseDamaged, 0, fileEntry(path)},
-         {code::DatabaseDamaged, 0,
-          "The file has " + std::to_string(length) + " bytes but its header counts " +
-              std::to_string(expected) + ": it has been cut short"}});
-  return code::Ok;
-}
-
-// The raw value of a key column, as bookmarks keep it.
-Value keyValue(sqlite3_stmt *stmt, int column) {
-  switch (sqlite3_column_type(stmt, column)) {
-  case SQLITE_INTEGER: return Value::integer(sqlite3_column_int64(stmt, column));
-  case SQLITE_FLOAT: return Value::real(sqlite3_column_double(stmt, column));
-  case SQLITE_NULL: return Value();
-  default:
-    return Value::text(std::string(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
-                                   static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))));
-  }
-}
-
-// The value of a column exactly as stored: its storage class and bytes.
-Value storedValue(sqlite3_stmt *stmt, int column) {
-  if (sqlite3_column_type(stmt, column) == SQLITE_BLOB) {
-    const auto *data = static_cast<const std::uint8_t *>(sqlite3_column_blob(stmt, column));
-    return Value::bytes(Bytes(data, data + sqlite3_column_bytes(stmt, column)));
-  }
-  return keyValue(stmt, column);
-}
-
-// Converts column `i` of the current row of `stmt` into the engine's value
-// for `field`; false when the stored value does not fit the field's kind.
-bool columnValue(sqlite3_stmt *stmt, int i, const FieldDescription &field, Value &value) {
-  const int type = sqlite3_column_type(stmt, i);
-  value = Value();
-  if (type == SQLITE_NULL)
-    return true;
-  if (isIntegerKind(field.kind)) {
-    if (type == SQLITE_INTEGER) {
-      value = Value::integer(sqlite3_column_int64(stmt, i));
-    } else if (type == SQLITE_FLOAT) {
-      const double d = sqlite3_column_double(stmt, i);
-      if (std::nearbyint(d) != d || std::fabs(d) >= 9.2e18)
-        return false;
-      value = Value::integer(static_cast<std::int64_t>(d));
-    } else {
-      return false;
-    }
-    return inRange(field.kind, value.asInteger());
-  }
-  if (field.kind == FieldKind::Decimal) {
-    if (type != SQLITE_INTEGER && type != SQLITE_FLOAT)
-      return false;
-    const double d = sqlite3_column_double(stmt, i);
-    if (std::fabs(d) >= 9.2e14)
-      return false;
-    value = type == SQLITE_INTEGER ? Value::integer(sqlite3_column_int64(stmt, i) * 10000)
-                                   : Value::integer(std::llround(d * 10000.0));
-    return true;
-  }
-  if (field.kind == FieldKind::Float || field.kind == FieldKind::Money) {
-    if (type != SQLITE_INTEGER && type != SQLITE_FLOAT)
-      return false;
-    value = Value::real(sqlite3_column_double(stmt, i));
-    return true;
-  }
-  if (isDateKind(field.kind)) {
-    if (type != SQLITE_TEXT)
-      return false;
-    const auto days = isoTextToDays(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)));
-    if (!days)
-      return false;
-    value = Value::real(*days);
-    return true;
-  }
-  if (field.kind == FieldKind::Blob) {
-    const auto *data = static_cast<const std::uint8_t *>(sqlite3_column_blob(stmt, i));
-    value = Value::bytes(Bytes(data, data + sqlite3_column_bytes(stmt, i)));
-    return true;
-  }
-  // String and memo: numbers that other programs stored read as their text.
-  value = Value::text(std::string(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
-                                  static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
-  return true;
-}
 
 } // namespace
 
@@ -187,50 +62,13 @@ Result SqliteCursor::runSql(const std::string &sql) {
 Result SqliteCursor::open(const std::string &path, OpenMode openMode,
                           const std::vector<std::string> &passwords,
                           std::unique_ptr<Cursor> &out) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  // "Does not exist" and "may not be read" are told apart.
-  const fs::file_status status = fs::status(path, ec);
-  if (ec == std::errc::permission_denied)
-    return ErrorEntries::fail(code::PermissionDenied,
-                              {{code::PermissionDenied, 0, fileEntry(path)},
-                               {code::PermissionDenied, 0, "A folder on the way to the file may not be searched"}});
-  if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
-    return ErrorEntries::fail(code::IoFailure, {{code::IoFailure, 0, fileEntry(path)}, {code::IoFailure, 0, ec.message()}});
-  if (ec || !fs::exists(status))
-    return ErrorEntries::fail(code::TableNotFound, {{code::TableNotFound, 0, fileEntry(path)}});
-  if (fs::is_directory(status))
-    return ErrorEntries::fail(code::NotADatabase,
-                              {{code::NotADatabase, 0, fileEntry(path)},
-                               {code::NotADatabase, 0, "It is a directory"}});
-  // A pipe or a device under the table's name would hang or mislead the
-  // reads below.
-  if (!fs::is_regular_file(status))
-    return ErrorEntries::fail(code::NotADatabase,
-                              {{code::NotADatabase, 0, fileEntry(path)},
-                               {code::NotADatabase, 0, "It is not a regular file"}});
-  if (::access(path.c_str(), R_OK) != 0 && errno == EACCES)
-    return ErrorEntries::fail(code::PermissionDenied,
-                              {{code::PermissionDenied, 0, fileEntry(path)},
-                               {code::PermissionDenied, 0, "The file may not be read"}});
-  // A write-ahead log beside the file means a writer may be checkpointing
-  // into it right now (page 1 first), so its length says nothing then.
-  const bool hasLog = fs::exists(path + "-wal", ec) && fs::file_size(path + "-wal", ec) > 0;
-  if (!hasLog) {
-    if (const Result result = checkLength(path); result != code::Ok)
-      return result;
-  }
-
-  // Writing needs the file and, for the journal files, its directory.
-  const std::string directory = fs::path(path).parent_path().string();
-  if (openMode == OpenMode::ReadWrite &&
-      (::access(path.c_str(), W_OK) != 0 ||
-       ::access(directory.empty() ? "." : directory.c_str(), W_OK) != 0))
-    return ErrorEntries::fail(code::ReadOnlyTable, {{code::ReadOnlyTable, 0, fileEntry(path)}});
+  bool hasLog = false;
+  if (const Result checked = checkTableFile(path, openMode, hasLog); checked != code::Ok)
+    return checked;
 
   std::unique_ptr<SqliteCursor> cursor(new SqliteCursor);
   cursor->m_location = path;
-  cursor->m_table = fs::path(path).stem().string();
+  cursor->m_table = std::filesystem::path(path).stem().string();
   cursor->m_writable = openMode == OpenMode::ReadWrite;
 
   auto connect = [&](const std::string &name, int flags) {
@@ -374,12 +212,9 @@ Result SqliteCursor::describe() {
     m_keyColumns = {"rowid"};
   }
   m_keyColumnCount = static_cast<int>(m_keyColumns.size());
-  for (std::size_t i = 0; i < m_description.fields.size(); ++i) {
-    const auto &f = m_description.fields[i];
+  for (const auto &f : m_description.fields)
     m_description.recordSize += storageSize(f.kind, f.size);
-    if (!f.readOnly)
-      m_writableFields.push_back(static_cast<int>(i));
-  }
+  noteWritableFields();
   m_description.writable = m_writable;
   return code::Ok;
 }
@@ -456,78 +291,8 @@ Result SqliteCursor::prepareStatements() {
 }
 
 Result SqliteCursor::rowToRecord(sqlite3_stmt *stmt, Record &out) const {
-  const int fields = static_cast<int>(m_description.fields.size());
-  out.values.assign(static_cast<std::size_t>(fields), Value());
-  out.bookmark.clear();
-  for (std::size_t k = 0; k < m_keyColumns.size(); ++k)
-    out.bookmark.push_back(keyValue(stmt, fields + static_cast<int>(k)));
-  for (int i = 0; i < fields; ++i) {
-    if (!columnValue(stmt, i, m_description.fields[static_cast<std::size_t>(i)],
-                     out.values[static_cast<std::size_t>(i)]))
-      return ErrorEntries::fail(code::ValueDoesNotFit,
-                                {{code::ValueDoesNotFit, 0, locationEntry()},
-                                 {code::ValueDoesNotFit, 0, *misfit(stmt, i, out.bookmark)}});
-  }
-  return code::Ok;
-}
-
-std::optional<std::string> SqliteCursor::misfit(sqlite3_stmt *stmt, int i,
-                                               const Bookmark &key) const {
-  const auto &field = m_description.fields[static_cast<std::size_t>(i)];
-  Value value;
-  auto where = [&] { return "Field " + field.name + " of record " + recordName(key); };
-  if (!columnValue(stmt, i, field, value)) {
-    const char *stored = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-    return where() + " holds '" + std::string(stored ? stored : "") + "', which is no " +
-           field.declaredType;
-  }
-  if (const auto problem = storedValueProblem(field, value))
-    return where() + " " + *problem;
-  return std::nullopt;
-}
-
-void SqliteCursor::bindRaw(sqlite3_stmt *stmt, int index, const Value &value) const {
-  if (value.isNull())
-    sqlite3_bind_null(stmt, index);
-  else if (value.isInteger())
-    sqlite3_bind_int64(stmt, index, value.asInteger());
-  else if (value.isReal())
-    sqlite3_bind_double(stmt, index, value.asReal());
-  else if (value.isText())
-    sqlite3_bind_text(stmt, index, value.asText().data(), static_cast<int>(value.asText().size()),
-                      SQLITE_STATIC);
-  else if (value.asBytes().empty())
-    sqlite3_bind_zeroblob(stmt, index, 0); // a null pointer would bind NULL
-  else
-    sqlite3_bind_blob(stmt, index, value.asBytes().data(), static_cast<int>(value.asBytes().size()),
-                      SQLITE_STATIC);
-}
-
-Result SqliteCursor::bindField(sqlite3_stmt *stmt, int index, int fieldNumber,
-                               const Value &value) const {
-  const auto &field = m_description.fields[static_cast<std::size_t>(fieldNumber)];
-  if (const Result fits = checkFieldValue(field, value, locationEntry()); fits != code::Ok)
-    return fits;
-  if (value.isNull()) {
-    sqlite3_bind_null(stmt, index);
-  } else if (field.kind == FieldKind::Decimal) {
-    const std::int64_t units = value.asInteger();
-    if (units % 10000 == 0)
-      sqlite3_bind_int64(stmt, index, units / 10000);
-    else
-      sqlite3_bind_double(stmt, index, static_cast<double>(units) / 10000.0);
-  } else if (field.kind == FieldKind::Float || field.kind == FieldKind::Money) {
-    sqlite3_bind_double(stmt, index, value.isInteger() ? static_cast<double>(value.asInteger()) : value.asReal());
-  } else if (isDateKind(field.kind)) {
-    const double days = value.isReal() ? value.asReal() : static_cast<double>(value.asInteger());
-    const std::string text = daysToIsoText(days, field.kind);
-    sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-  } else if (field.kind == FieldKind::Blob && value.isText()) {
-    sqlite3_bind_blob(stmt, index, value.asText().data(), static_cast<int>(value.asText().size()), SQLITE_STATIC);
-  } else {
-    bindRaw(stmt, index, value);
-  }
-  return code::Ok;
+  return engine::rowToRecord(stmt, m_description, m_keyColumns.size(),
+                             [this](const Bookmark &key) { return recordName(key); }, locationEntry(), out);
 }
 
 bool SqliteCursor::aheadIsFresh() {
@@ -564,40 +329,30 @@ Result SqliteCursor::queryPage(SearchDirection direction, const Bookmark *from, 
   return code::Ok;
 }
 
-Result SqliteCursor::readCurrent(Record &out, LockMode lock) {
-  if (place() != Place::OnRecord)
-    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, locationEntry()}});
-  if (lock == LockMode::WriteLock) {
-    if (!m_writable)
-      return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
-    // Lock first, then read: the edit starts from what is stored now.
-    if (const Result result = m_lock.lock(keyText(currentKey()), RecordLock::offsetFor(currentKey()),
-                                          recordName(currentKey()));
-        result != code::Ok)
-      return result;
-  }
+Result SqliteCursor::lockRecord(const Bookmark &key) {
+  return m_lock.lock(keyText(key), RecordLock::offsetFor(key), recordName(key));
+}
+
+void SqliteCursor::unlockRecord() { m_lock.release(); }
+
+Result SqliteCursor::queryRecord(const Bookmark &key, ReadFor purpose, Record &out) {
   StatementUse use(m_at);
-  for (std::size_t i = 0; i < currentKey().size(); ++i)
-    bindRaw(use.get(), static_cast<int>(i) + 1, currentKey()[i]);
+  for (std::size_t i = 0; i < key.size(); ++i)
+    bindRaw(use.get(), static_cast<int>(i) + 1, key[i]);
   const int rc = sqlite3_step(use.get());
-  Result result = code::Ok;
-  if (rc == SQLITE_ROW) {
-    result = rowToRecord(use.get(), out);
-    if (result == code::Ok && lock == LockMode::WriteLock) {
-      // The record as the edit found it: a post stores only over exactly this.
-      m_readValues.clear();
-      for (int i = 0; i < static_cast<int>(m_description.fields.size()); ++i)
-        m_readValues.push_back(storedValue(use.get(), i));
-    }
-  } else if (rc == SQLITE_DONE)
-    result = ErrorEntries::fail(code::RecordDeleted,
-                                {{code::RecordDeleted, 0, "Record: " + recordName(currentKey())},
-                                 {code::RecordDeleted, 0, locationEntry()}});
-  else
-    result = fail(rc);
-  if (result != code::Ok && lock == LockMode::WriteLock)
-    m_lock.release();
-  return result;
+  if (rc == SQLITE_DONE)
+    return ErrorEntries::fail(code::RecordNotFound);
+  if (rc != SQLITE_ROW)
+    return fail(rc);
+  if (const Result read = rowToRecord(use.get(), out); read != code::Ok)
+    return read;
+  if (purpose == ReadFor::Edit) {
+    // The record as the edit found it: a post stores only over exactly this.
+    m_readValues.clear();
+    for (int i = 0; i < static_cast<int>(m_description.fields.size()); ++i)
+      m_readValues.push_back(storedValue(use.get(), i));
+  }
+  return code::Ok;
 }
 
 Result SqliteCursor::queryKey(const std::vector<Value> &key, Record &out) {
@@ -616,7 +371,9 @@ Result SqliteCursor::queryKey(const std::vector<Value> &key, Record &out) {
   }
   StatementUse use(statement);
   for (std::size_t i = 0; i < key.size(); ++i)
-    if (const Result result = bindField(use.get(), static_cast<int>(i) + 1, m_index.keyFields[i], key[i]);
+    if (const Result result = bindField(use.get(), static_cast<int>(i) + 1,
+                                        m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])], key[i],
+                                        locationEntry());
         result != code::Ok)
       return result;
   const int rc = sqlite3_step(use.get());
@@ -671,52 +428,28 @@ Result SqliteCursor::queryText(SearchDirection direction, int fieldNo, const std
   return rowToRecord(use.get(), out);
 }
 
-Result SqliteCursor::writeRecord(SqliteStatement &statement, const Record &record, bool withKey,
-                                 Bookmark &key) {
-  if (!m_writable || !statement)
+Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {
+  SqliteStatement &statement = write == Write::Replace ? m_update : m_insert;
+  if (!statement)
     return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
-  if (record.values.size() != m_description.fields.size())
-    return ErrorEntries::fail(code::InvalidParameter,
-                              {{code::InvalidParameter, 0, "A record of another table"}});
   StatementUse use(statement);
   int n = 1;
-  for (int field : m_writableFields) {
-    const Value &value = record.values[static_cast<std::size_t>(field)];
-    const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
-    // Checked here rather than left to SQLite, which fills an empty INTEGER
-    // PRIMARY KEY with the next row number and lets other key columns hold
-    // null, which no key comparison finds again. An empty auto-increment
-    // field of a new record is numbered by the statement itself.
-    const bool numbered = !withKey && description.kind == FieldKind::AutoInc;
-    const bool isKey = std::find(m_index.keyFields.begin(), m_index.keyFields.end(), field) !=
-                       m_index.keyFields.end();
-    if ((description.required || isKey) && value.isNull() && !numbered)
-      return ErrorEntries::fail(code::RequiredValueMissing,
-                                {{code::RequiredValueMissing, 0, locationEntry()},
-                                 {code::RequiredValueMissing, 0, "Field " + description.name}});
-    if (const Result result = bindField(use.get(), n++, field, value);
-        result != code::Ok)
-      return result;
-  }
-  if (withKey) {
+  for (int field : m_writableFields)
+    if (const Result bound = bindField(use.get(), n++, m_description.fields[static_cast<std::size_t>(field)],
+                                       record.values[static_cast<std::size_t>(field)], locationEntry());
+        bound != code::Ok)
+      return bound;
+  if (write == Write::Replace) {
     for (const auto &part : currentKey())
       bindRaw(use.get(), n++, part);
     for (const auto &value : m_readValues)
       bindRaw(use.get(), n++, value);
   }
   const int rc = sqlite3_step(use.get());
-  if (rc == SQLITE_DONE && withKey)
+  if (rc == SQLITE_DONE && write == Write::Replace)
     return recordChanged();
-  if (rc != SQLITE_ROW) {
-    const Result result = fail(rc);
-    if (result == code::KeyViolation && m_index.exists) {
-      Bookmark wanted;
-      for (int field : m_index.keyFields)
-        wanted.push_back(record.values[static_cast<std::size_t>(field)]);
-      ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(wanted)});
-    }
-    return result;
-  }
+  if (rc != SQLITE_ROW)
+    return fail(rc);
   key.clear();
   for (std::size_t k = 0; k < m_keyColumns.size(); ++k)
     key.push_back(keyValue(use.get(), static_cast<int>(k)));
@@ -739,35 +472,6 @@ Result SqliteCursor::recordChanged() {
   entries.push_back({code::RecordChanged, 0, "Record: " + recordName(currentKey())});
   entries.push_back({code::RecordChanged, 0, locationEntry()});
   return ErrorEntries::fail(code::RecordChanged, entries);
-}
-
-Result SqliteCursor::modifyRecord(const Record &record) {
-  if (!m_writable)
-    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
-  if (place() != Place::OnRecord)
-    return ErrorEntries::fail(code::NoCurrentRecord, {{code::NoCurrentRecord, 0, locationEntry()}});
-  if (m_lock.held() != keyText(currentKey()))
-    return ErrorEntries::fail(code::RecordNotLocked,
-                              {{code::RecordNotLocked, 0, "Record: " + recordName(currentKey())}});
-  Bookmark key;
-  if (const Result result = writeRecord(m_update, record, true, key); result != code::Ok)
-    return result;
-  m_lock.release();
-  placeOn(key);
-  return code::Ok;
-}
-
-Result SqliteCursor::insertRecord(const Record &record) {
-  Bookmark key;
-  if (const Result result = writeRecord(m_insert, record, false, key); result != code::Ok)
-    return result;
-  placeOn(key);
-  return code::Ok;
-}
-
-Result SqliteCursor::releaseLock() {
-  m_lock.release();
-  return code::Ok;
 }
 
 Result SqliteCursor::setPassword(const std::optional<std::string> &password) {
@@ -854,7 +558,7 @@ Result SqliteCursor::integrityCheck(std::vector<std::string> &problems) {
     for (std::size_t k = 0; k < m_keyColumns.size(); ++k)
       key.push_back(keyValue(all.get(), fields + static_cast<int>(k)));
     for (int i = 0; i < fields; ++i)
-      if (auto problem = misfit(all.get(), i, key))
+      if (auto problem = misfit(all.get(), i, m_description.fields[static_cast<std::size_t>(i)], recordName(key)))
         problems.push_back(*problem);
   }
   if (rc != SQLITE_DONE)
@@ -888,50 +592,6 @@ Result SqliteCursor::execute(const std::string &sql, const std::vector<Value> &p
   // What the statement wrote shows on the next read, not a stale page.
   dropAhead();
   return rc == SQLITE_DONE ? code::Ok : fail(rc);
-}
-
-Result SqliteCursor::create(const std::string &path, const std::vector<FieldDescription> &fields,
-                            const std::vector<int> &primaryKey) {
-  std::error_code ec;
-  if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
-    return ErrorEntries::fail(code::TableExists, {{code::TableExists, 0, fileEntry(path)}});
-  // Said plainly here: SQLite would only say it is "unable to open" the file.
-  const std::string folder = std::filesystem::path(path).parent_path().string();
-  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0 && errno == EACCES)
-    return ErrorEntries::fail(code::PermissionDenied,
-                              {{code::PermissionDenied, 0, fileEntry(path)},
-                               {code::PermissionDenied, EACCES, "The folder may not be written: " + folder}});
-  sqlite3 *db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  auto failure = [&](int sqliteCode) {
-    const Result result = sqliteFailure(sqliteCode, db, path);
-    sqlite3_close(db);
-    ::unlink(path.c_str());
-    return result;
-  };
-  if (rc != SQLITE_OK)
-    return failure(rc);
-  std::string sql = "CREATE TABLE " + quoteIdentifier(std::filesystem::path(path).stem().string()) + " (";
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    const auto &f = fields[i];
-    sql += (i ? ", " : "") + quoteIdentifier(f.name) + " " + declaredTypeFor(f.kind, f.size);
-    if (f.required)
-      sql += " NOT NULL";
-    if (primaryKey.size() == 1 && primaryKey[0] == static_cast<int>(i))
-      sql += " PRIMARY KEY";
-  }
-  if (primaryKey.size() > 1) {
-    sql += ", PRIMARY KEY (";
-    for (std::size_t k = 0; k < primaryKey.size(); ++k)
-      sql += (k ? ", " : "") + quoteIdentifier(fields[static_cast<std::size_t>(primaryKey[k])].name);
-    sql += ")";
-  }
-  sql += ")";
-  rc = sqlite3_exec(db, ("PRAGMA journal_mode=WAL; " + sql).c_str(), nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK)
-    return failure(rc);
-  sqlite3_close(db);
-  return code::Ok;
 }
 
 } // namespace vandro::engine

@@ -33,10 +33,6 @@ public:
                                    std::unique_ptr<Cursor> &out);
   ~SqliteCursor() override;
 
-  Result readCurrent(Record &out, LockMode lock) override;
-  Result modifyRecord(const Record &record) override;
-  Result insertRecord(const Record &record) override;
-  Result releaseLock() override;
   Result setPassword(const std::optional<std::string> &password) override;
   Result beginBulk() override;
   Result commitBulk() override;
@@ -50,10 +46,6 @@ public:
   Result execute(const std::string &sql, const std::vector<Value> &parameters,
                  std::vector<std::vector<Value>> *rows) override;
 
-  // Creates the table file `path` with these fields and primary key.
-  [[nodiscard]] static Result create(const std::string &path,
-                                     const std::vector<FieldDescription> &fields,
-                                     const std::vector<int> &primaryKey);
 
 protected:
   Result queryPage(SearchDirection direction, const Bookmark *from, int limit, std::deque<Record> &out) override;
@@ -62,6 +54,11 @@ protected:
                    Record &out) override;
   // Another connection has committed since the last read: PRAGMA data_version.
   bool aheadIsFresh() override;
+  Result queryRecord(const Bookmark &key, ReadFor purpose, Record &out) override;
+  Result lockRecord(const Bookmark &key) override;
+  void unlockRecord() override;
+  Result storeModified(const Record &record, Bookmark &key) override { return write(Write::Replace, record, key); }
+  Result storeInserted(const Record &record, Bookmark &key) override { return write(Write::Insert, record, key); }
 
 private:
   SqliteCursor() = default;
@@ -70,13 +67,9 @@ private:
   Result fail(int sqliteCode, const std::string &what = {}) const;
   // Reads the current row of `stmt` into `out` (fields, then key columns).
   Result rowToRecord(sqlite3_stmt *stmt, Record &out) const;
-  // Checks field `i` of the current row of `stmt`; a text saying why it does
-  // not fit, or nothing.
-  std::optional<std::string> misfit(sqlite3_stmt *stmt, int i, const Bookmark &key) const;
-  // Binds field `field`'s value at `index`; fails when it does not fit.
-  Result bindField(sqlite3_stmt *stmt, int index, int field, const Value &value) const;
-  void bindRaw(sqlite3_stmt *stmt, int index, const Value &value) const;
-  Result writeRecord(SqliteStatement &statement, const Record &record, bool withKey, Bookmark &key);
+  // Stores `record` over the locked one (Replace) or as a new one (Insert).
+  enum class Write { Replace, Insert };
+  Result write(Write write, const Record &record, Bookmark &key);
   Result runSql(const std::string &sql);
   // The failure of a post that found the record changed (or gone).
   Result recordChanged();
@@ -84,9 +77,7 @@ private:
   // Declared before the connection: it acts after the connection closed.
   LogFiles m_logFiles;
   sqlite3 *m_db = nullptr;
-  bool m_writable = false;
   std::vector<std::string> m_keyColumns; // SQL expressions of the key, in order
-  std::vector<int> m_writableFields;     // fields that UPDATE and INSERT set
   long long m_dataVersion = -1;
 
   SqliteStatement m_first, m_last, m_after, m_before, m_at, m_update, m_insert, m_version;

@@ -1,0 +1,39 @@
+// Values between SQLite's columns and parameters and the engine's values.
+#pragma once
+
+#include "../Record.h"
+#include "../Result.h"
+#include "../Schema.h"
+
+#include <functional>
+#include <optional>
+#include <sqlite3.h>
+#include <string>
+
+namespace vandro::engine {
+
+// The raw value of a key column, as bookmarks keep it.
+Value keyValue(sqlite3_stmt *stmt, int column);
+// The value of a column exactly as stored: its storage class and bytes.
+Value storedValue(sqlite3_stmt *stmt, int column);
+// Converts column `i` of the current row of `stmt` into the engine's value
+// for `field`; false when the stored value does not fit the field's kind.
+bool columnValue(sqlite3_stmt *stmt, int i, const FieldDescription &field, Value &value);
+// Why column `i` of the current row does not fit `field`, naming the field
+// and `record`; nothing when it fits.
+std::optional<std::string> misfit(sqlite3_stmt *stmt, int i, const FieldDescription &field, const std::string &record);
+// Binds `value` at `index` as it is.
+void bindRaw(sqlite3_stmt *stmt, int index, const Value &value);
+// Binds `value` of `field` at `index` as the file stores that kind; fails
+// (naming `location`) when it does not fit the field.
+Result bindField(sqlite3_stmt *stmt, int index, const FieldDescription &field, const Value &value,
+                 const std::string &location);
+// Reads the current row of `stmt` (the fields of `description`, then
+// `keyColumns` key columns) into `out`; ValueDoesNotFit, naming the field
+// and the record (by `recordName`) and `location`, for a stored value of
+// another kind.
+Result rowToRecord(sqlite3_stmt *stmt, const TableDescription &description, std::size_t keyColumns,
+                   const std::function<std::string(const Bookmark &)> &recordName, const std::string &location,
+                   Record &out);
+
+} // namespace vandro::engine
