@@ -1,5 +1,7 @@
 #include "Statistics.h"
 
+#include <algorithm>
+
 namespace vandro::engine {
 
 namespace {
@@ -99,6 +101,22 @@ Result Statistics::byDocument(std::vector<GroupCount> &out) {
   const std::string sql = "SELECT \"From\", count(*), sum(" + std::string(kMarked) + ") FROM " +
                           m_cursor.quotedName() + where({}, parameters) + " GROUP BY \"From\"";
   return run(sql, parameters, out, {'t', 'n', 'm'});
+}
+
+Result Statistics::unknownDocuments(std::vector<std::string> &out) {
+  if (m_documents.empty())
+    return code::Ok;
+  std::vector<Value> parameters;
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute("SELECT DISTINCT \"From\" FROM " + m_cursor.quotedName() +
+                                                 where({}, parameters),
+                                             parameters, &rows);
+      result != code::Ok)
+    return result;
+  for (const std::string &document : m_documents)
+    if (std::none_of(rows.begin(), rows.end(), [&](const auto &row) { return textOrNull(row[0]) == document; }))
+      out.push_back(document);
+  return code::Ok;
 }
 
 } // namespace vandro::engine

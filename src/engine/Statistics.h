@@ -39,6 +39,8 @@ public:
   [[nodiscard]] Result byPosition(std::vector<GroupCount> &out);
   // Per From (`text`): records, and records with a marker.
   [[nodiscard]] Result byDocument(std::vector<GroupCount> &out);
+  // The documents asked for of which no record's From is.
+  [[nodiscard]] Result unknownDocuments(std::vector<std::string> &out);
 
 private:
   // " WHERE <condition>" with the From restriction, and its parameters.

@@ -133,22 +133,28 @@ int AdminCommands::aliasSet(const std::string &name, const std::string &director
   Config config;
   if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
     return failure(engineMessage(result));
+  namespace fs = std::filesystem;
   std::error_code ec;
-  const auto absolute = std::filesystem::absolute(directory, ec).lexically_normal().string();
+  const auto absolute = fs::absolute(directory, ec).lexically_normal().string();
+  // A folder that is not there yet is made: it is where the tables go.
+  const bool made = !fs::exists(absolute, ec) && fs::create_directories(absolute, ec);
+  if (ec)
+    return failure(absolute + ": the folder cannot be made: " + ec.message());
   config.setAlias(name, absolute);
   if (const Result result = config.save(); result != code::Ok)
     return failure(engineMessage(result));
-  m_out << name << " = " << absolute << "\n";
-  // The program opens the table Vandro.DB; a folder without it is no
-  // mistake, but the next step is to make it.
-  std::error_code missing;
-  if (!std::filesystem::exists(std::filesystem::path(absolute) / "Vandro.DB", missing))
-    m_out << absolute << " holds no table Vandro.DB yet, the table Vandro opens. Make it with one of\n"
-          << "  vandro-admin create " << name << " Vandro.DB                  (an empty table)\n"
-          << "  vandro-admin import " << name << " Vandro.DB FILE.csv         (records from CSV)\n"
-          << "  vandro-admin import-rst " << name << " Vandro.DB --map " << VANDRO_DATA_DIR
-          << "/gum-map.csv CORPUS\n"
-          << "                                                (an RST corpus, made if missing)\n";
+  m_out << name << " = " << absolute << (made ? " (the folder was made)" : "") << "\n";
+  // A folder without the table the program opens is no mistake, but the
+  // next step is to make it.
+  if (!fs::exists(fs::path(absolute) / "Vandro.DB", ec))
+    m_out << absolute << " holds no table Vandro.DB yet"
+          << (name == "Vandro" ? ", the table Vandro opens" : "") << ". Make it with one of\n"
+          << "  vandro-admin create " << name << " Vandro.DB\n"
+          << "      an empty table\n"
+          << "  vandro-admin import " << name << " Vandro.DB FILE.csv\n"
+          << "      records from CSV\n"
+          << "  vandro-admin import-rst " << name << " Vandro.DB --map " << VANDRO_DATA_DIR << "/gum-map.csv CORPUS\n"
+          << "      an RST corpus's rs3/rs4 documents (the table is made when missing)\n";
   return kSuccess;
 }
 

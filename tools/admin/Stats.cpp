@@ -17,7 +17,7 @@ using namespace engine;
 
 namespace {
 
-const std::string kNoRelation = "(none)";
+const std::string kNoRelation = "(none)", kEmptyText = "(empty)";
 const std::vector<std::string> kPositions = {"Beginning", "Middle", "End", "Multiple", "other"};
 
 std::string percent(long part, long whole) {
@@ -32,7 +32,12 @@ std::string fraction(long part, long whole) {
   return text;
 }
 
-std::string relationOf(const GroupCount &group) { return group.relation.value_or(kNoRelation); }
+// A label for a relation or a document: null and the empty text shown as such.
+std::string label(const std::optional<std::string> &text) {
+  return !text ? kNoRelation : text->empty() ? kEmptyText : *text;
+}
+
+std::string relationOf(const GroupCount &group) { return label(group.relation); }
 
 // Markers counted without regard to letter case, each shown in its most
 // frequent spelling.
@@ -237,7 +242,7 @@ void byDocument(const std::vector<GroupCount> &documents, StatsReport &out) {
   out.series = {"Records", "With a marker"};
   long records = 0, marked = 0;
   for (const GroupCount &group : ordered) {
-    const std::string name = group.text.value_or(kNoRelation);
+    const std::string name = label(group.text);
     out.rows.push_back({name, std::to_string(group.records), std::to_string(group.marked),
                         percent(group.marked, group.records)});
     out.csvRows.push_back({name, std::to_string(group.records), std::to_string(group.marked),
@@ -264,6 +269,15 @@ bool buildStats(Cursor &cursor, StatsBy by, const std::vector<std::string> &docu
   out = StatsReport();
   out.by = by;
   Statistics statistics(cursor, documents);
+  std::vector<std::string> unknown;
+  if (const Result checked = statistics.unknownDocuments(unknown); checked != code::Ok) {
+    error = failureMessage(checked, ErrorEntries::all());
+    return false;
+  }
+  if (!unknown.empty()) {
+    error = "no record's From is " + unknown.front() + " (stats --by document lists them)";
+    return false;
+  }
   std::vector<GroupCount> first, second;
   Result result = code::Ok;
   switch (by) {

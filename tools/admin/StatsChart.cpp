@@ -39,6 +39,20 @@ struct Drawing {
   std::function<void(QPainter &)> paint;
 };
 
+// The chart's title: the table's, and for a heat map that shows only the
+// most frequent markers, how many more the CSV has.
+QString titleOf(const StatsReport &report) {
+  QString title = text(report.title);
+  if (report.leftOut > 0)
+    title += QStringLiteral(" (the %1 most frequent; %2 more in the CSV)").arg(report.labels.size()).arg(report.leftOut);
+  return title;
+}
+
+// The width the title needs, margins included.
+int titleWidth(const StatsReport &report) {
+  return QFontMetrics(chartFont(15, true)).horizontalAdvance(titleOf(report)) + 2 * kMargin;
+}
+
 int labelWidth(const std::vector<std::string> &labels, const QFontMetrics &metrics) {
   int widest = 0;
   for (const std::string &label : labels)
@@ -67,7 +81,7 @@ Drawing bars(const StatsReport &report) {
   const int top = kMargin + 28 + 24;
   const int endText = metrics.horizontalAdvance(QStringLiteral("000000 (000000 with a marker, 100.0%)")) + 12;
   Drawing drawing;
-  drawing.size = QSize(kMargin + labels + kBarLength + endText + kMargin,
+  drawing.size = QSize(std::max(kMargin + labels + kBarLength + endText + kMargin, titleWidth(report)),
                        top + static_cast<int>(report.labels.size()) * kRow + kMargin);
   drawing.paint = [=, &report](QPainter &painter) {
     painter.setFont(chartFont(15, true));
@@ -112,7 +126,7 @@ Drawing positions(const StatsReport &report) {
   const int top = kMargin + 28 + 24;
   const int pair = 2 * kRow + 6;
   Drawing drawing;
-  drawing.size = QSize(kMargin + labels + kBarLength + 80 + kMargin,
+  drawing.size = QSize(std::max(kMargin + labels + kBarLength + 80 + kMargin, titleWidth(report)),
                        top + static_cast<int>(report.labels.size()) * pair + kMargin);
   drawing.paint = [=, &report](QPainter &painter) {
     painter.setFont(chartFont(15, true));
@@ -168,16 +182,15 @@ Drawing heatMap(const StatsReport &report) {
     for (long count : values)
       most = std::max(most, count);
   const int columns = static_cast<int>(report.series.size());
+  const int scaleWidth = kMargin + labels + 14 + 21 * 8 + 4 + metrics.horizontalAdvance(QString::number(most)) + kMargin;
   Drawing drawing;
-  drawing.size = QSize(kMargin + labels + columns * cellWidth + static_cast<int>(tallest * 0.72) + kMargin,
+  drawing.size = QSize(std::max({kMargin + labels + columns * cellWidth + static_cast<int>(tallest * 0.72) + kMargin,
+                                 scaleWidth, titleWidth(report)}),
                        top + static_cast<int>(report.labels.size()) * cellHeight + 40 + kMargin);
   drawing.paint = [=, &report](QPainter &painter) {
     painter.setFont(chartFont(15, true));
     painter.setPen(kInk);
-    QString title = text(report.title);
-    if (report.leftOut > 0)
-      title += QStringLiteral(" (the %1 most frequent; %2 more in the CSV)").arg(report.labels.size()).arg(report.leftOut);
-    painter.drawText(QPoint(kMargin, kMargin + 16), title);
+    painter.drawText(QPoint(kMargin, kMargin + 16), titleOf(report));
     painter.setFont(font);
     for (int c = 0; c < columns; ++c) {
       painter.save();
@@ -223,7 +236,17 @@ Drawing heatMap(const StatsReport &report) {
 
 QByteArray drawStatsChart(const StatsReport &report, ChartFormat format) {
   Drawing drawing;
-  switch (report.by) {
+  if (report.labels.empty()) {
+    // Nothing counted: the title, and that there is nothing.
+    drawing.size = QSize(std::max(titleWidth(report), 300), kMargin + 60);
+    drawing.paint = [&report](QPainter &painter) {
+      painter.setFont(chartFont(15, true));
+      painter.setPen(kInk);
+      painter.drawText(QPoint(kMargin, kMargin + 16), titleOf(report));
+      painter.setFont(chartFont(12));
+      painter.drawText(QPoint(kMargin, kMargin + 44), QStringLiteral("Nothing to count."));
+    };
+  } else switch (report.by) {
   case StatsBy::Relation:
   case StatsBy::Document: drawing = bars(report); break;
   case StatsBy::Position: drawing = positions(report); break;

@@ -139,7 +139,8 @@ int main(int argc, char **argv) {
                "by relation; --by position: the markers' positions in span 1 and span 2 by relation;\n"
                "--by document: records and records with a marker per From.");
   addTableArguments(stats);
-  stats->add_option("--by", statsBy, "relation, marker, position or document");
+  stats->add_option("--by", statsBy, "relation, marker, position or document")
+      ->check(CLI::IsMember({"relation", "marker", "position", "document"}));
   stats->add_option("--document", statsDocuments, "Count only this document (its From); may be given again");
   stats->add_flag("--csv", statsCsv, "RFC 4180 CSV instead of the aligned table (every marker)");
   stats->add_option("--chart", chart, "Also draw the table into FILE, an .svg or .png");
