@@ -62,6 +62,7 @@ TEST_F(AdminCommandTest, ExitStatusAndMessages) {
   EXPECT_EQ(hint.status, 0) << show(hint);
   for (const char *command : {"holds no table Vandro.DB", "create", "import", "import-rst"})
     EXPECT_TRUE(mentions(hint.out, command)) << command << show(hint);
+  EXPECT_TRUE(fs::is_directory(path("empty"))) << "the folder is made";
 
   for (const std::string command : {"", "alias", "create", "import", "export", "password", "check", "init"}) {
     std::vector<std::string> args = {"--help"};

@@ -75,8 +75,14 @@ TEST_F(StatsTest, CountsEveryGroupingAndDrawsIt) {
     for (int x = 0; x < chart.width(); ++x)
       ink += chart.pixelColor(x, y) != Qt::white;
   EXPECT_GT(ink, chart.width() * chart.height() / 20) << "a mostly blank picture";
-  const Outcome wrong = run({"stats", m_dir, "T.DB", "--chart", path("m.gif")});
-  EXPECT_EQ(wrong.status, 1) << show(wrong);
+  for (const std::vector<std::string> &options :
+       {std::vector<std::string>{"--chart", path("m.gif")}, {"--document", "d3"}}) {
+    std::vector<std::string> args = {"stats", m_dir, "T.DB"};
+    args.insert(args.end(), options.begin(), options.end());
+    const Outcome wrong = run(args);
+    EXPECT_EQ(wrong.status, 1) << show(wrong);
+    EXPECT_TRUE(wrong.out.empty()) << "no table for what cannot be counted" << show(wrong);
+  }
 }
 
 } // namespace
