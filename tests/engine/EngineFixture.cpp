@@ -140,9 +140,9 @@ std::string DriverTest::location(const std::string &name) const {
   return engine::quoted(std::filesystem::path(name).stem().string(), '"');
 }
 
-void DriverTest::execute(const std::string &sql) {
+void DriverTest::execute(const std::string &sql, const std::string &name) {
   if (!onServer()) {
-    runSql(pathOf(), sql);
+    runSql(pathOf(name), sql);
     return;
   }
   std::string schema;

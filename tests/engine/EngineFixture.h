@@ -59,8 +59,9 @@ protected:
   // How messages name the table `name`: its file, or its name on the server.
   std::string location(const std::string &name = "Vandro.DB") const;
   // Runs SQL on the tables' database past the engine, as another program
-  // would; quoted identifiers read the same to both drivers.
-  void execute(const std::string &sql);
+  // would (on the file `name`, or in the test's schema on the server);
+  // quoted identifiers read the same to both drivers.
+  void execute(const std::string &sql, const std::string &name = "Vandro.DB");
 
   std::vector<std::pair<std::string, std::string>> m_serverSettings;
 };
@@ -69,7 +70,10 @@ std::string driverName(const ::testing::TestParamInfo<Driver> &info);
 
 // Runs the TEST_Ps of `Suite` once per driver.
 #define VANDRO_ON_EVERY_DRIVER(Suite)                                                                               \
-  INSTANTIATE_TEST_SUITE_P(Driver, Suite, ::testing::Values(Driver::Sqlite, Driver::Postgres), driverName)
+  INSTANTIATE_TEST_SUITE_P(Driver, Suite,                                                                          \
+                           ::testing::Values(::vandro::engine::testing::Driver::Sqlite,                           \
+                                             ::vandro::engine::testing::Driver::Postgres),                        \
+                           ::vandro::engine::testing::driverName)
 
 // A forked child process that uses only the engine, and the two pipes to it.
 // Both sides talk in lines. The body's answer is empty when everything went as

@@ -16,6 +16,7 @@ namespace vandro::engine::testing {
 namespace {
 
 using HardeningTest = EngineFixture;
+using DriverHardeningTest = DriverTest;
 
 // While another process commits large transactions and checkpoints them
 // into the file, every open sees a sound table: the file is only shorter
@@ -61,10 +62,10 @@ TEST_F(HardeningTest, OpensSucceedWhileAnotherProcessCheckpoints) {
 
 // Two processes adding records with an empty auto-increment field never
 // give two records one number.
-TEST_F(HardeningTest, AutoIncrementNumbersNeverRepeatAcrossWriters) {
+TEST_P(DriverHardeningTest, AutoIncrementNumbersNeverRepeatAcrossWriters) {
   const std::vector<FieldDescription> fields = {{"N", FieldKind::AutoInc, 0, false, false, {}},
                                                 {"Who", FieldKind::String, 10, false, false, {}}};
-  ASSERT_EQ(m_database->createTable("Numbers.DB", fields, {}), code::Ok);
+  ASSERT_EQ(m_database->createTable("Numbers.DB", fields, {0}), code::Ok);
   auto addRecords = [&](const std::string &who) {
     return [&, who](ChildProcess &parent) -> std::string {
       std::unique_ptr<Cursor> cursor;
@@ -109,8 +110,8 @@ TEST_F(HardeningTest, AutoIncrementNumbersNeverRepeatAcrossWriters) {
 
 // A key column that SQLite would let hold null (a text primary key without
 // NOT NULL) is refused a null: no key comparison would find that record again.
-TEST_F(HardeningTest, ANullKeyIsRefused) {
-  runSql(pathOf("Keys.DB"), "CREATE TABLE \"Keys\" (K VARCHAR(10) PRIMARY KEY, V INTEGER)");
+TEST_P(DriverHardeningTest, ANullKeyIsRefused) {
+  execute("CREATE TABLE \"Keys\" (\"K\" VARCHAR(10) PRIMARY KEY, \"V\" INTEGER)", "Keys.DB");
   auto cursor = openTable("Keys.DB");
   ASSERT_TRUE(cursor);
   Record record = cursor->blankRecord();
@@ -123,7 +124,7 @@ TEST_F(HardeningTest, ANullKeyIsRefused) {
 
 // Reading within a snapshot sees the table as it was when the snapshot
 // began, also records another cursor changes meanwhile.
-TEST_F(HardeningTest, ASnapshotReadIsConsistent) {
+TEST_P(DriverHardeningTest, ASnapshotReadIsConsistent) {
   createRelationTable();
   auto reader = openTable();
   auto writer = openTable();
@@ -290,6 +291,8 @@ TEST_F(HardeningTest, AReadOnlyOpenTakesAwayTheEmptyLogFilesNobodyUses) {
   EXPECT_NE(tryOpen(failed, "Other.DB", OpenMode::ReadOnly), code::Ok);
   EXPECT_EQ(logFiles(other), 0);
 }
+
+VANDRO_ON_EVERY_DRIVER(DriverHardeningTest);
 
 TEST(DateTextTest, DaysMustExistInTheirMonth) {
   struct Row {

@@ -4,14 +4,10 @@
 // keeps the edit until the user cancels and sees the stored record.
 #include "PostgresServer.h"
 #include "TableFixture.h"
-#include "engine/RelationTable.h"
 #include "shell/Exception.h"
 #include "store/TSession.h"
 #include "store/TTable.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sqlite3.h>
 
 namespace vandro::testing {
 namespace {
@@ -19,74 +15,25 @@ namespace {
 using namespace engine;
 using engine::testing::PostgresServer;
 
-enum class Driver { Sqlite, Postgres };
-
-class ChangedRecordTest : public TableFixture, public ::testing::WithParamInterface<Driver> {
+class ChangedRecordTest : public DriverTableFixture {
 protected:
-  // A fresh table of records 1 to 3 (a new schema on the server).
+  // A fresh table of records 1 to 3: "joint", Order "SN".
   void makeTable() {
-    std::filesystem::remove(tablePath());
-    if (GetParam() == Driver::Postgres) {
-      PostgresServer &server = PostgresServer::instance();
-      ASSERT_TRUE(server.running()) << server.error();
-      std::string config = "[Vandro]\ndriver = postgresql\n";
-      for (const auto &[key, value] : server.newSchema()) {
-        config += key + " = " + value + "\n";
-        if (key == "schema")
-          m_table = value + ".\"Vandro\"";
-      }
-      writeConfigText(config);
-    }
-    ASSERT_EQ(Engine::instance().initialise(kInterfaceVersion, kLanguage), code::Ok);
-    std::unique_ptr<Database> database;
-    ASSERT_EQ(Engine::instance().openDatabase("Vandro", "", OpenMode::ReadWrite, ShareMode::Shared, database), code::Ok);
-    ASSERT_EQ(database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey), code::Ok);
-    std::unique_ptr<Cursor> cursor;
-    ASSERT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor), code::Ok);
-    for (int id = 1; id <= 3; ++id) {
-      Record record = cursor->blankRecord();
-      record.values[0] = Value::integer(id);
-      record.values[2] = Value::text("joint");
-      record.values[6] = Value::text("SN");
-      ASSERT_EQ(cursor->insertRecord(record), code::Ok);
-    }
-    cursor.reset();
-    database.reset();
-    ASSERT_EQ(Engine::instance().exit(), code::Ok);
+    TearDown();
+    SetUp();
+    makeRelationTable(numberedRows(3));
+    makeTableFromSql("Vandro.DB", "UPDATE \"Vandro\" SET \"Relation\" = 'joint', \"Order\" = 'SN'");
   }
 
-  void writeConfigText(const std::string &text) { std::ofstream(m_directory + "/engine.conf") << text; }
-
-  // Runs `sql` as another program would, past the engine and its locks.
-  void otherClient(const std::string &sql) {
-    if (GetParam() == Driver::Postgres) {
-      EXPECT_EQ(PostgresServer::instance().execute(sql), "");
-      return;
-    }
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(tablePath().c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-  }
-
-  // Record `id` as stored now, "Relation/Order/Marker1", read by a cursor
-  // of its own; "gone" when there is none.
-  std::string stored(int id) {
-    std::unique_ptr<Database> database;
-    std::unique_ptr<Cursor> cursor;
-    Record record;
-    EXPECT_EQ(Engine::instance().openDatabase("Vandro", "", OpenMode::ReadOnly, ShareMode::Shared, database), code::Ok);
-    EXPECT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadOnly, ShareMode::Shared, cursor), code::Ok);
-    if (cursor->findKey({Value::integer(id)}, record) != code::Ok)
+  // Record `id` as stored now, "Relation/Order/Marker1"; "gone" when there
+  // is none.
+  std::string storedRecord(int id) {
+    const std::string relation = stored(id, "Relation");
+    if (relation == "<none>")
       return "gone";
-    auto text = [&](int field) {
-      const Value &value = record.values[static_cast<std::size_t>(field)];
-      return value.isNull() ? std::string("null") : value.asText();
-    };
-    return text(2) + "/" + text(6) + "/" + text(14);
+    auto shown = [](const std::string &text) { return text == "<null>" ? std::string("null") : text; };
+    return shown(relation) + "/" + shown(stored(id, "Order")) + "/" + shown(stored(id, "Marker1"));
   }
-
-  std::string m_table = "\"Vandro\"";
 };
 
 TEST_P(ChangedRecordTest, APostNeverStoresOverAnotherClientsChange) {
@@ -104,7 +51,7 @@ TEST_P(ChangedRecordTest, APostNeverStoresOverAnotherClientsChange) {
       {"deleted, connection lost", "DELETE FROM %T WHERE \"Id\" = 2", "gone", true},
   };
   for (const Case &c : cases) {
-    if (c.connectionLost && GetParam() != Driver::Postgres)
+    if (c.connectionLost && !onServer())
       continue;
     SCOPED_TRACE(c.name);
     makeTable();
@@ -118,8 +65,8 @@ TEST_P(ChangedRecordTest, APostNeverStoresOverAnotherClientsChange) {
     table.LookupField(QStringLiteral("Relation")).setAsString(QStringLiteral("edited"));
 
     std::string change = c.change;
-    change.replace(change.find("%T"), 2, m_table);
-    otherClient(change);
+    change.replace(change.find("%T"), 2, "\"Vandro\"");
+    makeTableFromSql("Vandro.DB", change); // another client, past the engine and its locks
     if (c.connectionLost) {
       ASSERT_EQ(PostgresServer::instance().execute(
                     "SELECT pg_terminate_backend(pid) FROM pg_locks WHERE locktype = 'advisory'"),
@@ -139,7 +86,7 @@ TEST_P(ChangedRecordTest, APostNeverStoresOverAnotherClientsChange) {
       }
       EXPECT_EQ(table.State(), store::DataSetState::Edit);
       EXPECT_EQ(table.LookupField(QStringLiteral("Relation")).AsString(), QStringLiteral("edited"));
-      EXPECT_EQ(stored(2), c.stored);
+      EXPECT_EQ(storedRecord(2), c.stored);
     }
     // Cancel shows the record as stored: the other client's values, or the
     // next record where it was deleted.
@@ -157,11 +104,7 @@ TEST_P(ChangedRecordTest, APostNeverStoresOverAnotherClientsChange) {
   }
 }
 
-std::string driverName(const ::testing::TestParamInfo<Driver> &info) {
-  return info.param == Driver::Postgres ? "Postgres" : "Sqlite";
-}
-
-INSTANTIATE_TEST_SUITE_P(Driver, ChangedRecordTest, ::testing::Values(Driver::Sqlite, Driver::Postgres), driverName);
+VANDRO_ON_EVERY_DRIVER(ChangedRecordTest);
 
 } // namespace
 } // namespace vandro::testing

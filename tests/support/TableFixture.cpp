@@ -1,5 +1,6 @@
 #include "TableFixture.h"
 
+#include "PostgresServer.h"
 #include "engine/RelationTable.h"
 
 #include <cstdlib>
@@ -16,6 +17,14 @@ void TableFixture::SetUp() {
   ASSERT_NE(::mkdtemp(pattern), nullptr);
   m_directory = pattern;
   ::setenv("VANDRO_ENGINE_CONFIG", (m_directory + "/engine.conf").c_str(), 1);
+  if (onServer()) {
+    engine::testing::PostgresServer &server = engine::testing::PostgresServer::instance();
+    ASSERT_TRUE(server.running()) << server.error();
+    m_serverSettings = server.newSchema();
+    for (const auto &[key, value] : m_serverSettings)
+      if (key == "schema")
+        m_schema = value;
+  }
   writeConfig();
 }
 
@@ -26,7 +35,14 @@ void TableFixture::TearDown() {
 
 void TableFixture::writeConfig(const std::string &extra) {
   std::ofstream out(m_directory + "/engine.conf");
-  out << "[Vandro]\ndriver = sqlite\npath = " << m_directory << "\n" << extra;
+  if (onServer()) {
+    out << "[Vandro]\ndriver = postgresql\n";
+    for (const auto &[key, value] : m_serverSettings)
+      out << key << " = " << value << "\n";
+  } else {
+    out << "[Vandro]\ndriver = sqlite\npath = " << m_directory << "\n";
+  }
+  out << extra;
 }
 
 void TableFixture::makeRelationTable(const std::vector<RelationRow> &rows, const std::string &name) {
@@ -38,7 +54,7 @@ void TableFixture::makeRelationTable(const std::vector<RelationRow> &rows, const
   }
   {
     std::unique_ptr<Database> database;
-    ASSERT_EQ(Engine::instance().openDatabase("", m_directory, OpenMode::ReadWrite, ShareMode::Shared, database),
+    ASSERT_EQ(Engine::instance().openDatabase("Vandro", "", OpenMode::ReadWrite, ShareMode::Shared, database),
               code::Ok);
     ASSERT_EQ(database->createTable(name, relationTableFields(), kRelationTableKey), code::Ok);
     std::unique_ptr<Cursor> cursor;
@@ -68,6 +84,11 @@ void TableFixture::makeRelationTable(const std::vector<RelationRow> &rows, const
 }
 
 void TableFixture::makeTableFromSql(const std::string &name, const std::string &sql) {
+  if (onServer()) {
+    EXPECT_EQ(engine::testing::PostgresServer::instance().execute("SET search_path TO " + m_schema + "; " + sql), "")
+        << sql;
+    return;
+  }
   sqlite3 *db = nullptr;
   ASSERT_EQ(sqlite3_open(tablePath(name).c_str(), &db), SQLITE_OK);
   char *error = nullptr;
@@ -79,24 +100,32 @@ void TableFixture::makeTableFromSql(const std::string &name, const std::string &
 }
 
 std::string TableFixture::stored(int id, const std::string &column, const std::string &file) const {
-  sqlite3 *db = nullptr;
+  // Through the engine, in a session of its own when none runs.
+  const bool started = Engine::instance().isInitialised();
+  if (!started && Engine::instance().initialise(kInterfaceVersion, kLanguage) != code::Ok)
+    return "<no engine>";
   std::string text = "<none>";
-  if (sqlite3_open_v2(tablePath(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    const std::string table = std::filesystem::path(file).stem().string();
-    const std::string sql = "SELECT \"" + column + "\" FROM \"" + table + "\" WHERE Id = ?";
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
-      sqlite3_bind_int(statement, 1, id);
-      if (sqlite3_step(statement) == SQLITE_ROW)
-        text = sqlite3_column_type(statement, 0) == SQLITE_NULL
-                   ? "<null>"
-                   : reinterpret_cast<const char *>(sqlite3_column_text(statement, 0));
-    } else {
-      text = std::string("<error: ") + sqlite3_errmsg(db) + ">";
+  {
+    std::unique_ptr<Database> database;
+    std::unique_ptr<Cursor> cursor;
+    Record record;
+    if (Engine::instance().openDatabase("Vandro", "", OpenMode::ReadOnly, ShareMode::Shared, database) != code::Ok ||
+        database->openTable(file, "default", OpenMode::ReadOnly, ShareMode::Shared, cursor) != code::Ok) {
+      text = "<cannot open " + file + ">";
+    } else if (cursor->findKey({Value::integer(id)}, record) == code::Ok) {
+      const auto &fields = cursor->description().fields;
+      for (std::size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name == column) {
+          const Value &value = record.values[i];
+          text = value.isNull() ? "<null>"
+                 : value.isText() ? value.asText()
+                 : value.isInteger() ? std::to_string(value.asInteger())
+                                     : "<other>";
+        }
     }
-    sqlite3_finalize(statement);
   }
-  sqlite3_close(db);
+  if (!started)
+    (void)Engine::instance().exit();
   return text;
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <map>
 
 namespace vandro::engine {
@@ -133,13 +135,30 @@ struct Keywords {
 
 } // namespace
 
-PgConnection::PgConnection(PGconn *conn) : m_conn(conn) {
+PgConnection::PgConnection(PGconn *conn) : m_conn(conn), m_process(::getpid()) {
   // The server's notices and warnings are no failures; libpq would print
   // them on standard error, which is not where users read the program.
   PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
 }
 
-PgConnection::~PgConnection() { PQfinish(m_conn); }
+PgConnection::~PgConnection() {
+  if (!ownedByThisProcess())
+    forgetInheritedSession();
+  PQfinish(m_conn);
+}
+
+bool PgConnection::ownedByThisProcess() const { return m_process == ::getpid(); }
+
+void PgConnection::forgetInheritedSession() {
+  // The socket is the parent's as much as ours: what PQfinish would say on
+  // it (its goodbye) goes nowhere instead.
+  const int socket = PQsocket(m_conn);
+  const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (socket >= 0 && null >= 0)
+    ::dup2(null, socket);
+  if (null >= 0)
+    ::close(null);
+}
 
 namespace {
 

@@ -55,6 +55,11 @@ public:
   [[nodiscard]] static Result connect(const PgSettings &settings, const std::vector<std::string> &passwords,
                                       std::unique_ptr<PgConnection> &out);
   ~PgConnection();
+  // Lets go of a connection this process inherited from its parent without
+  // a word to the server, which still serves the parent on it.
+  void forgetInheritedSession();
+  // Whether this process made the connection (not a child that inherited it).
+  bool ownedByThisProcess() const;
   PgConnection(const PgConnection &) = delete;
   PgConnection &operator=(const PgConnection &) = delete;
 
@@ -96,6 +101,7 @@ private:
   std::vector<std::string> m_prepared; // names prepared on this session
   std::string m_serverName;
   int m_resets = 0;
+  int m_process = 0; // the process that connected
 };
 
 } // namespace vandro::engine

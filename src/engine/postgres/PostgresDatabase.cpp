@@ -26,7 +26,8 @@ std::string PostgresDatabase::qualified(const std::string &tableName) const {
 }
 
 Result PostgresDatabase::connection(std::unique_ptr<PgConnection> &out) const {
-  if (m_spare && !m_spare->isBroken()) {
+  // A child process never takes the connection its parent kept.
+  if (m_spare && m_spare->ownedByThisProcess() && !m_spare->isBroken()) {
     out = std::move(m_spare);
     return code::Ok;
   }
