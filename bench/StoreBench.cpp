@@ -45,7 +45,7 @@ struct BenchTable {
   ~BenchTable() { table.Close(); }
 
   store::TTable table{QStringLiteral("Table1"), store::Session};
-  store::TDataSource source;
+  store::TDataSource source{QStringLiteral("DataSource1")};
   RecordingLink first, second;
   long beforeScrolls = 0, afterScrolls = 0;
 };

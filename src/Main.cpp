@@ -108,8 +108,8 @@ TMainForm::TMainForm(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_dataSource(std::make_unique<store::TDataSource>()),
-      m_table(std::make_unique<store::TTable>()) {
+      m_dataSource(std::make_unique<store::TDataSource>(QStringLiteral("DataSource1"))),
+      m_table(std::make_unique<store::TTable>(QStringLiteral("Table1"), nullptr)) {
   MainForm = this;
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Vandro with Markers"));
@@ -206,7 +206,8 @@ void TMainForm::createControls() {
 
   for (const auto &place : kBoundEdits) {
     auto *edit = new controls::TDBEdit(QString::fromLatin1(place.name), QString::fromLatin1(place.field),
-                                       place.readOnly, this);
+                                       place.readOnly ? controls::BoxAccess::ReadOnly : controls::BoxAccess::Editable,
+                                       this);
     edit->setGeometry(place.left, place.top, place.width, editHeight);
     const QString name = edit->objectName();
     if (name == QLatin1String("DBEdit1") || name == QLatin1String("DBEdit2") || name == QLatin1String("DBEdit12"))
@@ -219,7 +220,8 @@ void TMainForm::createControls() {
     edit->link().setDataSource(m_dataSource.get());
   }
   for (const auto &[name, field, left] : {std::tuple{"DBMemo1", "Span1", 16}, std::tuple{"DBMemo2", "Span2", 336}}) {
-    auto *memo = new controls::TDBMemo(QString::fromLatin1(name), QString::fromLatin1(field), true, this);
+    auto *memo =
+        new controls::TDBMemo(QString::fromLatin1(name), QString::fromLatin1(field), controls::BoxAccess::ReadOnly, this);
     memo->setGeometry(left, 208, 305, 209);
     memo->link().setDataSource(m_dataSource.get());
   }
@@ -391,9 +393,9 @@ void TMainForm::Table1AfterScroll(store::TTable &dataSet) {
   // Each box after its field, in this order: a default position that
   // Edit1Change writes while Edit1 is refilled is overwritten by the
   // record's own position at once.
-  Edit1->setText(dataSet.LookupField(QStringLiteral("Marker1")).AsString());
+  Edit1->assignText(dataSet.LookupField(QStringLiteral("Marker1")).AsString());
   ComboBox2->setText(dataSet.LookupField(QStringLiteral("Position1")).AsString());
-  Edit2->setText(dataSet.LookupField(QStringLiteral("Marker2")).AsString());
+  Edit2->assignText(dataSet.LookupField(QStringLiteral("Marker2")).AsString());
   ComboBox3->setText(dataSet.LookupField(QStringLiteral("Position2")).AsString());
 }
 

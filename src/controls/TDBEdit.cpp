@@ -19,8 +19,8 @@
 
 namespace vandro::controls {
 
-TDBEdit::TDBEdit(const QString &name, const QString &fieldName, bool readOnly, QWidget *parent)
-    : QLineEdit(parent), m_link(*this, fieldName, readOnly) {
+TDBEdit::TDBEdit(const QString &name, const QString &fieldName, BoxAccess access, QWidget *parent)
+    : QLineEdit(parent), m_link(*this, fieldName, access) {
   setObjectName(name);
   // Refusing changes until the table is in edit mode is this class's own
   // work (see setWritable): a read-only QLineEdit would hide its caret.

@@ -20,7 +20,7 @@ namespace vandro::controls {
 class TDBEdit : public QLineEdit, public BoundControl {
   Q_OBJECT
 public:
-  TDBEdit(const QString &name, const QString &fieldName, bool readOnly, QWidget *parent = nullptr);
+  TDBEdit(const QString &name, const QString &fieldName, BoxAccess access, QWidget *parent = nullptr);
   ~TDBEdit() override;
 
   TFieldDataLink &link() { return m_link; }

@@ -12,8 +12,8 @@
 
 namespace vandro::controls {
 
-TDBMemo::TDBMemo(const QString &name, const QString &fieldName, bool readOnly, QWidget *parent)
-    : QPlainTextEdit(parent), m_link(*this, fieldName, readOnly) {
+TDBMemo::TDBMemo(const QString &name, const QString &fieldName, BoxAccess access, QWidget *parent)
+    : QPlainTextEdit(parent), m_link(*this, fieldName, access) {
   setObjectName(name);
   setWritable(false);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);

@@ -13,7 +13,7 @@ namespace vandro::controls {
 class TDBMemo : public QPlainTextEdit, public BoundControl {
   Q_OBJECT
 public:
-  TDBMemo(const QString &name, const QString &fieldName, bool readOnly, QWidget *parent = nullptr);
+  TDBMemo(const QString &name, const QString &fieldName, BoxAccess access, QWidget *parent = nullptr);
   ~TDBMemo() override;
 
   // The most characters the memo holds.

@@ -9,7 +9,7 @@ namespace vandro::controls {
 
 TEdit::TEdit(QWidget *parent) : QLineEdit(parent) { setMaxLength(std::numeric_limits<int>::max()); }
 
-void TEdit::setText(const QString &text) {
+void TEdit::assignText(const QString &text) {
   if (text == QLineEdit::text())
     return;
   QLineEdit::setText(text);

@@ -18,8 +18,10 @@ public:
   // The program's assignment of the text. An equal text (compared exactly)
   // changes nothing and raises no change notification; a different one
   // raises textChanged before this returns and leaves the caret at the
-  // start, so that the start of a long text is what shows.
-  void setText(const QString &text);
+  // start, so that the start of a long text is what shows. (A name of its
+  // own: QLineEdit::setText is no virtual function, and a call through a
+  // QLineEdit pointer would skip this rule.)
+  void assignText(const QString &text);
 
 protected:
   void focusInEvent(QFocusEvent *event) override;

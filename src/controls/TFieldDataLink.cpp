@@ -17,8 +17,8 @@ namespace vandro::controls {
 using store::DataEvent;
 using store::DataSetState;
 
-TFieldDataLink::TFieldDataLink(BoundControl &control, QString fieldName, bool readOnly)
-    : m_control(control), m_fieldName(std::move(fieldName)), m_readOnly(readOnly) {}
+TFieldDataLink::TFieldDataLink(BoundControl &control, QString fieldName, BoxAccess access)
+    : m_control(control), m_fieldName(std::move(fieldName)), m_access(access) {}
 
 TFieldDataLink::~TFieldDataLink() {
   if (m_source)
@@ -63,7 +63,7 @@ void TFieldDataLink::updateEditing(bool always) {
   const DataSetState state = table ? table->State() : DataSetState::Inactive;
   const bool editing = (state == DataSetState::Edit || state == DataSetState::Insert ||
                         state == DataSetState::SetKey) &&
-                       !m_readOnly && m_field && m_field->CanModify();
+                       !readOnly() && m_field && m_field->CanModify();
   if (editing != m_editing || always) {
     m_editing = editing;
     m_modified = false;
@@ -124,7 +124,7 @@ void TFieldDataLink::dataEvent(DataEvent event, store::TField *field) {
   }
 }
 
-bool TFieldDataLink::canEdit() const { return !m_readOnly && m_field && m_field->CanModify() && m_source; }
+bool TFieldDataLink::canEdit() const { return !readOnly() && m_field && m_field->CanModify() && m_source; }
 
 void TFieldDataLink::requestEdit() {
   if (!canEdit())

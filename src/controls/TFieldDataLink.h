@@ -36,20 +36,24 @@ public:
   virtual void focusControl() = 0;
 };
 
+// Whether a bound control may change its field (when the field can change
+// at all), or only shows it.
+enum class BoxAccess { Editable, ReadOnly };
+
 // The link state of one bound control: the field, whether the table is
 // open (active) and the field can be changed now (editing), whether the
 // user changed the text since it was last loaded (modified). It answers the
 // table's notifications for its control.
 class TFieldDataLink : public store::TDataLink {
 public:
-  TFieldDataLink(BoundControl &control, QString fieldName, bool readOnly);
+  TFieldDataLink(BoundControl &control, QString fieldName, BoxAccess access);
   ~TFieldDataLink() override;
 
   void setDataSource(store::TDataSource *source);
   store::TDataSource *dataSource() const { return m_source; }
   const QString &fieldName() const { return m_fieldName; }
   store::TField *field() const { return m_field; }
-  bool readOnly() const { return m_readOnly; }
+  bool readOnly() const { return m_access == BoxAccess::ReadOnly; }
   bool active() const { return m_active; }
   bool editing() const { return m_editing; }
   bool modified() const { return m_modified; }
@@ -95,7 +99,7 @@ private:
 
   BoundControl &m_control;
   QString m_fieldName;
-  bool m_readOnly;
+  BoxAccess m_access;
   store::TDataSource *m_source = nullptr;
   store::TField *m_field = nullptr;
   bool m_active = false;

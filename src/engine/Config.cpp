@@ -319,7 +319,7 @@ Result Config::save() const {
       return failure(target.parent_path().string(), ec.message(), ec.value());
   }
   WholeFile file(m_path);
-  if (const std::string reason = file.begin(false); !reason.empty())
+  if (const std::string reason = file.begin(WholeFile::Devices::Refused); !reason.empty())
     return failure(m_path, reason);
   const std::string &temporary = file.writePath();
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

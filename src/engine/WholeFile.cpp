@@ -37,7 +37,7 @@ WholeFile::~WholeFile() {
   }
 }
 
-std::string WholeFile::begin(bool devicesAllowed) {
+std::string WholeFile::begin(Devices devices) {
   namespace fs = std::filesystem;
   std::error_code ec;
   // A chain of links ends in the file to replace; a link to nothing yet
@@ -64,7 +64,7 @@ std::string WholeFile::begin(bool devicesAllowed) {
     if (S_ISDIR(status.st_mode))
       return std::strerror(EISDIR);
     if (!S_ISREG(status.st_mode) || descriptor(path)) {
-      if (!devicesAllowed)
+      if (devices == Devices::Refused)
         return "It is not a regular file";
       m_direct = true;
       m_writePath = m_finalPath;

@@ -20,8 +20,12 @@ public:
   // Takes the new file away again unless finish() replaced the target.
   ~WholeFile();
 
-  // Decides where the text goes; the reason when it cannot go anywhere.
-  std::string begin(bool devicesAllowed);
+  // Decides where the text goes; the reason when it cannot go anywhere. A
+  // device, a pipe or a descriptor is written in place where the caller
+  // allows it (an export to /dev/stdout), refused where it does not (a
+  // configuration file).
+  enum class Devices { Refused, WrittenInPlace };
+  std::string begin(Devices devices);
   // The file to write the text to, once begin() succeeded.
   const std::string &writePath() const { return m_writePath; }
   // Whether writePath() is the target itself, to be written without

@@ -12,8 +12,8 @@ namespace {
 constexpr Result kAlwaysDescribed = 0x2F01;
 } // namespace
 
-EDBEngineError engineError(Result result, bool sessionStarted) {
-  if (!sessionStarted && result != kAlwaysDescribed) {
+EDBEngineError engineError(Result result, EngineState engine) {
+  if (engine == EngineState::NotStarted && result != kAlwaysDescribed) {
     const QString message =
         QStringLiteral("An error occurred while attempting to initialize the database engine (error %1)")
             .arg(QString::fromStdString(hexCode(result)));
@@ -37,7 +37,7 @@ EDBEngineError engineError(Result result, bool sessionStarted) {
 
 void check(Result result) {
   if (result != code::Ok)
-    throw engineError(result, true);
+    throw engineError(result);
 }
 
 } // namespace vandro::store

@@ -6,12 +6,16 @@
 
 namespace vandro::store {
 
+// Whether the session's engine runs: when it never started, a failure is
+// that, whatever the code says.
+enum class EngineState { Started, NotStarted };
+
 // The EDBEngineError for `result`, with the engine's entries: entry 0 is the
 // engine's text for the code, then the engine's numbered entries. When the
 // engine never started, the one message about starting it.
-EDBEngineError engineError(engine::Result result, bool sessionStarted);
+EDBEngineError engineError(engine::Result result, EngineState engine = EngineState::Started);
 
-// Raises engineError(result, true) unless `result` is success.
+// Raises engineError(result) unless `result` is success.
 void check(engine::Result result);
 
 } // namespace vandro::store

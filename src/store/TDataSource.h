@@ -12,7 +12,8 @@ class TTable;
 
 class TDataSource {
 public:
-  explicit TDataSource(QString name = QStringLiteral("DataSource1"));
+  // `name` is the component's, for messages.
+  explicit TDataSource(QString name);
   ~TDataSource();
 
   const QString &Name() const { return m_name; }

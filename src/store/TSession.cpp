@@ -44,7 +44,7 @@ void TSession::start() {
     return;
   const Result result = Engine::instance().initialise(kInterfaceVersion, kLanguage);
   if (result != code::Ok && result != code::AlreadyInitialised)
-    throw engineError(result, false);
+    throw engineError(result, EngineState::NotStarted);
   m_started = true;
 }
 

@@ -44,8 +44,8 @@ void TTable::setState(DataSetState state) {
   if (m_state == state)
     return;
   m_state = state;
-  m_modified = false;
-  m_staleEdit = false;
+  m_editing.modified = false;
+  m_editing.stale = false;
   notify(DataEvent::StateChange);
 }
 
@@ -112,7 +112,7 @@ const Value &TTable::fieldValue(int fieldNo) const {
   case DataSetState::Inactive: return kNull;
   case DataSetState::Browse: record = m_hasRecord ? &m_current : nullptr; break;
   case DataSetState::Edit:
-  case DataSetState::Insert: record = &m_edit; break;
+  case DataSetState::Insert: record = &m_editing.edited; break;
   case DataSetState::SetKey: record = &m_key; break;
   }
   if (!record || fieldNo < 0 || static_cast<std::size_t>(fieldNo) >= record->values.size())
@@ -124,7 +124,7 @@ void TTable::writeField(TField &field, Value value) {
   const bool editing = m_state == DataSetState::Edit || m_state == DataSetState::Insert;
   if (!editing && m_state != DataSetState::SetKey)
     databaseError(QStringLiteral("Dataset not in edit or insert mode"));
-  Record &record = m_state == DataSetState::SetKey ? m_key : m_edit;
+  Record &record = m_state == DataSetState::SetKey ? m_key : m_editing.edited;
   if (m_state == DataSetState::SetKey) {
     const auto &keys = index().keyFields;
     if (std::find(keys.begin(), keys.end(), field.FieldNo()) == keys.end())
@@ -135,7 +135,7 @@ void TTable::writeField(TField &field, Value value) {
   }
   record.values[static_cast<std::size_t>(field.FieldNo())] = std::move(value);
   if (editing)
-    m_modified = true;
+    m_editing.modified = true;
   notify(DataEvent::FieldChange, &field);
 }
 
@@ -157,7 +157,7 @@ void TTable::Open() {
   check(m_cursor->setToBegin());
   const Result first = m_cursor->readNext(m_current);
   if (first != code::Ok && first != code::Eof) {
-    const EDBEngineError error = engineError(first, true);
+    const EDBEngineError error = engineError(first);
     m_fields.clear();
     m_cursor.reset();
     throw error;
@@ -165,7 +165,7 @@ void TTable::Open() {
   m_hasRecord = first == code::Ok;
   m_atStart = true;
   m_atEnd = !m_hasRecord;
-  m_modified = false;
+  m_editing.modified = false;
   m_state = DataSetState::Browse;
   notify(DataEvent::StateChange);
   if (m_hasRecord)
@@ -186,12 +186,12 @@ void TTable::openCursor(TSession &session, Database &database) {
     if (result == code::PasswordNeeded) {
       // The engine's message is built now, before the dialog's own calls
       // replace the engine's error entries.
-      const EDBEngineError refused = engineError(result, true);
+      const EDBEngineError refused = engineError(result);
       if (session.askPassword())
         continue;
       throw refused;
     }
-    throw engineError(result, true);
+    throw engineError(result);
   }
 }
 
@@ -215,7 +215,7 @@ void TTable::Close() {
   if (m_cursor && m_state == DataSetState::Edit)
     (void)m_cursor->releaseLock();
   m_state = DataSetState::Inactive;
-  m_modified = false;
+  m_editing.modified = false;
   m_hasRecord = false;
   m_atStart = m_atEnd = true;
   notify(DataEvent::StateChange);
@@ -229,17 +229,18 @@ void TTable::SettleEdit() {
   notify(DataEvent::CheckBrowseMode);
   if (m_state == DataSetState::Edit || m_state == DataSetState::Insert) {
     notify(DataEvent::UpdateRecord);
-    if (m_modified)
+    if (m_editing.modified)
       Post();
     else
       Cancel();
   }
 }
 
-void TTable::Next() { move(true); }
-void TTable::Prior() { move(false); }
+void TTable::Next() { move(SearchDirection::Forward); }
+void TTable::Prior() { move(SearchDirection::Backward); }
 
-void TTable::move(bool forward) {
+void TTable::move(SearchDirection direction) {
+  const bool forward = direction == SearchDirection::Forward;
   checkActive();
   SettleEdit();
   raiseBeforeScroll();
@@ -255,7 +256,7 @@ void TTable::move(bool forward) {
   } else if (result == (forward ? code::Eof : code::Bof)) {
     (forward ? m_atEnd : m_atStart) = true;
   } else {
-    failure = std::make_exception_ptr(engineError(result, true));
+    failure = std::make_exception_ptr(engineError(result));
   }
   notify(DataEvent::DataSetScroll);
   raiseAfterScroll();
@@ -263,10 +264,11 @@ void TTable::move(bool forward) {
     std::rethrow_exception(failure);
 }
 
-void TTable::First() { moveToEnd(true); }
-void TTable::Last() { moveToEnd(false); }
+void TTable::First() { moveToEnd(End::First); }
+void TTable::Last() { moveToEnd(End::Last); }
 
-void TTable::moveToEnd(bool toFirst) {
+void TTable::moveToEnd(End end) {
+  const bool toFirst = end == End::First;
   checkActive();
   SettleEdit();
   raiseBeforeScroll();
@@ -282,7 +284,7 @@ void TTable::moveToEnd(bool toFirst) {
     m_hasRecord = true;
     m_atStart = m_atEnd = false;
   } else if (result != code::Eof && result != code::Bof) {
-    failure = std::make_exception_ptr(engineError(result, true));
+    failure = std::make_exception_ptr(engineError(result));
   }
   (toFirst ? m_atStart : m_atEnd) = true;
   notify(DataEvent::DataSetChange);
@@ -305,7 +307,7 @@ void TTable::Edit() {
   Record fresh;
   check(m_cursor->readCurrent(fresh, LockMode::WriteLock));
   m_current = fresh;
-  m_edit = std::move(fresh);
+  m_editing.edited = std::move(fresh);
   setState(DataSetState::Edit);
   notify(DataEvent::RecordChange);
 }
@@ -314,9 +316,9 @@ void TTable::insertBlank() {
   SettleEdit();
   checkCanModify();
   raiseBeforeScroll();
-  m_edit = m_cursor->blankRecord();
+  m_editing.edited = m_cursor->blankRecord();
   setState(DataSetState::Insert);
-  m_modified = false;
+  m_editing.modified = false;
   notify(DataEvent::DataSetChange);
   raiseAfterScroll();
 }
@@ -338,18 +340,18 @@ void TTable::Post() {
     }
   }
   if (m_state == DataSetState::Edit) {
-    const Result modified = m_cursor->modifyRecord(m_edit);
+    const Result modified = m_cursor->modifyRecord(m_editing.edited);
     if (modified == code::RecordChanged) {
       // Every later post fails alike; the user's way out is to cancel.
-      m_staleEdit = true;
-      const EDBEngineError error = engineError(modified, true);
+      m_editing.stale = true;
+      const EDBEngineError error = engineError(modified);
       throw EDBEngineError(error.message() + QStringLiteral("\nEscape in one of the record's boxes drops the edit "
                                                             "and shows the record as stored."),
                            error.Errors());
     }
     check(modified);
   } else {
-    check(m_cursor->insertRecord(m_edit));
+    check(m_cursor->insertRecord(m_editing.edited));
   }
   setState(DataSetState::Browse);
   resync();
@@ -390,27 +392,27 @@ bool TTable::SearchField(const QString &fieldName, const QString &text, SearchDi
                          SearchMeans means) {
   const bool forward = direction == SearchDirection::Forward;
   const bool &atTheEnd = forward ? m_atEnd : m_atStart;
-  move(forward);
+  move(direction);
   while (!atTheEnd) {
     const TField &field = LookupField(fieldName);
     if (ValuesEqual(field.AsValue(), Variant::text(text)))
       return true;
     const bool exact = field.kind() == FieldKind::String || field.kind() == FieldKind::Memo;
     if (means == SearchMeans::EngineWhereExact && exact)
-      return jumpToText(field, text, forward);
-    move(forward);
+      return jumpToText(field, text, direction);
+    move(direction);
   }
   return false;
 }
 
-bool TTable::jumpToText(const TField &field, const QString &text, bool forward) {
+bool TTable::jumpToText(const TField &field, const QString &text, SearchDirection direction) {
+  const bool forward = direction == SearchDirection::Forward;
   // As the moves of the record-by-record walk would leave it: on the match,
   // or on the end record with the end flag set; one scroll either way.
   raiseBeforeScroll();
   m_atStart = m_atEnd = false;
   std::exception_ptr failure;
   Record record;
-  const SearchDirection direction = forward ? SearchDirection::Forward : SearchDirection::Backward;
   Result result = m_cursor->findText(direction, field.FieldNo(), text.toStdString(), record);
   const bool found = result == code::Ok;
   if (result == (forward ? code::Eof : code::Bof)) {
@@ -423,7 +425,7 @@ bool TTable::jumpToText(const TField &field, const QString &text, bool forward) 
     m_current = std::move(record);
     m_hasRecord = true;
   } else {
-    failure = std::make_exception_ptr(engineError(result, true));
+    failure = std::make_exception_ptr(engineError(result));
   }
   notify(DataEvent::DataSetScroll);
   raiseAfterScroll();

@@ -28,7 +28,9 @@ enum class SearchMeans { EngineWhereExact, RecordByRecord };
 // leaves the operation at the failing step.
 class TTable {
 public:
-  explicit TTable(QString name = QStringLiteral("Table1"), TSession *session = nullptr);
+  // `name` is the component's, for messages ("Table1: ..."); `session`
+  // the one the table opens its database in (the program's when null).
+  TTable(QString name, TSession *session);
   ~TTable(); // closes the table: a pending edit is dropped, its lock released
 
   const QString &Name() const { return m_name; }
@@ -52,13 +54,13 @@ public:
   DataSetState State() const { return m_state; }
   bool AtStart() const { return m_atStart; }
   bool AtEnd() const { return m_atEnd; }
-  bool Modified() const { return m_modified; }
+  bool Modified() const { return m_editing.modified; }
   // Opened for writing and not ReadOnly.
   bool CanModify() const { return m_canModify; }
   // Whether the last post of the edit found that the record had been
   // changed (or deleted) since the edit began: no post can store the edit,
   // and Cancel shows the record as stored. Cleared by every change of state.
-  bool EditIsStale() const { return m_staleEdit; }
+  bool EditIsStale() const { return m_editing.stale; }
   bool IsEmpty() const { return Active() && !m_hasRecord && m_state != DataSetState::Insert; }
   const engine::IndexDescription &index() const;
 
@@ -110,11 +112,12 @@ private:
   void checkCanModify() const;
   void raiseAfterScroll();
   void raiseBeforeScroll();
-  void move(bool forward);
+  void move(engine::SearchDirection direction);
   // The rest of a search in one engine request: the table moves onto the
   // match, or onto the end record with its end flag set.
-  bool jumpToText(const TField &field, const QString &text, bool forward);
-  void moveToEnd(bool toFirst);
+  bool jumpToText(const TField &field, const QString &text, engine::SearchDirection direction);
+  enum class End { First, Last };
+  void moveToEnd(End end);
   void insertBlank();
   // Reads the record at the cursor's place again after a post or cancel.
   void resync();
@@ -130,15 +133,23 @@ private:
   std::vector<std::unique_ptr<TField>> m_fields;
   std::vector<TDataSource *> m_sources;
 
+  // The record being edited or inserted (in the states Edit and Insert):
+  // its values as edited, whether a field was written since the state
+  // last changed, and whether the last post found the stored record
+  // changed since the edit began. A change of state starts it anew.
+  struct EditBuffer {
+    engine::Record edited;
+    bool modified = false;
+    bool stale = false;
+  };
+
   engine::Record m_current; // the record shown
   bool m_hasRecord = false;
-  engine::Record m_edit;    // the record being edited or inserted
+  EditBuffer m_editing;
   engine::Record m_key;     // the key buffer of FindByKey
   bool m_atStart = true;
   bool m_atEnd = true;
-  bool m_modified = false;
   bool m_canModify = false;
-  bool m_staleEdit = false;
 };
 
 } // namespace vandro::store

@@ -416,14 +416,14 @@ protected:
     m_table->DatabaseName = QString::fromStdString(m_directory);
     m_table->TableName = QStringLiteral("N.DB");
     m_table->Open();
-    m_source = std::make_unique<store::TDataSource>();
+    m_source = std::make_unique<store::TDataSource>(QStringLiteral("DataSource1"));
     m_source->setDataSet(m_table.get());
   }
 
   // An editable box for `field`, first in the keyboard order, then Other.
   TDBEdit &addEdit(const char *field, int top = 10) {
-    auto *box = new TDBEdit(QStringLiteral("DB") + QLatin1String(field), QString::fromLatin1(field), false,
-                            m_host.get());
+    auto *box = new TDBEdit(QStringLiteral("DB") + QLatin1String(field), QString::fromLatin1(field),
+                            controls::BoxAccess::Editable, m_host.get());
     box->setGeometry(10, top, 200, 24);
     box->link().setDataSource(m_source.get());
     QWidget::setTabOrder(box, m_other);
@@ -565,7 +565,7 @@ TEST_F(BoundBoxTest, AMemoShowsItsTextWithItsLineBreaksUpToItsCapacity) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
-    TDBMemo memo(QStringLiteral("DBMemo1"), QStringLiteral("Notes"), true, m_host.get());
+    TDBMemo memo(QStringLiteral("DBMemo1"), QStringLiteral("Notes"), controls::BoxAccess::ReadOnly, m_host.get());
     memo.setCapacity(c.capacity);
     memo.link().setDataSource(m_source.get());
     EXPECT_EQ(memo.toPlainText(), c.shown);
@@ -589,8 +589,8 @@ TEST_F(WindowTest, AKeyLookUpThatFindsNothingLeavesTheBoxesOnTheCurrentRecord) {
 // A data source that goes before the controls linked to it leaves them
 // unlinked, not pointing at it.
 TEST(DataSourceLifetimeTest, ControlsForgetADataSourceThatGoesFirst) {
-  auto source = std::make_unique<store::TDataSource>();
-  TDBEdit edit(QStringLiteral("Box"), QStringLiteral("Relation"), false);
+  auto source = std::make_unique<store::TDataSource>(QStringLiteral("DataSource1"));
+  TDBEdit edit(QStringLiteral("Box"), QStringLiteral("Relation"), controls::BoxAccess::Editable);
   edit.link().setDataSource(source.get());
   ASSERT_EQ(edit.link().dataSource(), source.get());
   source.reset();

@@ -369,7 +369,7 @@ TEST(EngineErrorTest, EngineErrorCarriesTheMessageAndTheEntries) {
   namespace code = engine::code;
   engine::ErrorEntries::fail(code::TableNotFound,
                              {{code::TableNotFound, 0, "File: /x/Vandro.DB"}, {code::TableNotFound, 0, "file: /X/vandro.db"}});
-  const EDBEngineError missing = store::engineError(code::TableNotFound, true);
+  const EDBEngineError missing = store::engineError(code::TableNotFound);
   EXPECT_EQ(str(missing.message()), "Table does not exist\nFile: /x/Vandro.DB");
   EXPECT_STREQ(missing.className(), "EDBEngineError");
   ASSERT_EQ(missing.ErrorCount(), 3);
@@ -378,12 +378,12 @@ TEST(EngineErrorTest, EngineErrorCarriesTheMessageAndTheEntries) {
   EXPECT_EQ(str(missing.Errors()[2].Message), "file: /X/vandro.db");
 
   engine::ErrorEntries::clear();
-  const EDBEngineError unknown = store::engineError(0x4321, true);
+  const EDBEngineError unknown = store::engineError(0x4321);
   EXPECT_EQ(str(unknown.message()), "Engine error $4321");
   ASSERT_EQ(unknown.ErrorCount(), 1);
   EXPECT_EQ(unknown.Errors()[0].ErrorCode, 0x4321);
 
-  const EDBEngineError notStarted = store::engineError(code::EngineStartFailed, false);
+  const EDBEngineError notStarted = store::engineError(code::EngineStartFailed, store::EngineState::NotStarted);
   EXPECT_EQ(str(notStarted.message()),
             "An error occurred while attempting to initialize the database engine (error $2109)");
   ASSERT_EQ(notStarted.ErrorCount(), 1);

@@ -563,7 +563,7 @@ TEST_F(LayoutTest, ATextSetByTheProgramShowsItsStart) {
     EXPECT_EQ(relation->cursorPosition(), 0);
     MainForm->Table1()->Next();
   }
-  MainForm->Edit1->setText(QStringLiteral("a marker much longer than the box that shows it, by far"));
+  MainForm->Edit1->assignText(QStringLiteral("a marker much longer than the box that shows it, by far"));
   EXPECT_EQ(MainForm->Edit1->cursorPosition(), 0);
 }
 

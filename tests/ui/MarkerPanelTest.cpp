@@ -134,7 +134,7 @@ TEST_F(MarkerPanelTest, AMarkerTypedIntoABlankPositionGetsBeginning) {
     const bool first = std::string(c.box) == "Edit1";
     controls::TEdit *edit = first ? MainForm->Edit1 : MainForm->Edit2;
     controls::TComboBox *position = first ? MainForm->ComboBox2 : MainForm->ComboBox3;
-    edit->setText(QStringLiteral("x"));
+    edit->assignText(QStringLiteral("x"));
     position->setText(QString::fromLatin1(c.position));
     if (std::string(c.typed) == "\b") {
       typeInto(edit, {});

@@ -125,7 +125,7 @@ TEST_P(SearchTest, TheEngineRequestLeavesWhatTheRecordByRecordWalkLeaves) {
             table().Cancel();
             if (std::string(file) == "Vandro.DB" || std::string(place) == "First")
               goThere();
-            MainForm->Edit2->setText(QStringLiteral("typed, not stored"));
+            MainForm->Edit2->assignText(QStringLiteral("typed, not stored"));
             std::string &log = seen[means == SearchMeans::RecordByRecord];
             log = click(text, forward);
             log += "; state " + std::to_string(static_cast<int>(table().State()));

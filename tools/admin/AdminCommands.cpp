@@ -282,7 +282,7 @@ int AdminCommands::exportFile(const std::string &database, const std::string &ta
   }
   // A failed export never leaves half a file under the name asked for.
   WholeFile target(file);
-  if (const std::string reason = target.begin(true); !reason.empty())
+  if (const std::string reason = target.begin(WholeFile::Devices::WrittenInPlace); !reason.empty())
     return failure(file + ": the file cannot be written: " + reason);
   // The table's own files, there now or made while it is used, are never
   // the place for its text: by name, and by the file for other links.
@@ -540,7 +540,7 @@ int AdminCommands::stats(const std::string &database, const std::string &table, 
     qInstallMessageHandler(previous);
   }
   WholeFile target(chart);
-  if (const std::string reason = target.begin(true); !reason.empty())
+  if (const std::string reason = target.begin(WholeFile::Devices::WrittenInPlace); !reason.empty())
     return failure(chart + ": the file cannot be written: " + reason);
   std::ofstream out(target.writePath(), std::ios::binary | (target.direct() ? std::ios::app : std::ios::trunc));
   out.write(bytes.constData(), bytes.size());
