@@ -54,8 +54,7 @@ Result KeySetCursor::getBookmark(Bookmark &out) const {
 }
 
 Result KeySetCursor::gotoBookmark(const Bookmark &bookmark) {
-  if (static_cast<int>(bookmark.size()) != m_keyColumnCount)
-    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "A bookmark of another table"}});
+  assert(static_cast<int>(bookmark.size()) == m_keyColumnCount && "a bookmark of this table");
   placeOn(bookmark);
   return code::Ok;
 }
@@ -75,9 +74,7 @@ Result KeySetCursor::arriveAt(Record record, Record &out) {
 Result KeySetCursor::findKey(const std::vector<Value> &key, Record &out) {
   if (!m_index.exists)
     return ErrorEntries::fail(code::NoIndex, {{code::NoIndex, 0, locationEntry()}});
-  if (key.empty() || key.size() > m_index.keyFields.size())
-    return ErrorEntries::fail(code::InvalidParameter,
-                              {{code::InvalidParameter, 0, "Key of " + std::to_string(key.size()) + " fields"}});
+  assert(!key.empty() && key.size() <= m_index.keyFields.size() && "some of the key's fields");
   for (std::size_t i = 0; i < key.size(); ++i)
     if (const Result fits = checkFieldValue(m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])],
                                             key[i], locationEntry());
