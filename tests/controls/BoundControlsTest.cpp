@@ -13,6 +13,7 @@
 #include "store/TDataSource.h"
 #include "store/TSession.h"
 #include "store/TTable.h"
+#include "WindowFixture.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -26,8 +27,6 @@
 #include <map>
 #include <memory>
 #include <ostream>
-
-void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace vandro::testing {
 namespace {
@@ -45,14 +44,6 @@ const char *stateName(DataSetState state) {
   case DataSetState::SetKey: return "SetKey";
   }
   return "?";
-}
-
-// Shows `window` and makes it the active one, so that focus changes happen
-// as they would for the user.
-void activate(QWidget &window) {
-  window.show();
-  QApplication::setActiveWindow(&window);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 }
 
 // Gives `box` the keyboard focus as the Tab key would.
@@ -98,24 +89,17 @@ int leftmostInk(QWidget &box) {
 }
 
 // The main window started in-process over the relation table.
-class WindowTest : public TableFixture {
+class WindowTest : public WindowFixture {
 protected:
-  void TearDown() override {
-    m_program.reset();
-    TableFixture::TearDown();
-  }
-
   // Three records; the first with an Order and an Extended value.
   void startWindow() {
     makeRelationTable(numberedRows(3));
     makeTableFromSql("Vandro.DB", "UPDATE Vandro SET \"Order\" = '12', Extended = 'no',"
                                  " Span1 = 'first line' || char(10) || 'second' WHERE Id = 1;");
-    m_program = std::make_unique<Program>();
-    ASSERT_TRUE(m_program->startUp());
-    activate(*MainForm);
+    ASSERT_TRUE(startProgram());
+    showActive();
   }
 
-  store::TTable &table() { return *MainForm->Table1(); }
   QString fieldText(const char *name) { return table().LookupField(QString::fromLatin1(name)).AsString(); }
   QWidget &box(const char *name) {
     auto *found = MainForm->findChild<QWidget *>(QString::fromLatin1(name));
@@ -123,8 +107,6 @@ protected:
     return *found;
   }
   TDBEdit &edit(const char *name) { return *qobject_cast<TDBEdit *>(&box(name)); }
-
-  std::unique_ptr<Program> m_program;
 };
 
 TEST_F(WindowTest, ADigitTypedIntoOrderStartsAnEditAtTheCaretAndIsWrittenOnLeaving) {

@@ -8,6 +8,7 @@
 #include "controls/TDBEdit.h"
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
+#include "WindowFixture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,8 +27,6 @@ using controls::NavigateButton;
 using controls::TNavButton;
 using store::DataSetState;
 
-std::string str(const QString &text) { return text.toStdString(); }
-
 // Waits up to `timeout` ms, processing events, until `done` holds.
 bool waitUntil(const std::function<bool()> &done, int timeout) {
   QElapsedTimer clock;
@@ -40,7 +39,7 @@ bool waitUntil(const std::function<bool()> &done, int timeout) {
   return true;
 }
 
-class NavigatorTest : public TableFixture {
+class NavigatorTest : public WindowFixture {
 protected:
   void TearDown() override {
     QToolTip::hideText();
@@ -49,7 +48,7 @@ protected:
       ::chmod(m_directory.c_str(), 0755);
       ::chmod(tablePath().c_str(), 0644);
     }
-    TableFixture::TearDown();
+    WindowFixture::TearDown();
   }
 
   // Makes a table of `rows` numbered records and starts the program on it.
@@ -57,18 +56,8 @@ protected:
     makeRelationTable(numberedRows(rows));
     openWindow();
   }
-  void openWindow() {
-    m_program = std::make_unique<Program>();
-    ASSERT_TRUE(m_program->startUp());
-    ASSERT_NE(MainForm, nullptr);
-  }
-  void showWindow() {
-    MainForm->show();
-    QApplication::setActiveWindow(MainForm);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
-  }
-
-  store::TTable &table() const { return *MainForm->Table1(); }
+  void openWindow() { ASSERT_TRUE(startProgram()); }
+  static void showWindow() { showActive(); }
   int currentId() const { return table().LookupField(QStringLiteral("Id")).AsString().toInt(); }
   static TNavButton *nav(NavigateButton index) {
     const bool moves = index == NavigateButton::First || index == NavigateButton::Prior ||
@@ -101,7 +90,6 @@ protected:
     };
   }
 
-  std::unique_ptr<Program> m_program;
   std::vector<qint64> m_scrolls;
   QElapsedTimer m_clock;
   bool m_protected = false;

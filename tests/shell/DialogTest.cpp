@@ -8,6 +8,7 @@
 #include "shell/TApplication.h"
 #include "shell/TDialogForm.h"
 #include "shell/TMessageForm.h"
+#include "TestText.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,8 +22,6 @@
 
 namespace vandro::testing {
 namespace {
-
-std::string str(const QString &text) { return text.toStdString(); }
 
 TEST(ParseIntegerTest, ReadsEveryFormAndRefusesEverythingElseWithTheWholeText) {
   const struct {

@@ -7,6 +7,7 @@
 #include "shell/TApplication.h"
 #include "store/EngineCheck.h"
 #include "store/TSession.h"
+#include "TestText.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -25,8 +26,6 @@ namespace vandro::testing {
 namespace {
 
 using namespace std::string_literals;
-
-std::string str(const QString &text) { return text.toStdString(); }
 
 TEST(TitleTest, ProgramFileNameCutAtTheFirstDotWithTheRestLowerCase) {
   const struct {

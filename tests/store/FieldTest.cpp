@@ -5,14 +5,13 @@
 #include "store/FieldClasses.h"
 #include "store/TSession.h"
 #include "store/TTable.h"
+#include "TestText.h"
 
 #include <QLocale>
 #include <climits>
 #include <functional>
 #include <memory>
 #include <ostream>
-
-void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace vandro::testing {
 namespace {

@@ -10,6 +10,7 @@
 #include "shell/Exception.h"
 #include "store/TSession.h"
 #include "store/TTable.h"
+#include "TestText.h"
 
 #include <functional>
 #include <memory>
@@ -23,8 +24,6 @@ namespace vandro::testing {
 using namespace engine;
 using store::DataSetState;
 using store::TTable;
-
-inline std::string str(const QString &text) { return text.toStdString(); }
 
 // The message of the store failure that `action` raises, or "" when it
 // succeeds.

@@ -7,6 +7,7 @@
 #include "TableFixture.h"
 #include "engine/Engine.h"
 #include "shell/TApplication.h"
+#include "TestText.h"
 
 #include <filesystem>
 
@@ -15,8 +16,6 @@ namespace {
 
 using namespace engine;
 using store::DataSetState;
-
-std::string str(const QString &text) { return text.toStdString(); }
 
 class CloseTest : public TableFixture {
 protected:

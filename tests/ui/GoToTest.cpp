@@ -7,6 +7,7 @@
 #include "TableFixture.h"
 #include "controls/TEdit.h"
 #include "store/TTable.h"
+#include "WindowFixture.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -16,8 +17,6 @@ namespace vandro::testing {
 namespace {
 
 using store::DataSetState;
-
-std::string str(const QString &text) { return text.toStdString(); }
 
 // Answers the "Go to" dialog with keys: `keys` typed over the selected
 // default (a "\b" is Backspace), then Enter; or Escape when `cancel`.
@@ -34,18 +33,11 @@ ModalAnswerer::Answer answerWith(const char *keys, bool cancel = false) {
   };
 }
 
-class GoToTest : public TableFixture {
-protected:
-  void TearDown() override {
-    m_program.shutDown();
-    TableFixture::TearDown();
-  }
-  Program m_program;
-};
+using GoToTest = WindowFixture;
 
 TEST_F(GoToTest, TheTypedIdIsShownAndEverythingElseChangesNothingButAPendingEdit) {
   makeRelationTable(numberedRows(50));
-  ASSERT_TRUE(m_program.startUp());
+  ASSERT_TRUE(startProgram());
   MainForm->show();
   const struct {
     const char *name;
@@ -70,8 +62,7 @@ TEST_F(GoToTest, TheTypedIdIsShownAndEverythingElseChangesNothingButAPendingEdit
     store::TTable &table = *MainForm->Table1();
     table.Cancel();
     ASSERT_TRUE(table.FindByKey(5));
-    MainForm->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    showActive();
     const std::string storedBefore = stored(5, "Relation");
     if (c.pending) {
       MainForm->findChild<QWidget *>(QStringLiteral("DBEdit2"))->setFocus(Qt::TabFocusReason);

@@ -11,6 +11,7 @@
 #include "controls/TEdit.h"
 #include "engine/Engine.h"
 #include "store/TTable.h"
+#include "WindowFixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -24,8 +25,6 @@ namespace {
 
 using store::DataSetState;
 
-std::string str(const QString &text) { return text.toStdString(); }
-
 // The standard relation table, but with real numbers for the span bounds.
 const char *kRealBoundsTable =
     "CREATE TABLE Vandro (Id INTEGER NOT NULL PRIMARY KEY, \"From\" VARCHAR(60), Relation VARCHAR(30),"
@@ -34,22 +33,13 @@ const char *kRealBoundsTable =
     " Marker1 VARCHAR(60), Position1 VARCHAR(20), Marker2 VARCHAR(60), Position2 VARCHAR(20));"
     "INSERT INTO Vandro (Id, H1, L2) VALUES (1, 2, 7.5), (2, 2, 8.5);";
 
-class MarkerPanelTest : public TableFixture {
+class MarkerPanelTest : public WindowFixture {
 protected:
-  void TearDown() override {
-    m_program.shutDown();
-    TableFixture::TearDown();
-  }
-
   // The program on the table made so far, its window active.
   void start() {
-    ASSERT_TRUE(m_program.startUp());
-    MainForm->show();
-    QApplication::setActiveWindow(MainForm);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    ASSERT_TRUE(startProgram());
+    showActive();
   }
-
-  static store::TTable &table() { return *MainForm->Table1(); }
 
   // The four boxes: "marker1|position1|marker2|position2".
   static std::string panel() {
@@ -75,8 +65,6 @@ protected:
     EXPECT_TRUE(QTest::qWaitForWindowActive(MainForm));
     return str(answerer.seen().front().text);
   }
-
-  Program m_program;
 };
 
 TEST_F(MarkerPanelTest, EveryScrollRefillsTheBoxesWithTheRecordsOwnTexts) {

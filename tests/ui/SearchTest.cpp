@@ -10,6 +10,7 @@
 #include "controls/TComboBox.h"
 #include "controls/TEdit.h"
 #include "store/TTable.h"
+#include "WindowFixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -23,8 +24,6 @@ namespace {
 
 using store::DataSetState;
 using store::SearchMeans;
-
-std::string str(const QString &text) { return text.toStdString(); }
 
 const std::vector<RelationRow> kRows = {
     {1, "contrast", 1, 2, "because", "Beginning", "so", "End", {}, {}},
@@ -51,12 +50,7 @@ protected:
   void start(const std::vector<RelationRow> &rows) {
     makeRelationTable(rows);
     ASSERT_TRUE(m_program.startUp());
-    MainForm->show();
-    activate();
-  }
-  static void activate() {
-    MainForm->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(MainForm));
+    activate(*MainForm);
   }
   static store::TTable &table() { return *MainForm->Table1(); }
 
@@ -67,7 +61,7 @@ protected:
     MainForm->ComboBox1->setText(text);
     ModalAnswerer answerer({ModalAnswerer::press(QStringLiteral("OK"))});
     QTest::mouseClick(MainForm->Button1, Qt::LeftButton);
-    activate();
+    activate(*MainForm);
     std::string seen = "Id " + str(table().LookupField(QStringLiteral("Id")).AsString());
     seen += table().AtStart() ? " AtStart" : "";
     seen += table().AtEnd() ? " AtEnd" : "";

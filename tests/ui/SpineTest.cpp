@@ -6,6 +6,7 @@
 #include "TableFixture.h"
 #include "engine/Engine.h"
 #include "shell/TApplication.h"
+#include "TestText.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
@@ -23,8 +24,6 @@ namespace vandro::testing {
 namespace {
 
 using namespace engine;
-
-std::string str(const QString &text) { return text.toStdString(); }
 
 class SpineTest : public TableFixture {
 protected:

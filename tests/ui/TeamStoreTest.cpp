@@ -10,6 +10,7 @@
 #include "engine/RelationTable.h"
 #include "shell/Exception.h"
 #include "store/TTable.h"
+#include "TestText.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,8 +23,6 @@ namespace {
 
 using engine::testing::PostgresServer;
 using namespace engine;
-
-std::string str(const QString &text) { return text.toStdString(); }
 
 class TeamStoreTest : public TableFixture {
 protected:
