@@ -8,6 +8,9 @@ namespace {
 using namespace vandro::admin::testing;
 using ImportRstTest = AdminCommandTest;
 
+// RST documents become records after the table's largest Id, document
+// after document in the order given (a folder's files by name), with the
+// relation names mapped; a bad document stores nothing of any.
 TEST_F(ImportRstTest, ImportRstNumbersOnAndIsAllOrNothing) {
   const std::string fixtures = VANDRO_RST_FIXTURES;
   makeTable("T.DB", kHeader + csvLine({"1", "", "joint", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""}) +
