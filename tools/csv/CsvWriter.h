@@ -25,27 +25,27 @@ namespace vandro::csv {
 
 class Writer {
 public:
-    // Writes to `out`, which must outlive the writer.
-    explicit Writer(std::ostream& out);
+  // Writes to `out`, which must outlive the writer.
+  explicit Writer(std::ostream &out);
 
-    // Writes one record; std::nullopt fields are NULL. Returns false when
-    // the stream is in a failed state afterwards. A record needs at least
-    // one field: an empty list is written as an empty line, which reads
-    // back as one NULL field.
-    bool writeRow(std::span<const Value> fields);
-    bool writeRow(std::initializer_list<Value> fields);
-    // Writes a record as read by Reader: NULL stays NULL, "" stays empty.
-    bool writeRow(const Row& row);
+  // Writes one record; std::nullopt fields are NULL. Returns false when
+  // the stream is in a failed state afterwards. A record needs at least
+  // one field: an empty list is written as an empty line, which reads
+  // back as one NULL field.
+  bool writeRow(std::span<const Value> fields);
+  bool writeRow(std::initializer_list<Value> fields);
+  // Writes a record as read by Reader: NULL stays NULL, "" stays empty.
+  bool writeRow(const Row &row);
 
-    // Whether `text` is written in quotes (see the rules above).
-    static bool needsQuotes(std::string_view text) noexcept;
+  // Whether `text` is written in quotes (see the rules above).
+  static bool needsQuotes(std::string_view text) noexcept;
 
 private:
-    void appendField(const Value& value);
-    bool finishRow();
+  void appendField(const Value &value);
+  bool finishRow();
 
-    std::ostream& out_;
-    std::string record_;  // the record being built, written in one call
+  std::ostream &m_out;
+  std::string m_record; // the record being built, written in one call
 };
 
-}  // namespace vandro::csv
+} // namespace vandro::csv
