@@ -21,7 +21,8 @@ enum class SqlDialect { Sqlite, Postgres };
 // A cursor stands before the first record, on a record, or after the last
 // record. A read that finds nothing leaves it where it was, so that the caller
 // can go on from the record it still has. Every operation that fails fills the
-// engine's error entries (ErrorEntries) with the file and the cause.
+// engine's error entries (ErrorEntries) with the table's location and the
+// cause.
 class Cursor {
 public:
   virtual ~Cursor() = default;
@@ -78,7 +79,8 @@ public:
   // Replace the record the cursor stands on, which this cursor must have
   // locked, and release the lock. The cursor then stands on the record,
   // also when its key changed. Fails with KeyViolation, ValueTooLong,
-  // ValueDoesNotFit, RequiredValueMissing, TableIsReadOnly or a file error;
+  // ValueDoesNotFit, RequiredValueMissing, TableIsReadOnly, RecordChanged
+  // (the stored record is no longer the one the edit read) or a storage error;
   // on failure the lock stays held.
   [[nodiscard]] virtual Result modifyRecord(const Record &record) = 0;
   // Add a new record; the cursor then stands on it. Same failures.
@@ -87,7 +89,8 @@ public:
   [[nodiscard]] virtual Result releaseLock() = 0;
 
   // Table administration.
-  // Set (or with nothing, remove) the table's password; Ok or a file error.
+  // Set (or with nothing, remove) the table's password; Ok or a storage error
+  // (NotForServerTables on a server).
   [[nodiscard]] virtual Result setPassword(const std::optional<std::string> &password) = 0;
   // Group many inserts into one transaction: all of them are stored at
   // commitBulk, none after rollbackBulk. A driver may check the records only
@@ -100,9 +103,9 @@ public:
   // not seen until endSnapshot, so a whole-table read is consistent.
   [[nodiscard]] virtual Result beginSnapshot() = 0;
   [[nodiscard]] virtual Result endSnapshot() = 0;
-  // The storage library's own consistency check of the file, then a check of
+  // The storage library's own consistency check of the table, then a check of
   // every stored value against its field's kind and size (values that other
-  // programs wrote into the file): one line per problem, none when all is well.
+  // programs wrote into it): one line per problem, none when all is well.
   [[nodiscard]] virtual Result integrityCheck(std::vector<std::string> &problems) = 0;
   // How many records one read fetches ahead; larger for reading a whole
   // table at once, as an export does.

@@ -1,4 +1,5 @@
-// A database: a directory of tables.
+// A database: the tables of a directory (a file each), or of a schema on a
+// server.
 #pragma once
 
 #include "Cursor.h"
@@ -15,11 +16,15 @@ class Database {
 public:
   virtual ~Database() = default;
 
+  // Where the database is: the directory's path, or the server and schema
+  // ("PostgreSQL host=... dbname=..."), for messages and for the files of
+  // a directory.
   virtual const std::string &directory() const = 0;
 
-  // Open table `tableName` (a file name in the directory, such as
-  // "Vandro.DB"). `tableType` "default" lets the engine choose the driver.
-  // ReadOnlyTable when the file can be opened for reading only (open again
+  // Open table `tableName`, such as "Vandro.DB": a file of the directory,
+  // or the server's table named by its stem. `tableType` "default" lets the
+  // engine choose the driver.
+  // ReadOnlyTable when the table can be opened for reading only (open again
   // with OpenMode::ReadOnly); PasswordNeeded when the table has a password
   // that the session does not hold; TableNotFound, NotADatabase,
   // DatabaseDamaged, TableMissingInFile or UnsupportedSchema otherwise.
@@ -27,12 +32,12 @@ public:
                                          OpenMode openMode, ShareMode shareMode,
                                          std::unique_ptr<Cursor> &out) = 0;
 
-  // Whether the table's file exists.
+  // Whether the table exists.
   virtual bool tableExists(const std::string &tableName) const = 0;
 
   // Create a new, empty table with these fields; the fields numbered in
   // `primaryKey` (in key order) form its primary key. TableExists when the
-  // file is there already.
+  // table is there already.
   [[nodiscard]] virtual Result createTable(const std::string &tableName,
                                            const std::vector<FieldDescription> &fields,
                                            const std::vector<int> &primaryKey) = 0;
