@@ -41,8 +41,11 @@ std::int64_t integerOf(const Value &value) { return value.isInteger() ? value.as
 // "12,13": the places of signals among the document's <signal> elements.
 std::string signalList(const std::vector<int> &signals) {
   std::string list;
-  for (int signal : signals)
-    list += (list.empty() ? "" : ",") + std::to_string(signal);
+  for (int signal : signals) {
+    if (!list.empty())
+      list += ',';
+    list += std::to_string(signal);
+  }
   return list;
 }
 
