@@ -91,7 +91,7 @@ std::string ensureRelationTable(Database &database, long records, std::string na
   }
   // Made in a folder of its own and moved into place when complete, so that
   // an interrupted run never leaves a half-filled table behind.
-  const std::string buildingDir = database.directory() + "/building";
+  const std::string buildingDir = database.location() + "/building";
   std::filesystem::remove_all(buildingDir);
   std::filesystem::create_directories(buildingDir);
   std::unique_ptr<Database> building;
@@ -106,7 +106,7 @@ std::string ensureRelationTable(Database &database, long records, std::string na
       throw std::runtime_error("cannot open " + name);
     fillRelationTable(*cursor, records);
   }
-  std::filesystem::rename(buildingDir + "/" + name, database.directory() + "/" + name);
+  std::filesystem::rename(buildingDir + "/" + name, database.location() + "/" + name);
   std::filesystem::remove_all(buildingDir);
   return name;
 }

@@ -84,7 +84,7 @@ int main(int argc, char **argv) {
   for (int run = 0; run < 3; ++run) {
     const std::string name = "Rst" + std::to_string(documents) + ".DB";
     for (const char *suffix : {"", "-wal", "-shm", "-lock"})
-      fs::remove(database.directory() + "/" + name + suffix);
+      fs::remove(database.location() + "/" + name + suffix);
     if (database.createTable(name, engine::relationTableFields(), engine::kRelationTableKey) != engine::code::Ok)
       return 1;
     std::unique_ptr<engine::Cursor> cursor;

@@ -55,16 +55,16 @@ void TFieldDataLink::updateState() {
     bindField();
     m_control.reload();
   }
-  updateEditing(false);
+  updateEditing(Apply::OnChange);
 }
 
-void TFieldDataLink::updateEditing(bool always) {
+void TFieldDataLink::updateEditing(Apply apply) {
   store::TTable *table = m_source ? m_source->DataSet() : nullptr;
   const DataSetState state = table ? table->State() : DataSetState::Inactive;
   const bool editing = (state == DataSetState::Edit || state == DataSetState::Insert ||
                         state == DataSetState::SetKey) &&
                        !readOnly() && m_field && m_field->CanModify();
-  if (editing != m_editing || always) {
+  if (editing != m_editing || apply == Apply::Always) {
     m_editing = editing;
     m_modified = false;
     m_control.setWritable(editing);
@@ -110,7 +110,7 @@ void TFieldDataLink::dataEvent(DataEvent event, store::TField *field) {
     store::TField *before = m_field;
     bindField();
     if (m_field != before) {
-      updateEditing(true);
+      updateEditing(Apply::Always);
       m_control.reload();
     }
     break;

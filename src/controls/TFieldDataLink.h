@@ -92,9 +92,10 @@ public:
 
 private:
   void updateState();
-  // Recomputes editing; on a change (or `always`) clears modified and makes
-  // the control writable or not.
-  void updateEditing(bool always);
+  // Recomputes editing; when it changed (or always, for a control bound to
+  // another field) clears modified and makes the control writable or not.
+  enum class Apply { OnChange, Always };
+  void updateEditing(Apply apply);
   void bindField();
 
   BoundControl &m_control;

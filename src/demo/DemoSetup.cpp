@@ -73,7 +73,7 @@ DemoSetup setUpDemo() {
                                                               OpenMode::ReadWrite, ShareMode::Shared, database);
         result != code::Ok)
       return fail(engineMessage(result));
-    setup.directory = database->directory();
+    setup.directory = database->location();
     if (!database->tableExists("Vandro.DB")) {
       if (const Result result = database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey);
           result != code::Ok)
@@ -82,14 +82,14 @@ DemoSetup setUpDemo() {
       Result result = database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor);
       if (result == code::Ok)
         result = fillDemoTable(*cursor);
-      const std::string where = cursor ? cursor->location() : database->directory() + "/Vandro.DB";
+      const std::string where = cursor ? cursor->location() : database->location() + "/Vandro.DB";
       if (result != code::Ok) {
         const std::string message = engineMessage(result);
         // Taken away again, so that the next run makes the demo table anew
         // rather than finding an empty one.
         cursor.reset();
         for (const char *suffix : {"", "-wal", "-shm", "-lock"})
-          std::remove((database->directory() + "/Vandro.DB" + suffix).c_str());
+          std::remove((database->location() + "/Vandro.DB" + suffix).c_str());
         return fail(message);
       }
       setup.tableMade = where;

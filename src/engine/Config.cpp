@@ -208,9 +208,9 @@ std::optional<AliasInfo> Config::alias(const std::string &name) const {
     if (!sameName(line.section, name))
       continue;
     if (!found)
-      found = AliasInfo{line.section, "sqlite", "", line.number, {}, {}};
+      found = AliasInfo{line.section, std::string(kDirectoryDriver), "", line.number, {}, {}};
     if (sameName(line.key, "driver"))
-      found->driver = line.value.empty() ? "sqlite" : lowerCase(line.value);
+      found->driver = line.value.empty() ? std::string(kDirectoryDriver) : lowerCase(line.value);
     else if (sameName(line.key, "path"))
       found->path = resolvedPath(line.value);
     else if (!line.key.empty()) {

@@ -4,15 +4,19 @@
 #include "Result.h"
 
 #include <optional>
-#include <utility>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vandro::engine {
 
+// The driver of an alias that names none: a directory of table files.
+inline constexpr std::string_view kDirectoryDriver = "sqlite";
+
 struct AliasInfo {
   std::string name;
-  std::string driver; // in lower case; "sqlite" when the section names none or an empty one
+  std::string driver; // in lower case; kDirectoryDriver when the section names none or an empty one
   std::string path;   // the database directory, absolute ("~" and relative paths resolved)
   int line = 0;       // the line of the alias's [section] header in the file
   // Every other setting of the section, as written (keys in lower case), in
@@ -53,7 +57,7 @@ public:
   // Adds the alias or replaces its path and driver; other keys of its
   // section stay.
   void setAlias(const std::string &name, const std::string &directory,
-                const std::string &driver = "sqlite");
+                const std::string &driver = std::string(kDirectoryDriver));
   // Adds the alias or makes it one of `driver` with exactly these settings
   // (the path, if any, among them): its section is written anew.
   void setServerAlias(const std::string &name, const std::string &driver,

@@ -8,10 +8,14 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vandro::engine {
 
+// What every driver's database shares: the checks of a table's name and
+// type and of the database's open mode; the driver opens, finds and makes
+// the tables.
 class Database {
 public:
   virtual ~Database() = default;
@@ -19,28 +23,49 @@ public:
   // Where the database is: the directory's path, or the server and schema
   // ("PostgreSQL host=... dbname=..."), for messages and for the files of
   // a directory.
-  virtual const std::string &directory() const = 0;
+  const std::string &location() const { return m_location; }
 
   // Open table `tableName`, such as "Vandro.DB": a file of the directory,
   // or the server's table named by its stem. `tableType` "default" lets the
-  // engine choose the driver.
+  // engine choose the driver; the driver's own name names it too.
+  // A database opened read-only opens its tables read-only.
   // ReadOnlyTable when the table can be opened for reading only (open again
   // with OpenMode::ReadOnly); PasswordNeeded when the table has a password
   // that the session does not hold; TableNotFound, NotADatabase,
   // DatabaseDamaged, TableMissingInFile or UnsupportedSchema otherwise.
-  [[nodiscard]] virtual Result openTable(const std::string &tableName, const std::string &tableType,
-                                         OpenMode openMode, ShareMode shareMode,
-                                         std::unique_ptr<Cursor> &out) = 0;
+  [[nodiscard]] Result openTable(const std::string &tableName, const std::string &tableType, OpenMode openMode,
+                                 ShareMode shareMode, std::unique_ptr<Cursor> &out);
 
   // Whether the table exists.
-  virtual bool tableExists(const std::string &tableName) const = 0;
+  bool tableExists(const std::string &tableName) const;
 
   // Create a new, empty table with these fields; the fields numbered in
   // `primaryKey` (in key order) form its primary key. TableExists when the
   // table is there already.
-  [[nodiscard]] virtual Result createTable(const std::string &tableName,
-                                           const std::vector<FieldDescription> &fields,
-                                           const std::vector<int> &primaryKey) = 0;
+  [[nodiscard]] Result createTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
+                                   const std::vector<int> &primaryKey);
+
+protected:
+  // `tableType` is the driver's name for its tables.
+  Database(std::string location, OpenMode openMode, std::string_view tableType)
+      : m_location(std::move(location)), m_openMode(openMode), m_tableType(tableType) {}
+
+  // Whether `tableName` (not empty) can name a table of this database.
+  virtual bool canNameTable(const std::string &tableName) const = 0;
+  // The driver's part of the calls above, with the name checked and the
+  // open mode the database allows.
+  [[nodiscard]] virtual Result openNamedTable(const std::string &tableName, OpenMode openMode,
+                                              std::unique_ptr<Cursor> &out) = 0;
+  virtual bool hasTable(const std::string &tableName) const = 0;
+  [[nodiscard]] virtual Result makeTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
+                                         const std::vector<int> &primaryKey) = 0;
+
+private:
+  bool nameFits(const std::string &tableName) const { return !tableName.empty() && canNameTable(tableName); }
+
+  std::string m_location;
+  OpenMode m_openMode;
+  std::string_view m_tableType;
 };
 
 } // namespace vandro::engine

@@ -90,4 +90,12 @@ std::optional<std::string> storedValueProblem(const FieldDescription &field, con
   return std::nullopt;
 }
 
+std::string notAValueOf(const FieldDescription &field, const std::string &stored) {
+  return "holds '" + stored + "', which is no " + field.declaredType;
+}
+
+std::string fieldProblem(const FieldDescription &field, const std::string &record, const std::string &problem) {
+  return "Field " + field.name + (record.empty() ? "" : " of record " + record) + " " + problem;
+}
+
 } // namespace vandro::engine

@@ -29,5 +29,11 @@ std::string valueText(const Value &value);
 // What is wrong with a value read from storage for `field` (text that is no
 // UTF-8, or longer than the field), or nothing when it fits.
 std::optional<std::string> storedValueProblem(const FieldDescription &field, const Value &value);
+// The problem of a stored text that reads as no value of `field`:
+// "holds 'text', which is no TYPE".
+std::string notAValueOf(const FieldDescription &field, const std::string &stored);
+// "Field NAME of record R PROBLEM" for messages ("Field NAME PROBLEM"
+// when the record is not known).
+std::string fieldProblem(const FieldDescription &field, const std::string &record, const std::string &problem);
 
 } // namespace vandro::engine

@@ -1,10 +1,10 @@
 #include "KeySetCursor.h"
 
 #include "ErrorEntries.h"
+#include "Expects.h"
 #include "FieldValues.h"
 
 #include <algorithm>
-#include <cassert>
 
 namespace vandro::engine {
 
@@ -54,7 +54,7 @@ Result KeySetCursor::getBookmark(Bookmark &out) const {
 }
 
 Result KeySetCursor::gotoBookmark(const Bookmark &bookmark) {
-  assert(static_cast<int>(bookmark.size()) == m_keyColumnCount && "a bookmark of this table");
+  VANDRO_EXPECTS(static_cast<int>(bookmark.size()) == m_keyColumnCount, "a bookmark of this table");
   placeOn(bookmark);
   return code::Ok;
 }
@@ -74,7 +74,7 @@ Result KeySetCursor::arriveAt(Record record, Record &out) {
 Result KeySetCursor::findKey(const std::vector<Value> &key, Record &out) {
   if (!m_index.exists)
     return ErrorEntries::fail(code::NoIndex, {{code::NoIndex, 0, locationEntry()}});
-  assert(!key.empty() && key.size() <= m_index.keyFields.size() && "some of the key's fields");
+  VANDRO_EXPECTS(!key.empty() && key.size() <= m_index.keyFields.size(), "some of the key's fields");
   for (std::size_t i = 0; i < key.size(); ++i)
     if (const Result fits = checkFieldValue(m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])],
                                             key[i], locationEntry());
@@ -88,7 +88,7 @@ Result KeySetCursor::findKey(const std::vector<Value> &key, Record &out) {
 
 Result KeySetCursor::findText(SearchDirection direction, int fieldNo, const std::string &text, Record &out) {
   const bool forward = direction == SearchDirection::Forward;
-  assert(fieldNo >= 0 && static_cast<std::size_t>(fieldNo) < m_description.fields.size() && "a field of the table");
+  VANDRO_EXPECTS(fieldNo >= 0 && static_cast<std::size_t>(fieldNo) < m_description.fields.size(), "a field of the table");
   if (m_place == (forward ? Place::AfterLast : Place::BeforeFirst))
     return ErrorEntries::fail(forward ? code::Eof : code::Bof);
   Record record;
@@ -113,9 +113,15 @@ Result KeySetCursor::readCurrent(Record &out, LockMode mode) {
   if (edit) {
     if (!m_writable)
       return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
+    // A cursor holds one lock: another record's goes first, so that a lock
+    // refused never leaves the cursor believing it holds one.
+    if (m_lockedKey && *m_lockedKey != keyText(m_key))
+      letGo();
     // Locked first, then read: the edit starts from what is stored now.
-    if (const Result locked = lockRecord(m_key); locked != code::Ok)
+    if (const Result locked = lockRecord(m_key); locked != code::Ok) {
+      letGo();
       return locked;
+    }
     m_lockedKey = keyText(m_key);
   }
   Record record;
@@ -151,7 +157,7 @@ Result KeySetCursor::checkWrite(const Record &record, Write write) const {
 }
 
 Result KeySetCursor::modifyRecord(const Record &record) {
-  assert(record.values.size() == m_description.fields.size() && "a record of another table");
+  VANDRO_EXPECTS(record.values.size() == m_description.fields.size(), "a record of this table");
   if (!m_writable)
     return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
   if (m_place != Place::OnRecord)
@@ -162,7 +168,9 @@ Result KeySetCursor::modifyRecord(const Record &record) {
     return checked;
   Bookmark key;
   if (const Result stored = storeModified(record, key); stored != code::Ok) {
-    if (stored == code::KeyViolation)
+    if (stored == code::RecordChanged)
+      return recordChanged();
+    if (stored == code::KeyViolation && m_index.exists)
       ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(keyOf(record))});
     return stored; // the lock stays held
   }
@@ -172,7 +180,7 @@ Result KeySetCursor::modifyRecord(const Record &record) {
 }
 
 Result KeySetCursor::insertRecord(const Record &record) {
-  assert(record.values.size() == m_description.fields.size() && "a record of another table");
+  VANDRO_EXPECTS(record.values.size() == m_description.fields.size(), "a record of this table");
   if (!m_writable)
     return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
   if (const Result checked = checkWrite(record, Write::Insert); checked != code::Ok)
@@ -185,6 +193,23 @@ Result KeySetCursor::insertRecord(const Record &record) {
   }
   placeOn(std::move(key));
   return code::Ok;
+}
+
+Result KeySetCursor::recordLocked(const Bookmark &key) const {
+  return ErrorEntries::fail(code::RecordLocked,
+                            {{code::RecordLocked, 0, "Record: " + recordName(key)}, {code::RecordLocked, 0, locationEntry()}});
+}
+
+Result KeySetCursor::recordChanged() {
+  std::vector<ErrorEntry> entries;
+  Record now;
+  if (queryRecord(m_key, ReadFor::Browse, now) == code::RecordNotFound)
+    entries.push_back({code::RecordChanged, 0, "It has been deleted"});
+  if (lostConnectionWhileEditing())
+    entries.push_back({code::RecordChanged, 0, "The connection to the server was lost while it was being edited"});
+  entries.push_back({code::RecordChanged, 0, "Record: " + recordName(m_key)});
+  entries.push_back({code::RecordChanged, 0, locationEntry()});
+  return ErrorEntries::fail(code::RecordChanged, entries);
 }
 
 Result KeySetCursor::releaseLock() {

@@ -64,17 +64,24 @@ protected:
   // it, so that a post stores only over exactly that.
   enum class ReadFor { Browse, Edit };
   [[nodiscard]] virtual Result queryRecord(const Bookmark &key, ReadFor purpose, Record &out) = 0;
-  // Takes the record lock of `key` against every other cursor and process,
-  // letting go of any lock held before; Ok when it is held already.
-  // RecordLocked when another holds it.
+  // Takes the record lock of `key` against every other cursor and process
+  // (the cursor holds no other); Ok when it is held already. RecordLocked
+  // (from recordLocked) when another holds it.
   [[nodiscard]] virtual Result lockRecord(const Bookmark &key) = 0;
   virtual void unlockRecord() = 0;
   // Stores `record` (checked already) over the locked record the cursor
   // stands on, only while that is still the record the edit read (else
-  // RecordChanged); or as a new record. `key` receives the stored record's
-  // key. The failures of the storage library otherwise.
+  // RecordChanged, which the cursor explains); or as a new record. `key`
+  // receives the stored record's key. The failures of the storage library
+  // otherwise.
   [[nodiscard]] virtual Result storeModified(const Record &record, Bookmark &key) = 0;
   [[nodiscard]] virtual Result storeInserted(const Record &record, Bookmark &key) = 0;
+
+  // Whether the connection that held the edit's lock was lost while the
+  // record was being edited, for the message of a refused post.
+  virtual bool lostConnectionWhileEditing() const { return false; }
+  // The failure of a lock that another cursor or process holds.
+  Result recordLocked(const Bookmark &key) const;
 
   // After the description is filled in: the fields a write sets.
   void noteWritableFields();
@@ -112,6 +119,9 @@ private:
   enum class Write { Replace, Insert };
   Result checkWrite(const Record &record, Write write) const;
   void letGo();
+  // The failure of a post that found the stored record no longer the one
+  // the edit read: deleted, or changed (the connection lost meanwhile).
+  Result recordChanged();
   // The cursor stands on `record`, which `out` then holds.
   Result arriveAt(Record record, Record &out);
 

@@ -122,6 +122,21 @@ TEST_P(SharingTest, TwoCursorsOfOneProcessConflictLikeTwoProcesses) {
     EXPECT_EQ(textOf(record, 2), how == "post" ? "posted in-process" : "elaboration");
     ASSERT_EQ(other->modifyRecord(relation(*other, 5)), code::Ok);
   }
+  // A cursor holds one lock: reaching for another that is taken leaves it
+  // holding none, so it cannot post the record it held before over the
+  // cursor that has locked that one since.
+  auto one = openTable();
+  ASSERT_TRUE(one);
+  ASSERT_EQ(one->findKey({Value::integer(3)}, record), code::Ok);
+  ASSERT_EQ(one->readCurrent(record, LockMode::WriteLock), code::Ok);
+  ASSERT_EQ(other->findKey({Value::integer(4)}, record), code::Ok);
+  ASSERT_EQ(other->readCurrent(record, LockMode::WriteLock), code::Ok);
+  ASSERT_EQ(one->findKey({Value::integer(4)}, record), code::Ok);
+  EXPECT_EQ(one->readCurrent(record, LockMode::WriteLock), code::RecordLocked);
+  ASSERT_EQ(other->findKey({Value::integer(3)}, record), code::Ok);
+  EXPECT_EQ(other->readCurrent(record, LockMode::WriteLock), code::Ok) << describeFailure(code::Ok);
+  ASSERT_EQ(one->findKey({Value::integer(3)}, record), code::Ok);
+  EXPECT_EQ(one->modifyRecord(relation(*one, 3, "stale")), code::RecordNotLocked);
 }
 
 TEST_P(SharingTest, EveryRecordHasALockOfItsOwn) {

@@ -14,7 +14,7 @@
 #include "engine/FailureMessage.h"
 #include "engine/RelationTable.h"
 #include "engine/WholeFile.h"
-#include "engine/postgres/PgKeywords.h"
+#include "engine/Drivers.h"
 
 #include <QGuiApplication>
 #include <algorithm>
@@ -89,7 +89,7 @@ public:
   bool openTable(const std::string &table, OpenMode mode = OpenMode::ReadWrite) {
     Result result = m_database->openTable(table, "default", mode, ShareMode::Shared, m_cursor);
     if (result == code::PasswordNeeded) {
-      const auto password = readPassword("Password for " + m_database->directory() + "/" + table + ": ");
+      const auto password = readPassword("Password for " + m_database->location() + "/" + table + ": ");
       if (password) {
         (void)Engine::instance().addPassword(*password);
         result = m_database->openTable(table, "default", mode, ShareMode::Shared, m_cursor);
@@ -164,8 +164,9 @@ int AdminCommands::aliasSetServer(const std::string &name, const std::string &dr
     return failure(why);
   if (hasControl(name) || std::any_of(settings.begin(), settings.end(), hasControl))
     return failure("an alias and its settings are single lines of text without control characters");
-  if (driver != "postgresql")
-    return failure("unknown driver '" + driver + "': the drivers are sqlite (give a directory) and postgresql");
+  const Driver *server = driverNamed(driver);
+  if (!server || server->takesDirectory)
+    return failure("unknown driver '" + driver + "': the drivers are " + driverList());
   std::vector<std::pair<std::string, std::string>> pairs;
   for (const std::string &setting : settings) {
     const auto equals = setting.find('=');
@@ -174,22 +175,18 @@ int AdminCommands::aliasSetServer(const std::string &name, const std::string &dr
     std::string key = setting.substr(0, equals);
     for (char &c : key)
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (key == "driver" || key == "path")
-      return failure("'" + key + "' is no connection setting");
-    if (std::any_of(pairs.begin(), pairs.end(), [&key](const auto &pair) { return pair.first == key; }))
-      return failure("the setting \"" + key + "\" is given twice");
-    if (key != "schema")
-      if (const auto problem = pgSettingProblem(key))
-        return failure(*problem);
     pairs.emplace_back(key, setting.substr(equals + 1));
+    if (const auto problem = aliasSettingProblem(server->settingProblem, pairs, pairs.size() - 1))
+      return failure(*problem);
   }
   Config config;
   if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
     return failure(engineMessage(result));
-  config.setServerAlias(name, driver, pairs);
+  const std::string written(server->names.front());
+  config.setServerAlias(name, written, pairs);
   if (const Result result = config.save(); result != code::Ok)
     return failure(engineMessage(result));
-  m_out << name << " = " << driver;
+  m_out << name << " = " << written;
   for (const auto &[key, value] : pairs)
     m_out << " " << key << "=" << value;
   m_out << "\n";
@@ -203,7 +200,7 @@ int AdminCommands::refuseServerPassword(const std::string &database) {
   if (config.load(Config::defaultPath()) != code::Ok)
     return kSuccess; // the command itself will say what is wrong
   const auto alias = config.alias(database);
-  if (alias && alias->driver != "sqlite")
+  if (alias && alias->driver != kDirectoryDriver)
     return failure(std::string(messageFor(code::NotForServerTables)) + " (" + database + ")");
   return kSuccess;
 }
@@ -214,11 +211,11 @@ int AdminCommands::aliasList() {
     return failure(engineMessage(result));
   for (const auto &alias : config.aliases()) {
     std::string where = alias.path;
-    if (alias.driver != "sqlite")
+    if (alias.driver != kDirectoryDriver)
       for (const auto &[key, value] : alias.settings)
         // A secret written into the file by hand is not shown (opening
         // the alias refuses it).
-        where += (where.empty() ? "" : " ") + key + "=" + (pgSettingIsSecret(key) ? "(a secret, refused)" : value);
+        where += (where.empty() ? "" : " ") + key + "=" + (settingIsSecret(key) ? "(a secret, refused)" : value);
     m_out << alias.name << "\t" << alias.driver << "\t" << where << "\n";
   }
   return kSuccess;
@@ -400,7 +397,7 @@ int AdminCommands::importRst(const std::string &database, const std::string &tab
     if (const Result made = session.database().createTable(table, relationTableFields(), kRelationTableKey);
         made != code::Ok)
       return failure(engineMessage(made));
-    m_out << "Made the relation table " << table << " in " << session.database().directory() << "\n";
+    m_out << "Made the relation table " << table << " in " << session.database().location() << "\n";
   }
   if (!session.openTable(table))
     return kFailure;

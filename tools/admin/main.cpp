@@ -1,5 +1,7 @@
 // vandro-admin: the administration tool for Vandro's relation tables.
 #include "AdminCommands.h"
+#include "engine/Config.h"
+#include "engine/Drivers.h"
 #include "engine/WholeFile.h"
 
 #include <CLI/CLI.hpp>
@@ -42,20 +44,22 @@ int main(int argc, char **argv) {
   auto *alias = app.add_subcommand("alias", "Edit the database aliases of the engine configuration\n"
                                             "($VANDRO_ENGINE_CONFIG, else ~/.config/vandro/engine.conf)");
   alias->require_subcommand(1);
-  std::string driver = "sqlite";
+  std::string driver(vandro::engine::kDirectoryDriver);
   std::vector<std::string> where;
   auto *aliasSet = alias->add_subcommand(
       "set", "Make NAME an alias of DIRECTORY (added or replaced), or with --driver postgresql\n"
              "of a database server, given by libpq connection settings such as host=db.example.org\n"
              "dbname=rst user=ann (and schema=NAME for the tables' schema); never a password");
   aliasSet->add_option("NAME", name, "Alias name")->required();
-  aliasSet->add_option("--driver", driver, "sqlite (the default) or postgresql");
+  aliasSet->add_option("--driver", driver,
+                       "One of the drivers " + vandro::engine::driverList() + "; " +
+                           std::string(vandro::engine::kDirectoryDriver) + " when not given");
   aliasSet->add_option("DIRECTORY_OR_SETTINGS", where, "Database directory, or KEY=VALUE connection settings")
       ->required();
   aliasSet->callback([&] {
     for (char &c : driver)
       c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (driver == "sqlite") {
+    if (const auto *chosen = vandro::engine::driverNamed(driver); chosen && chosen->takesDirectory) {
       if (where.size() != 1) {
         std::cerr << "vandro-admin: alias set NAME DIRECTORY takes one directory\n";
         status = vandro::admin::kUsage;

@@ -192,8 +192,7 @@ Result PostgresCursor::rowToRecord(const PgResult &rows, int row, Record &out) c
       return ErrorEntries::fail(code::ValueDoesNotFit,
                                 {{code::ValueDoesNotFit, 0, locationEntry()},
                                  {code::ValueDoesNotFit, 0,
-                                  "Field " + field.name + " holds '" + rows.text(row, static_cast<int>(i)) +
-                                      "', which is no " + field.declaredType}});
+                                  fieldProblem(field, "", notAValueOf(field, rows.text(row, static_cast<int>(i))))}});
     out.values[i] = std::move(*value);
   }
   out.bookmark.clear();
@@ -278,8 +277,7 @@ Result PostgresCursor::lock(const Bookmark &key) {
   if (ran != code::Ok)
     return ran;
   if (rows.text(0, 0) != "t")
-    return ErrorEntries::fail(code::RecordLocked,
-                              {{code::RecordLocked, 0, "Record: " + recordName(key)}, {code::RecordLocked, 0, locationEntry()}});
+    return recordLocked(key);
   m_lock = wanted;
   m_lockedAtResets = m_conn->resets();
   return code::Ok;
@@ -340,18 +338,6 @@ Result PostgresCursor::relock() {
   return locked;
 }
 
-Result PostgresCursor::recordChanged() {
-  std::vector<ErrorEntry> entries;
-  Record now;
-  if (queryKey(currentKey(), now) == code::RecordNotFound)
-    entries.push_back({code::RecordChanged, 0, "It has been deleted"});
-  if (m_lostWhileLocked)
-    entries.push_back({code::RecordChanged, 0, "The connection to the server was lost while it was being edited"});
-  entries.push_back({code::RecordChanged, 0, "Record: " + recordName(currentKey())});
-  entries.push_back({code::RecordChanged, 0, locationEntry()});
-  return ErrorEntries::fail(code::RecordChanged, entries);
-}
-
 Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
   Parameters parameters;
   for (int field : m_writableFields) {
@@ -394,7 +380,7 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
       return code::Ok;
     }
   }
-  return recordChanged();
+  return ErrorEntries::fail(code::RecordChanged);
 }
 
 Result PostgresCursor::storeInserted(const Record &record, Bookmark &key) {
@@ -539,8 +525,7 @@ Result PostgresCursor::integrityCheck(std::vector<std::string> &problems) {
     for (const Record &record : page) {
       for (std::size_t i = 0; i < record.values.size(); ++i)
         if (const auto problem = storedValueProblem(m_description.fields[i], record.values[i]))
-          problems.push_back("Field " + m_description.fields[i].name + " of record " + recordName(record.bookmark) +
-                             " " + *problem);
+          problems.push_back(fieldProblem(m_description.fields[i], recordName(record.bookmark), *problem));
       after = record.bookmark;
     }
     if (read != code::Ok) {

@@ -91,8 +91,7 @@ private:
   // After the connection broke while a record was locked: connects again
   // and takes the lock again (RecordLocked when another took it meanwhile).
   Result relock();
-  // The failure of a post that found the record changed (or gone).
-  Result recordChanged();
+  bool lostConnectionWhileEditing() const override { return m_lostWhileLocked; }
   Result finishCopy();
 
   std::unique_ptr<PgConnection> m_conn;

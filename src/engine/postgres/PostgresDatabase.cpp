@@ -3,6 +3,7 @@
 #include "../Engine.h"
 #include "../ErrorEntries.h"
 #include "../Quoted.h"
+#include "PgKeywords.h"
 #include "PgValues.h"
 #include "PostgresCursor.h"
 
@@ -10,14 +11,45 @@
 
 namespace vandro::engine {
 
-PostgresDatabase::PostgresDatabase(Engine &engine, PgSettings settings, std::string schema, OpenMode openMode)
-    : m_engine(engine), m_settings(std::move(settings)), m_schema(std::move(schema)), m_openMode(openMode) {
+namespace {
+
+// "PostgreSQL host=... dbname=... schema=...", for messages.
+std::string describe(const PgSettings &settings, const std::string &schema) {
   std::string where;
-  for (const auto &[key, value] : m_settings)
+  for (const auto &[key, value] : settings)
     if (key == "host" || key == "port" || key == "dbname" || key == "service")
       where += (where.empty() ? "" : " ") + key + "=" + value;
-  m_name = "PostgreSQL " + (where.empty() ? std::string("on the local socket") : where) +
-           (m_schema.empty() ? "" : " schema=" + m_schema);
+  return "PostgreSQL " + (where.empty() ? std::string("on the local socket") : where) +
+         (schema.empty() ? "" : " schema=" + schema);
+}
+
+} // namespace
+
+PostgresDatabase::PostgresDatabase(Engine &engine, PgSettings settings, std::string schema, OpenMode openMode)
+    : Database(describe(settings, schema), openMode, kName), m_engine(engine), m_settings(std::move(settings)),
+      m_schema(std::move(schema)) {}
+
+std::optional<std::string> PostgresDatabase::settingProblem(const std::string &key) {
+  return key == "schema" ? std::nullopt : pgSettingProblem(key);
+}
+
+Result PostgresDatabase::open(Engine &engine, const DatabasePlace &place, std::unique_ptr<Database> &out) {
+  std::string schema;
+  PgSettings settings;
+  const auto &given = place.info.settings;
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    if (const auto problem = aliasSettingProblem(settingProblem, given, i)) {
+      auto entries = place.entries(code::ConfigMalformed, place.info.settingLines[i]);
+      entries.push_back({code::ConfigMalformed, 0, *problem});
+      return ErrorEntries::fail(code::ConfigMalformed, entries);
+    }
+    if (given[i].first == "schema")
+      schema = given[i].second;
+    else
+      settings.push_back(given[i]);
+  }
+  out = std::make_unique<PostgresDatabase>(engine, std::move(settings), std::move(schema), place.openMode);
+  return code::Ok;
 }
 
 std::string PostgresDatabase::qualified(const std::string &tableName) const {
@@ -35,23 +67,17 @@ Result PostgresDatabase::connection(std::unique_ptr<PgConnection> &out) const {
   return PgConnection::connect(m_settings, m_engine.passwords(), out);
 }
 
-Result PostgresDatabase::openTable(const std::string &tableName, const std::string &tableType, OpenMode openMode,
-                                   ShareMode, std::unique_ptr<Cursor> &out) {
-  if (tableType != "default" && tableType != "postgresql")
-    return ErrorEntries::fail(code::UnsupportedTableType, {{code::UnsupportedTableType, 0, "Table type: " + tableType}});
-  if (tableName.empty())
-    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + tableName}});
-  const OpenMode mode = m_openMode == OpenMode::ReadOnly ? OpenMode::ReadOnly : openMode;
+Result PostgresDatabase::openNamedTable(const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out) {
   std::unique_ptr<PgConnection> connection;
   if (const Result connected = this->connection(connection); connected != code::Ok)
     return connected;
-  const Result opened = PostgresCursor::open(connection, m_schema, tableName, mode, out);
+  const Result opened = PostgresCursor::open(connection, m_schema, tableName, openMode, out);
   if (connection)
     m_spare = std::move(connection); // not taken: kept for the next try (read-only, say)
   return opened;
 }
 
-bool PostgresDatabase::tableExists(const std::string &tableName) const {
+bool PostgresDatabase::hasTable(const std::string &tableName) const {
   std::unique_ptr<PgConnection> connection;
   if (this->connection(connection) != code::Ok)
     return false;
@@ -63,10 +89,8 @@ bool PostgresDatabase::tableExists(const std::string &tableName) const {
   return exists;
 }
 
-Result PostgresDatabase::createTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
-                                     const std::vector<int> &primaryKey) {
-  if (tableName.empty() || fields.empty())
-    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + tableName}});
+Result PostgresDatabase::makeTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
+                                   const std::vector<int> &primaryKey) {
   std::unique_ptr<PgConnection> connection;
   if (const Result connected = this->connection(connection); connected != code::Ok)
     return connected;

@@ -2,7 +2,10 @@
 #pragma once
 
 #include "../Database.h"
+#include "../Drivers.h"
 #include "PgConnection.h"
+
+#include <optional>
 
 namespace vandro::engine {
 
@@ -15,15 +18,24 @@ public:
   // first request connects, and the connection it made is kept for the
   // first table opened, so that opening a database and its table costs one
   // login.
+  // Its location reads "PostgreSQL host=... dbname=... schema=...".
   PostgresDatabase(Engine &engine, PgSettings settings, std::string schema, OpenMode openMode);
 
-  // "PostgreSQL host:port/dbname", for messages.
-  const std::string &directory() const override { return m_name; }
-  Result openTable(const std::string &tableName, const std::string &tableType, OpenMode openMode,
-                   ShareMode shareMode, std::unique_ptr<Cursor> &out) override;
-  bool tableExists(const std::string &tableName) const override;
-  Result createTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
-                     const std::vector<int> &primaryKey) override;
+  // The driver's name for its tables and aliases.
+  static constexpr std::string_view kName = "postgresql";
+  // The driver: a schema of a server, from an alias whose settings are
+  // libpq's keywords and `schema`, each once (checked by aliasSettingProblem).
+  static Result open(Engine &engine, const DatabasePlace &place, std::unique_ptr<Database> &out);
+  // Why `key` cannot be a setting of a server alias: not one of libpq's
+  // keywords (schema apart), a secret, or the encoding.
+  static std::optional<std::string> settingProblem(const std::string &key);
+
+protected:
+  bool canNameTable(const std::string &) const override { return true; }
+  Result openNamedTable(const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out) override;
+  bool hasTable(const std::string &tableName) const override;
+  Result makeTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
+                   const std::vector<int> &primaryKey) override;
 
 private:
   std::string qualified(const std::string &tableName) const;
@@ -33,8 +45,6 @@ private:
   Engine &m_engine;
   PgSettings m_settings;
   std::string m_schema;
-  OpenMode m_openMode;
-  std::string m_name;
   // A connection made for a request and not yet taken by a table: the
   // database's requests use it, the next table opened takes it. Each table
   // needs one of its own (locks and snapshots belong to a session).

@@ -61,7 +61,6 @@ RecordLock::~RecordLock() {
 }
 
 Result RecordLock::open(const std::string &tablePath) {
-  m_tablePath = tablePath;
   m_path = tablePath + "-lock";
   m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (m_fd < 0) {
@@ -76,15 +75,13 @@ Result RecordLock::open(const std::string &tablePath) {
   return code::Ok;
 }
 
-Result RecordLock::lock(const std::string &keyText, long long offset, const std::string &recordName) {
+Result RecordLock::lock(const std::string &keyText, long long offset) {
   if (m_held == keyText)
     return code::Ok;
   if (!setLock(m_fd, F_WRLCK, offset)) {
     const int err = errno;
     if (err == EAGAIN || err == EACCES)
-      return ErrorEntries::fail(code::RecordLocked,
-                                {{code::RecordLocked, 0, "Record: " + recordName},
-                                 {code::RecordLocked, 0, "File: " + m_tablePath}});
+      return ErrorEntries::fail(code::RecordLocked);
     return ErrorEntries::fail(code::IoFailure, {{code::IoFailure, 0, "File: " + m_path},
                                                 {code::IoFailure, err, std::strerror(err)}});
   }

@@ -28,8 +28,9 @@ public:
   // one), else a 62-bit hash of the key above those.
   static long long offsetFor(const Bookmark &key);
   // Locks the record whose key reads `keyText` at `offset`, releasing any
-  // lock held before. RecordLocked when another holder has it.
-  [[nodiscard]] Result lock(const std::string &keyText, long long offset, const std::string &recordName);
+  // lock held before. RecordLocked (without entries: the cursor names the
+  // record) when another holder has it.
+  [[nodiscard]] Result lock(const std::string &keyText, long long offset);
   void release();
   bool isHeld() const { return m_held.has_value(); }
   // The key text of the record held, if any.
@@ -38,7 +39,6 @@ public:
 private:
   int m_fd = -1;
   std::string m_path;
-  std::string m_tablePath;
   std::optional<std::string> m_held;
   long long m_offset = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "../DateText.h"
 #include "../ErrorEntries.h"
+#include "../Expects.h"
 #include "SqliteErrors.h"
 #include "SqliteOpening.h"
 #include "SqliteValues.h"
@@ -330,7 +331,8 @@ Result SqliteCursor::queryPage(SearchDirection direction, const Bookmark *from, 
 }
 
 Result SqliteCursor::lockRecord(const Bookmark &key) {
-  return m_lock.lock(keyText(key), RecordLock::offsetFor(key), recordName(key));
+  const Result locked = m_lock.lock(keyText(key), RecordLock::offsetFor(key));
+  return locked == code::RecordLocked ? recordLocked(key) : locked;
 }
 
 void SqliteCursor::unlockRecord() { m_lock.release(); }
@@ -371,11 +373,8 @@ Result SqliteCursor::queryKey(const std::vector<Value> &key, Record &out) {
   }
   StatementUse use(statement);
   for (std::size_t i = 0; i < key.size(); ++i)
-    if (const Result result = bindField(use.get(), static_cast<int>(i) + 1,
-                                        m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])], key[i],
-                                        locationEntry());
-        result != code::Ok)
-      return result;
+    bindField(use.get(), static_cast<int>(i) + 1, m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])],
+              key[i]);
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE)
     return ErrorEntries::fail(code::RecordNotFound);
@@ -430,15 +429,12 @@ Result SqliteCursor::queryText(SearchDirection direction, int fieldNo, const std
 
 Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {
   SqliteStatement &statement = write == Write::Replace ? m_update : m_insert;
-  if (!statement)
-    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
+  VANDRO_EXPECTS(statement, "a table opened for writing");
   StatementUse use(statement);
   int n = 1;
   for (int field : m_writableFields)
-    if (const Result bound = bindField(use.get(), n++, m_description.fields[static_cast<std::size_t>(field)],
-                                       record.values[static_cast<std::size_t>(field)], locationEntry());
-        bound != code::Ok)
-      return bound;
+    bindField(use.get(), n++, m_description.fields[static_cast<std::size_t>(field)],
+              record.values[static_cast<std::size_t>(field)]);
   if (write == Write::Replace) {
     for (const auto &part : currentKey())
       bindRaw(use.get(), n++, part);
@@ -447,7 +443,7 @@ Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {
   }
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE && write == Write::Replace)
-    return recordChanged();
+    return ErrorEntries::fail(code::RecordChanged);
   if (rc != SQLITE_ROW)
     return fail(rc);
   key.clear();
@@ -458,20 +454,6 @@ Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {
   if (end != SQLITE_DONE)
     return fail(end);
   return code::Ok;
-}
-
-Result SqliteCursor::recordChanged() {
-  std::vector<ErrorEntry> entries;
-  {
-    StatementUse use(m_at);
-    for (std::size_t i = 0; i < currentKey().size(); ++i)
-      bindRaw(use.get(), static_cast<int>(i) + 1, currentKey()[i]);
-    if (sqlite3_step(use.get()) == SQLITE_DONE)
-      entries.push_back({code::RecordChanged, 0, "It has been deleted"});
-  }
-  entries.push_back({code::RecordChanged, 0, "Record: " + recordName(currentKey())});
-  entries.push_back({code::RecordChanged, 0, locationEntry()});
-  return ErrorEntries::fail(code::RecordChanged, entries);
 }
 
 Result SqliteCursor::setPassword(const std::optional<std::string> &password) {

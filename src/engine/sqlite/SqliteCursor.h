@@ -71,8 +71,6 @@ private:
   enum class Write { Replace, Insert };
   Result write(Write write, const Record &record, Bookmark &key);
   Result runSql(const std::string &sql);
-  // The failure of a post that found the record changed (or gone).
-  Result recordChanged();
 
   // Declared before the connection: it acts after the connection closed.
   LogFiles m_logFiles;

@@ -63,39 +63,67 @@ Result createTableFile(const std::string &path, const std::vector<FieldDescripti
 
 } // namespace
 
-SqliteDatabase::SqliteDatabase(Engine &engine, std::string directory, OpenMode openMode,
-                               ShareMode)
-    : m_engine(engine), m_directory(std::move(directory)), m_openMode(openMode) {}
+SqliteDatabase::SqliteDatabase(Engine &engine, std::string directory, OpenMode openMode)
+    : Database(std::move(directory), openMode, kDirectoryDriver), m_engine(engine) {}
+
+Result SqliteDatabase::start() {
+  if (const int rc = sqlite3_initialize(); rc != SQLITE_OK)
+    return ErrorEntries::fail(code::EngineStartFailed, {{code::EngineStartFailed, rc, sqlite3_errstr(rc)}});
+  return code::Ok;
+}
+
+Result SqliteDatabase::open(Engine &engine, const DatabasePlace &place, std::unique_ptr<Database> &out) {
+  namespace fs = std::filesystem;
+  if (!place.alias.empty() && place.info.path.empty())
+    return ErrorEntries::fail(code::AliasIncomplete, place.entries(code::AliasIncomplete));
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(place.alias.empty() ? place.path : place.info.path, ec).lexically_normal();
+  const fs::file_status status = fs::status(absolute, ec);
+  Result failure = code::Ok;
+  std::string cause;
+  if (ec == std::errc::permission_denied) {
+    failure = code::PermissionDenied;
+    cause = "A folder on the way to it may not be searched";
+  } else if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
+    failure = code::IoFailure;
+    cause = ec.message();
+  } else if (ec || !fs::exists(status)) {
+    failure = code::DirectoryNotFound;
+  } else if (!fs::is_directory(status)) {
+    failure = code::DirectoryNotFound;
+    cause = "It is a file, not a folder";
+  }
+  if (failure != code::Ok) {
+    std::vector<ErrorEntry> entries{{failure, 0, "Directory: " + absolute.string()}};
+    if (!cause.empty())
+      entries.push_back({failure, 0, cause});
+    for (auto &entry : place.entries(failure))
+      entries.push_back(std::move(entry));
+    return ErrorEntries::fail(failure, entries);
+  }
+  out = std::make_unique<SqliteDatabase>(engine, absolute.string(), place.openMode);
+  return code::Ok;
+}
 
 std::string SqliteDatabase::pathOf(const std::string &tableName) const {
-  return (std::filesystem::path(m_directory) / tableName).string();
+  return (std::filesystem::path(location()) / tableName).string();
 }
 
-Result SqliteDatabase::openTable(const std::string &tableName, const std::string &tableType,
-                                 OpenMode openMode, ShareMode, std::unique_ptr<Cursor> &out) {
-  // SQLite is the only table driver, so every table type means it. The
-  // share mode is always shared: record locks keep editors apart.
-  if (tableType != "default" && tableType != "sqlite")
-    return ErrorEntries::fail(code::UnsupportedTableType,
-                              {{code::UnsupportedTableType, 0, "Table type: " + tableType}});
-  if (tableName.empty() || tableName.find('/') != std::string::npos)
-    return ErrorEntries::fail(code::InvalidParameter,
-                              {{code::InvalidParameter, 0, "Table name: " + tableName}});
-  const OpenMode mode = m_openMode == OpenMode::ReadOnly ? OpenMode::ReadOnly : openMode;
-  return SqliteCursor::open(pathOf(tableName), mode, m_engine.passwords(), out);
+bool SqliteDatabase::canNameTable(const std::string &tableName) const {
+  return tableName.find('/') == std::string::npos;
 }
 
-bool SqliteDatabase::tableExists(const std::string &tableName) const {
+Result SqliteDatabase::openNamedTable(const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out) {
+  return SqliteCursor::open(pathOf(tableName), openMode, m_engine.passwords(), out);
+}
+
+bool SqliteDatabase::hasTable(const std::string &tableName) const {
   std::error_code ec;
   return std::filesystem::exists(pathOf(tableName), ec);
 }
 
-Result SqliteDatabase::createTable(const std::string &tableName,
-                                   const std::vector<FieldDescription> &fields,
-                                   const std::vector<int> &primaryKey) {
-  if (tableName.empty() || tableName.find('/') != std::string::npos || fields.empty())
-    return ErrorEntries::fail(code::InvalidParameter,
-                              {{code::InvalidParameter, 0, "Table name: " + tableName}});
+Result SqliteDatabase::makeTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
+                                 const std::vector<int> &primaryKey) {
   return createTableFile(pathOf(tableName), fields, primaryKey);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "../Database.h"
+#include "../Drivers.h"
 
 namespace vandro::engine {
 
@@ -9,20 +10,24 @@ class Engine;
 
 class SqliteDatabase final : public Database {
 public:
-  SqliteDatabase(Engine &engine, std::string directory, OpenMode openMode, ShareMode shareMode);
+  SqliteDatabase(Engine &engine, std::string directory, OpenMode openMode);
 
-  const std::string &directory() const override { return m_directory; }
-  Result openTable(const std::string &tableName, const std::string &tableType, OpenMode openMode,
-                   ShareMode shareMode, std::unique_ptr<Cursor> &out) override;
-  bool tableExists(const std::string &tableName) const override;
-  Result createTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
-                     const std::vector<int> &primaryKey) override;
+  // The driver: SQLite started, and a directory of table files opened (the
+  // alias's path, or the path given), its absence or a file in its place
+  // said plainly.
+  static Result start();
+  static Result open(Engine &engine, const DatabasePlace &place, std::unique_ptr<Database> &out);
+
+protected:
+  bool canNameTable(const std::string &tableName) const override;
+  Result openNamedTable(const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out) override;
+  bool hasTable(const std::string &tableName) const override;
+  Result makeTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
+                   const std::vector<int> &primaryKey) override;
 
 private:
   std::string pathOf(const std::string &tableName) const;
   Engine &m_engine;
-  std::string m_directory;
-  OpenMode m_openMode;
 };
 
 } // namespace vandro::engine

@@ -83,13 +83,12 @@ bool columnValue(sqlite3_stmt *stmt, int i, const FieldDescription &field, Value
 
 std::optional<std::string> misfit(sqlite3_stmt *stmt, int i, const FieldDescription &field, const std::string &record) {
   Value value;
-  auto where = [&] { return "Field " + field.name + " of record " + record; };
   if (!columnValue(stmt, i, field, value)) {
     const char *stored = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-    return where() + " holds '" + std::string(stored ? stored : "") + "', which is no " + field.declaredType;
+    return fieldProblem(field, record, notAValueOf(field, stored ? stored : ""));
   }
   if (const auto problem = storedValueProblem(field, value))
-    return where() + " " + *problem;
+    return fieldProblem(field, record, *problem);
   return std::nullopt;
 }
 
@@ -110,10 +109,7 @@ void bindRaw(sqlite3_stmt *stmt, int index, const Value &value) {
                       SQLITE_STATIC);
 }
 
-Result bindField(sqlite3_stmt *stmt, int index, const FieldDescription &field, const Value &value,
-                 const std::string &location) {
-  if (const Result fits = checkFieldValue(field, value, location); fits != code::Ok)
-    return fits;
+void bindField(sqlite3_stmt *stmt, int index, const FieldDescription &field, const Value &value) {
   if (value.isNull()) {
     sqlite3_bind_null(stmt, index);
   } else if (field.kind == FieldKind::Decimal) {
@@ -133,7 +129,6 @@ Result bindField(sqlite3_stmt *stmt, int index, const FieldDescription &field, c
   } else {
     bindRaw(stmt, index, value);
   }
-  return code::Ok;
 }
 
 Result rowToRecord(sqlite3_stmt *stmt, const TableDescription &description, std::size_t keyColumns,

@@ -24,10 +24,9 @@ bool columnValue(sqlite3_stmt *stmt, int i, const FieldDescription &field, Value
 std::optional<std::string> misfit(sqlite3_stmt *stmt, int i, const FieldDescription &field, const std::string &record);
 // Binds `value` at `index` as it is.
 void bindRaw(sqlite3_stmt *stmt, int index, const Value &value);
-// Binds `value` of `field` at `index` as the file stores that kind; fails
-// (naming `location`) when it does not fit the field.
-Result bindField(sqlite3_stmt *stmt, int index, const FieldDescription &field, const Value &value,
-                 const std::string &location);
+// Binds `value` of `field` at `index` as the file stores that kind; the
+// value fits the field (the cursor checks every value it writes or seeks).
+void bindField(sqlite3_stmt *stmt, int index, const FieldDescription &field, const Value &value);
 // Reads the current row of `stmt` (the fields of `description`, then
 // `keyColumns` key columns) into `out`; ValueDoesNotFit, naming the field
 // and the record (by `recordName`) and `location`, for a stored value of

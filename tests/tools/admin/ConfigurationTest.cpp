@@ -69,7 +69,8 @@ TEST_F(AdminCommandTest, AConfigurationFolderAndForeignFilesAreReportedAndLeftAl
 TEST_F(AdminCommandTest, AServerAliasWorksLikeADirectory) {
   auto &server = vandro::engine::testing::PostgresServer::instance();
   ASSERT_TRUE(server.running()) << server.error();
-  std::vector<std::string> settings = {"alias", "set", "Team", "--driver", "postgresql"};
+  // The driver's other spelling, written as the configuration names it.
+  std::vector<std::string> settings = {"alias", "set", "Team", "--driver", "Postgres"};
   for (const auto &[key, value] : server.newSchema())
     settings.push_back(key + "=" + value);
   const Outcome set = run(settings);
