@@ -137,18 +137,15 @@ void TNavButton::paintEvent(QPaintEvent *) {
   if (m_pressed && usable)
     area.translate(1, 1);
   if (usable) {
-    drawPicture(painter, area, true, true);
+    drawPicture(painter, area, Qt::black);
   } else {
     // Embossed: white one pixel down and right, grey on top.
-    drawPicture(painter, area.translated(1, 1), false, false);
-    drawPicture(painter, area, true, false);
+    drawPicture(painter, area.translated(1, 1), Qt::white);
+    drawPicture(painter, area, QColor(0x80, 0x80, 0x80));
   }
 }
 
-void TNavButton::drawPicture(QPainter &painter, const QRect &area, bool front, bool usable) const {
-  QColor colour = Qt::black;
-  if (!usable)
-    colour = front ? QColor(0x80, 0x80, 0x80) : QColor(Qt::white);
+void TNavButton::drawPicture(QPainter &painter, const QRect &area, const QColor &colour) const {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setPen(Qt::NoPen);

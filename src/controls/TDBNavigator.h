@@ -43,7 +43,7 @@ protected:
 
 private:
   bool repeats() const { return m_index == NavigateButton::Prior || m_index == NavigateButton::Next; }
-  void drawPicture(QPainter &painter, const QRect &area, bool front, bool usable) const;
+  void drawPicture(QPainter &painter, const QRect &area, const QColor &colour) const;
 
   TDBNavigator &m_bar;
   NavigateButton m_index;
