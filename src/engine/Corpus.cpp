@@ -5,6 +5,7 @@
 #include "Quoted.h"
 #include "RelationTable.h"
 
+#include <iterator>
 #include <sodium.h>
 
 namespace vandro::engine {
@@ -63,10 +64,26 @@ std::vector<int> signalsOf(const Value &value) {
 }
 
 // The sources table's columns, in the order addSources binds them.
-constexpr const char *kSourceColumns =
-    "\"Id\", \"Document\", \"Node1\", \"Node2\", \"First1\", \"Last1\", \"First2\", \"Last2\", \"Marker1\", "
-    "\"Position1\", \"Marker2\", \"Position2\", \"Signals1\", \"Signals2\", \"Relation\", \"Columns\"";
-constexpr int kSourceColumnCount = 16;
+constexpr const char *kSourceColumns[] = {"Id",     "Document", "Node1",     "Node2",    "First1",    "Last1",
+                                          "First2", "Last2",    "Marker1",   "Position1", "Marker2",  "Position2",
+                                          "Signals1", "Signals2", "Relation", "Columns"};
+constexpr int kSourceColumnCount = static_cast<int>(std::size(kSourceColumns));
+
+// The sources table's columns quoted, each after `prefix` ("s.", or none).
+std::string sourceColumns(const std::string &prefix = {}) {
+  std::string list;
+  for (const char *column : kSourceColumns)
+    list += (list.empty() ? "" : ", ") + prefix + quoteIdentifier(column);
+  return list;
+}
+
+// Lower-case hexadecimal digits of `size` bytes.
+std::string hexText(const unsigned char *bytes, std::size_t size) {
+  std::string hex(size * 2 + 1, '\0');
+  sodium_bin2hex(hex.data(), hex.size(), bytes, size);
+  hex.pop_back();
+  return hex;
+}
 
 RecordSource sourceOf(const std::vector<Value> &row) {
   RecordSource s;
@@ -94,22 +111,14 @@ RecordSource sourceOf(const std::vector<Value> &row) {
 std::string Corpus::sha256(const Bytes &bytes) {
   unsigned char digest[crypto_hash_sha256_BYTES];
   crypto_hash_sha256(digest, bytes.data(), bytes.size());
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : digest)
-    hex.append(1, digits[byte >> 4]).append(1, digits[byte & 15]);
-  return hex;
+  return hexText(digest, sizeof digest);
 }
 
 std::string Corpus::digest(const std::string &text) {
   unsigned char digest[16];
   crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char *>(text.data()), text.size(), nullptr,
                      0);
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : digest)
-    hex.append(1, digits[byte >> 4]).append(1, digits[byte & 15]);
-  return hex;
+  return hexText(digest, sizeof digest);
 }
 
 std::string Corpus::recordColumns(const std::string &alias) const {
@@ -181,7 +190,7 @@ Result Corpus::addSources(const std::vector<RecordSource> &sources) {
   constexpr std::size_t kRowsAStatement = 200;
   for (std::size_t from = 0; from < sources.size(); from += kRowsAStatement) {
     const std::size_t to = std::min(sources.size(), from + kRowsAStatement);
-    std::string sql = "INSERT INTO " + sourcesTable() + " (" + kSourceColumns + ") VALUES ";
+    std::string sql = "INSERT INTO " + sourcesTable() + " (" + sourceColumns() + ") VALUES ";
     std::vector<Value> parameters;
     for (std::size_t i = from; i < to; ++i) {
       const RecordSource &s = sources[i];
@@ -206,8 +215,7 @@ Result Corpus::addSources(const std::vector<RecordSource> &sources) {
 Result Corpus::summaries(std::vector<DocumentSummary> &out) {
   const std::string sql =
       "SELECT d.\"Name\", d.\"File\", d.\"Imported\", count(t.\"Id\"), "
-      "coalesce(sum(CASE WHEN coalesce(t.\"Marker1\", '') <> '' OR coalesce(t.\"Marker2\", '') <> '' "
-      "THEN 1 ELSE 0 END), 0), "
+      "coalesce(sum(CASE WHEN " + hasMarkerCondition("t.") + " THEN 1 ELSE 0 END), 0), "
       "coalesce(sum(CASE WHEN t.\"Id\" IS NOT NULL AND (" + markerChanged("t", "s", 1) + " OR " +
       markerChanged("t", "s", 2) + ") THEN 1 ELSE 0 END), 0) "
       "FROM " + documentsTable() + " d LEFT JOIN " + sourcesTable() + " s ON s.\"Document\" = d.\"Name\" LEFT JOIN " +
@@ -240,16 +248,8 @@ Result Corpus::document(const std::string &name, CorpusDocument &out) {
 }
 
 Result Corpus::sources(const std::string &document, std::vector<RecordSource> &sources, std::vector<Record> &records) {
-  std::string columns;
-  for (std::size_t at = 0; at < std::string_view(kSourceColumns).size();) {
-    const std::string_view all(kSourceColumns);
-    const std::size_t comma = all.find(", ", at);
-    columns += (columns.empty() ? "s." : ", s.") +
-               std::string(all.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at));
-    at = comma == std::string_view::npos ? all.size() : comma + 2;
-  }
   std::vector<std::vector<Value>> rows;
-  if (const Result result = m_cursor.execute("SELECT " + columns + ", " + recordColumns("t") + " FROM " +
+  if (const Result result = m_cursor.execute("SELECT " + sourceColumns("s.") + ", " + recordColumns("t") + " FROM " +
                                                  sourcesTable() + " s JOIN " + m_cursor.quotedName() +
                                                  " t ON t.\"Id\" = s.\"Id\" WHERE s.\"Document\" = ? ORDER BY s.\"Id\"",
                                              {Value::text(document)}, &rows);
@@ -283,8 +283,8 @@ Result Corpus::documentRecords(const std::string &name, long &records, long &mar
   rows.clear();
   std::vector<Value> parameters;
   if (const Result result = m_cursor.execute(
-          "SELECT count(*), coalesce(sum(CASE WHEN coalesce(\"Marker1\", '') <> '' OR coalesce(\"Marker2\", '') <> '' "
-          "THEN 1 ELSE 0 END), 0) FROM " + m_cursor.quotedName() + recordsOf(name, parameters),
+          "SELECT count(*), coalesce(sum(CASE WHEN " + hasMarkerCondition() + " THEN 1 ELSE 0 END), 0) FROM " +
+              m_cursor.quotedName() + recordsOf(name, parameters),
           parameters, &rows);
       result != code::Ok)
     return result;

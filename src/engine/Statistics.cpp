@@ -1,13 +1,15 @@
 #include "Statistics.h"
 
+#include "RelationTable.h"
+
 #include <algorithm>
 
 namespace vandro::engine {
 
 namespace {
 
-constexpr const char *kMarked =
-    "CASE WHEN coalesce(\"Marker1\", '') <> '' OR coalesce(\"Marker2\", '') <> '' THEN 1 ELSE 0 END";
+// The number of records of a group with a marker.
+std::string markedCount() { return "sum(CASE WHEN " + hasMarkerCondition() + " THEN 1 ELSE 0 END)"; }
 
 std::optional<std::string> textOrNull(const Value &value) {
   if (value.isText())
@@ -66,7 +68,7 @@ Result Statistics::run(const std::string &sql, const std::vector<Value> &paramet
 
 Result Statistics::byRelation(std::vector<GroupCount> &out) {
   std::vector<Value> parameters;
-  const std::string sql = "SELECT \"Relation\", count(*), sum(" + std::string(kMarked) + ") FROM " +
+  const std::string sql = "SELECT \"Relation\", count(*), " + markedCount() + " FROM " +
                           m_cursor.quotedName() + where({}, parameters) + " GROUP BY \"Relation\"";
   return run(sql, parameters, out, {'r', 'n', 'm'});
 }
@@ -98,7 +100,7 @@ Result Statistics::byPosition(std::vector<GroupCount> &out) {
 
 Result Statistics::byDocument(std::vector<GroupCount> &out) {
   std::vector<Value> parameters;
-  const std::string sql = "SELECT \"From\", count(*), sum(" + std::string(kMarked) + ") FROM " +
+  const std::string sql = "SELECT \"From\", count(*), " + markedCount() + " FROM " +
                           m_cursor.quotedName() + where({}, parameters) + " GROUP BY \"From\"";
   return run(sql, parameters, out, {'t', 'n', 'm'});
 }

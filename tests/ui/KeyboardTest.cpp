@@ -108,11 +108,7 @@ TEST_F(LayoutTest, TypingCompletesFromTheListKeepingTheTypedLetters) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.combo) + " typed " + c.typed);
-    auto *combo = control<controls::TComboBox>(c.combo);
-    combo->setCurrentIndex(-1);
-    combo->lineEdit()->clear();
-    combo->setFocus(Qt::OtherFocusReason);
-    type(QString::fromLatin1(c.typed));
+    auto *combo = typeInto<controls::TComboBox>(c.combo, c.typed);
     EXPECT_EQ(str(combo->lineEdit()->text()), c.text);
     EXPECT_EQ(str(combo->lineEdit()->selectedText()), c.selected);
     if (c.index) {
@@ -139,11 +135,7 @@ TEST_F(LayoutTest, BackspaceDeletesTheSelectionOrTheCharacterBeforeTheCaret) {
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.combo) + " typed " + c.typed);
-    auto *combo = control<controls::TComboBox>(c.combo);
-    combo->setCurrentIndex(-1);
-    combo->lineEdit()->clear();
-    combo->setFocus(Qt::OtherFocusReason);
-    type(QString::fromLatin1(c.typed));
+    auto *combo = typeInto<controls::TComboBox>(c.combo, c.typed);
     for (int i = 0; i < c.leftKeys; ++i)
       press(Qt::Key_Left);
     press(Qt::Key_Backspace);

@@ -80,6 +80,15 @@ protected:
   static void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::keyClick(QApplication::focusWidget(), key, modifiers);
   }
+  // Empties the combo box `name`, focuses it and types `typed` into it.
+  template <class Combo> static Combo *typeInto(const char *name, const char *typed) {
+    auto *combo = control<Combo>(name);
+    combo->setCurrentIndex(-1);
+    combo->lineEdit()->clear();
+    combo->setFocus(Qt::OtherFocusReason);
+    type(QString::fromLatin1(typed));
+    return combo;
+  }
 };
 
 enum class Kind { Edit, Combo, Push, Radio, Group, Bound, Memo, Navigator, Label, Bevel };

@@ -95,17 +95,19 @@ for tool in Xvfb xdotool; do
 done
 rm -f "$work/data/Vandro.DB"
 
-# The "Application Error" box's window, waited for up to 15 s. Searched
-# again and again: a search that meets a window just destroyed (the box of
-# a run before) fails instead of going on.
-find_error_box() {
+# The first visible window whose name matches $1, waited for up to $2
+# tenths of a second. Searched again and again: a search that meets a
+# window just destroyed (the box of a run before) fails instead of going on.
+find_window() {
   local found
-  for _ in $(seq 150); do
-    found=$(xdotool search --onlyvisible --name "Application Error" 2>/dev/null | head -n1)
+  for _ in $(seq "$2"); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
     [ -n "$found" ] && { echo "$found"; return; }
     sleep 0.1
   done
 }
+# The "Application Error" box's window, waited for up to 15 s.
+find_error_box() { find_window "Application Error" 150; }
 
 # Xvfb picks a free display number and writes it to fd 3 once it is ready.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
@@ -172,14 +174,7 @@ first_start() {
     QT_QPA_PLATFORM=xcb timeout 30 "$vandro" >"$work/first-notice.log" 2>&1 &
   app_pid=$!
 }
-find_notice() {
-  local found
-  for _ in $(seq 100); do
-    found=$(xdotool search --onlyvisible --name '^Vandro$' 2>/dev/null | head -n1)
-    [ -n "$found" ] && { echo "$found"; return; }
-    sleep 0.1
-  done
-}
+find_notice() { find_window '^Vandro$' 100; }
 first_start
 notice=$(find_notice)
 [ -n "$notice" ] || fail "the first start showed no notice"

@@ -26,13 +26,13 @@ bool sameName(std::string_view a, std::string_view b) {
          });
 }
 
+} // namespace
+
 std::string engineFailure(Result result) {
   std::string message = failureMessage(result, ErrorEntries::all());
   std::replace(message.begin(), message.end(), '\n', ' ');
   return message;
 }
-
-} // namespace
 
 TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fileName,
                          const std::function<void(long)> &progress) {

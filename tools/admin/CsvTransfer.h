@@ -10,6 +10,9 @@
 
 namespace vandro::admin {
 
+// The engine's message of its last failure, on one line.
+std::string engineFailure(engine::Result result);
+
 struct TransferResult {
   bool ok = true;
   long records = 0;

@@ -5,8 +5,6 @@
 #include "RstSignalEditor.h"
 #include "RstTransfer.h"
 #include "engine/Corpus.h"
-#include "engine/ErrorEntries.h"
-#include "engine/FailureMessage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,12 +23,6 @@ namespace {
 
 // The standard relation table's fields that export-rst reads.
 constexpr std::size_t kMarker1 = 14, kPosition1 = 15, kMarker2 = 16, kPosition2 = 17;
-
-std::string engineFailure(Result result) {
-  std::string message = failureMessage(result, ErrorEntries::all());
-  std::replace(message.begin(), message.end(), '\n', ' ');
-  return message;
-}
 
 std::optional<std::string> textOf(const Value &value) {
   return value.isText() ? std::optional(value.asText()) : std::nullopt;

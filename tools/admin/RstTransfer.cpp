@@ -2,8 +2,6 @@
 
 #include "RstDocument.h"
 #include "engine/Corpus.h"
-#include "engine/ErrorEntries.h"
-#include "engine/FailureMessage.h"
 #include "engine/RelationTable.h"
 
 #include <QDateTime>
@@ -39,12 +37,6 @@ bool sameName(std::string_view a, std::string_view b) {
 // The current time as ISO 8601 in UTC.
 std::string nowUtc() {
   return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-}
-
-std::string engineFailure(Result result) {
-  std::string message = failureMessage(result, ErrorEntries::all());
-  std::replace(message.begin(), message.end(), '\n', ' ');
-  return message;
 }
 
 } // namespace

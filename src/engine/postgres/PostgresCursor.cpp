@@ -39,6 +39,19 @@ std::vector<const char *> pointers(const std::vector<std::optional<std::string>>
   return out;
 }
 
+// The prepared call of `function` (pg_try_advisory_lock,
+// pg_advisory_unlock) for `key`: the two-integer form for a record's
+// integer key, else the one-integer form of its hash.
+struct LockCall {
+  std::string name, sql;
+  std::vector<std::optional<std::string>> parameters;
+};
+LockCall lockCall(const std::string &name, const std::string &function, const AdvisoryLockKey &key) {
+  if (key.record)
+    return {name, "SELECT " + function + "($1::int4, $2::int4)", {std::to_string(key.table), std::to_string(*key.record)}};
+  return {name + "_hash", "SELECT " + function + "($1::int8)", {std::to_string(key.hash)}};
+}
+
 } // namespace
 
 Result PostgresCursor::open(std::unique_ptr<PgConnection> &connection, const std::string &schema,
@@ -270,11 +283,8 @@ Result PostgresCursor::lock(const Bookmark &key) {
     return code::Ok; // held already
   unlock();
   PgResult rows;
-  const Result ran = wanted.record ? run("lock", "SELECT pg_try_advisory_lock($1::int4, $2::int4)",
-                                         {std::to_string(wanted.table), std::to_string(*wanted.record)}, rows)
-                                   : run("lock_hash", "SELECT pg_try_advisory_lock($1::int8)",
-                                         {std::to_string(wanted.hash)}, rows);
-  if (ran != code::Ok)
+  const LockCall call = lockCall("lock", "pg_try_advisory_lock", wanted);
+  if (const Result ran = run(call.name, call.sql, call.parameters, rows); ran != code::Ok)
     return ran;
   if (rows.text(0, 0) != "t")
     return recordLocked(key);
@@ -289,14 +299,8 @@ void PostgresCursor::unlock() {
   // A lock of a connection that broke went with it.
   if (m_conn->resets() == m_lockedAtResets && !m_conn->isBroken()) {
     PgResult ignored;
-    if (m_lock->record) {
-      const std::string table = std::to_string(m_lock->table), record = std::to_string(*m_lock->record);
-      (void)m_conn->execPrepared("unlock", "SELECT pg_advisory_unlock($1::int4, $2::int4)",
-                                 {table.c_str(), record.c_str()}, ignored);
-    } else {
-      const std::string hash = std::to_string(m_lock->hash);
-      (void)m_conn->execPrepared("unlock_hash", "SELECT pg_advisory_unlock($1::int8)", {hash.c_str()}, ignored);
-    }
+    const LockCall call = lockCall("unlock", "pg_advisory_unlock", *m_lock);
+    (void)m_conn->execPrepared(call.name, call.sql, pointers(call.parameters), ignored);
   }
   m_lock.reset();
 }
@@ -489,14 +493,11 @@ Result PostgresCursor::execute(const std::string &sql, const std::vector<Value> 
                                std::vector<std::vector<Value>> *rows) {
   if (const Result copied = finishCopy(); copied != code::Ok)
     return copied;
-  std::vector<std::string> texts;
-  std::vector<const char *> values;
+  Parameters texts;
   for (const Value &value : parameters)
-    texts.push_back(pgParameterText(value));
-  for (std::size_t i = 0; i < parameters.size(); ++i)
-    values.push_back(parameters[i].isNull() ? nullptr : texts[i].c_str());
+    texts.push_back(value.isNull() ? std::nullopt : std::optional(pgParameterText(value)));
   PgResult result;
-  if (const Result ran = m_conn->exec(numberedParameters(sql), values, result); ran != code::Ok) {
+  if (const Result ran = m_conn->exec(numberedParameters(sql), pointers(texts), result); ran != code::Ok) {
     ErrorEntries::add({ran, 0, locationEntry()});
     return ran;
   }
