@@ -2,9 +2,14 @@
 
 #include "ErrorEntries.h"
 #include "FieldValues.h"
+#include "MarkerNotation.h"
 #include "Quoted.h"
 #include "RelationTable.h"
 
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cstdint>
 #include <iterator>
 #include <sodium.h>
 
@@ -19,11 +24,10 @@ std::optional<std::string> textOrNull(const Value &value) {
 }
 
 // Whether span `span`'s marker differs between the records `a` and `b`:
-// an empty marker (null, or blanks only) is no marker, whose position is
-// then nothing either.
+// no marker (markerSql) has no position either.
 std::string markerChanged(const std::string &a, const std::string &b, int span) {
   auto marker = [&](const std::string &record) {
-    return "nullif(trim(" + record + ".\"Marker" + std::to_string(span) + "\"), '')";
+    return markerSql(record + ".\"Marker" + std::to_string(span) + "\"");
   };
   auto position = [&](const std::string &record) {
     return "CASE WHEN " + marker(record) + " IS NULL THEN NULL ELSE " + record + ".\"Position" +
@@ -39,6 +43,20 @@ std::string textOf(const Value &value) {
 
 std::int64_t integerOf(const Value &value) { return value.isInteger() ? value.asInteger() : 0; }
 
+// A stored value for messages: null, a number, or a text in quotes (cut
+// short when long).
+std::string shownValue(const Value &value) {
+  if (value.isNull())
+    return "null";
+  if (value.isInteger())
+    return std::to_string(value.asInteger());
+  if (value.isText()) {
+    const std::string &text = value.asText();
+    return "\"" + (text.size() > 40 ? text.substr(0, 40) + "..." : text) + "\"";
+  }
+  return "a value of another kind";
+}
+
 // "12,13": the places of signals among the document's <signal> elements.
 std::string signalList(const std::vector<int> &signals) {
   std::string list;
@@ -50,17 +68,32 @@ std::string signalList(const std::vector<int> &signals) {
   return list;
 }
 
-std::vector<int> signalsOf(const Value &value) {
-  std::vector<int> signals;
-  const std::string text = textOf(value);
+// The places "12,13" of `value` into `out`; false when it is no such list.
+bool signalsOf(const Value &value, std::vector<int> &out) {
+  out.clear();
+  if (value.isNull())
+    return true;
+  if (!value.isText())
+    return false;
+  const std::string &text = value.asText();
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t comma = text.find(',', at);
-    const std::string part = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
-    if (!part.empty())
-      signals.push_back(std::stoi(part));
-    at = comma == std::string::npos ? text.size() : comma + 1;
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    int place = 0;
+    const auto [end, error] = std::from_chars(text.data() + at, text.data() + comma, place);
+    if (error != std::errc() || end != text.data() + comma || place < 0)
+      return false;
+    out.push_back(place);
+    at = comma + 1;
   }
-  return signals;
+  return true;
+}
+
+// An integer column of a source, which must hold an integer of 32 bits.
+bool tokenOf(const Value &value, int &out) {
+  if (!value.isInteger() || value.asInteger() < INT32_MIN || value.asInteger() > INT32_MAX)
+    return false;
+  out = static_cast<int>(value.asInteger());
+  return true;
 }
 
 // The sources table's columns, in the order addSources binds them.
@@ -85,25 +118,53 @@ std::string hexText(const unsigned char *bytes, std::size_t size) {
   return hex;
 }
 
-RecordSource sourceOf(const std::vector<Value> &row) {
-  RecordSource s;
+// The source in `row` (the columns of kSourceColumns); false with `why`
+// naming the first column that holds no value of its kind.
+bool sourceOf(const std::vector<Value> &row, RecordSource &s, std::string &why) {
   s.id = integerOf(row[0]);
   s.document = textOf(row[1]);
   s.node1 = textOf(row[2]);
   s.node2 = textOrNull(row[3]);
-  s.first1 = static_cast<int>(integerOf(row[4]));
-  s.last1 = static_cast<int>(integerOf(row[5]));
-  s.first2 = static_cast<int>(integerOf(row[6]));
-  s.last2 = static_cast<int>(integerOf(row[7]));
+  int *const tokens[] = {&s.first1, &s.last1, &s.first2, &s.last2};
+  for (int c = 4; c < 8; ++c)
+    if (!tokenOf(row[static_cast<std::size_t>(c)], *tokens[c - 4])) {
+      why = std::string(kSourceColumns[c]) + " holds " + shownValue(row[static_cast<std::size_t>(c)]) +
+            ", which is no token number";
+      return false;
+    }
   s.marker1 = textOrNull(row[8]);
   s.position1 = textOrNull(row[9]);
   s.marker2 = textOrNull(row[10]);
   s.position2 = textOrNull(row[11]);
-  s.signals1 = signalsOf(row[12]);
-  s.signals2 = signalsOf(row[13]);
+  if (!signalsOf(row[12], s.signals1) || !signalsOf(row[13], s.signals2)) {
+    const int c = signalsOf(row[12], s.signals1) ? 13 : 12;
+    why = std::string(kSourceColumns[c]) + " holds " + shownValue(row[static_cast<std::size_t>(c)]) +
+          ", which is no list of signal numbers";
+    return false;
+  }
   s.relation = textOf(row[14]);
   s.columns = textOf(row[15]);
-  return s;
+  return true;
+}
+
+// A record of the relation table read with the sources, each integer field
+// an integer where its text reads as one; another value stays as stored,
+// and differs from what the import gave.
+Record recordOf(std::vector<Value>::const_iterator from, std::vector<Value>::const_iterator to) {
+  const auto fields = relationTableFields();
+  Record record;
+  record.values.assign(from, to);
+  for (std::size_t i = 0; i < record.values.size() && i < fields.size(); ++i) {
+    Value &value = record.values[i];
+    if (!isIntegerKind(fields[i].kind) || !value.isText())
+      continue;
+    std::int64_t number = 0;
+    const std::string &text = value.asText();
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error == std::errc() && end == text.data() + text.size())
+      value = Value::integer(number);
+  }
+  return record;
 }
 
 } // namespace
@@ -255,16 +316,15 @@ Result Corpus::sources(const std::string &document, std::vector<RecordSource> &s
                                              {Value::text(document)}, &rows);
       result != code::Ok)
     return result;
-  const auto fields = relationTableFields();
-  for (auto &row : rows) {
-    sources.push_back(sourceOf(row));
-    Record record;
-    record.values.assign(row.begin() + kSourceColumnCount, row.end());
-    // The server gives texts of every kind; the record holds each field's kind.
-    for (std::size_t i = 0; i < record.values.size() && i < fields.size(); ++i)
-      if (isIntegerKind(fields[i].kind) && record.values[i].isText())
-        record.values[i] = Value::integer(std::stoll(record.values[i].asText()));
-    records.push_back(std::move(record));
+  for (const auto &row : rows) {
+    RecordSource source;
+    std::string why;
+    if (!sourceOf(row, source, why))
+      return ErrorEntries::fail(code::ValueDoesNotFit,
+                                {{code::ValueDoesNotFit, 0, "Record: Id = " + textOf(row[0]) + " in " + sourcesTable()},
+                                 {code::ValueDoesNotFit, 0, why}});
+    sources.push_back(std::move(source));
+    records.push_back(recordOf(row.begin() + kSourceColumnCount, row.end()));
   }
   return code::Ok;
 }
@@ -304,16 +364,48 @@ std::string Corpus::recordsOf(const std::string &name, std::vector<Value> &param
   return " WHERE \"From\" = ? OR \"Id\" IN (SELECT \"Id\" FROM " + sourcesTable() + " WHERE \"Document\" = ?)";
 }
 
+Result Corpus::changedMarkers(const std::string &name, long &out) {
+  out = 0;
+  bool kept = false;
+  if (const Result checked = exists(kept); checked != code::Ok || !kept)
+    return checked;
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute(
+          "SELECT coalesce(sum(CASE WHEN " + markerChanged("t", "s", 1) + " THEN 1 ELSE 0 END + CASE WHEN " +
+              markerChanged("t", "s", 2) + " THEN 1 ELSE 0 END), 0) FROM " + sourcesTable() + " s JOIN " +
+              m_cursor.quotedName() + " t ON t.\"Id\" = s.\"Id\" WHERE s.\"Document\" = ?",
+          {Value::text(name)}, &rows);
+      result != code::Ok)
+    return result;
+  out = rows.empty() ? 0 : static_cast<long>(integerOf(rows[0][0]));
+  return code::Ok;
+}
+
 Result Corpus::removeDocument(const std::string &name, long &records, long &marked) {
   bool stored = false;
   if (const Result counted = documentRecords(name, records, marked, stored); counted != code::Ok)
     return counted;
   if (const Result begun = m_cursor.beginBulk(); begun != code::Ok)
     return begun;
+  // The records go through the engine's checked delete, each locked first:
+  // a record another program is editing stops the removal.
   std::vector<Value> parameters;
-  std::vector<std::pair<std::string, std::vector<Value>>> statements;
+  std::vector<std::vector<Value>> keys;
   const std::string where = recordsOf(name, parameters);
-  statements.emplace_back("DELETE FROM " + m_cursor.quotedName() + where, parameters);
+  Result result = m_cursor.execute("SELECT \"Id\" FROM " + m_cursor.quotedName() + where + " ORDER BY \"Id\"",
+                                   parameters, &keys);
+  if (result == code::Ok) {
+    std::vector<Bookmark> bookmarks;
+    for (auto &key : keys)
+      bookmarks.push_back(std::move(key));
+    result = m_cursor.deleteRecords(bookmarks);
+  }
+  if (result != code::Ok) {
+    const std::vector<ErrorEntry> entries = ErrorEntries::all();
+    (void)m_cursor.rollbackBulk();
+    return ErrorEntries::fail(result, entries);
+  }
+  std::vector<std::pair<std::string, std::vector<Value>>> statements;
   if (stored) {
     statements.emplace_back("DELETE FROM " + sourcesTable() + " WHERE \"Document\" = ?",
                             std::vector<Value>{Value::text(name)});
@@ -330,6 +422,24 @@ Result Corpus::removeDocument(const std::string &name, long &records, long &mark
 
 Result Corpus::problems(std::vector<std::string> &out) {
   std::vector<std::vector<Value>> rows;
+  // Every source's values, a document at a time.
+  if (const Result result = m_cursor.execute("SELECT DISTINCT \"Document\" FROM " + sourcesTable(), {}, &rows);
+      result != code::Ok)
+    return result;
+  for (const auto &document : std::vector<std::vector<Value>>(std::move(rows))) {
+    std::vector<std::vector<Value>> sources;
+    if (const Result result = m_cursor.execute("SELECT " + sourceColumns() + " FROM " + sourcesTable() +
+                                                   " WHERE \"Document\" = ? ORDER BY \"Id\"",
+                                               {document[0]}, &sources);
+        result != code::Ok)
+      return result;
+    for (const auto &row : sources) {
+      RecordSource source;
+      if (std::string why; !sourceOf(row, source, why))
+        out.push_back("The source of record Id = " + textOf(row[0]) + " in " + sourcesTable() + ": " + why);
+    }
+  }
+  rows.clear();
   if (const Result result = m_cursor.execute("SELECT s.\"Id\" FROM " + sourcesTable() + " s WHERE NOT EXISTS (SELECT 1 FROM " +
                                                  m_cursor.quotedName() + " t WHERE t.\"Id\" = s.\"Id\") ORDER BY s.\"Id\"",
                                              {}, &rows);

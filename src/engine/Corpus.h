@@ -78,10 +78,17 @@ public:
   // whether the document itself is kept. RecordNotFound when there is
   // neither a record nor the document.
   [[nodiscard]] Result documentRecords(const std::string &name, long &records, long &marked, bool &stored);
+  // How many of the document's markers (a span each) differ from what its
+  // import gave: the annotation a removal would drop. Nothing for a
+  // document that is not kept.
+  [[nodiscard]] Result changedMarkers(const std::string &name, long &out);
   // Deletes the document's records, their sources and the document, in one
   // transaction; how many records went, and how many had a marker. Works on
-  // records of a document that was never kept (imported as CSV, say).
-  // RecordNotFound when there is neither a record nor the document.
+  // records of a document that was never kept (imported as CSV, say). Each
+  // record goes through the engine's checked delete (Cursor::deleteRecords):
+  // RecordLocked, naming the record, when another program is editing one,
+  // and nothing is removed. RecordNotFound when there is neither a record
+  // nor the document.
   [[nodiscard]] Result removeDocument(const std::string &name, long &records, long &marked);
   // What is wrong in the two tables: a source whose record or document is
   // missing, a document whose bytes no longer give its digest.

@@ -87,6 +87,13 @@ public:
   [[nodiscard]] virtual Result insertRecord(const Record &record) = 0;
   // Give up the lock taken by readCurrent, if any.
   [[nodiscard]] virtual Result releaseLock() = 0;
+  // Delete the records with `keys` inside the open bulk transaction
+  // (beginBulk), each first locked against editing by every other cursor
+  // and process; the locks stay until the transaction ends, so nobody
+  // starts an edit of a record that is going. RecordLocked naming the first
+  // record another holds (nothing deleted then: roll the transaction back),
+  // TableIsReadOnly, or a storage error. A key no record has is passed over.
+  [[nodiscard]] virtual Result deleteRecords(const std::vector<Bookmark> &keys) = 0;
 
   // Table administration.
   // Set (or with nothing, remove) the table's password; Ok or a storage error

@@ -195,6 +195,22 @@ Result KeySetCursor::insertRecord(const Record &record) {
   return code::Ok;
 }
 
+Result KeySetCursor::deleteRecords(const std::vector<Bookmark> &keys) {
+  if (!m_writable)
+    return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
+  // Every lock before any delete: a refused one leaves every record.
+  for (const Bookmark &key : keys) {
+    VANDRO_EXPECTS(static_cast<int>(key.size()) == m_keyColumnCount, "a key of this table");
+    if (const Result locked = lockUntilCommit(key); locked != code::Ok)
+      return locked;
+  }
+  dropAhead();
+  for (const Bookmark &key : keys)
+    if (const Result deleted = storeDeleted(key); deleted != code::Ok)
+      return deleted;
+  return code::Ok;
+}
+
 Result KeySetCursor::recordLocked(const Bookmark &key) const {
   return ErrorEntries::fail(code::RecordLocked,
                             {{code::RecordLocked, 0, "Record: " + recordName(key)}, {code::RecordLocked, 0, locationEntry()}});

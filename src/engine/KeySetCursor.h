@@ -27,6 +27,7 @@ public:
   Result modifyRecord(const Record &record) override;
   Result insertRecord(const Record &record) override;
   Result releaseLock() override;
+  Result deleteRecords(const std::vector<Bookmark> &keys) override;
 
   Result setToBegin() override;
   Result setToEnd() override;
@@ -76,6 +77,11 @@ protected:
   // otherwise.
   [[nodiscard]] virtual Result storeModified(const Record &record, Bookmark &key) = 0;
   [[nodiscard]] virtual Result storeInserted(const Record &record, Bookmark &key) = 0;
+  // Inside a bulk transaction: takes the record lock of `key` until the
+  // transaction ends, beside any other held (RecordLocked from recordLocked
+  // when another holds it); deletes the record with `key`, if any.
+  [[nodiscard]] virtual Result lockUntilCommit(const Bookmark &key) = 0;
+  [[nodiscard]] virtual Result storeDeleted(const Bookmark &key) = 0;
 
   // Whether the connection that held the edit's lock was lost while the
   // record was being edited, for the message of a refused post.

@@ -1,5 +1,8 @@
 #include "RelationTable.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace vandro::engine {
 
 std::vector<FieldDescription> relationTableFields() {
@@ -32,6 +35,39 @@ std::vector<FieldDescription> relationTableFields() {
           text("Position1", 20),
           text("Marker2", 60),
           text("Position2", 20)};
+}
+
+Result relationTableProblems(Cursor &cursor, std::vector<std::string> &out) {
+  const auto &fields = cursor.description().fields;
+  for (const char *name : {"Id", "Marker1", "Position1", "Marker2", "Position2"})
+    if (std::none_of(fields.begin(), fields.end(), [&](const FieldDescription &field) { return field.name == name; }))
+      return code::Ok;
+  // The first few records named, then how many more.
+  constexpr std::int64_t kNamed = 20;
+  for (int span = 1; span <= 2; ++span) {
+    const std::string number = std::to_string(span);
+    const std::string position = "\"Position" + number + "\"";
+    const std::string where = " FROM " + cursor.quotedName() + " WHERE " + markerSql("\"Marker" + number + "\"") +
+                              " IS NULL AND coalesce(" + position + ", '') <> ''";
+    std::vector<std::vector<Value>> rows, count;
+    if (const Result result = cursor.execute("SELECT \"Id\", " + position + where + " ORDER BY \"Id\" LIMIT " +
+                                                 std::to_string(kNamed),
+                                             {}, &rows);
+        result != code::Ok)
+      return result;
+    for (const auto &row : rows)
+      out.push_back("Record Id = " + (row[0].isInteger() ? std::to_string(row[0].asInteger()) : std::string("?")) +
+                    ": span " + number + " has no marker but the position \"" +
+                    (row[1].isText() ? row[1].asText() : std::string()) + "\"");
+    if (static_cast<std::int64_t>(rows.size()) < kNamed)
+      continue;
+    if (const Result result = cursor.execute("SELECT count(*)" + where, {}, &count); result != code::Ok)
+      return result;
+    if (const std::int64_t all = count.empty() || !count[0][0].isInteger() ? 0 : count[0][0].asInteger(); all > kNamed)
+      out.push_back("... and " + std::to_string(all - kNamed) + " more records with a position on span " + number +
+                    " but no marker");
+  }
+  return code::Ok;
 }
 
 } // namespace vandro::engine

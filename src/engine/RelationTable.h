@@ -1,6 +1,8 @@
 // The standard relation table that the administration tool creates.
 #pragma once
 
+#include "Cursor.h"
+#include "MarkerNotation.h"
 #include "Schema.h"
 
 #include <string>
@@ -14,10 +16,17 @@ std::vector<FieldDescription> relationTableFields();
 inline const std::vector<int> kRelationTableKey = {0};
 
 // An SQL condition: the record (its columns named after `prefix`, such as
-// "t.") has a marker of either span that is not empty.
+// "t.") has a marker on either span (markerSql).
 inline std::string hasMarkerCondition(const std::string &prefix = {}) {
-  return "coalesce(" + prefix + "\"Marker1\", '') <> '' OR coalesce(" + prefix + "\"Marker2\", '') <> ''";
+  return "(" + markerSql(prefix + "\"Marker1\"") + " IS NOT NULL OR " + markerSql(prefix + "\"Marker2\"") +
+         " IS NOT NULL)";
 }
+
+// What is wrong in the relation table behind `cursor`, one line each: a
+// span with a position but no marker (a marker that is no marker has no
+// position). Nothing when the table lacks the marker columns. Ok or the
+// failure of the query.
+[[nodiscard]] Result relationTableProblems(Cursor &cursor, std::vector<std::string> &out);
 
 // The thirty relation names the program offers in its relation chooser, in
 // the chooser's order.

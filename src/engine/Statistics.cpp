@@ -3,6 +3,8 @@
 #include "RelationTable.h"
 
 #include <algorithm>
+#include <charconv>
+#include <map>
 
 namespace vandro::engine {
 
@@ -24,9 +26,10 @@ long countOf(const Value &value) {
     return static_cast<long>(value.asInteger());
   if (value.isReal())
     return static_cast<long>(value.asReal());
+  long count = 0;
   if (value.isText())
-    return std::stol(value.asText());
-  return 0;
+    std::from_chars(value.asText().data(), value.asText().data() + value.asText().size(), count);
+  return count;
 }
 
 } // namespace
@@ -80,10 +83,26 @@ Result Statistics::byMarker(std::vector<GroupCount> &out) {
     const std::string column = "\"Marker" + std::to_string(span) + "\"";
     sql += span == 1 ? "" : " UNION ALL ";
     sql += "SELECT \"Relation\", " + column + " AS marker FROM " + m_cursor.quotedName() +
-           where(column + " <> ''", parameters);
+           where(markerSql(column) + " IS NOT NULL", parameters);
   }
   sql += ") AS markers GROUP BY \"Relation\", marker";
-  return run(sql, parameters, out, {'r', 't', 'n'});
+  std::vector<GroupCount> markers;
+  if (const Result result = run(sql, parameters, markers, {'r', 't', 'n'}); result != code::Ok)
+    return result;
+  // Each part of a marker is one marker: the groups of whole markers, few
+  // beside the records, are split and counted again here.
+  std::map<std::pair<std::optional<std::string>, std::string>, long> parts;
+  for (const GroupCount &group : markers)
+    for (const std::string &part : markerParts(group.text.value_or("")))
+      parts[{group.relation, part}] += group.records;
+  for (const auto &[key, count] : parts) {
+    GroupCount group;
+    group.relation = key.first;
+    group.text = key.second;
+    group.records = count;
+    out.push_back(std::move(group));
+  }
+  return code::Ok;
 }
 
 Result Statistics::byPosition(std::vector<GroupCount> &out) {
@@ -93,7 +112,8 @@ Result Statistics::byPosition(std::vector<GroupCount> &out) {
     const std::string number = std::to_string(span);
     sql += span == 1 ? "" : " UNION ALL ";
     sql += "SELECT \"Relation\", " + number + ", \"Position" + number + "\", count(*) FROM " + m_cursor.quotedName() +
-           where("\"Marker" + number + "\" <> ''", parameters) + " GROUP BY \"Relation\", \"Position" + number + "\"";
+           where(markerSql("\"Marker" + number + "\"") + " IS NOT NULL", parameters) +
+           " GROUP BY \"Relation\", \"Position" + number + "\"";
   }
   return run(sql, parameters, out, {'r', 's', 't', 'n'});
 }

@@ -22,8 +22,8 @@ struct GroupCount {
 
 // The standard relation table behind a cursor, restricted to the records
 // whose From is one of `documents` (all records when it is empty). A marker
-// is a Marker1 or Marker2 that is neither null nor empty. Every function
-// returns Ok or the failure of its query.
+// is a Marker1 or Marker2 that is neither null, nor empty, nor blanks only
+// (MarkerNotation). Every function returns Ok or the failure of its query.
 class Statistics {
 public:
   Statistics(Cursor &cursor, std::vector<std::string> documents)
@@ -31,8 +31,9 @@ public:
 
   // Per relation name: records, and records with a marker.
   [[nodiscard]] Result byRelation(std::vector<GroupCount> &out);
-  // Per relation name and marker (exactly as stored), how often the marker
-  // stands on either span (`records`).
+  // Per relation name and marker, how often the marker stands on either
+  // span (`records`): each part of a stored marker ("and + then") is one
+  // marker, without its outer blanks.
   [[nodiscard]] Result byMarker(std::vector<GroupCount> &out);
   // Per relation name, span and position of the span's marker (exactly as
   // stored; null where none), how many spans with a marker.

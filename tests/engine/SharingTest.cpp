@@ -139,6 +139,36 @@ TEST_P(SharingTest, TwoCursorsOfOneProcessConflictLikeTwoProcesses) {
   EXPECT_EQ(one->modifyRecord(relation(*one, 3, "stale")), code::RecordNotLocked);
 }
 
+// A delete of many records takes each one's lock and keeps it to the end of
+// its transaction: a record another cursor edits stops it before anything
+// goes, and no edit starts on a record that is going.
+TEST_P(SharingTest, ADeleteTakesTheLockOfEveryRecordItRemoves) {
+  createRelationTable();
+  auto editor = openTable();
+  auto remover = openTable();
+  ASSERT_TRUE(editor && remover);
+  fill(*editor, 1, 6);
+  const std::vector<Bookmark> going = {{Value::integer(2)}, {Value::integer(4)}, {Value::integer(5)}};
+  Record record;
+  ASSERT_EQ(editor->findKey({Value::integer(4)}, record), code::Ok);
+  ASSERT_EQ(editor->readCurrent(record, LockMode::WriteLock), code::Ok);
+  ASSERT_EQ(remover->beginBulk(), code::Ok);
+  EXPECT_EQ(remover->deleteRecords(going), code::RecordLocked);
+  EXPECT_TRUE(entriesMention("Id = 4")) << describeFailure(code::RecordLocked);
+  ASSERT_EQ(remover->rollbackBulk(), code::Ok);
+  EXPECT_EQ(remover->findKey({Value::integer(2)}, record), code::Ok) << "nothing went";
+  // Once the editor lets go, the delete holds the locks until it commits.
+  ASSERT_EQ(editor->releaseLock(), code::Ok);
+  ASSERT_EQ(remover->beginBulk(), code::Ok);
+  ASSERT_EQ(remover->deleteRecords(going), code::Ok) << describeFailure(code::Ok);
+  ASSERT_EQ(editor->findKey({Value::integer(5)}, record), code::Ok);
+  EXPECT_EQ(editor->readCurrent(record, LockMode::WriteLock), code::RecordLocked);
+  ASSERT_EQ(remover->commitBulk(), code::Ok);
+  EXPECT_EQ(editor->findKey({Value::integer(5)}, record), code::RecordNotFound);
+  ASSERT_EQ(editor->findKey({Value::integer(6)}, record), code::Ok);
+  EXPECT_EQ(editor->readCurrent(record, LockMode::WriteLock), code::Ok) << "the locks went with the commit";
+}
+
 TEST_P(SharingTest, EveryRecordHasALockOfItsOwn) {
   // 116048 and 1308084 once shared a lock on the server (a 32-bit hash).
   createRelationTable();

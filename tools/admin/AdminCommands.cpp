@@ -333,6 +333,8 @@ int AdminCommands::check(const std::string &database, const std::string &table) 
   std::vector<std::string> problems;
   if (const Result result = session.cursor().integrityCheck(problems); result != code::Ok)
     return failure(engineMessage(result));
+  if (const Result result = relationTableProblems(session.cursor(), problems); result != code::Ok)
+    return failure(engineMessage(result));
   // The corpus kept beside the table, if any.
   Corpus corpus(session.cursor());
   bool kept = false;
@@ -421,18 +423,20 @@ int AdminCommands::importRst(const std::string &database, const std::string &tab
 }
 
 int AdminCommands::exportRst(const std::string &database, const std::string &table, const std::string &folder,
-                             const std::vector<std::string> &documents) {
+                             const std::vector<std::string> &documents, Force force) {
   Session session(*this);
   if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
     return kFailure;
-  const RstExportResult result = admin::exportRst(session.cursor(), folder, documents);
+  const RstExportResult result = admin::exportRst(session.cursor(), folder, documents,
+                                                  force == Force::Yes ? ExistingFiles::Replace
+                                                                      : ExistingFiles::KeepChanged);
   if (!result.ok)
     return failure(result.error);
   for (const std::string &line : result.listed)
     m_out << line << "\n";
   m_out << result.documents << " documents written to " << folder << " (" << result.identical
-        << " byte for byte as imported), " << result.markersWritten << " markers written, "
-        << result.markersNotWritten << " not written\n";
+        << " byte for byte as imported), " << result.signalsAdded << " signals added, " << result.signalsRemoved
+        << " removed, " << result.signalsNotWritten << " not written\n";
   return kSuccess;
 }
 
@@ -459,7 +463,7 @@ int AdminCommands::documents(const std::string &database, const std::string &tab
 }
 
 int AdminCommands::removeDocuments(const std::string &database, const std::string &table,
-                                   const std::vector<std::string> &names) {
+                                   const std::vector<std::string> &names, Force force) {
   Session session(*this);
   if (!session.openDatabase(database) || !session.openTable(table))
     return kFailure;
@@ -474,6 +478,14 @@ int AdminCommands::removeDocuments(const std::string &database, const std::strin
                      "; vandro-admin documents lists the documents kept). Nothing was removed");
     if (found != code::Ok)
       return failure(engineMessage(found));
+    long changed = 0;
+    if (const Result counted = corpus.changedMarkers(name, changed); counted != code::Ok)
+      return failure(engineMessage(counted));
+    if (changed > 0 && force == Force::No)
+      return failure("the document " + name + " has " + std::to_string(changed) +
+                     (changed == 1 ? " marker" : " markers") +
+                     " changed since its import, which removing it would drop; export-rst writes them into the "
+                     "corpus first, and --force removes the document anyway. Nothing was removed");
   }
   for (const std::string &name : names) {
     long records = 0, marked = 0;

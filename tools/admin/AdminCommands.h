@@ -14,6 +14,11 @@ inline constexpr int kSuccess = 0;
 inline constexpr int kFailure = 1;
 inline constexpr int kUsage = 2;
 
+// What export-rst does with a changed file in its folder, and
+// remove-document with a document whose markers changed since its import:
+// refuses (the default), or goes ahead as --force says.
+enum class Force { No, Yes };
+
 class AdminCommands {
 public:
   AdminCommands(std::ostream &out, std::ostream &err);
@@ -44,13 +49,18 @@ public:
                 const std::vector<std::string> &paths);
   // Writes the documents of the table's corpus (those named in
   // `documents`, else all) into `folder`, with the table's markers as
-  // discourse signals; all or nothing.
+  // discourse signals; all or nothing. A file there that changed since the
+  // import is replaced only with `force`.
   int exportRst(const std::string &database, const std::string &table, const std::string &folder,
-                const std::vector<std::string> &documents);
+                const std::vector<std::string> &documents, Force force = Force::No);
   // One line per document of the table's corpus.
   int documents(const std::string &database, const std::string &table);
-  // Deletes each named document's records, sources and stored bytes.
-  int removeDocuments(const std::string &database, const std::string &table, const std::vector<std::string> &names);
+  // Deletes each named document's records, sources and stored bytes, as the
+  // window's writes do: refused while another program edits one of the
+  // records, and, without `force`, for a document whose markers changed
+  // since its import. Every name is checked before anything is removed.
+  int removeDocuments(const std::string &database, const std::string &table, const std::vector<std::string> &names,
+                      Force force = Force::No);
   // Relation and marker counts of the table (of the named documents, all
   // when none) by `by` ("relation", "marker", "position", "document"): an
   // aligned table, or CSV; with `chart`, also drawn into that .svg or .png

@@ -1,10 +1,12 @@
 #include "RstExport.h"
 
 #include "RstDocument.h"
+#include "RstMarkers.h"
 #include "RstRelations.h"
 #include "RstSignalEditor.h"
 #include "RstTransfer.h"
 #include "engine/Corpus.h"
+#include "engine/MarkerNotation.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <QFile>
 #include <map>
 #include <unistd.h>
 
@@ -128,13 +131,43 @@ bool placeAll(const std::string &folder, std::vector<Output> &outputs, std::stri
   return true;
 }
 
+// Whether the file `target` may be replaced: it is not there, or it holds
+// the document as imported (`imported`) or as about to be written (`now`).
+// False with `why` for a file changed since, by someone else perhaps.
+bool mayReplace(const std::string &target, const QByteArray &imported, const QByteArray &now, std::string &why) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(target, ec);
+  if (!fs::exists(status))
+    return true;
+  if (fs::is_regular_file(status)) {
+    const std::uintmax_t size = fs::file_size(target, ec);
+    QFile file(QString::fromStdString(target));
+    const bool sizeFits = !ec && (size == static_cast<std::uintmax_t>(imported.size()) ||
+                                  size == static_cast<std::uintmax_t>(now.size()));
+    if (sizeFits && !file.open(QIODevice::ReadOnly)) {
+      why = target + ": the file there cannot be read to see whether it changed: " + file.errorString().toStdString();
+      return false;
+    }
+    if (sizeFits)
+      if (const QByteArray there = file.readAll(); there == imported || there == now)
+        return true;
+  }
+  why = target + ": the file there is neither the document as imported nor what the export writes (it changed "
+                 "since the import, in another tool perhaps); export into another folder, or replace it with --force";
+  return false;
+}
+
 // The edits of one document, and what it lists.
 class DocumentExport {
 public:
   // `document` reads the document, when a changed marker needs its tokens.
   DocumentExport(std::function<const rst::RstDocument *()> document, RstExportResult &result)
       : m_read(std::move(document)), m_result(result) {}
+  // Whether the document cannot be written: it does not read, or a record's
+  // source does not fit it (error() then says which and why).
   bool failed() const { return m_failed; }
+  const std::string &error() const { return m_error; }
 
   void record(const RecordSource &source, const Record &record) {
     const std::string id = "Id " + std::to_string(source.id) + ": ";
@@ -144,9 +177,9 @@ public:
                           (changed.empty() ? std::string() : " (" + changed + ")"));
     }
     span(source, 1, source.marker1, source.position1, textOf(record.values[kMarker1]),
-         textOf(record.values[kPosition1]), source.first1, source.last1, source.signals1);
+         textOf(record.values[kPosition1]), source.signals1);
     span(source, 2, source.marker2, source.position2, textOf(record.values[kMarker2]),
-         textOf(record.values[kPosition2]), source.first2, source.last2, source.signals2);
+         textOf(record.values[kPosition2]), source.signals2);
   }
 
   const std::vector<rst::SignalEdit> &edits() const { return m_edits; }
@@ -161,64 +194,141 @@ private:
     return key;
   }
 
-  // A span's marker as the corpus can hold it: an empty marker (null, or
-  // blanks only) is no marker, and its position is then nothing either.
+  // A span's marker as the corpus can hold it: no marker (null, empty or
+  // blanks only) has no position either.
   using Marker = std::pair<std::optional<std::string>, std::optional<std::string>>;
   static Marker normal(const std::optional<std::string> &marker, const std::optional<std::string> &position) {
-    if (!marker || QString::fromStdString(*marker).trimmed().isEmpty())
+    if (!marker || isNoMarker(*marker))
       return {};
     return {marker, position};
   }
 
   bool read() {
-    if (!m_document && !(m_document = m_read()))
+    if (!m_document && !m_failed && !(m_document = m_read()))
       m_failed = true;
     return !m_failed;
   }
 
+  void fail(const RecordSource &source, const std::string &why) {
+    m_failed = true;
+    m_error = "record Id = " + std::to_string(source.id) + ": " + why;
+  }
+
+  // One span whose marker changed since the import: each part of its
+  // marker now is one signal. A part equal to what a signal of the span
+  // showed keeps that signal as it is; another part becomes a new signal on
+  // the span's tokens; a signal whose part the user saw and took away goes.
   void span(const RecordSource &source, int number, const std::optional<std::string> &importedMarker,
             const std::optional<std::string> &importedPosition, const std::optional<std::string> &marker,
-            const std::optional<std::string> &position, int first, int last, const std::vector<int> &spanSignals) {
+            const std::optional<std::string> &position, const std::vector<int> &spanSignals) {
     const Marker now = normal(marker, position);
     if (now == normal(importedMarker, importedPosition))
       return; // its signals stay as they are
     m_changed = true;
-    rst::SignalEdit edit;
-    edit.removed = spanSignals;
-    // What importing the written document gives this span again.
-    Marker readBack;
-    const std::string prefix = "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + "'s marker ";
-    if (now.first) {
-      if (!read())
-        return;
-      bool agrees = false;
-      const std::vector<int> run = rst::markerRun(*m_document, QString::fromStdString(*marker),
-                                                  QString::fromStdString(position.value_or("")), first, last, agrees);
-      if (run.empty()) {
-        ++m_result.markersNotWritten;
-        std::string dropped;
-        for (const rst::RstSignal &signal : m_document->markers)
-          if (std::find(spanSignals.begin(), spanSignals.end(), signal.index) != spanSignals.end())
-            dropped += (dropped.empty() ? "" : "; ") + tokenList(signal.tokens);
-        list(source.id, prefix + shown(marker) + " is no run of the span's tokens; not written" +
-                            (dropped.empty() ? std::string()
-                                             : ", and the signal it replaces (tokens " + dropped + ") is left out"));
-        m_edits.push_back(std::move(edit));
-        return;
-      }
-      ++m_result.markersWritten;
-      QStringList words;
-      for (int token : run)
-        words << m_document->tokens[static_cast<std::size_t>(token)];
-      readBack = normal(words.join(QLatin1Char(' ')).toStdString(),
-                        rst::markerPosition(*m_document, run.front(), run.back(), first, last).toStdString());
-      edit.added = rst::NewSignal{QString::fromStdString(source.node2.value_or(source.node1)), run};
+    if (!read())
+      return;
+    const rst::RecordSpans spans{source.first1, source.last1, source.first2, source.last2};
+    const int first = spans.first(number), last = spans.last(number);
+    std::vector<rst::ShownSignal> had;
+    for (int place : spanSignals) {
+      const rst::RstSignal *signal = rst::signalAt(*m_document, place);
+      rst::ShownSignal shown;
+      if (signal)
+        shown = rst::showSignal(*m_document, *signal, spans);
+      if (!signal || shown.span != number)
+        return fail(source, "its source names signal " + std::to_string(place + 1) +
+                                " of the stored document for span " + std::to_string(number) +
+                                ", which the document has not there (vandro-admin check)");
+      had.push_back(std::move(shown));
     }
+    const std::string prefix = "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + ": ";
+    std::vector<std::string> shownParts = markerParts(normal(importedMarker, importedPosition).first.value_or(""));
+    const std::vector<std::string> parts = markerParts(now.first.value_or(""));
+
+    std::vector<bool> keep(had.size(), false);
+    std::vector<int> taken; // tokens of the signals the span keeps or gains
+    std::vector<std::string> fresh;
+    for (const std::string &part : parts) {
+      const auto same = std::find_if(had.begin(), had.end(), [&](const rst::ShownSignal &signal) {
+        return !keep[static_cast<std::size_t>(&signal - had.data())] && signal.text.toStdString() == part;
+      });
+      if (same == had.end()) {
+        fresh.push_back(part);
+        continue;
+      }
+      keep[static_cast<std::size_t>(same - had.begin())] = true;
+      taken.insert(taken.end(), same->tokens.begin(), same->tokens.end());
+    }
+    rst::SignalEdit edit;
+    std::vector<rst::ShownSignal> after; // what a new import would show
+    for (std::size_t i = 0; i < had.size(); ++i) {
+      // A signal the user never saw in this span's marker (a table imported
+      // before every signal showed) is never taken away.
+      const auto seen = std::find(shownParts.begin(), shownParts.end(), had[i].text.toStdString());
+      if (keep[i] || seen == shownParts.end()) {
+        after.push_back(had[i]);
+        edit.after = had[i].index;
+        continue;
+      }
+      shownParts.erase(seen);
+      edit.removed.push_back(had[i].index);
+      ++m_result.signalsRemoved;
+      list(source.id, prefix + "signal removed: \"" + had[i].text.toStdString() + "\" (tokens " +
+                          tokenList(had[i].tokens) + ")");
+    }
+    for (const std::string &part : fresh) {
+      const std::vector<int> tokens = placeOf(QString::fromStdString(part), parts.size() == 1 ? position : std::nullopt,
+                                              first, last, taken);
+      if (tokens.empty()) {
+        ++m_result.signalsNotWritten;
+        list(source.id, prefix + "\"" + part + "\" is no sequence of the span's tokens (letter case as the document "
+                                                 "writes it); not written");
+        continue;
+      }
+      taken.insert(taken.end(), tokens.begin(), tokens.end());
+      edit.added.push_back({QString::fromStdString(source.node2.value_or(source.node1)), tokens});
+      rst::ShownSignal shown;
+      shown.tokens = tokens;
+      shown.text = QString::fromStdString(part);
+      after.push_back(std::move(shown));
+      ++m_result.signalsAdded;
+      list(source.id, prefix + "signal added: \"" + part + "\" (tokens " + tokenList(tokens) + ")");
+    }
+    std::optional<QString> readMarker, readPosition;
+    rst::spanMarker(*m_document, after, first, last, readMarker, readPosition);
+    const Marker readBack = normal(readMarker ? std::optional(readMarker->toStdString()) : std::nullopt,
+                                   readPosition ? std::optional(readPosition->toStdString()) : std::nullopt);
     if (readBack != now)
-      list(source.id, prefix + shown(marker) + " at " + shown(position) + " is written as tokens " +
-                          tokenList(edit.added->tokens) + ", which read back as " + shown(readBack.first) + " at " +
-                          shown(readBack.second));
-    m_edits.push_back(std::move(edit));
+      list(source.id, prefix + "the marker " + shown(marker) + " at " + shown(position) + " reads back as " +
+                          shown(readBack.first) + " at " + shown(readBack.second));
+    // New signals of a span that keeps none follow the record's last one.
+    if (!edit.after) {
+      const auto &both = number == 1 ? source.signals2 : source.signals1;
+      if (const auto last = std::max_element(both.begin(), both.end()); last != both.end())
+        edit.after = *last;
+    }
+    if (!edit.removed.empty() || !edit.added.empty())
+      m_edits.push_back(std::move(edit));
+  }
+
+  // Where a new signal of the words `part` goes among the tokens `first` to
+  // `last`: the first place that shares no token with `taken`; for the only
+  // part of a marker placed "Beginning", "Middle" or "End", the first such
+  // place there, when there is one. Empty when there is none.
+  std::vector<int> placeOf(const QString &part, const std::optional<std::string> &position, int first, int last,
+                           const std::vector<int> &taken) const {
+    std::vector<int> chosen;
+    for (const std::vector<int> &tokens : rst::partPlacements(*m_document, part, first, last)) {
+      if (std::any_of(tokens.begin(), tokens.end(),
+                      [&](int token) { return std::find(taken.begin(), taken.end(), token) != taken.end(); }))
+        continue;
+      if (!position || rst::markerPosition(*m_document, tokens.front(), tokens.back(), first, last).toStdString() ==
+                           *position)
+        return tokens;
+      if (chosen.empty())
+        chosen = tokens;
+    }
+    return chosen;
   }
 
   static std::string tokenList(const std::vector<int> &tokens) {
@@ -269,6 +379,7 @@ private:
   std::function<const rst::RstDocument *()> m_read;
   const rst::RstDocument *m_document = nullptr;
   bool m_failed = false;
+  std::string m_error;
   RstExportResult &m_result;
   std::vector<rst::SignalEdit> m_edits;
   bool m_changed = false;
@@ -276,7 +387,8 @@ private:
 
 } // namespace
 
-RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::vector<std::string> &names) {
+RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::vector<std::string> &names,
+                          ExistingFiles existing) {
   RstExportResult result;
   std::vector<Output> outputs;
   auto failure = [&](const std::string &why) {
@@ -345,17 +457,22 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
         result);
     for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
       exported.record(sources[i], records[i]);
+    if (exported.failed() && !exported.error().empty())
+      return readFailure("the document " + stored.name + ": " + exported.error() + ". Nothing was written");
     if (exported.failed())
       return readFailure("the stored document " + stored.name + " does not read: " +
                          error.toStdString().substr(0, error.toStdString().find_last_not_of('.') + 1) +
                          ". Nothing was written");
     Output output{(fs::path(folder) / stored.file).string(), {}, {}, bytes};
-    if (exported.changed()) {
+    if (!exported.edits().empty()) {
       if (!rst::editSignals(bytes, exported.edits(), output.bytes, error))
         return readFailure(stored.file + ": " + error.toStdString() + ". Nothing was written");
     } else {
       ++result.identical;
     }
+    if (existing == ExistingFiles::KeepChanged)
+      if (std::string why; !mayReplace(output.target, bytes, output.bytes, why))
+        return readFailure(why + ". Nothing was written");
     std::string cause;
     outputs.push_back(std::move(output));
     if (!writeBeside(outputs.back(), cause))
@@ -371,7 +488,9 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
     return result;
   }
   result.documents = static_cast<long>(outputs.size());
-  std::sort(result.listed.begin(), result.listed.end());
+  // By Id; a record's lines in the order they were made.
+  std::stable_sort(result.listed.begin(), result.listed.end(),
+                   [](const std::string &a, const std::string &b) { return a.compare(0, 20, b, 0, 20) < 0; });
   for (std::string &line : result.listed)
     line.erase(0, 20);
   return result;

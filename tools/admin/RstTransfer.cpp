@@ -134,6 +134,9 @@ RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files,
     for (const qint64 line : warnings.tokensBeyondTheEnd)
       result.warnings.push_back(file + ":" + std::to_string(line) +
                                 ": a dm signal names tokens beyond the document's last token");
+    for (const auto &[line, why] : warnings.signalsNotShown)
+      result.warnings.push_back(file + ":" + std::to_string(line) + ": " + why.toStdString() +
+                                "; every export leaves it as it is");
     std::vector<RecordSource> sources;
     for (const rst::RelationRecord &r : records) {
       Record record = cursor.blankRecord();

@@ -13,6 +13,7 @@
 #include <vector>
 
 using vandro::admin::AdminCommands;
+using vandro::admin::Force;
 
 namespace {
 
@@ -113,12 +114,19 @@ int main(int argc, char **argv) {
       "Write the RST documents that import-rst stored with TABLE into FOLDER under their\n"
       "file names, with the table's markers as dm signals, all or nothing. A document\n"
       "whose markers did not change is written byte for byte as imported; in the others\n"
-      "only the signals of changed markers change. Markers that cannot be written, or that\n"
-      "would read back otherwise, and records whose other columns changed are listed by Id.");
+      "each part of a changed marker (\"and + instead\") is one dm signal: signals the user\n"
+      "kept stay as they were, new parts become signals, parts taken away remove theirs.\n"
+      "Every signal added and removed, parts that cannot be written, markers that would\n"
+      "read back otherwise and records whose other columns changed are listed by Id. A file\n"
+      "in FOLDER that changed since the import is not replaced without --force.");
   addTableArguments(exportRst);
+  bool force = false;
   exportRst->add_option("FOLDER", file, "Folder for the documents (made when missing)")->required();
   exportRst->add_option("--document", documentNames, "Only this document (its From); may be given again");
-  exportRst->callback([&] { status = commands.exportRst(database, table, file, documentNames); });
+  exportRst->add_flag("--force", force, "Replace files of FOLDER that changed since the import");
+  exportRst->callback([&] {
+    status = commands.exportRst(database, table, file, documentNames, force ? Force::Yes : Force::No);
+  });
 
   auto *documents = app.add_subcommand(
       "documents", "List the RST documents stored with TABLE: name, records, records with a marker,\n"
@@ -128,10 +136,15 @@ int main(int argc, char **argv) {
 
   auto *removeDocument = app.add_subcommand(
       "remove-document", "Delete the named documents' records, their sources and the stored documents,\n"
-                         "each in one transaction, saying how many records (and with markers) went");
+                         "each in one transaction, saying how many records (and with markers) went. Refused\n"
+                         "while another program edits one of the records, and for a document whose markers\n"
+                         "changed since its import unless --force");
   addTableArguments(removeDocument);
   removeDocument->add_option("NAME", documentNames, "Document name (the From of its records)")->required();
-  removeDocument->callback([&] { status = commands.removeDocuments(database, table, documentNames); });
+  removeDocument->add_flag("--force", force, "Remove documents whose markers changed since their import");
+  removeDocument->callback([&] {
+    status = commands.removeDocuments(database, table, documentNames, force ? Force::Yes : Force::No);
+  });
 
   std::string statsBy = "relation", chart;
   bool statsCsv = false;

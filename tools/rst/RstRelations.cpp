@@ -23,14 +23,11 @@ struct Coverage {
 
 Coverage coverageOf(const RstNode &node) { return {node.low, node.high}; }
 
-bool holdsNonAlphanumeric(const QString &token) {
-  return std::any_of(token.begin(), token.end(), [](QChar c) { return !c.isLetterOrNumber(); });
-}
-
 class Builder {
 public:
   Builder(const RstDocument &document, const RelationMap &map, RstWarnings *warnings)
-      : m_document(document), m_map(map), m_warnings(warnings), m_children(document.nodes.size()) {
+      : m_document(document), m_map(map), m_warnings(warnings), m_children(document.nodes.size()),
+        m_claimed(document.markers.size(), Claim::None) {
     for (std::size_t i = 0; i < document.nodes.size(); ++i)
       if (document.nodes[i].parentIndex >= 0)
         m_children[static_cast<std::size_t>(document.nodes[i].parentIndex)].push_back(static_cast<int>(i));
@@ -161,9 +158,20 @@ private:
         m_warnings->undeclared.emplace_back(node.relname, node.line);
       }
     const int count = static_cast<int>(m_document.tokens.size()) - 1;
-    for (const RstSignal &signal : m_document.markers)
+    for (std::size_t i = 0; i < m_document.markers.size(); ++i) {
+      const RstSignal &signal = m_document.markers[i];
       if (std::any_of(signal.tokens.begin(), signal.tokens.end(), [count](int token) { return token > count; }))
         m_warnings->tokensBeyondTheEnd.push_back(signal.line);
+      if (m_claimed[i] == Claim::None)
+        m_warnings->signalsNotShown.emplace_back(
+            signal.line, m_document.nodeIndex.contains(signal.source)
+                             ? QStringLiteral("the dm signal of node %1 belongs to no relation record (the node is "
+                                              "no satellite and no co-nucleus), so no marker shows it")
+                                   .arg(signal.source)
+                             : QStringLiteral("the dm signal names the source \"%1\", which is no node of the "
+                                              "document, so no marker shows it")
+                                   .arg(signal.source));
+    }
   }
 
   bool covered(const RstNode &node, QString &error) const { return covered(node, coverageOf(node), error); }
@@ -185,27 +193,36 @@ private:
     return texts.join(QLatin1Char(' '));
   }
 
-  // The marker of a span and its position, from the signals of `sources`
-  // whose first token lies in the span; the signals taken go into `taken`.
-  void markSpan(int first, int last, const QStringList &sources, std::optional<QString> &marker,
-                std::optional<QString> &position, std::vector<int> &taken) const {
-    const int count = static_cast<int>(m_document.tokens.size()) - 1;
+  // Both spans' markers and positions, from the dm signals of `sources`.
+  void markSpans(RelationRecord &r, const QStringList &sources) const {
+    const RecordSpans spans{r.first1, r.last1, r.first2, r.last2};
+    std::vector<ShownSignal> owned[2];
     for (const RstSignal &signal : m_document.markers) {
-      if (signal.tokens.empty() || !sources.contains(signal.source) || signal.tokens.front() < first ||
-          signal.tokens.front() > last)
+      if (!sources.contains(signal.source))
         continue;
-      taken.push_back(signal.index);
-      if (taken.size() == 1) {
-        QStringList words;
-        for (int token : signal.tokens)
-          if (token <= count)
-            words << m_document.tokens[static_cast<std::size_t>(token)];
-        marker = words.join(QLatin1Char(' '));
-        position = markerPosition(m_document, signal.tokens.front(), signal.tokens.back(), first, last);
+      ShownSignal shown = showSignal(m_document, signal, spans);
+      m_claimed[static_cast<std::size_t>(&signal - m_document.markers.data())] =
+          shown.span ? Claim::Shown : Claim::Outside;
+      if (shown.span) {
+        (shown.span == 1 ? r.signals1 : r.signals2).push_back(signal.index);
+        owned[shown.span - 1].push_back(std::move(shown));
+      } else if (m_warnings && signal.tokens.empty()) {
+        m_warnings->signalsNotShown.emplace_back(
+            signal.line, QStringLiteral("the dm signal of node %1 lists no token numbers, so no marker shows it")
+                             .arg(signal.source));
+      } else if (m_warnings) {
+        m_warnings->signalsNotShown.emplace_back(
+            signal.line, QStringLiteral("the dm signal of node %1 has no token inside the spans of the %2 "
+                                        "(tokens %3-%4 and %5-%6), so no marker shows it")
+                             .arg(signal.source, r.origin)
+                             .arg(r.first1)
+                             .arg(r.last1)
+                             .arg(r.first2)
+                             .arg(r.last2));
       }
     }
-    if (taken.size() > 1)
-      position = QStringLiteral("Multiple");
+    spanMarker(m_document, owned[0], r.first1, r.last1, r.marker1, r.position1);
+    spanMarker(m_document, owned[1], r.first2, r.last2, r.marker2, r.position2);
   }
 
   RelationRecord record(const QString &relname, const QString &order, const Coverage &span1, const Coverage &span2,
@@ -225,9 +242,8 @@ private:
     r.last1 = m_document.lastToken[static_cast<std::size_t>(span1.high)];
     r.first2 = m_document.firstToken[static_cast<std::size_t>(span2.low)];
     r.last2 = m_document.lastToken[static_cast<std::size_t>(span2.high)];
-    markSpan(r.first1, r.last1, sources, r.marker1, r.position1, r.signals1);
-    markSpan(r.first2, r.last2, sources, r.marker2, r.position2, r.signals2);
     r.origin = origin;
+    markSpans(r, sources);
     return r;
   }
 
@@ -235,6 +251,9 @@ private:
   const RelationMap &m_map;
   RstWarnings *m_warnings;
   std::vector<std::vector<int>> m_children;
+  // What became of each dm signal (by its place in m_document.markers).
+  enum class Claim { None, Shown, Outside };
+  mutable std::vector<Claim> m_claimed;
 };
 
 } // namespace
@@ -243,48 +262,6 @@ bool relationRecords(const RstDocument &document, const RelationMap &map, std::v
                      QString &error, RstWarnings *warnings) {
   out.clear();
   return Builder(document, map, warnings).build(out, error);
-}
-
-QString markerPosition(const RstDocument &document, int markerFirst, int markerLast, int first, int last) {
-  if (markerFirst == first || markerFirst == first + 1)
-    return QStringLiteral("Beginning");
-  const int count = static_cast<int>(document.tokens.size()) - 1;
-  const bool lastIsPunctuation =
-      last >= 1 && last <= count && holdsNonAlphanumeric(document.tokens[static_cast<std::size_t>(last)]);
-  if (markerLast == last || (lastIsPunctuation && markerLast == last - 1))
-    return QStringLiteral("End");
-  return QStringLiteral("Middle");
-}
-
-std::vector<int> markerRun(const RstDocument &document, const QString &marker, const QString &position, int first,
-                           int last, bool &agrees) {
-  agrees = false;
-  const QStringList words = marker.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-  if (words.isEmpty())
-    return {};
-  const int length = static_cast<int>(words.size());
-  std::vector<int> firstRun;
-  for (int start = first; start + length - 1 <= last; ++start) {
-    bool equal = true;
-    for (int w = 0; w < length && equal; ++w)
-      equal = document.tokens[static_cast<std::size_t>(start + w)] == words[w];
-    if (!equal)
-      continue;
-    std::vector<int> run;
-    for (int w = 0; w < length; ++w)
-      run.push_back(start + w);
-    const bool placed = position == QLatin1String("Beginning") || position == QLatin1String("Middle") ||
-                        position == QLatin1String("End");
-    if (!placed)
-      return run; // any run for "Multiple" or a free text
-    if (markerPosition(document, start, start + length - 1, first, last) == position) {
-      agrees = true;
-      return run;
-    }
-    if (firstRun.empty())
-      firstRun = run;
-  }
-  return firstRun;
 }
 
 } // namespace vandro::rst

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "RstDocument.h"
+#include "RstMarkers.h"
 
 #include <QHash>
 #include <QString>
@@ -31,7 +32,7 @@ struct RelationRecord {
   QString signalSource() const { return node2.isEmpty() ? node1 : node2; }
   // Each span's tokens, first to last (last < first for a span without any).
   int first1 = 0, last1 = 0, first2 = 0, last2 = 0;
-  // The dm signals that marked each span, as places among the document's
+  // The dm signals each span owns, as places among the document's
   // <signal> elements, in file order.
   std::vector<int> signals1, signals2;
 };
@@ -45,32 +46,22 @@ struct RstWarnings {
   std::vector<std::pair<QString, qint64>> undeclared;
   // A dm signal whose tokens reach beyond the document's last token: its line.
   std::vector<qint64> tokensBeyondTheEnd;
+  // A dm signal that no record shows, with its line and why: its source
+  // makes no record, or none of its tokens lies inside its record's spans.
+  // Every export leaves it as it is.
+  std::vector<std::pair<qint64, QString>> signalsNotShown;
 };
 
 // The records of `document`, ordered by L1, then L2, H1, H2, Relation.
 // A dm signal belongs to the record whose satellite is its source, or to
 // the one pair of co-nuclei whose second child is its source (its first
-// child: the group's first pair). False with `error` naming the document
+// child: the group's first pair); within the record, to the span that
+// holds its first token inside the two spans (showSignal). Each span's
+// marker names every signal it owns (spanMarker). False with `error` naming the document
 // and the node when a node that a record needs covers no segment, when a
 // satellite stands beside a span group without a nucleus, or when a
 // record's two spans would overlap.
 bool relationRecords(const RstDocument &document, const RelationMap &map, std::vector<RelationRecord> &out,
                      QString &error, RstWarnings *warnings = nullptr);
-
-// Where the marker of tokens `marker` (first to last) stands in a span of
-// the document's tokens `first` to `last`: "Beginning" when it starts at
-// the span's first or second token, else "End" when it ends at its last
-// token (or the one before, when the last token holds a character that is
-// no letter or digit), else "Middle".
-QString markerPosition(const RstDocument &document, int markerFirst, int markerLast, int first, int last);
-
-// The tokens of a marker whose words are `marker` (split at blanks) in the
-// span of tokens `first` to `last`: the first run of tokens equal to its
-// words whose position agrees with `position` ("Beginning", "Middle",
-// "End"), else, for any other position or when no run agrees, the first run
-// at all (`agrees` then false for the three). Empty when the words are no
-// run of the span's tokens.
-std::vector<int> markerRun(const RstDocument &document, const QString &marker, const QString &position, int first,
-                           int last, bool &agrees);
 
 } // namespace vandro::rst

@@ -131,14 +131,31 @@ public:
   }
 
   // Removes the element [start, end), with its line when it stands alone
-  // on it; the new text, if any, goes where it stood.
-  void replaceElement(qsizetype start, qsizetype end, const QString &replacement) {
+  // on it; the new elements, if any, go where it stood, each on a line of
+  // its own when it stood so.
+  void replaceElement(qsizetype start, qsizetype end, const QStringList &replacements) {
     const qsizetype lineEnd = afterLineEnd(end);
     if (firstOnLine(start) && lineEnd >= 0) {
-      const QString line = replacement.isEmpty() ? QString() : indentation(start) + replacement + m_lineEnd;
-      m_changes.push_back({lineStart(start), lineEnd - lineStart(start), line});
+      QString lines;
+      for (const QString &element : replacements)
+        lines += indentation(start) + element + m_lineEnd;
+      m_changes.push_back({lineStart(start), lineEnd - lineStart(start), lines});
     } else {
-      m_changes.push_back({start, end - start, replacement});
+      m_changes.push_back({start, end - start, replacements.join(QString())});
+    }
+  }
+
+  // Puts `elements` just after the element [start, end): on lines of their
+  // own, indented as it, when it stands alone on its line.
+  void insertAfterElement(qsizetype start, qsizetype end, const QStringList &elements) {
+    const qsizetype lineEnd = afterLineEnd(end);
+    if (firstOnLine(start) && lineEnd >= 0) {
+      QString lines;
+      for (const QString &element : elements)
+        lines += indentation(start) + element + m_lineEnd;
+      m_changes.push_back({lineEnd, 0, lines});
+    } else {
+      m_changes.push_back({end, 0, elements.join(QString())});
     }
   }
 
@@ -174,8 +191,11 @@ public:
   void add(Change change) { m_changes.push_back(std::move(change)); }
 
   QString result() {
-    // From the end, so that each change's offsets still hold.
-    std::stable_sort(m_changes.begin(), m_changes.end(), [](const Change &a, const Change &b) { return a.at > b.at; });
+    // From the end, so that each change's offsets still hold; at one
+    // offset, what replaces text before what is put in front of it.
+    std::stable_sort(m_changes.begin(), m_changes.end(), [](const Change &a, const Change &b) {
+      return a.at != b.at ? a.at > b.at : a.length > b.length;
+    });
     QString text = m_text;
     for (const Change &change : m_changes)
       text.replace(change.at, change.length, change.text);
@@ -228,22 +248,36 @@ bool editSignals(const QByteArray &bytes, const std::vector<SignalEdit> &edits, 
   Editor editor(text);
   QStringList appended; // new signals without a place of their own
   bool adds = false;
+  auto element = [&](int place, std::pair<qsizetype, qsizetype> &out) {
+    if (place < 0 || static_cast<std::size_t>(place) >= layout.signalElements.size()) {
+      error = QStringLiteral("it has no signal number %1").arg(place + 1);
+      return false;
+    }
+    out = layout.signalElements[static_cast<std::size_t>(place)];
+    return true;
+  };
   for (const SignalEdit &edit : edits) {
+    QStringList added;
+    for (const NewSignal &signal : edit.added)
+      added << signalXml(signal);
+    adds = adds || !added.isEmpty();
     std::vector<int> removed = edit.removed;
     std::sort(removed.begin(), removed.end());
     for (std::size_t i = 0; i < removed.size(); ++i) {
-      const int place = removed[i];
-      if (place < 0 || static_cast<std::size_t>(place) >= layout.signalElements.size()) {
-        error = QStringLiteral("it has no signal number %1").arg(place + 1);
+      std::pair<qsizetype, qsizetype> at;
+      if (!element(removed[i], at))
         return false;
-      }
-      const auto [start, end] = layout.signalElements[static_cast<std::size_t>(place)];
-      editor.replaceElement(start, end, i == 0 && edit.added ? signalXml(*edit.added) : QString());
+      editor.replaceElement(at.first, at.second, i == 0 ? added : QStringList());
     }
-    if (edit.added) {
-      adds = true;
-      if (removed.empty())
-        appended << signalXml(*edit.added);
+    if (!removed.empty() || added.isEmpty())
+      continue;
+    if (edit.after) {
+      std::pair<qsizetype, qsizetype> at;
+      if (!element(*edit.after, at))
+        return false;
+      editor.insertAfterElement(at.first, at.second, added);
+    } else {
+      appended << added;
     }
   }
   if (!appended.isEmpty()) {

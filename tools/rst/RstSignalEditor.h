@@ -15,12 +15,15 @@ struct NewSignal {
   std::vector<int> tokens;
 };
 
-// One span's signals: those it had (places among the document's <signal>
-// elements, from 0) go; the new one, if any, stands where the first of
-// them stood, else at the end of the <signals> element.
+// One span's signals: `removed` (places among the document's <signal>
+// elements, from 0) go; the `added` ones stand where the first removed one
+// stood, else just after the signal at the place `after` (the span's last
+// kept one, else the record's last), else at the end of the <signals>
+// element.
 struct SignalEdit {
   std::vector<int> removed;
-  std::optional<NewSignal> added;
+  std::vector<NewSignal> added;
+  std::optional<int> after;
 };
 
 // The document `bytes` with `edits` made inside its <signals> element. An

@@ -1,6 +1,7 @@
 #include "PostgresCursor.h"
 
 #include "../ErrorEntries.h"
+#include "../Expects.h"
 #include "../Quoted.h"
 #include "../FieldValues.h"
 #include "AdvisoryLockKey.h"
@@ -291,6 +292,25 @@ Result PostgresCursor::lock(const Bookmark &key) {
   m_lock = wanted;
   m_lockedAtResets = m_conn->resets();
   return code::Ok;
+}
+
+Result PostgresCursor::lockUntilCommit(const Bookmark &key) {
+  VANDRO_EXPECTS(m_bulk, "a bulk transaction");
+  // A transaction's advisory lock: the server lets it go at the
+  // transaction's end, and it conflicts with every session's record lock.
+  PgResult rows;
+  const LockCall call = lockCall("lock_xact", "pg_try_advisory_xact_lock", advisoryLockKey(m_tableOid, key));
+  if (const Result ran = run(call.name, call.sql, call.parameters, rows); ran != code::Ok)
+    return ran;
+  return rows.text(0, 0) == "t" ? code::Ok : recordLocked(key);
+}
+
+Result PostgresCursor::storeDeleted(const Bookmark &key) {
+  std::string where;
+  for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
+    where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
+  PgResult rows;
+  return run("delete", "DELETE FROM " + m_qualified + " WHERE " + where, keyParameters(key), rows, Retry::Never);
 }
 
 void PostgresCursor::unlock() {

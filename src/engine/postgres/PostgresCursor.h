@@ -60,6 +60,8 @@ protected:
   void unlockRecord() override { unlock(); }
   Result storeModified(const Record &record, Bookmark &key) override;
   Result storeInserted(const Record &record, Bookmark &key) override;
+  Result lockUntilCommit(const Bookmark &key) override;
+  Result storeDeleted(const Bookmark &key) override;
 
 private:
   using Parameters = std::vector<std::optional<std::string>>;

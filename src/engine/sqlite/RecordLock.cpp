@@ -92,6 +92,26 @@ Result RecordLock::lock(const std::string &keyText, long long offset) {
   return code::Ok;
 }
 
+Result RecordLock::lockAlso(long long offset) {
+  if (!setLock(m_fd, F_WRLCK, offset)) {
+    const int err = errno;
+    if (err == EAGAIN || err == EACCES)
+      return ErrorEntries::fail(code::RecordLocked);
+    return ErrorEntries::fail(code::IoFailure, {{code::IoFailure, 0, "File: " + m_path},
+                                                {code::IoFailure, err, std::strerror(err)}});
+  }
+  m_also.push_back(offset);
+  return code::Ok;
+}
+
+void RecordLock::releaseAll() {
+  // The byte of the record locked for editing stays locked.
+  for (long long offset : m_also)
+    if (!m_held || offset != m_offset)
+      setLock(m_fd, F_UNLCK, offset);
+  m_also.clear();
+}
+
 void RecordLock::release() {
   if (!m_held)
     return;

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vandro::engine {
 
@@ -32,6 +33,11 @@ public:
   // record) when another holder has it.
   [[nodiscard]] Result lock(const std::string &keyText, long long offset);
   void release();
+  // Locks the byte at `offset` as well as any held, until releaseAll():
+  // the records a bulk delete takes away. RecordLocked when another holder
+  // has it.
+  [[nodiscard]] Result lockAlso(long long offset);
+  void releaseAll();
   bool isHeld() const { return m_held.has_value(); }
   // The key text of the record held, if any.
   const std::optional<std::string> &held() const { return m_held; }
@@ -41,6 +47,8 @@ private:
   std::string m_path;
   std::optional<std::string> m_held;
   long long m_offset = 0;
+  std::vector<long long> m_also; // the bytes of lockAlso
+
 };
 
 } // namespace vandro::engine

@@ -42,6 +42,7 @@ SqliteCursor::~SqliteCursor() {
   m_at = {};
   m_update = {};
   m_insert = {};
+  m_delete = {};
   m_version = {};
   m_find.clear();
   m_findText.clear();
@@ -288,6 +289,11 @@ Result SqliteCursor::prepareStatements() {
     if (const int rc = m_insert.prepare(m_db, insert); rc != SQLITE_OK)
       return fail(rc, "Preparing " + insert);
   }
+  if (m_writable) {
+    const std::string remove = "DELETE FROM " + table + " WHERE (" + key + ") = (" + placeholders + ")";
+    if (const int rc = m_delete.prepare(m_db, remove); rc != SQLITE_OK)
+      return fail(rc, "Preparing " + remove);
+  }
   return code::Ok;
 }
 
@@ -336,6 +342,22 @@ Result SqliteCursor::lockRecord(const Bookmark &key) {
 }
 
 void SqliteCursor::unlockRecord() { m_lock.release(); }
+
+Result SqliteCursor::lockUntilCommit(const Bookmark &key) {
+  VANDRO_EXPECTS(m_bulk, "a bulk transaction");
+  const Result locked = m_lock.lockAlso(RecordLock::offsetFor(key));
+  return locked == code::RecordLocked ? recordLocked(key) : locked;
+}
+
+Result SqliteCursor::storeDeleted(const Bookmark &key) {
+  VANDRO_EXPECTS(m_delete, "a table opened for writing");
+  StatementUse use(m_delete);
+  for (std::size_t i = 0; i < key.size(); ++i)
+    bindRaw(use.get(), static_cast<int>(i) + 1, key[i]);
+  if (const int rc = sqlite3_step(use.get()); rc != SQLITE_DONE)
+    return fail(rc);
+  return code::Ok;
+}
 
 Result SqliteCursor::queryRecord(const Bookmark &key, ReadFor purpose, Record &out) {
   StatementUse use(m_at);
@@ -495,13 +517,16 @@ Result SqliteCursor::commitBulk() {
   if (const Result result = runSql("COMMIT"); result != code::Ok)
     return result;
   m_bulk = false;
+  m_lock.releaseAll();
   return code::Ok;
 }
 
 Result SqliteCursor::rollbackBulk() {
   m_bulk = false;
   dropAhead();
-  return runSql("ROLLBACK");
+  const Result result = runSql("ROLLBACK");
+  m_lock.releaseAll();
+  return result;
 }
 
 Result SqliteCursor::beginSnapshot() {

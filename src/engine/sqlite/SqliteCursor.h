@@ -59,6 +59,8 @@ protected:
   void unlockRecord() override;
   Result storeModified(const Record &record, Bookmark &key) override { return write(Write::Replace, record, key); }
   Result storeInserted(const Record &record, Bookmark &key) override { return write(Write::Insert, record, key); }
+  Result lockUntilCommit(const Bookmark &key) override;
+  Result storeDeleted(const Bookmark &key) override;
 
 private:
   SqliteCursor() = default;
@@ -78,7 +80,7 @@ private:
   std::vector<std::string> m_keyColumns; // SQL expressions of the key, in order
   long long m_dataVersion = -1;
 
-  SqliteStatement m_first, m_last, m_after, m_before, m_at, m_update, m_insert, m_version;
+  SqliteStatement m_first, m_last, m_after, m_before, m_at, m_update, m_insert, m_delete, m_version;
   std::map<std::size_t, SqliteStatement> m_find; // by the number of key fields given
   // The text searches, by field, direction and whether they start after a key.
   std::map<std::tuple<int, bool, bool>, SqliteStatement> m_findText;

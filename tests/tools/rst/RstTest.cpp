@@ -48,8 +48,9 @@ std::vector<std::string> recordsOf(const QString &file, const RelationMap &map =
 TEST(RstTest, EveryRuleGivesItsRecords) {
   const std::vector<std::string> expected = {
       "walk|antithesis|no|SN|1-1|2-2|Although it rained ,|we went out .|Although|Beginning|-|-",
+      // Both signals of group 21, in the order of their first tokens.
       "walk|elaboration|yes|NS|1-2|3-6|Although it rained , we went out .|"
-      "We saw the sea and we saw the hills , then we went home . It was fun indeed .|-|-|saw|Multiple",
+      "We saw the sea and we saw the hills , then we went home . It was fun indeed .|-|-|saw + we went|Multiple",
       "walk|joint|no|NN|3-3|4-4|We saw the sea|and we saw the hills ,|-|-|and|Beginning",
       "walk|evaluation|yes|NS|3-5|6-6|We saw the sea and we saw the hills , then we went home .|It was fun indeed .|"
       "-|-|fun indeed|End",
@@ -61,6 +62,59 @@ TEST(RstTest, EveryRuleGivesItsRecords) {
   EXPECT_EQ(recordsOf(QStringLiteral("walk.rs4"), map), expected);
   EXPECT_EQ(recordsOf(QStringLiteral("cafe.rs3")),
             std::vector<std::string>{"cafe|background|no|SN|1-1|2-2|Au caf\xC3\xA9 ,|nous avons parl\xC3\xA9 .|-|-|-|-"});
+}
+
+// The marker notation: every dm signal of a record shows, in the span that
+// holds its first token inside the two spans, in the order of the first
+// tokens; a signal with words between its tokens as "x ... y"; a signal
+// with no token inside either span shows nowhere, and is named.
+TEST(RstTest, EverySignalShowsInTheMarkerNotation) {
+  // Segment 1 (tokens 1-4) is the satellite of segment 2 (tokens 5-10);
+  // segment 3 (tokens 11-12) is outside both spans.
+  const QString head = QStringLiteral(
+      "<rst><body>\n<segment id=\"1\" parent=\"2\" relname=\"cause\">So we came ,</segment>\n"
+      "<segment id=\"2\">then either rain or sun .</segment>\n<segment id=\"3\">whether then</segment>\n<signals>\n");
+  const struct {
+    const char *name;
+    std::vector<const char *> tokens; // one dm signal of segment 1 each
+    const char *marker1, *position1, *marker2, *position2;
+    bool named; // a signal no marker shows
+  } cases[] = {
+      {"one signal", {"1"}, "So", "Beginning", "-", "-", false},
+      {"one at the end", {"3"}, "came", "End", "-", "-", false},
+      {"two, listed out of order", {"5", "1"}, "So", "Beginning", "then", "Beginning", false},
+      {"two on one span", {"2", "1"}, "So + we", "Multiple", "-", "-", false},
+      {"discontinuous", {"6,8"}, "-", "-", "either ... or", "Beginning", false},
+      {"in the middle", {"7"}, "-", "-", "rain", "Middle", false},
+      {"adjacent and apart", {"5,6,8"}, "-", "-", "then either ... or", "Beginning", false},
+      {"the first token outside the spans", {"11,6,8"}, "-", "-", "either ... or", "Beginning", false},
+      {"tokens on both spans", {"4,5"}, ",", "End", "-", "-", false},
+      {"no token inside", {"12"}, "-", "-", "-", "-", true},
+      {"no token numbers", {"x"}, "-", "-", "-", "-", true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    QString text = head;
+    for (const char *tokens : c.tokens)
+      text += QStringLiteral("<signal source=\"1\" type=\"dm\" subtype=\"dm\" tokens=\"%1\"/>\n").arg(tokens);
+    text += QStringLiteral("</signals></body></rst>");
+    RstDocument document;
+    std::vector<RelationRecord> records;
+    RstWarnings warnings;
+    QString error;
+    ASSERT_TRUE(readRstDocument(QStringLiteral("n.rs4"), text.toUtf8(), document, error) &&
+                relationRecords(document, {}, records, error, &warnings))
+        << error.toStdString();
+    ASSERT_EQ(records.size(), 1u);
+    auto shown = [](const std::optional<QString> &v) { return v ? v->toStdString() : std::string("-"); };
+    EXPECT_EQ(shown(records[0].marker1) + "|" + shown(records[0].position1) + "|" + shown(records[0].marker2) + "|" +
+                  shown(records[0].position2),
+              std::string(c.marker1) + "|" + c.position1 + "|" + c.marker2 + "|" + c.position2);
+    ASSERT_EQ(warnings.signalsNotShown.size(), c.named ? 1u : 0u);
+    if (c.named) {
+      EXPECT_EQ(warnings.signalsNotShown[0].first, 6) << "the line of the <signal>";
+    }
+  }
 }
 
 TEST(RstTest, TheMapIsACsvFileFromTo) {
