@@ -13,6 +13,7 @@
 #include "shell/ScreenCentre.h"
 #include "shell/TMessageForm.h"
 #include "shell/TApplication.h"
+#include "store/EngineCheck.h"
 #include "store/TSession.h"
 #include "store/ValueRules.h"
 
@@ -325,10 +326,18 @@ void TMainForm::wireEvents() {
   connect(Edit1, &QLineEdit::textChanged, this, [this] { guarded([this] { Edit1Change(Edit1); }); });
   connect(Edit2, &QLineEdit::textChanged, this, [this] { guarded([this] { Edit2Change(Edit2); }); });
   m_table->AfterScroll = [this](store::TTable &table) { Table1AfterScroll(table); };
+  m_table->BeforeMove = [this](store::TTable &table) { Table1BeforeMove(table); };
 }
 
 bool TMainForm::settleBeforeClose() {
   using store::DataSetState;
+  try {
+    if (!typedMarkersKept())
+      return false;
+  } catch (...) {
+    Application->ReportError(std::current_exception());
+    return false; // "Insert" failed: the markers are still in the boxes
+  }
   if (m_table->State() != DataSetState::Edit && m_table->State() != DataSetState::Insert)
     return true;
   try {
@@ -397,6 +406,36 @@ void TMainForm::Table1AfterScroll(store::TTable &dataSet) {
   ComboBox2->setText(dataSet.LookupField(QStringLiteral("Position1")).AsString());
   Edit2->assignText(dataSet.LookupField(QStringLiteral("Marker2")).AsString());
   ComboBox3->setText(dataSet.LookupField(QStringLiteral("Position2")).AsString());
+  m_shownMarkers = panelTexts();
+}
+
+store::MarkerTexts TMainForm::panelTexts() const {
+  return {Edit1->text(), ComboBox2->text(), Edit2->text(), ComboBox3->text()};
+}
+
+void TMainForm::Table1BeforeMove(store::TTable &) {
+  if (!typedMarkersKept())
+    throw EAbort();
+}
+
+bool TMainForm::typedMarkersKept() {
+  store::TTable &table = *m_table;
+  // A record's own markers, as edited so far (a failed "Insert" wrote them,
+  // and the move stores them), or as stored.
+  if (!table.Active() || table.IsEmpty() ||
+      panelTexts().asStoredIn(table).sameAnnotation(store::MarkerTexts::current(table)))
+    return true;
+  constexpr int kStore = 6, kDrop = 7;
+  const int choice = AskChoice(
+      QStringLiteral("The markers in the boxes are not stored in this record:\n%1.\n\nStore them with Insert, "
+                     "drop them, or stay on the record?")
+          .arg(panelTexts().described()),
+      {{QStringLiteral("Store"), QStringLiteral("&Store"), kStore, TDialogForm::Default},
+       {QStringLiteral("Drop"), QStringLiteral("&Drop"), kDrop, TDialogForm::Plain},
+       {QStringLiteral("Stay"), QStringLiteral("S&tay"), TDialogForm::Cancel, TDialogForm::CancelButton}});
+  if (choice == kStore)
+    Button2Click(Button2);
+  return choice == kStore || choice == kDrop;
 }
 
 void TMainForm::Edit1Change(QObject *) {
@@ -414,17 +453,44 @@ void TMainForm::Button2Click(QObject *) {
   // with the number of segments between the spans, in one post. A failure
   // leaves the record in the edit state with what was written so far; the
   // next move stores it.
+  using store::DataSetState;
   store::TTable &table = *m_table;
+  const bool wasEditing = table.State() == DataSetState::Edit || table.State() == DataSetState::Insert;
   table.Edit();
-  table.LookupField(QStringLiteral("Marker1")).setAsString(Edit1->text());
-  table.LookupField(QStringLiteral("Position1")).setAsString(ComboBox2->text());
-  table.LookupField(QStringLiteral("Marker2")).setAsString(Edit2->text());
-  table.LookupField(QStringLiteral("Position2")).setAsString(ComboBox3->text());
+  // Only over the markers the user saw: Edit has read the record again,
+  // and markers another annotator stored since the panel showed the record
+  // are not overwritten unseen. Shown now, a second "Insert" stores these.
+  if (table.State() == DataSetState::Edit) {
+    const store::MarkerTexts stored = store::MarkerTexts::stored(table);
+    if (!stored.sameAnnotation(m_shownMarkers)) {
+      m_shownMarkers = stored;
+      if (!wasEditing)
+        table.Cancel();
+      throw store::storeError(engine::code::RecordChanged,
+                              {QStringLiteral("Its markers are now: %1.").arg(stored.described()),
+                               QStringLiteral("Yours stay in the boxes; Insert stores them over these.")});
+    }
+  }
+  // No marker (empty, or blanks only) is stored as none, without a position.
+  auto writeMarker = [&](const char *marker, const char *position, const QString &text, const QString &place) {
+    store::TField &markerField = table.LookupField(QString::fromLatin1(marker));
+    store::TField &positionField = table.LookupField(QString::fromLatin1(position));
+    if (store::isNoMarker(text)) {
+      markerField.Clear();
+      positionField.Clear();
+    } else {
+      markerField.setAsString(text);
+      positionField.setAsString(place);
+    }
+  };
+  writeMarker("Marker1", "Position1", Edit1->text(), ComboBox2->text());
+  writeMarker("Marker2", "Position2", Edit2->text(), ComboBox3->text());
   const store::Variant l2 = table.LookupField(QStringLiteral("L2")).AsValue();
   const store::Variant h1 = table.LookupField(QStringLiteral("H1")).AsValue();
   const store::Variant between = store::SubtractValues(store::SubtractValues(l2, h1), store::Variant::integer(1));
   table.LookupField(QStringLiteral("Segments_distance")).setAsInteger(store::ValueToInteger(between));
   table.Post();
+  m_shownMarkers = store::MarkerTexts::current(table);
 }
 
 } // namespace vandro

@@ -1,6 +1,7 @@
 // TMainForm: the main window, its components and the program's handlers.
 #pragma once
 
+#include "store/MarkerTexts.h"
 #include "store/TDataSource.h"
 #include "store/TTable.h"
 
@@ -59,16 +60,29 @@ public:
   void Edit1Change(QObject *sender);
   void Edit2Change(QObject *sender);
   void Table1AfterScroll(store::TTable &dataSet);
+  // Before the table shows a record anew: markers typed into the panel and
+  // not stored are not dropped unasked (typedMarkersKept).
+  void Table1BeforeMove(store::TTable &dataSet);
 
-  // Whether the window may close now: an edit in progress is stored as a
-  // move would store it; when that fails, the user decides whether to
-  // discard it. False keeps the window open in the edit state.
+  // Whether the window may close now: typed markers are stored or dropped
+  // as the user says (typedMarkersKept), then an edit in progress is stored
+  // as a move would store it; when that fails, the user decides whether to
+  // discard it. False keeps the window open.
   bool settleBeforeClose();
 
 protected:
   void closeEvent(QCloseEvent *event) override;
 
 private:
+  // When the panel's boxes hold markers that leaving the record would drop
+  // (they differ from the record's, edited or stored, as the corpus reads
+  // markers), asks whether to store them with "Insert", drop them or stay
+  // on the record. False to stay (Escape, the close box); true when there
+  // was nothing to ask, the markers were dropped, or "Insert" stored them.
+  // Raises what "Insert" raises.
+  bool typedMarkersKept();
+  // The four boxes' texts.
+  store::MarkerTexts panelTexts() const;
   void createControls();
   void setKeyboardOrder();
   void wireEvents();
@@ -79,6 +93,10 @@ private:
   void keepLabelsClearOfBoxes();
   void destroyComponents();
   controls::ArrowFocus *m_arrows = nullptr;
+  // The markers the panel last showed of the record as stored: by its
+  // refill, by the post of "Insert", or in the message of an "Insert"
+  // refused because they had changed. "Insert" stores only over these.
+  store::MarkerTexts m_shownMarkers;
 
   // Destroyed after every control (see the destructor): the table closes
   // once no control is left, then its data source goes.

@@ -27,25 +27,42 @@ QSize primaryScreenSize() {
 
 } // namespace
 
-TMessageForm::TMessageForm(const QString &text) : TDialogForm(QApplication::font("QMessageBox")), m_text(text) {
+TMessageForm::TMessageForm(const QString &text)
+    : TMessageForm(text, {{QStringLiteral("OK"), QStringLiteral("OK"), Ok, Default | CancelButton}}) {}
+
+TMessageForm::TMessageForm(const QString &text, const std::vector<MessageButton> &buttons)
+    : TDialogForm(QApplication::font("QMessageBox")), m_text(text) {
   setWindowTitle(Application ? Application->Title() : QString());
-  const int hMargin = horizontal(8), vMargin = vertical(8), vSpacing = vertical(10);
+  const int hMargin = horizontal(8), vMargin = vertical(8), vSpacing = vertical(10), hGap = horizontal(4);
   if (!g_okWidth)
     g_okWidth = fontMetrics().horizontalAdvance(QStringLiteral("OK")) + 8;
-  const int buttonWidth = std::max(horizontal(50), *g_okWidth);
+  // Every button as wide as the widest caption needs, at least 50 units.
+  int buttonWidth = std::max(horizontal(50), *g_okWidth);
+  for (const MessageButton &button : buttons) {
+    const QString caption = QString(button.caption).remove(QLatin1Char('&'));
+    buttonWidth = std::max(buttonWidth, fontMetrics().horizontalAdvance(caption) + 16);
+  }
   const int buttonHeight = vertical(14);
   const QSize textSize = TPrefixLabel::measure(text, font(), primaryScreenSize().width() / 2);
-  const int groupWidth = buttonWidth; // one button
+  const int count = static_cast<int>(buttons.size());
+  const int groupWidth = count * buttonWidth + (count - 1) * hGap;
   const int clientWidth = std::max(textSize.width(), groupWidth) + 2 * hMargin;
   const int clientHeight = textSize.height() + buttonHeight + vSpacing + 2 * vMargin;
   setFixedSize(clientWidth, clientHeight);
 
   auto *message = new TPrefixLabel(QStringLiteral("Message"), text, this);
   message->setGeometry(hMargin, vMargin, textSize.width(), textSize.height());
-  QPushButton *ok = addButton(QStringLiteral("OK"), QStringLiteral("OK"), Ok, Default | CancelButton,
-                              {(clientWidth - groupWidth) / 2, textSize.height() + vMargin + vSpacing, buttonWidth,
-                               buttonHeight});
-  ok->setFocus(Qt::OtherFocusReason);
+  int left = (clientWidth - groupWidth) / 2;
+  QPushButton *focused = nullptr;
+  for (const MessageButton &button : buttons) {
+    QPushButton *made = addButton(button.name, button.caption, button.result, button.roles,
+                                  {left, textSize.height() + vMargin + vSpacing, buttonWidth, buttonHeight});
+    if (!focused || (button.roles & Default))
+      focused = made;
+    left += buttonWidth + hGap;
+  }
+  if (focused)
+    focused->setFocus(Qt::OtherFocusReason);
 }
 
 QString TMessageForm::clipboardText() const {
@@ -72,6 +89,18 @@ void TMessageForm::keyPressEvent(QKeyEvent *event) {
 void ShowNotice(const QString &text) {
   TMessageForm form(text);
   form.ShowModal();
+}
+
+int AskChoice(const QString &text, const std::vector<MessageButton> &buttons) {
+  TMessageForm form(text, buttons);
+  const int result = form.ShowModal();
+  if (result != TDialogForm::Cancel)
+    return result;
+  // Escape, the close box and an end request: the cancel button's choice.
+  for (const MessageButton &button : buttons)
+    if (button.roles & TDialogForm::CancelButton)
+      return button.result;
+  return result;
 }
 
 } // namespace vandro

@@ -40,4 +40,14 @@ void check(Result result) {
     throw engineError(result);
 }
 
+EDBEngineError storeError(Result result, const QStringList &details) {
+  QString message = QString::fromStdString(trimmedText(Engine::instance().errorText(result)));
+  QVector<TDBError> errors{TDBError{result, 0, message}};
+  for (const QString &line : details) {
+    message += QLatin1Char('\n') + line;
+    errors.push_back(TDBError{result, 0, line});
+  }
+  return EDBEngineError(message, std::move(errors));
+}
+
 } // namespace vandro::store

@@ -4,6 +4,8 @@
 #include "engine/Result.h"
 #include "shell/Exception.h"
 
+#include <QStringList>
+
 namespace vandro::store {
 
 // Whether the session's engine runs: when it never started, a failure is
@@ -17,5 +19,9 @@ EDBEngineError engineError(engine::Result result, EngineState engine = EngineSta
 
 // Raises engineError(result) unless `result` is success.
 void check(engine::Result result);
+
+// The EDBEngineError of a failure the store finds itself: the engine's text
+// for `result`, then `details`, a line each.
+EDBEngineError storeError(engine::Result result, const QStringList &details);
 
 } // namespace vandro::store

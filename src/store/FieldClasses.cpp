@@ -13,7 +13,8 @@ using engine::Value;
 
 namespace {
 
-QString textOf(const Value &value) {
+// The text a string, memo or blob holds.
+QString storedText(const Value &value) {
   if (value.isText())
     return QString::fromStdString(value.asText());
   if (value.isBytes())
@@ -38,7 +39,7 @@ QString leftCharacters(const QString &text, int count) {
 
 // TStringField ----------------------------------------------------------------
 
-QString TStringField::AsString() const { return textOf(stored()); }
+QString TStringField::textOf(const Value &value) const { return storedText(value); }
 
 Variant TStringField::AsValue() const {
   return IsNull() ? Variant::null() : Variant::text(AsString());
@@ -52,8 +53,8 @@ Value TStringField::valueFromInteger(int value) const { return valueFromText(QSt
 
 // The integer classes ---------------------------------------------------------
 
-QString TIntegerField::AsString() const {
-  return IsNull() ? QString() : QString::number(stored().asInteger());
+QString TIntegerField::textOf(const Value &value) const {
+  return value.isNull() ? QString() : QString::number(value.asInteger());
 }
 
 Variant TIntegerField::AsValue() const {
@@ -82,8 +83,8 @@ Value TIntegerField::valueFromInteger(int value) const {
 
 // TFloatField, TCurrencyField -------------------------------------------------
 
-QString TFloatField::AsString() const {
-  return IsNull() ? QString() : generalText(realOf(stored()), userLocale());
+QString TFloatField::textOf(const Value &value) const {
+  return value.isNull() ? QString() : generalText(realOf(value), userLocale());
 }
 
 Variant TFloatField::AsValue() const {
@@ -130,8 +131,8 @@ QString TCurrencyField::EditText() const {
 
 // TBCDField -------------------------------------------------------------------
 
-QString TBCDField::AsString() const {
-  return IsNull() ? QString() : moneyUnitsText(stored().asInteger(), userLocale());
+QString TBCDField::textOf(const Value &value) const {
+  return value.isNull() ? QString() : moneyUnitsText(value.asInteger(), userLocale());
 }
 
 Variant TBCDField::AsValue() const {
@@ -160,10 +161,10 @@ Value TBCDField::valueFromInteger(int value) const {
 
 // TBooleanField ---------------------------------------------------------------
 
-QString TBooleanField::AsString() const {
-  if (IsNull())
+QString TBooleanField::textOf(const Value &value) const {
+  if (value.isNull())
     return {};
-  return stored().asInteger() ? QStringLiteral("True") : QStringLiteral("False");
+  return value.asInteger() ? QStringLiteral("True") : QStringLiteral("False");
 }
 
 Variant TBooleanField::AsValue() const {
@@ -184,10 +185,10 @@ Value TBooleanField::valueFromText(const QString &text) const {
 
 // The date and time classes ---------------------------------------------------
 
-QString TDateTimeField::AsString() const {
-  if (IsNull())
+QString TDateTimeField::textOf(const Value &value) const {
+  if (value.isNull())
     return {};
-  const QDateTime moment = dateTimeFromDays(realOf(stored()));
+  const QDateTime moment = dateTimeFromDays(realOf(value));
   const QLocale locale = userLocale();
   switch (kind()) {
   case FieldKind::Date: return locale.toString(moment.date(), QLocale::ShortFormat);
@@ -237,7 +238,7 @@ Value TDateTimeField::valueFromText(const QString &text) const {
 
 // TBlobField, TMemoField ------------------------------------------------------
 
-QString TBlobField::AsString() const { return textOf(stored()); }
+QString TBlobField::textOf(const Value &value) const { return storedText(value); }
 
 Variant TBlobField::AsValue() const { return Variant::text(AsString()); }
 

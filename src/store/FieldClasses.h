@@ -10,7 +10,7 @@ class TStringField : public TField {
 public:
   using TField::TField;
   const char *ClassName() const override { return "TStringField"; }
-  QString AsString() const override;
+  QString textOf(const engine::Value &value) const override;
   Variant AsValue() const override;
 
 protected:
@@ -24,7 +24,7 @@ public:
   using TField::TField;
   const char *ClassName() const override { return "TIntegerField"; }
   Alignment alignment() const override { return Alignment::Right; }
-  QString AsString() const override;
+  QString textOf(const engine::Value &value) const override;
   Variant AsValue() const override;
   bool IsValidChar(QChar c) const override;
   virtual double minValue() const { return -2147483648.0; }
@@ -62,7 +62,7 @@ public:
   using TField::TField;
   const char *ClassName() const override { return "TFloatField"; }
   Alignment alignment() const override { return Alignment::Right; }
-  QString AsString() const override;
+  QString textOf(const engine::Value &value) const override;
   Variant AsValue() const override;
   bool IsValidChar(QChar c) const override;
 
@@ -86,7 +86,7 @@ public:
   using TField::TField;
   const char *ClassName() const override { return "TBCDField"; }
   Alignment alignment() const override { return Alignment::Right; }
-  QString AsString() const override;
+  QString textOf(const engine::Value &value) const override;
   Variant AsValue() const override;
   bool IsValidChar(QChar c) const override;
 
@@ -99,7 +99,7 @@ class TBooleanField : public TField {
 public:
   using TField::TField;
   const char *ClassName() const override { return "TBooleanField"; }
-  QString AsString() const override;
+  QString textOf(const engine::Value &value) const override;
   Variant AsValue() const override;
 
 protected:
@@ -111,7 +111,7 @@ class TDateTimeField : public TField {
 public:
   using TField::TField;
   const char *ClassName() const override { return "TDateTimeField"; }
-  QString AsString() const override;
+  QString textOf(const engine::Value &value) const override;
   Variant AsValue() const override;
 
 protected:
@@ -135,7 +135,7 @@ class TBlobField : public TField {
 public:
   using TField::TField;
   const char *ClassName() const override { return "TBlobField"; }
-  QString AsString() const override;
+  QString textOf(const engine::Value &value) const override;
   Variant AsValue() const override;
   QString DisplayText() const override;
   QString EditText() const override { return DisplayText(); }

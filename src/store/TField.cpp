@@ -51,6 +51,10 @@ bool TField::IsValidChar(QChar) const { return true; }
 
 void TField::setAsString(const QString &text) { store(valueFromText(text)); }
 
+void TField::Clear() { store(engine::Value()); }
+
+QString TField::StoredAsString() const { return textOf(m_table.storedFieldValue(m_fieldNo)); }
+
 void TField::setAsInteger(int value) { store(valueFromInteger(value)); }
 
 engine::Value TField::valueFromInteger(int) const { accessError(QStringLiteral("Integer")); }

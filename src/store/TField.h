@@ -47,9 +47,18 @@ public:
   // table modifiable; inside FindByKey exactly the key fields.
   bool CanModify() const;
 
-  virtual QString AsString() const = 0;
+  QString AsString() const { return textOf(stored()); }
+  // The field's text in the record as it was stored when its edit began
+  // (outside an edit, AsString).
+  QString StoredAsString() const;
   // Converts and stores the text (the class's rules).
   void setAsString(const QString &text);
+  // Makes the field null, through the checks of every write.
+  void Clear();
+  // The text the field would read after setAsString(text), without storing
+  // anything: a string cut to the field's size, say. Raises the class's
+  // conversion failure.
+  QString TextAsStored(const QString &text) const { return textOf(valueFromText(text)); }
   virtual Variant AsValue() const = 0;
   void setAsInteger(int value);
   virtual QString DisplayText() const { return AsString(); }
@@ -60,6 +69,8 @@ public:
 protected:
   // What the field holds in the record the table shows.
   const engine::Value &stored() const;
+  // The class's text for `value` (null: the empty text).
+  virtual QString textOf(const engine::Value &value) const = 0;
   // The class's conversion of a text into the value to store; raises the
   // class's conversion failure.
   virtual engine::Value valueFromText(const QString &text) const = 0;

@@ -54,6 +54,11 @@ void TTable::raiseAfterScroll() {
     AfterScroll(*this);
 }
 
+void TTable::raiseBeforeMove() {
+  if (BeforeMove)
+    BeforeMove(*this);
+}
+
 void TTable::raiseBeforeScroll() {
   if (BeforeScroll)
     BeforeScroll(*this);
@@ -118,6 +123,15 @@ const Value &TTable::fieldValue(int fieldNo) const {
   if (!record || fieldNo < 0 || static_cast<std::size_t>(fieldNo) >= record->values.size())
     return kNull;
   return record->values[static_cast<std::size_t>(fieldNo)];
+}
+
+const Value &TTable::storedFieldValue(int fieldNo) const {
+  static const Value kNull;
+  // Edit reads the record again as it begins: m_current is what it read.
+  const bool shown = (m_state == DataSetState::Browse || m_state == DataSetState::Edit) && m_hasRecord;
+  if (!shown || fieldNo < 0 || static_cast<std::size_t>(fieldNo) >= m_current.values.size())
+    return kNull;
+  return m_current.values[static_cast<std::size_t>(fieldNo)];
 }
 
 void TTable::writeField(TField &field, Value value) {
@@ -242,6 +256,11 @@ void TTable::Prior() { move(SearchDirection::Backward); }
 void TTable::move(SearchDirection direction) {
   const bool forward = direction == SearchDirection::Forward;
   checkActive();
+  // A move refused at the end shows nothing anew, unless an edit is settled
+  // first (its post reads the record again, and the end is looked for anew).
+  const bool editing = m_state == DataSetState::Edit || m_state == DataSetState::Insert;
+  if (editing || !(forward ? m_atEnd : m_atStart))
+    raiseBeforeMove();
   SettleEdit();
   raiseBeforeScroll();
   if (forward ? m_atEnd : m_atStart)
@@ -270,6 +289,7 @@ void TTable::Last() { moveToEnd(End::Last); }
 void TTable::moveToEnd(End end) {
   const bool toFirst = end == End::First;
   checkActive();
+  raiseBeforeMove();
   SettleEdit();
   raiseBeforeScroll();
   m_atStart = m_atEnd = true;
@@ -436,6 +456,7 @@ bool TTable::jumpToText(const TField &field, const QString &text, SearchDirectio
 
 bool TTable::FindByKey(int key) {
   checkActive();
+  raiseBeforeMove();
   SettleEdit();
   const IndexDescription &description = index();
   if (description.expression)

@@ -91,12 +91,21 @@ public:
   bool SearchField(const QString &fieldName, const QString &text, engine::SearchDirection direction,
                    SearchMeans means = SearchMeans::EngineWhereExact);
 
-  // Component notifications; only AfterScroll is handled by the program.
+  // Component notifications; the program handles BeforeMove and AfterScroll.
   std::function<void(TTable &)> BeforeScroll;
   std::function<void(TTable &)> AfterScroll;
+  // Called at the start of every move that shows a record anew and so
+  // raises AfterScroll (First, Prior, Next, Last, FindByKey, a search's
+  // first step; not a move refused at the end the table stands on), before
+  // a pending edit is settled. An exception raised there (EAbort to say
+  // nothing) ends the move with the table as it was.
+  std::function<void(TTable &)> BeforeMove;
 
   // Used by the field objects and the data source.
   const engine::Value &fieldValue(int fieldNo) const;
+  // The value of field `fieldNo` in the record as stored when the current
+  // edit began (outside an edit, the record shown); null without a record.
+  const engine::Value &storedFieldValue(int fieldNo) const;
   // The state and read-only checks of a write, then the store and the
   // field-change notification.
   void writeField(TField &field, engine::Value value);
@@ -112,6 +121,7 @@ private:
   void checkCanModify() const;
   void raiseAfterScroll();
   void raiseBeforeScroll();
+  void raiseBeforeMove();
   void move(engine::SearchDirection direction);
   // The rest of a search in one engine request: the table moves onto the
   // match, or onto the end record with its end flag set.

@@ -50,6 +50,16 @@ ModalAnswerer::Answer ModalAnswerer::press(const QString &text) {
   };
 }
 
+ModalAnswerer::Answer ModalAnswerer::pressFirstOf(const QStringList &texts) {
+  return [texts](QWidget *modal) {
+    for (const QString &text : texts)
+      for (auto *button : modal->findChildren<QAbstractButton *>())
+        if (QString(button->text()).remove(QLatin1Char('&')) == text)
+          return press(text)(modal);
+    escape()(modal);
+  };
+}
+
 ModalAnswerer::Answer ModalAnswerer::escape() {
   return [](QWidget *modal) {
     if (auto *dialog = qobject_cast<QDialog *>(modal))

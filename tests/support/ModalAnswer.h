@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -33,6 +34,9 @@ public:
   // An answer that presses the message box's or dialog's button whose text
   // (without "&") is `text`.
   static Answer press(const QString &text);
+  // An answer that presses the first button of `texts` the window has: one
+  // answer for a step that may ask a question before its notice.
+  static Answer pressFirstOf(const QStringList &texts);
   // An answer that rejects the dialog (Escape).
   static Answer escape();
 

@@ -8,6 +8,7 @@
 #include "Program.h"
 #include "TableFixture.h"
 #include "controls/TComboBox.h"
+#include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
 #include "engine/Engine.h"
 #include "store/TTable.h"
@@ -80,24 +81,27 @@ TEST_F(MarkerPanelTest, EveryScrollRefillsTheBoxesWithTheRecordsOwnTexts) {
     std::function<void()> action;
     const char *panel;
     int edit1Changes; // how often Edit1Change ran
+    bool asked;       // whether the typed marker was asked about (and dropped)
   } steps[] = {
-      {"opened", [] {}, "because||then|End", 0},
-      {"Next, the same Marker1", [] { table().Next(); }, "because|Middle||", 0},
-      {"Next to nulls", [] { table().Next(); }, "|||", 1},
-      {"Last", [] { table().Last(); }, "but|beginning|so|Multiple", 1},
-      {"typed", [] { typeInto(MainForm->Edit1, QStringLiteral("xyz")); }, "xyz|beginning|so|Multiple", 3},
-      {"Next refused at the end", [] { table().Next(); }, "xyz|beginning|so|Multiple", 0},
-      {"a key nobody has", [] { EXPECT_FALSE(table().FindByKey(99)); }, "xyz|beginning|so|Multiple", 0},
-      {"a key found", [] { EXPECT_TRUE(table().FindByKey(1)); }, "because||then|End", 1},
-      {"First, already there", [] { table().First(); }, "because||then|End", 0},
-      {"Prior refused at the start", [] { table().Prior(); }, "because||then|End", 0},
+      {"opened", [] {}, "because||then|End", 0, false},
+      {"Next, the same Marker1", [] { table().Next(); }, "because|Middle||", 0, false},
+      {"Next to nulls", [] { table().Next(); }, "|||", 1, false},
+      {"Last", [] { table().Last(); }, "but|beginning|so|Multiple", 1, false},
+      {"typed", [] { typeInto(MainForm->Edit1, QStringLiteral("xyz")); }, "xyz|beginning|so|Multiple", 3, false},
+      {"Next refused at the end", [] { table().Next(); }, "xyz|beginning|so|Multiple", 0, false},
+      {"a key nobody has", [] { EXPECT_FALSE(table().FindByKey(99)); }, "xyz|beginning|so|Multiple", 0, true},
+      {"a key found", [] { EXPECT_TRUE(table().FindByKey(1)); }, "because||then|End", 1, true},
+      {"First, already there", [] { table().First(); }, "because||then|End", 0, false},
+      {"Prior refused at the start", [] { table().Prior(); }, "because||then|End", 0, false},
   };
   for (const auto &s : steps) {
     SCOPED_TRACE(s.step);
     edit1Changes.clear();
+    ModalAnswerer answerer({ModalAnswerer::press(QStringLiteral("Drop"))});
     s.action();
     EXPECT_EQ(panel(), s.panel);
     EXPECT_EQ(edit1Changes.count(), s.edit1Changes);
+    EXPECT_EQ(answerer.seen().size(), s.asked ? 1u : 0u);
   }
 }
 
@@ -152,10 +156,13 @@ TEST_F(MarkerPanelTest, InsertStoresTheBoxesAndTheSegmentsBetweenTheSpans) {
   } cases[] = {
       // "m" completes to "middle" in the chooser, typed case kept.
       {1, "because", "m", "then", "because|middle|then|Beginning", "4"},
-      // A marker longer than its field of 60 is cut when stored.
-      {2, "-", "-", "and so it came to pass that the spans were joined by a rather long marker", "|End|and so it came to pass that the spans were joined by a rathe|Beginning", "0"},
-      // Emptied boxes store empty texts; the default comes only by typing.
-      {3, "\b", "\b", "-", "||old|Middle", "-5"},
+      // A marker longer than its field of 60 is cut when stored; no marker
+      // has no position.
+      {2, "-", "-", "and so it came to pass that the spans were joined by a rather long marker", "<null>|<null>|and so it came to pass that the spans were joined by a rathe|Beginning", "0"},
+      // Emptied boxes store no marker; the default comes only by typing.
+      {3, "\b", "\b", "-", "<null>|<null>|old|Middle", "-5"},
+      // A marker of blanks is no marker either.
+      {1, "  ", "-", "-", "<null>|<null>|then|Beginning", "4"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.id);
@@ -253,9 +260,100 @@ TEST_F(MarkerPanelTest, InsertOnAnEmptyTableMakesABlankRecordAndStopsAtItsNullBo
   EXPECT_EQ(table().State(), DataSetState::Insert);
   EXPECT_EQ(panel(), "|||") << "the blank record's refill emptied the boxes";
   EXPECT_EQ(str(table().LookupField(QStringLiteral("Marker1")).AsString()), "");
-  EXPECT_FALSE(table().LookupField(QStringLiteral("Marker1")).IsNull()) << "an empty text, written";
+  EXPECT_TRUE(table().LookupField(QStringLiteral("Marker1")).IsNull()) << "no marker is written as none";
   EXPECT_EQ(stored(1, "Marker1"), "<none>") << "nothing posted";
 }
+
+// Markers typed and not stored are never dropped unasked: leaving the record
+// (a navigator button, closing the window) asks to store, drop or stay.
+TEST_F(MarkerPanelTest, LeavingTypedMarkersAsksToStoreDropOrStay) {
+  makeRelationTable({{1, "contrast", 1, 2, "so", "End", {}, {}, {}, {}}, {2, "joint", 1, 2, {}, {}, {}, {}, {}, {}}});
+  start();
+  const struct {
+    const char *answer; // the button pressed, or "Escape"
+    const char *id;     // the record shown afterwards
+    const char *stored; // Marker1|Position1 of record 1 afterwards
+    const char *panel;
+  } cases[] = {
+      {"Store", "2", "because|End", "|||"},
+      {"Drop", "2", "so|End", "|||"},
+      {"Stay", "1", "so|End", "because|End||"},
+      {"Escape", "1", "so|End", "because|End||"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.answer);
+    {
+      ModalAnswerer dropping({ModalAnswerer::press(QStringLiteral("Drop"))});
+      makeTableFromSql("Vandro.DB", "UPDATE Vandro SET Marker1 = 'so', Position1 = 'End' WHERE Id = 1");
+      table().First();
+    }
+    showActive();
+    typeInto(MainForm->Edit1, QStringLiteral("because"));
+    const bool escape = std::string(c.answer) == "Escape";
+    ModalAnswerer answerer(
+        {escape ? ModalAnswerer::escape() : ModalAnswerer::press(QString::fromLatin1(c.answer))});
+    QTest::mouseClick(MainForm->DBNavigator1->button(controls::NavigateButton::Next), Qt::LeftButton);
+    ASSERT_EQ(answerer.seen().size(), 1u);
+    EXPECT_TRUE(answerer.seen()[0].text.contains(QStringLiteral("Span1 \"because\" at \"End\"")))
+        << str(answerer.seen()[0].text);
+    EXPECT_EQ(str(table().LookupField(QStringLiteral("Id")).AsString()), c.id);
+    EXPECT_EQ(stored(1, "Marker1") + "|" + stored(1, "Position1"), c.stored);
+    EXPECT_EQ(panel(), c.panel);
+  }
+  // Closing: "Stay" keeps the window open with the markers, "Store" stores
+  // them and closes.
+  for (const char *answer : {"Stay", "Store"}) {
+    SCOPED_TRACE(answer);
+    showActive();
+    ModalAnswerer answerer({ModalAnswerer::press(QString::fromLatin1(answer))});
+    EXPECT_EQ(MainForm->close(), std::string(answer) == "Store");
+    EXPECT_EQ(answerer.seen().size(), 1u);
+  }
+  EXPECT_EQ(stored(1, "Marker1"), "because");
+}
+
+// Two annotators on one record: "Insert" stores only over the markers its
+// window showed. Markers another stored since are named, the typed ones
+// stay, and a second "Insert" stores them over what the user has now seen.
+class MarkerSharingTest : public DriverTableFixture {
+protected:
+  void TearDown() override {
+    m_program.shutDown();
+    DriverTableFixture::TearDown();
+  }
+  Program m_program;
+};
+
+TEST_P(MarkerSharingTest, InsertStoresOnlyOverTheMarkersThePanelShowed) {
+  makeRelationTable({{1, "cause", 3, 5, {}, {}, {}, {}, {}, {}}});
+  ASSERT_TRUE(m_program.startUp());
+  activate(*MainForm);
+  MainForm->Button3->setFocus(Qt::OtherFocusReason);
+  MainForm->Edit1->setFocus(Qt::TabFocusReason);
+  QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("although"));
+  // Annotator A, a moment before.
+  makeTableFromSql("Vandro.DB", "UPDATE \"Vandro\" SET \"Marker1\" = 'because', \"Position1\" = 'Middle' "
+                                "WHERE \"Id\" = 1");
+  std::vector<std::string> messages;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ModalAnswerer answerer({ModalAnswerer::press(QStringLiteral("OK"))});
+    QTest::mouseClick(MainForm->Button2, Qt::LeftButton);
+    messages.push_back(answerer.seen().empty() ? "" : str(answerer.seen()[0].text));
+    if (attempt == 0) {
+      EXPECT_EQ(stored(1, "Marker1"), "because") << "A's marker is not overwritten unseen";
+      EXPECT_EQ(str(MainForm->Edit1->text()), "although") << "B's typed marker stays";
+      EXPECT_EQ(MainForm->Table1()->State(), store::DataSetState::Browse);
+    }
+  }
+  EXPECT_TRUE(QString::fromStdString(messages[0]).startsWith(QStringLiteral("The record was changed by another user")))
+      << messages[0];
+  EXPECT_NE(messages[0].find("Span1 \"because\" at \"Middle\""), std::string::npos) << messages[0];
+  EXPECT_EQ(messages[1], "") << "the second Insert stores";
+  EXPECT_EQ(stored(1, "Marker1") + "|" + stored(1, "Position1") + "|" + stored(1, "Segments_distance"),
+            "although|Beginning|1");
+}
+
+VANDRO_ON_EVERY_DRIVER(MarkerSharingTest);
 
 } // namespace
 } // namespace vandro::testing

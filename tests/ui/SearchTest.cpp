@@ -59,7 +59,9 @@ protected:
   static std::string click(const QString &text, bool forward) {
     (forward ? MainForm->RadioButton1 : MainForm->RadioButton2)->setChecked(true);
     MainForm->ComboBox1->setText(text);
-    ModalAnswerer answerer({ModalAnswerer::press(QStringLiteral("OK"))});
+    // Markers typed and not stored are dropped when asked.
+    const auto answer = ModalAnswerer::pressFirstOf({QStringLiteral("Drop"), QStringLiteral("OK")});
+    ModalAnswerer answerer({answer, answer});
     QTest::mouseClick(MainForm->Button1, Qt::LeftButton);
     activate(*MainForm);
     std::string seen = "Id " + str(table().LookupField(QStringLiteral("Id")).AsString());
@@ -117,8 +119,10 @@ TEST_P(SearchTest, TheEngineRequestLeavesWhatTheRecordByRecordWalkLeaves) {
           for (const SearchMeans means : {SearchMeans::EngineWhereExact, SearchMeans::RecordByRecord}) {
             MainForm->searchMeans = means;
             table().Cancel();
-            if (std::string(file) == "Vandro.DB" || std::string(place) == "First")
+            if (std::string(file) == "Vandro.DB" || std::string(place) == "First") {
+              ModalAnswerer dropping({ModalAnswerer::press(QStringLiteral("Drop"))});
               goThere();
+            }
             MainForm->Edit2->assignText(QStringLiteral("typed, not stored"));
             std::string &log = seen[means == SearchMeans::RecordByRecord];
             log = click(text, forward);

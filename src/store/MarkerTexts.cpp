@@ -1,0 +1,70 @@
+#include "MarkerTexts.h"
+
+#include "TField.h"
+#include "TTable.h"
+#include "engine/MarkerNotation.h"
+#include "shell/Exception.h"
+
+namespace vandro::store {
+
+namespace {
+
+constexpr const char *kFields[] = {"Marker1", "Position1", "Marker2", "Position2"};
+
+// Whether span's marker and position say the same as the other pair.
+bool sameSpan(const QString &marker, const QString &position, const QString &otherMarker,
+              const QString &otherPosition) {
+  if (isNoMarker(marker) || isNoMarker(otherMarker))
+    return isNoMarker(marker) && isNoMarker(otherMarker);
+  return marker == otherMarker && position == otherPosition;
+}
+
+QString spanText(int span, const QString &marker, const QString &position) {
+  const QString name = QStringLiteral("Span%1 ").arg(span);
+  if (isNoMarker(marker))
+    return name + QStringLiteral("no marker");
+  return name + QStringLiteral("\"%1\"").arg(marker) +
+         (position.isEmpty() ? QStringLiteral(" without a position") : QStringLiteral(" at \"%1\"").arg(position));
+}
+
+} // namespace
+
+bool isNoMarker(const QString &marker) { return engine::isNoMarker(marker.toStdString()); }
+
+MarkerTexts MarkerTexts::current(const TTable &table) {
+  QString texts[4];
+  for (int i = 0; i < 4; ++i)
+    texts[i] = table.LookupField(QString::fromLatin1(kFields[i])).AsString();
+  return {texts[0], texts[1], texts[2], texts[3]};
+}
+
+MarkerTexts MarkerTexts::stored(const TTable &table) {
+  QString texts[4];
+  for (int i = 0; i < 4; ++i)
+    texts[i] = table.LookupField(QString::fromLatin1(kFields[i])).StoredAsString();
+  return {texts[0], texts[1], texts[2], texts[3]};
+}
+
+MarkerTexts MarkerTexts::asStoredIn(const TTable &table) const {
+  const QString *texts[] = {&marker1, &position1, &marker2, &position2};
+  QString converted[4];
+  for (int i = 0; i < 4; ++i) {
+    try {
+      converted[i] = table.LookupField(QString::fromLatin1(kFields[i])).TextAsStored(*texts[i]);
+    } catch (const Exception &) {
+      converted[i] = *texts[i];
+    }
+  }
+  return {converted[0], converted[1], converted[2], converted[3]};
+}
+
+bool MarkerTexts::sameAnnotation(const MarkerTexts &other) const {
+  return sameSpan(marker1, position1, other.marker1, other.position1) &&
+         sameSpan(marker2, position2, other.marker2, other.position2);
+}
+
+QString MarkerTexts::described() const {
+  return spanText(1, marker1, position1) + QStringLiteral("; ") + spanText(2, marker2, position2);
+}
+
+} // namespace vandro::store
