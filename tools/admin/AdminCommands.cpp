@@ -340,9 +340,12 @@ int AdminCommands::check(const std::string &database, const std::string &table) 
   bool kept = false;
   if (const Result result = corpus.exists(kept); result != code::Ok)
     return failure(engineMessage(result));
-  if (kept)
+  if (kept) {
     if (const Result result = corpus.problems(problems); result != code::Ok)
       return failure(engineMessage(result));
+    if (std::string error; !corpusSourceProblems(session.cursor(), problems, error))
+      return failure(error);
+  }
   for (const auto &problem : problems)
     m_out << session.cursor().location() << ": " << problem << "\n";
   if (!problems.empty())
@@ -484,8 +487,8 @@ int AdminCommands::removeDocuments(const std::string &database, const std::strin
     if (changed > 0 && force == Force::No)
       return failure("the document " + name + " has " + std::to_string(changed) +
                      (changed == 1 ? " marker" : " markers") +
-                     " changed since its import, which removing it would drop; export-rst writes them into the "
-                     "corpus first, and --force removes the document anyway. Nothing was removed");
+                     " changed since its import, which removing it would drop (export-rst writes them into the "
+                     "document's file, and --force then removes the document). Nothing was removed");
   }
   for (const std::string &name : names) {
     long records = 0, marked = 0;

@@ -153,10 +153,40 @@ bool mayReplace(const std::string &target, const QByteArray &imported, const QBy
       if (const QByteArray there = file.readAll(); there == imported || there == now)
         return true;
   }
-  why = target + ": the file there is neither the document as imported nor what the export writes (it changed "
-                 "since the import, in another tool perhaps); export into another folder, or replace it with --force";
+  why = target + ": the file there is neither the document as imported nor what the export writes now (changed "
+                 "since the import: in another tool, or by an earlier export of other markers); export into another "
+                 "folder, or replace it with --force";
   return false;
 }
+
+} // namespace
+
+std::string sourceProblem(const rst::RstDocument &document, const RecordSource &source) {
+  const int count = static_cast<int>(document.tokens.size()) - 1;
+  const rst::RecordSpans spans{source.first1, source.last1, source.first2, source.last2};
+  for (int span = 1; span <= 2; ++span) {
+    const int first = spans.first(span), last = spans.last(span);
+    // A span of no token ends just before it begins.
+    if (first < 1 || first > count + 1 || last < first - 1 || last > count)
+      return "First" + std::to_string(span) + " " + std::to_string(first) + " and Last" + std::to_string(span) + " " +
+             std::to_string(last) + " are no range of the document's " + std::to_string(count) + " tokens";
+    const std::vector<int> &places = span == 1 ? source.signals1 : source.signals2;
+    for (std::size_t i = 0; i < places.size(); ++i) {
+      const std::string named = "Signals" + std::to_string(span) + " names signal " + std::to_string(places[i] + 1);
+      if (std::find(places.begin(), places.begin() + static_cast<std::ptrdiff_t>(i), places[i]) !=
+          places.begin() + static_cast<std::ptrdiff_t>(i))
+        return named + " twice";
+      const rst::RstSignal *signal = rst::signalAt(document, places[i]);
+      if (!signal)
+        return named + ", which is no dm signal of the document";
+      if (rst::showSignal(document, *signal, spans).span != span)
+        return named + ", which has no first token in span " + std::to_string(span);
+    }
+  }
+  return {};
+}
+
+namespace {
 
 // The edits of one document, and what it lists.
 class DocumentExport {
@@ -194,13 +224,13 @@ private:
     return key;
   }
 
-  // A span's marker as the corpus can hold it: no marker (null, empty or
-  // blanks only) has no position either.
+  // A span's marker as the corpus can hold it: without outer blanks; no
+  // marker (null, empty or blanks only) has no position either.
   using Marker = std::pair<std::optional<std::string>, std::optional<std::string>>;
   static Marker normal(const std::optional<std::string> &marker, const std::optional<std::string> &position) {
     if (!marker || isNoMarker(*marker))
       return {};
-    return {marker, position};
+    return {std::string(trimmedMarker(*marker)), position};
   }
 
   bool read() {
@@ -227,20 +257,14 @@ private:
     m_changed = true;
     if (!read())
       return;
+    if (const std::string problem = sourceProblem(*m_document, source); !problem.empty())
+      return fail(source, "its source in the corpus does not fit the stored document: " + problem +
+                              " (vandro-admin check lists every such source)");
     const rst::RecordSpans spans{source.first1, source.last1, source.first2, source.last2};
     const int first = spans.first(number), last = spans.last(number);
     std::vector<rst::ShownSignal> had;
-    for (int place : spanSignals) {
-      const rst::RstSignal *signal = rst::signalAt(*m_document, place);
-      rst::ShownSignal shown;
-      if (signal)
-        shown = rst::showSignal(*m_document, *signal, spans);
-      if (!signal || shown.span != number)
-        return fail(source, "its source names signal " + std::to_string(place + 1) +
-                                " of the stored document for span " + std::to_string(number) +
-                                ", which the document has not there (vandro-admin check)");
-      had.push_back(std::move(shown));
-    }
+    for (int place : spanSignals)
+      had.push_back(rst::showSignal(*m_document, *rst::signalAt(*m_document, place), spans));
     const std::string prefix = "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + ": ";
     std::vector<std::string> shownParts = markerParts(normal(importedMarker, importedPosition).first.value_or(""));
     const std::vector<std::string> parts = markerParts(now.first.value_or(""));
@@ -250,7 +274,8 @@ private:
     std::vector<std::string> fresh;
     for (const std::string &part : parts) {
       const auto same = std::find_if(had.begin(), had.end(), [&](const rst::ShownSignal &signal) {
-        return !keep[static_cast<std::size_t>(&signal - had.data())] && signal.text.toStdString() == part;
+        return !keep[static_cast<std::size_t>(&signal - had.data())] &&
+               partRuns(signal.text.toStdString()) == partRuns(part);
       });
       if (same == had.end()) {
         fresh.push_back(part);
@@ -261,25 +286,12 @@ private:
     }
     rst::SignalEdit edit;
     std::vector<rst::ShownSignal> after; // what a new import would show
-    for (std::size_t i = 0; i < had.size(); ++i) {
-      // A signal the user never saw in this span's marker (a table imported
-      // before every signal showed) is never taken away.
-      const auto seen = std::find(shownParts.begin(), shownParts.end(), had[i].text.toStdString());
-      if (keep[i] || seen == shownParts.end()) {
-        after.push_back(had[i]);
-        edit.after = had[i].index;
-        continue;
-      }
-      shownParts.erase(seen);
-      edit.removed.push_back(had[i].index);
-      ++m_result.signalsRemoved;
-      list(source.id, prefix + "signal removed: \"" + had[i].text.toStdString() + "\" (tokens " +
-                          tokenList(had[i].tokens) + ")");
-    }
+    bool unwritten = false;
     for (const std::string &part : fresh) {
       const std::vector<int> tokens = placeOf(QString::fromStdString(part), parts.size() == 1 ? position : std::nullopt,
                                               first, last, taken);
       if (tokens.empty()) {
+        unwritten = true;
         ++m_result.signalsNotWritten;
         list(source.id, prefix + "\"" + part + "\" is no sequence of the span's tokens (letter case as the document "
                                                  "writes it); not written");
@@ -293,6 +305,28 @@ private:
       after.push_back(std::move(shown));
       ++m_result.signalsAdded;
       list(source.id, prefix + "signal added: \"" + part + "\" (tokens " + tokenList(tokens) + ")");
+    }
+    for (std::size_t i = 0; i < had.size(); ++i) {
+      // A signal the user never saw in this span's marker (a table imported
+      // before every signal showed) is never taken away; nor is any while a
+      // part of the span cannot be written, which may have been meant to
+      // replace it.
+      const auto seen = std::find_if(shownParts.begin(), shownParts.end(), [&](const std::string &part) {
+        return partRuns(part) == partRuns(had[i].text.toStdString());
+      });
+      if (keep[i] || seen == shownParts.end() || unwritten) {
+        if (!keep[i] && seen != shownParts.end())
+          list(source.id, prefix + "signal kept: \"" + had[i].text.toStdString() + "\" (tokens " +
+                              tokenList(had[i].tokens) + "), since a part of the marker could not be written");
+        after.push_back(had[i]);
+        edit.after = had[i].index;
+        continue;
+      }
+      shownParts.erase(seen);
+      edit.removed.push_back(had[i].index);
+      ++m_result.signalsRemoved;
+      list(source.id, prefix + "signal removed: \"" + had[i].text.toStdString() + "\" (tokens " +
+                          tokenList(had[i].tokens) + ")");
     }
     std::optional<QString> readMarker, readPosition;
     rst::spanMarker(*m_document, after, first, last, readMarker, readPosition);
@@ -494,6 +528,36 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
   for (std::string &line : result.listed)
     line.erase(0, 20);
   return result;
+}
+
+bool corpusSourceProblems(Cursor &cursor, std::vector<std::string> &out, std::string &error) {
+  Corpus corpus(cursor);
+  std::vector<DocumentSummary> documents;
+  if (const Result listed = corpus.summaries(documents); listed != code::Ok) {
+    error = engineFailure(listed);
+    return false;
+  }
+  for (const DocumentSummary &summary : documents) {
+    CorpusDocument stored;
+    std::vector<RecordSource> sources;
+    std::vector<Record> records;
+    // Malformed sources and documents are Corpus::problems' to name.
+    if (corpus.document(summary.name, stored) != code::Ok || corpus.sources(summary.name, sources, records) != code::Ok)
+      continue;
+    rst::RstDocument document;
+    QString why;
+    const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
+                           static_cast<qsizetype>(stored.content.size()));
+    if (!rst::readRstDocument(QString::fromStdString(stored.file), bytes, document, why)) {
+      out.push_back("The document \"" + summary.name + "\" does not read: " + why.toStdString());
+      continue;
+    }
+    for (const RecordSource &source : sources)
+      if (const std::string problem = sourceProblem(document, source); !problem.empty())
+        out.push_back("The source of record Id = " + std::to_string(source.id) + " does not fit the document \"" +
+                      summary.name + "\": " + problem);
+  }
+  return true;
 }
 
 } // namespace vandro::admin

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "CsvTransfer.h"
+#include "RstDocument.h"
+#include "engine/Corpus.h"
 #include "engine/Cursor.h"
 
 #include <string>
@@ -19,6 +21,17 @@ struct RstExportResult : TransferResult {
   // read back otherwise, records whose other columns differ from the import.
   std::vector<std::string> listed;
 };
+
+// What is wrong with `source` against its stored `document`: a span's token
+// range outside the document's tokens, or a signal it names that is no dm
+// signal of the document, is named twice, or has its first token inside
+// the record's spans in the other span. Empty when it fits.
+std::string sourceProblem(const rst::RstDocument &document, const engine::RecordSource &source);
+
+// Every kept document read and every source checked against it
+// (sourceProblem), one line each into `out`. False with `error` when the
+// corpus cannot be read.
+bool corpusSourceProblems(engine::Cursor &cursor, std::vector<std::string> &out, std::string &error);
 
 // What an export does with a file of the folder that holds neither the
 // document as imported nor what it would write now: refuses, or replaces it.
