@@ -8,6 +8,7 @@
 #include "controls/TDBMemo.h"
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
+#include "corpus/MarkerPlacement.h"
 #include "shell/AskText.h"
 #include "shell/IntegerText.h"
 #include "shell/ScreenCentre.h"
@@ -407,6 +408,14 @@ void TMainForm::Table1AfterScroll(store::TTable &dataSet) {
   Edit2->assignText(dataSet.LookupField(QStringLiteral("Marker2")).AsString());
   ComboBox3->setText(dataSet.LookupField(QStringLiteral("Position2")).AsString());
   m_shownMarkers = panelTexts();
+  // A stored position is the rule's own when the rule gives it for the
+  // stored marker: editing the marker then proposes the rule's anew.
+  for (int span = 0; span < 2; ++span)
+    m_proposedPosition[span] = corpus::proposedPosition(span ? Edit2->text() : Edit1->text(),
+                                                        dataSet.LookupField(span ? QStringLiteral("Span2")
+                                                                                 : QStringLiteral("Span1"))
+                                                            .AsString())
+                                   .value_or(kDefaultPosition);
 }
 
 store::MarkerTexts TMainForm::panelTexts() const {
@@ -422,8 +431,7 @@ bool TMainForm::typedMarkersKept() {
   store::TTable &table = *m_table;
   // A record's own markers, as edited so far (a failed "Insert" wrote them,
   // and the move stores them), or as stored.
-  if (!table.Active() || table.IsEmpty() ||
-      panelTexts().asStoredIn(table).sameAnnotation(store::MarkerTexts::current(table)))
+  if (!table.Active() || table.IsEmpty() || panelTexts().sameAnnotation(store::MarkerTexts::current(table)))
     return true;
   constexpr int kStore = 6, kDrop = 7;
   const int choice = AskChoice(
@@ -438,14 +446,26 @@ bool TMainForm::typedMarkersKept() {
   return choice == kStore || choice == kDrop;
 }
 
-void TMainForm::Edit1Change(QObject *) {
-  if (ComboBox2->text().isEmpty())
-    ComboBox2->setText(kDefaultPosition);
-}
+void TMainForm::Edit1Change(QObject *) { proposePosition(0); }
 
-void TMainForm::Edit2Change(QObject *) {
-  if (ComboBox3->text().isEmpty())
-    ComboBox3->setText(kDefaultPosition);
+void TMainForm::Edit2Change(QObject *) { proposePosition(1); }
+
+void TMainForm::proposePosition(int span) {
+  // A blank position, or the one the rule gave the marker before, becomes
+  // what the rule gives the marker now ("Multiple" for two parts or more,
+  // else where the part stands among the span's words), else the default.
+  // A position the user chose stays.
+  controls::TComboBox *chooser = span ? ComboBox3 : ComboBox2;
+  const QString position = chooser->text();
+  if (!position.isEmpty() && position != m_proposedPosition[span])
+    return;
+  std::optional<QString> proposed;
+  if (m_table->Active() && !m_table->IsEmpty())
+    proposed = corpus::proposedPosition(
+        span ? Edit2->text() : Edit1->text(),
+        m_table->LookupField(span ? QStringLiteral("Span2") : QStringLiteral("Span1")).AsString());
+  m_proposedPosition[span] = proposed.value_or(kDefaultPosition);
+  chooser->setText(m_proposedPosition[span]);
 }
 
 void TMainForm::Button2Click(QObject *) {
@@ -455,6 +475,30 @@ void TMainForm::Button2Click(QObject *) {
   // next move stores it.
   using store::DataSetState;
   store::TTable &table = *m_table;
+  // A text its field would cut is refused before anything is written: a
+  // marker cut short is another marker.
+  // The boxes are read at each step: the blank record Edit makes in an
+  // empty table comes with a refill that empties them.
+  const struct {
+    const char *marker, *position;
+    QLineEdit *markerBox;
+    controls::TComboBox *positionBox;
+  } spans[] = {{"Marker1", "Position1", Edit1, ComboBox2}, {"Marker2", "Position2", Edit2, ComboBox3}};
+  for (const auto &span : spans) {
+    if (store::isNoMarker(span.markerBox->text()))
+      continue;
+    for (const auto &[name, text] :
+         {std::pair{span.marker, span.markerBox->text()}, std::pair{span.position, span.positionBox->text()}}) {
+      const store::TField &field = table.LookupField(QString::fromLatin1(name));
+      if (field.kind() == engine::FieldKind::String && field.TextAsStored(text) != text)
+        throw EDatabaseError(QStringLiteral("The text \"%1\" has %2 characters; the field %3 holds %4. "
+                                            "Nothing was stored.")
+                                 .arg(text)
+                                 .arg(text.toUcs4().size())
+                                 .arg(field.FieldName())
+                                 .arg(field.Size()));
+    }
+  }
   const bool wasEditing = table.State() == DataSetState::Edit || table.State() == DataSetState::Insert;
   table.Edit();
   // Only over the markers the user saw: Edit has read the record again,
@@ -472,24 +516,33 @@ void TMainForm::Button2Click(QObject *) {
     }
   }
   // No marker (empty, or blanks only) is stored as none, without a position.
-  auto writeMarker = [&](const char *marker, const char *position, const QString &text, const QString &place) {
-    store::TField &markerField = table.LookupField(QString::fromLatin1(marker));
-    store::TField &positionField = table.LookupField(QString::fromLatin1(position));
-    if (store::isNoMarker(text)) {
+  for (const auto &span : spans) {
+    store::TField &markerField = table.LookupField(QString::fromLatin1(span.marker));
+    store::TField &positionField = table.LookupField(QString::fromLatin1(span.position));
+    if (store::isNoMarker(span.markerBox->text())) {
       markerField.Clear();
       positionField.Clear();
     } else {
-      markerField.setAsString(text);
-      positionField.setAsString(place);
+      markerField.setAsString(span.markerBox->text());
+      positionField.setAsString(span.positionBox->text());
     }
-  };
-  writeMarker("Marker1", "Position1", Edit1->text(), ComboBox2->text());
-  writeMarker("Marker2", "Position2", Edit2->text(), ComboBox3->text());
+  }
   const store::Variant l2 = table.LookupField(QStringLiteral("L2")).AsValue();
   const store::Variant h1 = table.LookupField(QStringLiteral("H1")).AsValue();
   const store::Variant between = store::SubtractValues(store::SubtractValues(l2, h1), store::Variant::integer(1));
   table.LookupField(QStringLiteral("Segments_distance")).setAsInteger(store::ValueToInteger(between));
-  table.Post();
+  try {
+    table.Post();
+  } catch (const EDBEngineError &error) {
+    // Changed since the edit began, by a program that does not honour the
+    // record locks: the markers stored now are named as well.
+    if (!table.EditIsStale())
+      throw;
+    m_shownMarkers = store::MarkerTexts::stored(table);
+    throw EDBEngineError(error.message() +
+                             QStringLiteral("\nIts markers are now: %1.").arg(m_shownMarkers.described()),
+                         error.Errors());
+  }
   m_shownMarkers = store::MarkerTexts::current(table);
 }
 

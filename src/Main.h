@@ -83,6 +83,8 @@ private:
   bool typedMarkersKept();
   // The four boxes' texts.
   store::MarkerTexts panelTexts() const;
+  // The default position of span `span` (0 or 1) while its marker is typed.
+  void proposePosition(int span);
   void createControls();
   void setKeyboardOrder();
   void wireEvents();
@@ -97,6 +99,10 @@ private:
   // refill, by the post of "Insert", or in the message of an "Insert"
   // refused because they had changed. "Insert" stores only over these.
   store::MarkerTexts m_shownMarkers;
+  // By span: the position the panel proposed for the marker last (the
+  // rule's, else the default), which the chooser holds until the user
+  // chooses another.
+  QString m_proposedPosition[2];
 
   // Destroyed after every control (see the destructor): the table closes
   // once no control is left, then its data source goes.

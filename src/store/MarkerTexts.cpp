@@ -3,7 +3,6 @@
 #include "TField.h"
 #include "TTable.h"
 #include "engine/MarkerNotation.h"
-#include "shell/Exception.h"
 
 namespace vandro::store {
 
@@ -43,19 +42,6 @@ MarkerTexts MarkerTexts::stored(const TTable &table) {
   for (int i = 0; i < 4; ++i)
     texts[i] = table.LookupField(QString::fromLatin1(kFields[i])).StoredAsString();
   return {texts[0], texts[1], texts[2], texts[3]};
-}
-
-MarkerTexts MarkerTexts::asStoredIn(const TTable &table) const {
-  const QString *texts[] = {&marker1, &position1, &marker2, &position2};
-  QString converted[4];
-  for (int i = 0; i < 4; ++i) {
-    try {
-      converted[i] = table.LookupField(QString::fromLatin1(kFields[i])).TextAsStored(*texts[i]);
-    } catch (const Exception &) {
-      converted[i] = *texts[i];
-    }
-  }
-  return {converted[0], converted[1], converted[2], converted[3]};
 }
 
 bool MarkerTexts::sameAnnotation(const MarkerTexts &other) const {

@@ -21,10 +21,6 @@ struct MarkerTexts {
   // The same fields of the record as it was stored when its edit began
   // (outside an edit, the record shown).
   static MarkerTexts stored(const TTable &table);
-  // These texts as the table's four fields would hold them once written (a
-  // text longer than its field cut to its size); a text a field cannot
-  // take stays as it is.
-  MarkerTexts asStoredIn(const TTable &table) const;
 
   // Whether both say the same of both spans: the same marker, and where
   // there is one the same position. A marker that is empty or blanks only

@@ -365,6 +365,9 @@ void TTable::Post() {
       // Every later post fails alike; the user's way out is to cancel.
       m_editing.stale = true;
       const EDBEngineError error = engineError(modified);
+      // The record as stored now, for what the program says of it.
+      if (Record now; m_cursor->readCurrent(now, LockMode::NoLock) == code::Ok)
+        m_current = std::move(now);
       throw EDBEngineError(error.message() + QStringLiteral("\nEscape in one of the record's boxes drops the edit "
                                                             "and shows the record as stored."),
                            error.Errors());

@@ -104,7 +104,8 @@ public:
   // Used by the field objects and the data source.
   const engine::Value &fieldValue(int fieldNo) const;
   // The value of field `fieldNo` in the record as stored when the current
-  // edit began (outside an edit, the record shown); null without a record.
+  // edit began, or as found by a post refused because it had changed since
+  // (outside an edit, the record shown); null without a record.
   const engine::Value &storedFieldValue(int fieldNo) const;
   // The state and read-only checks of a write, then the store and the
   // field-change notification.

@@ -1,5 +1,6 @@
 #include "RstMarkers.h"
 
+#include "corpus/MarkerPlacement.h"
 #include "engine/MarkerNotation.h"
 
 #include <algorithm>
@@ -7,10 +8,6 @@
 namespace vandro::rst {
 
 namespace {
-
-bool holdsNonAlphanumeric(const QString &token) {
-  return std::any_of(token.begin(), token.end(), [](QChar c) { return !c.isLetterOrNumber(); });
-}
 
 bool inside(int token, int first, int last) { return token >= first && token <= last; }
 
@@ -68,61 +65,11 @@ void spanMarker(const RstDocument &document, std::vector<ShownSignal> owned, int
 }
 
 QString markerPosition(const RstDocument &document, int markerFirst, int markerLast, int first, int last) {
-  if (markerFirst == first || markerFirst == first + 1)
-    return QStringLiteral("Beginning");
-  const int count = static_cast<int>(document.tokens.size()) - 1;
-  const bool lastIsPunctuation =
-      last >= 1 && last <= count && holdsNonAlphanumeric(document.tokens[static_cast<std::size_t>(last)]);
-  if (markerLast == last || (lastIsPunctuation && markerLast == last - 1))
-    return QStringLiteral("End");
-  return QStringLiteral("Middle");
+  return corpus::markerPosition(document.tokens, markerFirst, markerLast, first, last);
 }
 
 std::vector<std::vector<int>> partPlacements(const RstDocument &document, const QString &part, int first, int last) {
-  std::vector<QStringList> runs;
-  for (const auto &words : engine::partRuns(part.toStdString())) {
-    runs.emplace_back();
-    for (const std::string &word : words)
-      runs.back() << QString::fromStdString(word);
-  }
-  const int count = static_cast<int>(document.tokens.size()) - 1;
-  first = std::max(first, 1);
-  last = std::min(last, count);
-  std::vector<std::vector<int>> placements;
-  if (runs.empty())
-    return placements;
-  // Whether run `run` stands at token `at`.
-  auto standsAt = [&](const QStringList &run, int at) {
-    if (at + static_cast<int>(run.size()) - 1 > last)
-      return false;
-    for (qsizetype w = 0; w < run.size(); ++w)
-      if (document.tokens[static_cast<std::size_t>(at + w)] != run[w])
-        return false;
-    return true;
-  };
-  for (int start = first; start <= last; ++start) {
-    if (!standsAt(runs.front(), start))
-      continue;
-    std::vector<int> tokens;
-    int next = start;
-    bool whole = true;
-    for (std::size_t r = 0; r < runs.size() && whole; ++r) {
-      // A later run needs at least one word between it and the one before.
-      int at = next + (r == 0 ? 0 : 1);
-      while (at <= last && !standsAt(runs[r], at))
-        ++at;
-      if (at > last || (r == 0 && at != start)) {
-        whole = false;
-        break;
-      }
-      for (qsizetype w = 0; w < runs[r].size(); ++w)
-        tokens.push_back(at + static_cast<int>(w));
-      next = at + static_cast<int>(runs[r].size());
-    }
-    if (whole)
-      placements.push_back(std::move(tokens));
-  }
-  return placements;
+  return corpus::partPlacements(document.tokens, part, first, last);
 }
 
 } // namespace vandro::rst

@@ -44,19 +44,10 @@ const RstSignal *signalAt(const RstDocument &document, int index);
 void spanMarker(const RstDocument &document, std::vector<ShownSignal> owned, int first, int last,
                 std::optional<QString> &marker, std::optional<QString> &position);
 
-// Where the marker of tokens `markerFirst` to `markerLast` stands in a span
-// of the document's tokens `first` to `last`: "Beginning" when it starts at
-// the span's first or second token, else "End" when it ends at its last
-// token (or the one before, when the last token holds a character that is
-// no letter or digit), else "Middle".
+// corpus::markerPosition and corpus::partPlacements over the document's
+// tokens.
 QString markerPosition(const RstDocument &document, int markerFirst, int markerLast, int first, int last);
 
-// Every way the part `part` (one signal: runs of words between " ... ")
-// stands among the tokens `first` to `last`, letter case as the document
-// writes it: for each token where its first run can start, the tokens of
-// the first run there and of each later run at the first place after the
-// one before with at least one token between. In token order; none when
-// the part is no such sequence.
 std::vector<std::vector<int>> partPlacements(const RstDocument &document, const QString &part, int first, int last);
 
 } // namespace vandro::rst
