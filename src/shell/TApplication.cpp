@@ -106,11 +106,12 @@ void TApplication::leaveModal() {
 }
 
 void TApplication::runTerminateAction() {
+  // The request is answered now: a question the action asks (markers typed
+  // and not stored) is shown and waits for the user, and when the main
+  // window stays open the program goes on and later dialogs work again.
+  m_terminated = false;
   if (m_terminateAction)
     m_terminateAction();
-  // When the main window stayed open (the user kept an unsaved edit), the
-  // program goes on and later dialogs work again.
-  m_terminated = false;
 }
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {

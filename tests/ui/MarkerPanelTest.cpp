@@ -11,6 +11,7 @@
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
 #include "engine/Engine.h"
+#include "shell/TApplication.h"
 #include "store/TTable.h"
 #include "WindowFixture.h"
 
@@ -344,13 +345,19 @@ TEST_F(MarkerPanelTest, LeavingTypedMarkersAsksToStoreDropOrStay) {
     EXPECT_EQ(stored(1, "Marker1") + "|" + stored(1, "Position1"), c.stored);
     EXPECT_EQ(panel(), c.panel);
   }
-  // Closing: "Stay" keeps the window open with the markers, "Store" stores
-  // them and closes.
+  // Closing, by the user or by a request to end the program (a logout):
+  // "Stay" keeps the window open with the markers, "Store" stores them and
+  // closes.
   for (const char *answer : {"Stay", "Store"}) {
     SCOPED_TRACE(answer);
     showActive();
     ModalAnswerer answerer({ModalAnswerer::press(QString::fromLatin1(answer))});
-    EXPECT_EQ(MainForm->close(), std::string(answer) == "Store");
+    if (std::string(answer) == "Stay") {
+      EXPECT_FALSE(MainForm->close());
+    } else {
+      Application->Terminate();
+    }
+    EXPECT_EQ(MainForm->isVisible(), std::string(answer) == "Stay");
     EXPECT_EQ(answerer.seen().size(), 1u);
   }
   EXPECT_EQ(stored(1, "Marker1"), "because");
