@@ -30,12 +30,14 @@ if [ ! -f "$table" ]; then
 fi
 count=$(sqlite3 "$table" "SELECT count(*) FROM Vandro")
 
-marked="CASE WHEN coalesce(\"Marker1\", '') <> '' OR coalesce(\"Marker2\", '') <> '' THEN 1 ELSE 0 END"
-markers="SELECT \"Relation\", marker, count(*) FROM (SELECT \"Relation\", \"Marker1\" AS marker FROM \"Vandro\" WHERE \"Marker1\" <> '' UNION ALL SELECT \"Relation\", \"Marker2\" AS marker FROM \"Vandro\" WHERE \"Marker2\" <> '') AS markers GROUP BY \"Relation\", marker"
+# No marker is null, empty or blanks only, as the engine's own queries say.
+has() { echo "nullif(trim(\"$1\", ' '||char(9)||char(13)||char(10)), '') IS NOT NULL"; }
+marked="CASE WHEN $(has Marker1) OR $(has Marker2) THEN 1 ELSE 0 END"
+markers="SELECT \"Relation\", marker, count(*) FROM (SELECT \"Relation\", \"Marker1\" AS marker FROM \"Vandro\" WHERE $(has Marker1) UNION ALL SELECT \"Relation\", \"Marker2\" AS marker FROM \"Vandro\" WHERE $(has Marker2)) AS markers GROUP BY \"Relation\", marker"
 declare -A queries=(
   [relation]="SELECT \"Relation\", count(*), sum($marked) FROM \"Vandro\" GROUP BY \"Relation\"; $markers"
   [marker]="$markers"
-  [position]="SELECT \"Relation\", 1, \"Position1\", count(*) FROM \"Vandro\" WHERE \"Marker1\" <> '' GROUP BY \"Relation\", \"Position1\" UNION ALL SELECT \"Relation\", 2, \"Position2\", count(*) FROM \"Vandro\" WHERE \"Marker2\" <> '' GROUP BY \"Relation\", \"Position2\""
+  [position]="SELECT \"Relation\", 1, \"Position1\", count(*) FROM \"Vandro\" WHERE $(has Marker1) GROUP BY \"Relation\", \"Position1\" UNION ALL SELECT \"Relation\", 2, \"Position2\", count(*) FROM \"Vandro\" WHERE $(has Marker2) GROUP BY \"Relation\", \"Position2\""
   [document]="SELECT \"From\", count(*), sum($marked) FROM \"Vandro\" GROUP BY \"From\""
 )
 

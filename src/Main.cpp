@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -328,6 +329,11 @@ void TMainForm::wireEvents() {
   connect(Edit2, &QLineEdit::textChanged, this, [this] { guarded([this] { Edit2Change(Edit2); }); });
   m_table->AfterScroll = [this](store::TTable &table) { Table1AfterScroll(table); };
   m_table->BeforeMove = [this](store::TTable &table) { Table1BeforeMove(table); };
+  // A position the user picks or types is the user's, even when it is the
+  // one the panel proposed: the panel no longer changes it.
+  for (const int span : {0, 1})
+    connect(span ? ComboBox3 : ComboBox2, &controls::TComboBox::userEdited, this,
+            [this, span] { m_proposedPosition[span] = QString(); });
 }
 
 bool TMainForm::settleBeforeClose() {
@@ -487,8 +493,8 @@ void TMainForm::Button2Click(QObject *) {
   for (const auto &span : spans) {
     if (store::isNoMarker(span.markerBox->text()))
       continue;
-    for (const auto &[name, text] :
-         {std::pair{span.marker, span.markerBox->text()}, std::pair{span.position, span.positionBox->text()}}) {
+    for (const auto &[name, text] : {std::pair{span.marker, store::canonicalMarker(span.markerBox->text())},
+                                     std::pair{span.position, span.positionBox->text()}}) {
       const store::TField &field = table.LookupField(QString::fromLatin1(name));
       if (field.kind() == engine::FieldKind::String && field.TextAsStored(text) != text)
         throw EDatabaseError(QStringLiteral("The text \"%1\" has %2 characters; the field %3 holds %4. "
@@ -515,7 +521,9 @@ void TMainForm::Button2Click(QObject *) {
                                QStringLiteral("Yours stay in the boxes; Insert stores them over these.")});
     }
   }
-  // No marker (empty, or blanks only) is stored as none, without a position.
+  // A marker is stored as the notation writes it (outer blanks and doubled
+  // blanks gone), so that the corpus reads it back the same; no marker
+  // (empty, or blanks only) is stored as none, without a position.
   for (const auto &span : spans) {
     store::TField &markerField = table.LookupField(QString::fromLatin1(span.marker));
     store::TField &positionField = table.LookupField(QString::fromLatin1(span.position));
@@ -523,7 +531,7 @@ void TMainForm::Button2Click(QObject *) {
       markerField.Clear();
       positionField.Clear();
     } else {
-      markerField.setAsString(span.markerBox->text());
+      markerField.setAsString(store::canonicalMarker(span.markerBox->text()));
       positionField.setAsString(span.positionBox->text());
     }
   }

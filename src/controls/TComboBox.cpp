@@ -21,9 +21,12 @@ TComboBox::TComboBox(QWidget *parent) : QComboBox(parent) {
   // once; the mouse only points until it clicks.
   view()->installEventFilter(this);
   connect(view()->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &index) {
-    if (m_listKeys && index.isValid())
+    if (m_listKeys && index.isValid()) {
       lineEdit()->setText(itemText(index.row()));
+      emit userEdited();
+    }
   });
+  connect(this, &QComboBox::activated, this, &TComboBox::userEdited);
 }
 
 void TComboBox::wheelEvent(QWheelEvent *event) {
@@ -32,6 +35,7 @@ void TComboBox::wheelEvent(QWheelEvent *event) {
     return;
   }
   QComboBox::wheelEvent(event);
+  emit userEdited();
 }
 
 bool TComboBox::eventFilter(QObject *watched, QEvent *event) {
@@ -71,14 +75,19 @@ void TComboBox::keyPressEvent(QKeyEvent *event) {
   if (event->key() == Qt::Key_Backspace && plain) {
     backspace();
     event->accept();
+    emit userEdited();
     return;
   }
   const QString typed = event->text();
   if (plain && typed.size() == 1 && typed[0].isPrint() && complete(typed)) {
     event->accept();
+    emit userEdited();
     return;
   }
+  const QString before = lineEdit()->text();
   QComboBox::keyPressEvent(event);
+  if (lineEdit()->text() != before || (!typed.isEmpty() && typed[0].isPrint()))
+    emit userEdited();
 }
 
 bool TComboBox::complete(const QString &typed) {

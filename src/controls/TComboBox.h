@@ -24,6 +24,11 @@ public:
   // Opens the list at least as wide as its widest item.
   void showPopup() override;
 
+signals:
+  // The user typed or deleted in the box, or chose from its list or with
+  // the wheel, whether or not the text then differs.
+  void userEdited();
+
 protected:
   // The focused combo box gets the keys and hands them to its line edit
   // itself, so completion and Backspace are handled here, before that.

@@ -50,6 +50,24 @@ std::string joinParts(const std::vector<std::string> &parts) {
   return marker;
 }
 
+std::string canonicalMarker(std::string_view marker) {
+  std::vector<std::string> parts = markerParts(marker);
+  for (std::string &part : parts) {
+    const auto runs = partRuns(part);
+    if (runs.empty())
+      continue; // no runs to write anew: kept as typed
+    std::string written;
+    for (const auto &run : runs) {
+      if (!written.empty())
+        written += kGapSeparator;
+      for (std::size_t w = 0; w < run.size(); ++w)
+        written += (w ? " " : "") + run[w];
+    }
+    part = std::move(written);
+  }
+  return joinParts(parts);
+}
+
 std::vector<std::vector<std::string>> partRuns(std::string_view part) {
   std::vector<std::vector<std::string>> runs;
   for (std::string_view piece : split(trimmedMarker(part), kGapSeparator)) {

@@ -34,6 +34,11 @@ std::vector<std::string> markerParts(std::string_view marker);
 // One marker of `parts`, in that order.
 std::string joinParts(const std::vector<std::string> &parts);
 
+// `marker` written as the notation writes it: without outer blanks, parts
+// joined by " + ", runs by " ... " and words by one blank. What the corpus
+// reads back from it; empty for no marker.
+std::string canonicalMarker(std::string_view marker);
+
 // The runs of words of one part: split at " ... ", each run split at
 // blanks ("either ... or" gives {{"either"}, {"or"}}). Empty when the part
 // names no word, or when a run between two " ... " is empty.

@@ -15,7 +15,7 @@ bool sameSpan(const QString &marker, const QString &position, const QString &oth
               const QString &otherPosition) {
   if (isNoMarker(marker) || isNoMarker(otherMarker))
     return isNoMarker(marker) && isNoMarker(otherMarker);
-  return marker == otherMarker && position == otherPosition;
+  return canonicalMarker(marker) == canonicalMarker(otherMarker) && position == otherPosition;
 }
 
 QString spanText(int span, const QString &marker, const QString &position) {
@@ -29,6 +29,10 @@ QString spanText(int span, const QString &marker, const QString &position) {
 } // namespace
 
 bool isNoMarker(const QString &marker) { return engine::isNoMarker(marker.toStdString()); }
+
+QString canonicalMarker(const QString &marker) {
+  return QString::fromStdString(engine::canonicalMarker(marker.toStdString()));
+}
 
 MarkerTexts MarkerTexts::current(const TTable &table) {
   QString texts[4];

@@ -10,6 +10,9 @@ class TTable;
 
 // Whether `marker` is no marker: empty or blanks only.
 bool isNoMarker(const QString &marker);
+// `marker` as the notation writes it (engine::canonicalMarker): blanks
+// around and between its parts and words made single or none.
+QString canonicalMarker(const QString &marker);
 
 struct MarkerTexts {
   QString marker1, position1, marker2, position2;
@@ -22,9 +25,10 @@ struct MarkerTexts {
   // (outside an edit, the record shown).
   static MarkerTexts stored(const TTable &table);
 
-  // Whether both say the same of both spans: the same marker, and where
-  // there is one the same position. A marker that is empty or blanks only
-  // is no marker, whose position counts for nothing.
+  // Whether both say the same of both spans: the same marker (as the
+  // notation writes it), and where there is one the same position. A
+  // marker that is empty or blanks only is no marker, whose position counts
+  // for nothing.
   bool sameAnnotation(const MarkerTexts &other) const;
 
   // For messages: "Span1 "because" at "Beginning"; Span2 no marker".

@@ -169,6 +169,8 @@ TEST_F(MarkerPanelTest, InsertStoresTheBoxesAndTheSegmentsBetweenTheSpans) {
       {3, "\b", "\b", "-", "<null>|<null>|old|Middle", "-5"},
       // A marker of blanks is no marker either.
       {1, "  ", "-", "-", "<null>|<null>|then|Beginning", "4"},
+      // Stored as the notation writes it, so that the corpus reads it back.
+      {3, " and  +  so ", "-", "-", "and + so|Multiple|old|Middle", "-5"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.id);
@@ -307,6 +309,12 @@ TEST_F(MarkerPanelTest, TypingAMarkerProposesThePositionTheCorpusWouldGiveIt) {
   // Record 2's span 2: "End" is the user's (the rule says "Middle"), so it stays.
   typeInto(MainForm->Edit2, QStringLiteral("so"));
   EXPECT_EQ(str(MainForm->ComboBox3->text()), "End");
+  // A position the user types stays, even the one the panel proposed.
+  typeInto(MainForm->Edit1, QStringLiteral("so"));
+  typeInto(MainForm->ComboBox2, QStringLiteral("B"));
+  ASSERT_EQ(str(MainForm->ComboBox2->text()), "Beginning");
+  typeInto(MainForm->Edit1, QStringLiteral("we"));
+  EXPECT_EQ(str(MainForm->ComboBox2->text()), "Beginning");
 }
 
 // Markers typed and not stored are never dropped unasked: leaving the record

@@ -159,34 +159,62 @@ bool mayReplace(const std::string &target, const QByteArray &imported, const QBy
   return false;
 }
 
-} // namespace
+// The records a stored document gives, found by the nodes they came from.
+class DocumentRecords {
+public:
+  bool build(const rst::RstDocument &document, QString &error) {
+    m_built = true;
+    if (!rst::relationRecords(document, {}, m_records, error))
+      return false;
+    for (const rst::RelationRecord &r : m_records)
+      m_byNodes.emplace(std::pair(r.node1.toStdString(), r.node2.toStdString()), &r);
+    return true;
+  }
+  bool built() const { return m_built; }
+  const rst::RelationRecord *find(const RecordSource &source) const {
+    const auto found = m_byNodes.find({source.node1, source.node2.value_or("")});
+    return found == m_byNodes.end() ? nullptr : found->second;
+  }
 
-std::string sourceProblem(const rst::RstDocument &document, const RecordSource &source) {
-  const int count = static_cast<int>(document.tokens.size()) - 1;
-  const rst::RecordSpans spans{source.first1, source.last1, source.first2, source.last2};
+private:
+  bool m_built = false;
+  std::vector<rst::RelationRecord> m_records;
+  std::map<std::pair<std::string, std::string>, const rst::RelationRecord *> m_byNodes;
+};
+
+// What is wrong with `source` against its stored document, whose records
+// are `records`: its nodes make no record of the document, a span's tokens
+// are not that record's, or a signal it names is not one of the span's dm
+// signals (the document's <signal> elements counted from 0), or is named
+// twice. Empty when it fits.
+std::string sourceProblem(const DocumentRecords &records, const RecordSource &source) {
+  const rst::RelationRecord *record = records.find(source);
+  if (!record)
+    return "Node1 \"" + source.node1 + "\"" + (source.node2 ? " and Node2 \"" + *source.node2 + "\"" : "") +
+           " make no relation record of the document";
   for (int span = 1; span <= 2; ++span) {
-    const int first = spans.first(span), last = spans.last(span);
-    // A span of no token ends just before it begins.
-    if (first < 1 || first > count + 1 || last < first - 1 || last > count)
-      return "First" + std::to_string(span) + " " + std::to_string(first) + " and Last" + std::to_string(span) + " " +
-             std::to_string(last) + " are no range of the document's " + std::to_string(count) + " tokens";
+    const int first = span == 1 ? source.first1 : source.first2, last = span == 1 ? source.last1 : source.last2;
+    const int shouldFirst = span == 1 ? record->first1 : record->first2;
+    const int shouldLast = span == 1 ? record->last1 : record->last2;
+    const std::string number = std::to_string(span);
+    if (first != shouldFirst || last != shouldLast)
+      return "First" + number + " " + std::to_string(first) + " and Last" + number + " " + std::to_string(last) +
+             " are not the tokens of span " + number + " in the document (" + std::to_string(shouldFirst) + " to " +
+             std::to_string(shouldLast) + ")";
     const std::vector<int> &places = span == 1 ? source.signals1 : source.signals2;
+    const std::vector<int> &own = span == 1 ? record->signals1 : record->signals2;
     for (std::size_t i = 0; i < places.size(); ++i) {
-      const std::string named = "Signals" + std::to_string(span) + " names signal " + std::to_string(places[i] + 1);
+      const std::string named = "Signals" + number + " names " + std::to_string(places[i]);
       if (std::find(places.begin(), places.begin() + static_cast<std::ptrdiff_t>(i), places[i]) !=
           places.begin() + static_cast<std::ptrdiff_t>(i))
         return named + " twice";
-      const rst::RstSignal *signal = rst::signalAt(document, places[i]);
-      if (!signal)
-        return named + ", which is no dm signal of the document";
-      if (rst::showSignal(document, *signal, spans).span != span)
-        return named + ", which has no first token in span " + std::to_string(span);
+      if (std::find(own.begin(), own.end(), places[i]) == own.end())
+        return named + ", which is not a dm signal of the record's span " + number +
+               " in the document (its <signal> elements are counted from 0)";
     }
   }
   return {};
 }
-
-namespace {
 
 // The edits of one document, and what it lists.
 class DocumentExport {
@@ -239,6 +267,20 @@ private:
     return !m_failed;
   }
 
+  // The document's records, made once; false when the document fails.
+  bool records() {
+    if (!read())
+      return false;
+    if (!m_records.built()) {
+      QString error;
+      if (!m_records.build(*m_document, error)) {
+        m_failed = true;
+        m_error = "the stored document does not give its records: " + error.toStdString();
+      }
+    }
+    return !m_failed;
+  }
+
   void fail(const RecordSource &source, const std::string &why) {
     m_failed = true;
     m_error = "record Id = " + std::to_string(source.id) + ": " + why;
@@ -257,7 +299,9 @@ private:
     m_changed = true;
     if (!read())
       return;
-    if (const std::string problem = sourceProblem(*m_document, source); !problem.empty())
+    if (!records())
+      return;
+    if (const std::string problem = sourceProblem(m_records, source); !problem.empty())
       return fail(source, "its source in the corpus does not fit the stored document: " + problem +
                               " (vandro-admin check lists every such source)");
     const rst::RecordSpans spans{source.first1, source.last1, source.first2, source.last2};
@@ -293,8 +337,11 @@ private:
       if (tokens.empty()) {
         unwritten = true;
         ++m_result.signalsNotWritten;
-        list(source.id, prefix + "\"" + part + "\" is no sequence of the span's tokens (letter case as the document "
-                                                 "writes it); not written");
+        const bool elsewhere = !rst::partPlacements(*m_document, QString::fromStdString(part), first, last).empty();
+        list(source.id, prefix + "\"" + part +
+                            (elsewhere ? "\" stands only on tokens another part of the marker has; not written"
+                                       : "\" is no sequence of the span's tokens (letter case as the document writes "
+                                         "it); not written"));
         continue;
       }
       taken.insert(taken.end(), tokens.begin(), tokens.end());
@@ -377,16 +424,10 @@ private:
   std::string changedColumns(const RecordSource &source, const Record &record) {
     static const char *const kNames[] = {"Id", "From", "Relation", "Extended", "Embedded", "Volitional", "Order",
                                          "Span1", "Span2", "L1", "H1", "L2", "H2", "Segments_distance"};
-    std::vector<rst::RelationRecord> built;
-    QString error;
-    if (!read() || !rst::relationRecords(*m_document, {}, built, error))
+    if (!records())
       return {};
-    const auto found = std::find_if(built.begin(), built.end(), [&](const rst::RelationRecord &r) {
-      return r.node1.toStdString() == source.node1 && (r.node2.isEmpty() ? std::optional<std::string>()
-                                                                          : std::optional(r.node2.toStdString())) ==
-                                                          source.node2;
-    });
-    if (found == built.end())
+    const rst::RelationRecord *found = m_records.find(source);
+    if (!found)
       return {};
     const rst::RelationRecord &r = *found;
     const std::vector<Value> imported = {
@@ -412,6 +453,7 @@ private:
 
   std::function<const rst::RstDocument *()> m_read;
   const rst::RstDocument *m_document = nullptr;
+  DocumentRecords m_records;
   bool m_failed = false;
   std::string m_error;
   RstExportResult &m_result;
@@ -552,8 +594,13 @@ bool corpusSourceProblems(Cursor &cursor, std::vector<std::string> &out, std::st
       out.push_back("The document \"" + summary.name + "\" does not read: " + why.toStdString());
       continue;
     }
+    DocumentRecords given;
+    if (!given.build(document, why)) {
+      out.push_back("The document \"" + summary.name + "\" does not give its records: " + why.toStdString());
+      continue;
+    }
     for (const RecordSource &source : sources)
-      if (const std::string problem = sourceProblem(document, source); !problem.empty())
+      if (const std::string problem = sourceProblem(given, source); !problem.empty())
         out.push_back("The source of record Id = " + std::to_string(source.id) + " does not fit the document \"" +
                       summary.name + "\": " + problem);
   }

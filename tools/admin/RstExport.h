@@ -22,15 +22,10 @@ struct RstExportResult : TransferResult {
   std::vector<std::string> listed;
 };
 
-// What is wrong with `source` against its stored `document`: a span's token
-// range outside the document's tokens, or a signal it names that is no dm
-// signal of the document, is named twice, or has its first token inside
-// the record's spans in the other span. Empty when it fits.
-std::string sourceProblem(const rst::RstDocument &document, const engine::RecordSource &source);
-
-// Every kept document read and every source checked against it
-// (sourceProblem), one line each into `out`. False with `error` when the
-// corpus cannot be read.
+// Every kept document read and every source checked against the record the
+// document gives for its nodes (its spans' tokens, each signal it names one
+// of that span's dm signals, none named twice), one line each into `out`.
+// False with `error` when the corpus cannot be read.
 bool corpusSourceProblems(engine::Cursor &cursor, std::vector<std::string> &out, std::string &error);
 
 // What an export does with a file of the folder that holds neither the

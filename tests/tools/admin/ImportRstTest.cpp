@@ -296,10 +296,12 @@ TEST_F(ImportRstTest, ExportRstRefusesChangedFilesAndMalformedSources) {
   } sources[] = {
       {"Signals2 = 'x'", "Signals2"},
       {"Signals2 = '5,5'", "twice"},
-      {"Signals2 = '999'", "no dm signal"},
-      {"Signals2 = '0'", "no first token in span 2"},
+      {"Signals2 = '999'", "Signals2 names 999, which is not a dm signal of the record's span 2"},
+      {"Signals2 = '0'", "Signals2 names 0, which is not"},  // the lexical signal
+      {"Signals2 = '2'", "Signals2 names 2, which is not"},  // the dm signal of record 4
       {"First2 = -5", "First2 -5"},
       {"Last2 = 99999999", "Last2 99999999"},
+      {"Node1 = '99'", "make no relation record"},
   };
   for (const auto &c : sources) {
     SCOPED_TRACE(c.change);
@@ -310,7 +312,7 @@ TEST_F(ImportRstTest, ExportRstRefusesChangedFilesAndMalformedSources) {
       EXPECT_EQ(r.status, 1) << command[0] << show(r);
       EXPECT_TRUE(mentions(r.out + r.err, "Id = 2") && mentions(r.out + r.err, c.named)) << command[0] << show(r);
     }
-    runSql(path("T.DB"), "UPDATE T_sources SET Signals2 = '5,6', First2 = 9, Last2 = 28 WHERE Id = 2");
+    runSql(path("T.DB"), "UPDATE T_sources SET Signals2 = '5,6', First2 = 9, Last2 = 28, Node1 = '21' WHERE Id = 2");
   }
   EXPECT_EQ(run({"check", m_dir, "T.DB"}).status, 0);
 }
