@@ -3,6 +3,7 @@
 #include "ErrorEntries.h"
 #include "FieldValues.h"
 #include "MarkerNotation.h"
+#include "MessageText.h"
 #include "Quoted.h"
 #include "RelationTable.h"
 
@@ -11,6 +12,7 @@
 #include <climits>
 #include <cstdint>
 #include <iterator>
+#include <map>
 #include <sodium.h>
 
 namespace vandro::engine {
@@ -50,10 +52,8 @@ std::string shownValue(const Value &value) {
     return "null";
   if (value.isInteger())
     return std::to_string(value.asInteger());
-  if (value.isText()) {
-    const std::string &text = value.asText();
-    return "\"" + (text.size() > 40 ? text.substr(0, 40) + "..." : text) + "\"";
-  }
+  if (value.isText())
+    return shownText(value.asText());
   return "a value of another kind";
 }
 
@@ -168,6 +168,17 @@ Record recordOf(std::vector<Value>::const_iterator from, std::vector<Value>::con
 }
 
 } // namespace
+
+std::optional<std::string> Corpus::fileNameProblem(const std::string &file) {
+  if (file.empty() || file == "." || file == "..")
+    return "is no file name";
+  if (file.size() > 255)
+    return "is longer than a file name may be";
+  for (const char c : file)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      return "is no plain file name: it holds a folder separator or a control character";
+  return std::nullopt;
+}
 
 std::string Corpus::sha256(const Bytes &bytes) {
   unsigned char digest[crypto_hash_sha256_BYTES];
@@ -302,7 +313,18 @@ Result Corpus::document(const std::string &name, CorpusDocument &out) {
     return ErrorEntries::fail(code::RecordNotFound, {{code::RecordNotFound, 0, "Document: " + name}});
   out.name = textOf(rows[0][0]);
   out.file = textOf(rows[0][1]);
-  out.content = rows[0][2].isBytes() ? rows[0][2].asBytes() : Bytes(textOf(rows[0][2]).begin(), textOf(rows[0][2]).end());
+  // The stored bytes, read once, whatever the storage class that holds them.
+  const Value &content = rows[0][2];
+  if (content.isBytes()) {
+    out.content = content.asBytes();
+  } else if (content.isText()) {
+    const std::string &text = content.asText();
+    out.content.assign(text.begin(), text.end());
+  } else {
+    return ErrorEntries::fail(code::ValueDoesNotFit,
+                              {{code::ValueDoesNotFit, 0, "Document: " + name + " in " + documentsTable()},
+                               {code::ValueDoesNotFit, 0, "Content holds " + shownValue(content) + ", no bytes"}});
+  }
   out.sha256 = textOf(rows[0][3]);
   out.imported = textOf(rows[0][4]);
   return code::Ok;
@@ -459,13 +481,22 @@ Result Corpus::problems(std::vector<std::string> &out) {
                   "\", which " + documentsTable() + " does not hold");
   rows.clear();
   if (const Result result =
-          m_cursor.execute("SELECT \"Name\", \"Content\", \"Sha256\" FROM " + documentsTable() + " ORDER BY \"Name\"", {}, &rows);
+          m_cursor.execute("SELECT \"Name\", \"Content\", \"Sha256\", \"File\" FROM " + documentsTable() +
+                               " ORDER BY \"Name\"",
+                           {}, &rows);
       result != code::Ok)
     return result;
-  for (const auto &row : rows)
+  std::map<std::string, std::string> files; // file name -> the first document stored under it
+  for (const auto &row : rows) {
+    const std::string document = "The document \"" + textOf(row[0]) + "\" in " + documentsTable();
     if (!row[1].isBytes() || sha256(row[1].asBytes()) != textOf(row[2]))
-      out.push_back("The document \"" + textOf(row[0]) + "\" in " + documentsTable() +
-                    " no longer has the bytes it was imported with (SHA-256 " + textOf(row[2]) + ")");
+      out.push_back(document + " no longer has the bytes it was imported with (SHA-256 " + textOf(row[2]) + ")");
+    const std::string file = textOf(row[3]);
+    if (const auto problem = fileNameProblem(file))
+      out.push_back(document + ": its file name " + shownValue(row[3]) + " " + *problem);
+    else if (const auto [first, added] = files.emplace(file, textOf(row[0])); !added)
+      out.push_back(document + " has the file name \"" + file + "\" of the document \"" + first->second + "\" too");
+  }
   return code::Ok;
 }
 

@@ -94,6 +94,10 @@ public:
   // missing, a document whose bytes no longer give its digest.
   [[nodiscard]] Result problems(std::vector<std::string> &out);
 
+  // Why `file`, a stored file name, cannot be written into a folder: it is
+  // empty, "." or "..", too long, or holds "/", "\" or a control
+  // character. Nothing for a plain file name.
+  static std::optional<std::string> fileNameProblem(const std::string &file);
   // The SHA-256 of `bytes` in hexadecimal.
   static std::string sha256(const Bytes &bytes);
   // A quicker digest of `text` (BLAKE2b, 128 bits) in hexadecimal, to tell

@@ -2,42 +2,46 @@
 
 namespace vandro::engine {
 
-bool isValidUtf8(std::string_view text) {
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
   const auto *s = reinterpret_cast<const unsigned char *>(text.data());
   const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned char c = s[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t length;
-    unsigned char low = 0x80, high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-      length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3;
-      if (c == 0xE0)
-        low = 0xA0; // overlong
-      if (c == 0xED)
-        high = 0x9F; // surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4;
-      if (c == 0xF0)
-        low = 0x90; // overlong
-      if (c == 0xF4)
-        high = 0x8F; // above U+10FFFF
-    } else {
+  if (at >= n)
+    return 0;
+  const unsigned char c = s[at];
+  if (c < 0x80)
+    return 1;
+  std::size_t length;
+  unsigned char low = 0x80, high = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    if (c == 0xE0)
+      low = 0xA0; // overlong
+    if (c == 0xED)
+      high = 0x9F; // surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    if (c == 0xF0)
+      low = 0x90; // overlong
+    if (c == 0xF4)
+      high = 0x8F; // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (at + length > n || s[at + 1] < low || s[at + 1] > high)
+    return 0;
+  for (std::size_t k = 2; k < length; ++k)
+    if (s[at + k] < 0x80 || s[at + k] > 0xBF)
+      return 0;
+  return length;
+}
+
+bool isValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = utf8SequenceLength(text, i);
+    if (length == 0)
       return false;
-    }
-    if (i + length > n)
-      return false;
-    if (s[i + 1] < low || s[i + 1] > high)
-      return false;
-    for (std::size_t k = 2; k < length; ++k)
-      if (s[i + k] < 0x80 || s[i + k] > 0xBF)
-        return false;
     i += length;
   }
   return true;

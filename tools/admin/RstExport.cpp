@@ -7,6 +7,7 @@
 #include "RstTransfer.h"
 #include "engine/Corpus.h"
 #include "engine/MarkerNotation.h"
+#include "engine/MessageText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -129,6 +130,40 @@ bool placeAll(const std::string &folder, std::vector<Output> &outputs, std::stri
   (void)::fsync(directory);
   ::close(directory);
   return true;
+}
+
+// Why the export may not write the file `name` into `folder` (resolved):
+// it is a link, which may lead anywhere; or a file of a table — the table
+// `table` exported (its file and the files SQLite and the record locks keep
+// beside it), any other SQLite database, or such a file of another table.
+// Nothing when it may.
+std::optional<std::string> targetProblem(const std::filesystem::path &folder, const std::string &name,
+                                         const std::string &table) {
+  namespace fs = std::filesystem;
+  const fs::path target = folder / name;
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(target, ec);
+  if (fs::is_symlink(status))
+    return target.string() + ": it is a link; an export writes only plain files inside its folder";
+  for (const char *suffix : {"", "-wal", "-shm", "-lock", "-journal"})
+    if (target == fs::path(table + suffix))
+      return target.string() + ": it is a file of the table itself";
+  // An SQLite file begins with these 16 bytes; its companions are named
+  // after it.
+  auto isDatabase = [](const fs::path &file) {
+    std::error_code error;
+    if (!fs::is_regular_file(fs::symlink_status(file, error)))
+      return false;
+    QFile head(QString::fromStdString(file.string()));
+    return head.open(QIODevice::ReadOnly) && head.read(16) == QByteArray("SQLite format 3\0", 16);
+  };
+  if (isDatabase(target))
+    return target.string() + ": it is a database file";
+  for (const std::string suffix : {"-wal", "-shm", "-lock", "-journal"})
+    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+        isDatabase(folder / name.substr(0, name.size() - suffix.size())))
+      return target.string() + ": it is a file a database keeps beside it";
+  return std::nullopt;
 }
 
 // Whether the file `target` may be replaced: it is not there, or it holds
@@ -473,91 +508,124 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
     result.error = why;
     return result;
   };
-  Corpus corpus(cursor);
-  bool kept = false;
-  if (const Result checked = corpus.exists(kept); checked != code::Ok)
-    return failure(engineFailure(checked));
-  if (!kept)
-    return failure(cursor.location() + ": the table keeps no corpus; import-rst keeps the documents it imports");
-  // One snapshot for every document; each written beside its target as
-  // soon as it is made, so that only one document is held at a time.
-  if (const Result begun = cursor.beginSnapshot(); begun != code::Ok)
-    return failure(engineFailure(begun));
   namespace fs = std::filesystem;
   bool madeFolder = false;
-  auto readFailure = [&](const std::string &why) {
-    (void)cursor.endSnapshot();
-    failure(why);
-    std::error_code ignored;
-    if (madeFolder)
-      fs::remove(folder, ignored); // only when it is empty again
-    return result;
-  };
-  std::vector<DocumentSummary> all;
-  if (const Result listed = corpus.summaries(all); listed != code::Ok)
-    return readFailure(engineFailure(listed));
-  std::vector<std::string> wanted;
-  for (const std::string &name : names) {
-    if (std::none_of(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; }))
-      return readFailure("the table has no document " + name + " (vandro-admin documents lists them). Nothing was written");
-    if (std::find(wanted.begin(), wanted.end(), name) == wanted.end())
-      wanted.push_back(name);
-  }
-  if (names.empty())
-    for (const DocumentSummary &summary : all)
-      wanted.push_back(summary.name);
-  std::error_code ec;
-  madeFolder = !fs::exists(folder, ec);
-  fs::create_directories(folder, ec);
-  if (ec)
-    return readFailure(folder + ": the folder cannot be made: " + ec.message());
-  for (const std::string &name : wanted) {
-    CorpusDocument stored;
-    std::vector<RecordSource> sources;
-    std::vector<Record> records;
-    Result got = corpus.document(name, stored);
-    if (got == code::Ok)
-      got = corpus.sources(name, sources, records);
-    if (got != code::Ok)
-      return readFailure(engineFailure(got));
-    const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
-                           static_cast<qsizetype>(stored.content.size()));
-    stored.content = {};
-    rst::RstDocument document;
-    QString error;
-    DocumentExport exported(
-        [&]() -> const rst::RstDocument * {
-          return rst::readRstDocument(QString::fromStdString(stored.file), bytes, document, error) ? &document
-                                                                                                 : nullptr;
-        },
-        result);
-    for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
-      exported.record(sources[i], records[i]);
-    if (exported.failed() && !exported.error().empty())
-      return readFailure("the document " + stored.name + ": " + exported.error() + ". Nothing was written");
-    if (exported.failed())
-      return readFailure("the stored document " + stored.name + " does not read: " +
-                         error.toStdString().substr(0, error.toStdString().find_last_not_of('.') + 1) +
-                         ". Nothing was written");
-    Output output{(fs::path(folder) / stored.file).string(), {}, {}, bytes};
-    if (!exported.edits().empty()) {
-      if (!rst::editSignals(bytes, exported.edits(), output.bytes, error))
-        return readFailure(stored.file + ": " + error.toStdString() + ". Nothing was written");
-    } else {
-      ++result.identical;
+  // Whatever fails, nothing is left behind: no file beside a target, no
+  // folder the export made.
+  try {
+    Corpus corpus(cursor);
+    bool kept = false;
+    if (const Result checked = corpus.exists(kept); checked != code::Ok)
+      return failure(engineFailure(checked));
+    if (!kept)
+      return failure(cursor.location() + ": the table keeps no corpus; import-rst keeps the documents it imports");
+    // One snapshot for every document; each written beside its target as
+    // soon as it is made, so that only one document is held at a time.
+    if (const Result begun = cursor.beginSnapshot(); begun != code::Ok)
+      return failure(engineFailure(begun));
+    auto readFailure = [&](const std::string &why) {
+      (void)cursor.endSnapshot();
+      failure(why);
+      std::error_code ignored;
+      if (madeFolder)
+        fs::remove(folder, ignored); // only when it is empty again
+      return result;
+    };
+    std::vector<DocumentSummary> all;
+    if (const Result listed = corpus.summaries(all); listed != code::Ok)
+      return readFailure(engineFailure(listed));
+    std::vector<std::string> wanted;
+    for (const std::string &name : names) {
+      if (std::none_of(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; }))
+        return readFailure("the table has no document " + name + " (vandro-admin documents lists them). Nothing was written");
+      if (std::find(wanted.begin(), wanted.end(), name) == wanted.end())
+        wanted.push_back(name);
     }
-    if (existing == ExistingFiles::KeepChanged)
-      if (std::string why; !mayReplace(output.target, bytes, output.bytes, why))
-        return readFailure(why + ". Nothing was written");
-    std::string cause;
-    outputs.push_back(std::move(output));
-    if (!writeBeside(outputs.back(), cause))
-      return readFailure(cause + ". Nothing was written");
-  }
-  (void)cursor.endSnapshot();
-  std::string error;
-  if (!placeAll(folder, outputs, error)) {
-    failure(error + ". Nothing was written");
+    if (names.empty())
+      for (const DocumentSummary &summary : all)
+        wanted.push_back(summary.name);
+    // Every file a plain name of its own, before anything is made.
+    std::map<std::string, std::string> files; // file name -> document
+    for (const std::string &name : wanted) {
+      const std::string &file =
+          std::find_if(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; })->file;
+      if (const auto problem = Corpus::fileNameProblem(file))
+        return readFailure("the document " + name + " is stored under the file name " + shownText(file) + ", which " +
+                           *problem + " (vandro-admin check). Nothing was written");
+      if (const auto [first, added] = files.emplace(file, name); !added)
+        return readFailure("the documents " + first->second + " and " + name + " are both stored under the file name " +
+                           file + "; export them one at a time with --document, into two folders. Nothing was written");
+    }
+    std::error_code ec;
+    madeFolder = !fs::exists(folder, ec);
+    fs::create_directories(folder, ec);
+    if (ec)
+      return readFailure(folder + ": the folder cannot be made: " + ec.message());
+    const fs::path resolved = fs::canonical(folder, ec);
+    if (ec)
+      return readFailure(folder + ": the folder cannot be read: " + ec.message());
+    for (const auto &[file, name] : files)
+      if (const auto problem = targetProblem(resolved, file, cursor.location()))
+        return readFailure(*problem + ". Nothing was written");
+    for (const std::string &name : wanted) {
+      CorpusDocument stored;
+      std::vector<RecordSource> sources;
+      std::vector<Record> records;
+      Result got = corpus.document(name, stored);
+      if (got == code::Ok)
+        got = corpus.sources(name, sources, records);
+      if (got != code::Ok)
+        return readFailure(engineFailure(got));
+      if (Corpus::sha256(stored.content) != stored.sha256)
+        return readFailure("the stored document " + stored.name +
+                           " no longer has the bytes it was imported with (its SHA-256 differs; vandro-admin check). "
+                           "Nothing was written");
+      const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
+                             static_cast<qsizetype>(stored.content.size()));
+      stored.content = {};
+      rst::RstDocument document;
+      QString error;
+      DocumentExport exported(
+          [&]() -> const rst::RstDocument * {
+            return rst::readRstDocument(QString::fromStdString(stored.file), bytes, document, error) ? &document
+                                                                                                   : nullptr;
+          },
+          result);
+      for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
+        exported.record(sources[i], records[i]);
+      if (exported.failed() && !exported.error().empty())
+        return readFailure("the document " + stored.name + ": " + exported.error() + ". Nothing was written");
+      if (exported.failed())
+        return readFailure("the stored document " + stored.name + " does not read: " +
+                           error.toStdString().substr(0, error.toStdString().find_last_not_of('.') + 1) +
+                           ". Nothing was written");
+      Output output{(resolved / stored.file).string(), {}, {}, bytes};
+      if (!exported.edits().empty()) {
+        if (!rst::editSignals(bytes, exported.edits(), output.bytes, error))
+          return readFailure(stored.file + ": " + error.toStdString() + ". Nothing was written");
+      } else {
+        ++result.identical;
+      }
+      if (existing == ExistingFiles::KeepChanged)
+        if (std::string why; !mayReplace(output.target, bytes, output.bytes, why))
+          return readFailure(why + ". Nothing was written");
+      std::string cause;
+      outputs.push_back(std::move(output));
+      if (!writeBeside(outputs.back(), cause))
+        return readFailure(cause + ". Nothing was written");
+    }
+    (void)cursor.endSnapshot();
+    std::string error;
+    if (!placeAll(folder, outputs, error)) {
+      failure(error + ". Nothing was written");
+      std::error_code ignored;
+      if (madeFolder)
+        fs::remove(folder, ignored);
+      return result;
+    }
+  } catch (const std::exception &e) {
+    (void)cursor.endSnapshot();
+    failure(std::string("the export failed: ") + e.what() + ". Nothing was written");
     std::error_code ignored;
     if (madeFolder)
       fs::remove(folder, ignored);
