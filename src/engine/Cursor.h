@@ -20,7 +20,9 @@ enum class SqlDialect { Sqlite, Postgres };
 
 // A cursor stands before the first record, on a record, or after the last
 // record. A read that finds nothing leaves it where it was, so that the caller
-// can go on from the record it still has. Every operation that fails fills the
+// can go on from the record it still has. A stored value that does not fit
+// its field (another program stored it) is read as it is stored, of its own
+// kind; integrityCheck names it. Every operation that fails fills the
 // engine's error entries (ErrorEntries) with the table's location and the
 // cause.
 class Cursor {
@@ -78,7 +80,9 @@ public:
 
   // Replace the record the cursor stands on, which this cursor must have
   // locked, and release the lock. The cursor then stands on the record,
-  // also when its key changed. Fails with KeyViolation, ValueTooLong,
+  // also when its key changed. A value left as the edit read it is written
+  // back as stored, unchecked (another program may have stored one that
+  // does not fit its field). Fails with KeyViolation, ValueTooLong,
   // ValueDoesNotFit, RequiredValueMissing, TableIsReadOnly, RecordChanged
   // (the stored record is no longer the one the edit read) or a storage error;
   // on failure the lock stays held.

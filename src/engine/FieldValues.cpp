@@ -1,6 +1,7 @@
 #include "FieldValues.h"
 
 #include "ErrorEntries.h"
+#include "MessageText.h"
 #include "Quoted.h"
 #include "Utf8.h"
 
@@ -41,9 +42,30 @@ std::string valueText(const Value &value) {
     return buffer;
   }
   if (value.isText())
-    return engine::quoted(value.asText());
+    return shownText(value.asText());
   std::string size = "(";
   return size.append(std::to_string(value.asBytes().size())).append(" bytes)");
+}
+
+std::string rawText(const Value &value) {
+  if (value.isNull())
+    return {};
+  if (value.isText())
+    return value.asText();
+  const std::string text = valueText(value);
+  return text;
+}
+
+bool isOfKind(FieldKind kind, const Value &value) {
+  if (value.isNull())
+    return true;
+  if (isIntegerKind(kind) || kind == FieldKind::Decimal)
+    return value.isInteger();
+  if (kind == FieldKind::Float || kind == FieldKind::Money || isDateKind(kind))
+    return value.isReal() || value.isInteger();
+  if (kind == FieldKind::Blob)
+    return value.isBytes() || value.isText();
+  return value.isText();
 }
 
 Result checkFieldValue(const FieldDescription &field, const Value &value, const std::string &location) {
@@ -91,7 +113,7 @@ std::optional<std::string> storedValueProblem(const FieldDescription &field, con
 }
 
 std::string notAValueOf(const FieldDescription &field, const std::string &stored) {
-  return "holds '" + stored + "', which is no " + field.declaredType;
+  return "holds " + shownText(stored) + ", which is no " + field.declaredType;
 }
 
 std::string fieldProblem(const FieldDescription &field, const std::string &record, const std::string &problem) {

@@ -134,6 +134,8 @@ Result KeySetCursor::readCurrent(Record &out, LockMode mode) {
       letGo();
     return result;
   }
+  if (edit)
+    m_readForEdit = record.values;
   out = std::move(record);
   return code::Ok;
 }
@@ -142,6 +144,11 @@ Result KeySetCursor::checkWrite(const Record &record, Write write) const {
   for (int field : m_writableFields) {
     const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
     const Value &value = record.values[static_cast<std::size_t>(field)];
+    // A value the edit left as it read it goes back as it was stored, even
+    // one another program stored that does not fit the field.
+    if (write == Write::Replace && static_cast<std::size_t>(field) < m_readForEdit.size() &&
+        value == m_readForEdit[static_cast<std::size_t>(field)])
+      continue;
     // Checked here rather than left to the storage, which may fill an empty
     // key with a number of its own or let a key hold null, which no key
     // comparison finds again.
@@ -238,6 +245,7 @@ void KeySetCursor::letGo() {
     return;
   unlockRecord();
   m_lockedKey.reset();
+  m_readForEdit.clear();
 }
 
 Bookmark KeySetCursor::keyOf(const Record &record) const {

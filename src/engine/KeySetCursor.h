@@ -134,6 +134,7 @@ private:
   Place m_place = Place::BeforeFirst;
   Bookmark m_key;
   std::optional<std::string> m_lockedKey; // keyText of the record locked for editing
+  std::vector<Value> m_readForEdit;       // its values as the edit read them
   std::deque<Record> m_ahead;
   SearchDirection m_aheadDirection = SearchDirection::Forward;
   // Records read per key-set query: small, so that a step never costs more

@@ -3,6 +3,7 @@
 #include "TextConversions.h"
 
 #include <QLocale>
+#include <limits>
 #include "shell/Exception.h"
 #include "shell/IntegerText.h"
 
@@ -41,7 +42,7 @@ QString leftCharacters(const QString &text, int count) {
 
 QString TStringField::textOf(const Value &value) const { return storedText(value); }
 
-Variant TStringField::AsValue() const {
+Variant TStringField::variantOf() const {
   return IsNull() ? Variant::null() : Variant::text(AsString());
 }
 
@@ -57,8 +58,15 @@ QString TIntegerField::textOf(const Value &value) const {
   return value.isNull() ? QString() : QString::number(value.asInteger());
 }
 
-Variant TIntegerField::AsValue() const {
-  return IsNull() ? Variant::null() : Variant::integer(static_cast<std::int32_t>(stored().asInteger()));
+Variant TIntegerField::variantOf() const {
+  if (IsNull())
+    return Variant::null();
+  // A number another program stored beyond the field's 32 bits reads as its
+  // digits, never as another number.
+  const std::int64_t value = stored().asInteger();
+  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+    return Variant::text(QString::number(value));
+  return Variant::integer(static_cast<std::int32_t>(value));
 }
 
 bool TIntegerField::IsValidChar(QChar c) const {
@@ -87,7 +95,7 @@ QString TFloatField::textOf(const Value &value) const {
   return value.isNull() ? QString() : generalText(realOf(value), userLocale());
 }
 
-Variant TFloatField::AsValue() const {
+Variant TFloatField::variantOf() const {
   return IsNull() ? Variant::null() : Variant::floating(realOf(stored()));
 }
 
@@ -112,12 +120,14 @@ Value TFloatField::valueFromInteger(int value) const { return Value::real(value)
 
 QString TCurrencyField::DisplayText() const {
   // The locale's money format, digit grouping included.
+  if (!holdsItsKind())
+    return AsString();
   return IsNull() ? QString() : QLocale().toCurrencyString(realOf(stored()));
 }
 
 QString TCurrencyField::EditText() const {
-  if (IsNull())
-    return {};
+  if (IsNull() || !holdsItsKind())
+    return AsString();
   QLocale locale = userLocale();
   // The locale's number of money decimals, as its money format shows it.
   const QString sample = locale.toCurrencyString(1.0, QStringLiteral(" "));
@@ -135,7 +145,7 @@ QString TBCDField::textOf(const Value &value) const {
   return value.isNull() ? QString() : moneyUnitsText(value.asInteger(), userLocale());
 }
 
-Variant TBCDField::AsValue() const {
+Variant TBCDField::variantOf() const {
   return IsNull() ? Variant::null() : Variant::money(stored().asInteger());
 }
 
@@ -167,7 +177,7 @@ QString TBooleanField::textOf(const Value &value) const {
   return value.asInteger() ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-Variant TBooleanField::AsValue() const {
+Variant TBooleanField::variantOf() const {
   return IsNull() ? Variant::null() : Variant::boolean(stored().asInteger() != 0);
 }
 
@@ -197,7 +207,7 @@ QString TDateTimeField::textOf(const Value &value) const {
   }
 }
 
-Variant TDateTimeField::AsValue() const {
+Variant TDateTimeField::variantOf() const {
   return IsNull() ? Variant::null() : Variant::dateTime(realOf(stored()));
 }
 
@@ -240,7 +250,7 @@ Value TDateTimeField::valueFromText(const QString &text) const {
 
 QString TBlobField::textOf(const Value &value) const { return storedText(value); }
 
-Variant TBlobField::AsValue() const { return Variant::text(AsString()); }
+Variant TBlobField::variantOf() const { return Variant::text(AsString()); }
 
 QString TBlobField::DisplayText() const {
   const Value &value = stored();

@@ -11,7 +11,7 @@ public:
   using TField::TField;
   const char *ClassName() const override { return "TStringField"; }
   QString textOf(const engine::Value &value) const override;
-  Variant AsValue() const override;
+  Variant variantOf() const override;
 
 protected:
   engine::Value valueFromText(const QString &text) const override;
@@ -25,7 +25,7 @@ public:
   const char *ClassName() const override { return "TIntegerField"; }
   Alignment alignment() const override { return Alignment::Right; }
   QString textOf(const engine::Value &value) const override;
-  Variant AsValue() const override;
+  Variant variantOf() const override;
   bool IsValidChar(QChar c) const override;
   virtual double minValue() const { return -2147483648.0; }
   virtual double maxValue() const { return 2147483647.0; }
@@ -63,7 +63,7 @@ public:
   const char *ClassName() const override { return "TFloatField"; }
   Alignment alignment() const override { return Alignment::Right; }
   QString textOf(const engine::Value &value) const override;
-  Variant AsValue() const override;
+  Variant variantOf() const override;
   bool IsValidChar(QChar c) const override;
 
 protected:
@@ -87,7 +87,7 @@ public:
   const char *ClassName() const override { return "TBCDField"; }
   Alignment alignment() const override { return Alignment::Right; }
   QString textOf(const engine::Value &value) const override;
-  Variant AsValue() const override;
+  Variant variantOf() const override;
   bool IsValidChar(QChar c) const override;
 
 protected:
@@ -100,7 +100,7 @@ public:
   using TField::TField;
   const char *ClassName() const override { return "TBooleanField"; }
   QString textOf(const engine::Value &value) const override;
-  Variant AsValue() const override;
+  Variant variantOf() const override;
 
 protected:
   engine::Value valueFromText(const QString &text) const override;
@@ -112,7 +112,7 @@ public:
   using TField::TField;
   const char *ClassName() const override { return "TDateTimeField"; }
   QString textOf(const engine::Value &value) const override;
-  Variant AsValue() const override;
+  Variant variantOf() const override;
 
 protected:
   engine::Value valueFromText(const QString &text) const override;
@@ -136,7 +136,7 @@ public:
   using TField::TField;
   const char *ClassName() const override { return "TBlobField"; }
   QString textOf(const engine::Value &value) const override;
-  Variant AsValue() const override;
+  Variant variantOf() const override;
   QString DisplayText() const override;
   QString EditText() const override { return DisplayText(); }
 

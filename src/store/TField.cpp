@@ -2,6 +2,7 @@
 
 #include "FieldClasses.h"
 #include "TTable.h"
+#include "engine/FieldValues.h"
 #include "shell/Exception.h"
 
 #include <QLocale>
@@ -53,7 +54,15 @@ void TField::setAsString(const QString &text) { store(valueFromText(text)); }
 
 void TField::Clear() { store(engine::Value()); }
 
-QString TField::StoredAsString() const { return textOf(m_table.storedFieldValue(m_fieldNo)); }
+QString TField::StoredAsString() const { return textOrAsStored(m_table.storedFieldValue(m_fieldNo)); }
+
+bool TField::holdsItsKind() const { return engine::isOfKind(m_description, stored()); }
+
+QString TField::textOrAsStored(const engine::Value &value) const {
+  return engine::isOfKind(m_description, value) ? textOf(value) : QString::fromStdString(engine::rawText(value));
+}
+
+Variant TField::AsValue() const { return holdsItsKind() ? variantOf() : Variant::text(AsString()); }
 
 void TField::setAsInteger(int value) { store(valueFromInteger(value)); }
 

@@ -47,7 +47,9 @@ public:
   // table modifiable; inside FindByKey exactly the key fields.
   bool CanModify() const;
 
-  QString AsString() const { return textOf(stored()); }
+  // The text of the stored value; a value of another kind than the field's
+  // (another program stored it) reads as it is stored.
+  QString AsString() const { return textOrAsStored(stored()); }
   // The field's text in the record as it was stored when its edit began
   // (outside an edit, AsString).
   QString StoredAsString() const;
@@ -59,7 +61,9 @@ public:
   // anything: a string cut to the field's size, say. Raises the class's
   // conversion failure.
   QString TextAsStored(const QString &text) const { return textOf(valueFromText(text)); }
-  virtual Variant AsValue() const = 0;
+  // The stored value as a general value; one of another kind than the
+  // field's is its text.
+  Variant AsValue() const;
   void setAsInteger(int value);
   virtual QString DisplayText() const { return AsString(); }
   virtual QString EditText() const { return AsString(); }
@@ -69,8 +73,15 @@ public:
 protected:
   // What the field holds in the record the table shows.
   const engine::Value &stored() const;
-  // The class's text for `value` (null: the empty text).
+  // The class's text for `value` (null: the empty text), of the kind the
+  // field's values are.
   virtual QString textOf(const engine::Value &value) const = 0;
+  // The class's general value of the stored value, of the field's kind.
+  virtual Variant variantOf() const = 0;
+  // Whether the stored value is of the field's kind.
+  bool holdsItsKind() const;
+  // textOf(value), or the value as stored when it is of another kind.
+  QString textOrAsStored(const engine::Value &value) const;
   // The class's conversion of a text into the value to store; raises the
   // class's conversion failure.
   virtual engine::Value valueFromText(const QString &text) const = 0;

@@ -1,6 +1,8 @@
 #include "ValueText.h"
 
 #include "engine/DateText.h"
+#include "engine/FieldValues.h"
+#include "engine/MessageText.h"
 #include "engine/Quoted.h"
 
 #include <charconv>
@@ -15,7 +17,8 @@ using engine::Value;
 
 namespace {
 
-bool isIntegerKind(FieldKind kind) {
+// The integer kinds, booleans aside.
+bool isWholeNumberKind(FieldKind kind) {
   return kind == FieldKind::Integer || kind == FieldKind::AutoInc ||
          kind == FieldKind::Smallint || kind == FieldKind::Word;
 }
@@ -76,6 +79,9 @@ std::optional<std::int64_t> parseDecimal(std::string_view text) {
 } // namespace
 
 std::string valueToText(const Value &value, FieldKind kind) {
+  // A value of another kind than the field's, as another program stored it.
+  if (!engine::isOfKind(kind, value) && !value.isBytes())
+    return engine::rawText(value);
   if (kind == FieldKind::Boolean)
     return value.asInteger() ? "true" : "false";
   if (kind == FieldKind::Decimal)
@@ -102,15 +108,15 @@ std::string valueToText(const Value &value, FieldKind kind) {
 
 namespace {
 
-// "'text' reason".
+// ""text" reason", the text cut and escaped.
 std::string quotedWhy(std::string_view text, std::string_view reason) {
-  return engine::quoted(text).append(" ").append(reason);
+  return engine::shownText(text).append(" ").append(reason);
 }
 
 } // namespace
 
 std::optional<Value> textToValue(std::string_view text, FieldKind kind, std::string &why) {
-  if (isIntegerKind(kind)) {
+  if (isWholeNumberKind(kind)) {
     std::int64_t v = 0;
     const char *first = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
     const auto [ptr, ec] = std::from_chars(first, text.data() + text.size(), v);

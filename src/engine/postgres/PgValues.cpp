@@ -170,6 +170,10 @@ std::optional<Value> valueFromPgText(const FieldDescription &field, std::string 
 }
 
 std::string pgTextFromValue(const FieldDescription &field, const Value &value) {
+  // A text the server sent that reads as no value of the field goes back
+  // as it came.
+  if (!isOfKind(field, value))
+    return pgParameterText(value);
   if (field.kind == FieldKind::Boolean)
     return value.asInteger() ? "true" : "false";
   if (isIntegerKind(field.kind))

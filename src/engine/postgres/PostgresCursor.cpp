@@ -200,14 +200,11 @@ Result PostgresCursor::rowToRecord(const PgResult &rows, int row, Record &out) c
   for (std::size_t i = 0; i < m_description.fields.size(); ++i) {
     if (rows.isNull(row, static_cast<int>(i)))
       continue;
+    // A text that reads as no value of the field is kept as the server
+    // sent it: the record is shown, and check names the value.
     const FieldDescription &field = m_description.fields[i];
     auto value = valueFromPgText(field, rows.text(row, static_cast<int>(i)));
-    if (!value)
-      return ErrorEntries::fail(code::ValueDoesNotFit,
-                                {{code::ValueDoesNotFit, 0, locationEntry()},
-                                 {code::ValueDoesNotFit, 0,
-                                  fieldProblem(field, "", notAValueOf(field, rows.text(row, static_cast<int>(i))))}});
-    out.values[i] = std::move(*value);
+    out.values[i] = value ? std::move(*value) : Value::text(rows.text(row, static_cast<int>(i)));
   }
   out.bookmark.clear();
   for (int field : m_index.keyFields)

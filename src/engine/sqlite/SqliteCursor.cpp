@@ -298,8 +298,8 @@ Result SqliteCursor::prepareStatements() {
 }
 
 Result SqliteCursor::rowToRecord(sqlite3_stmt *stmt, Record &out) const {
-  return engine::rowToRecord(stmt, m_description, m_keyColumns.size(),
-                             [this](const Bookmark &key) { return recordName(key); }, locationEntry(), out);
+  engine::rowToRecord(stmt, m_description, m_keyColumns.size(), out);
+  return code::Ok;
 }
 
 bool SqliteCursor::aheadIsFresh() {

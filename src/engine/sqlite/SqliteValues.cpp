@@ -110,8 +110,9 @@ void bindRaw(sqlite3_stmt *stmt, int index, const Value &value) {
 }
 
 void bindField(sqlite3_stmt *stmt, int index, const FieldDescription &field, const Value &value) {
-  if (value.isNull()) {
-    sqlite3_bind_null(stmt, index);
+  // A value of another kind was read as stored and goes back so.
+  if (value.isNull() || !isOfKind(field, value)) {
+    bindRaw(stmt, index, value);
   } else if (field.kind == FieldKind::Decimal) {
     const std::int64_t units = value.asInteger();
     if (units % 10000 == 0)
@@ -131,22 +132,19 @@ void bindField(sqlite3_stmt *stmt, int index, const FieldDescription &field, con
   }
 }
 
-Result rowToRecord(sqlite3_stmt *stmt, const TableDescription &description, std::size_t keyColumns,
-                   const std::function<std::string(const Bookmark &)> &recordName, const std::string &location,
-                   Record &out) {
+void rowToRecord(sqlite3_stmt *stmt, const TableDescription &description, std::size_t keyColumns, Record &out) {
   const int fields = static_cast<int>(description.fields.size());
   out.values.assign(static_cast<std::size_t>(fields), Value());
   out.bookmark.clear();
   for (std::size_t k = 0; k < keyColumns; ++k)
     out.bookmark.push_back(keyValue(stmt, fields + static_cast<int>(k)));
   for (int i = 0; i < fields; ++i) {
+    // A value of another kind, or out of the field's range, reads as it is
+    // stored: the record is shown, and check names the value.
     const FieldDescription &field = description.fields[static_cast<std::size_t>(i)];
     if (!columnValue(stmt, i, field, out.values[static_cast<std::size_t>(i)]))
-      return ErrorEntries::fail(code::ValueDoesNotFit,
-                                {{code::ValueDoesNotFit, 0, location},
-                                 {code::ValueDoesNotFit, 0, *misfit(stmt, i, field, recordName(out.bookmark))}});
+      out.values[static_cast<std::size_t>(i)] = storedValue(stmt, i);
   }
-  return code::Ok;
 }
 
 } // namespace vandro::engine

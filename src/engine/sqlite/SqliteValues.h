@@ -28,11 +28,8 @@ void bindRaw(sqlite3_stmt *stmt, int index, const Value &value);
 // value fits the field (the cursor checks every value it writes or seeks).
 void bindField(sqlite3_stmt *stmt, int index, const FieldDescription &field, const Value &value);
 // Reads the current row of `stmt` (the fields of `description`, then
-// `keyColumns` key columns) into `out`; ValueDoesNotFit, naming the field
-// and the record (by `recordName`) and `location`, for a stored value of
-// another kind.
-Result rowToRecord(sqlite3_stmt *stmt, const TableDescription &description, std::size_t keyColumns,
-                   const std::function<std::string(const Bookmark &)> &recordName, const std::string &location,
-                   Record &out);
+// `keyColumns` key columns) into `out`. A stored value that does not fit
+// its field (misfit) is read exactly as stored, of whatever kind it is.
+void rowToRecord(sqlite3_stmt *stmt, const TableDescription &description, std::size_t keyColumns, Record &out);
 
 } // namespace vandro::engine

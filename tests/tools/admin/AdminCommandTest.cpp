@@ -264,7 +264,7 @@ TEST_F(AdminCommandTest, BadImportLeavesTheTableExactlyAsItWas) {
       {"Id,L1\n10,1\n10,2\n", {"line 3", "Id", "key"}},
       {"Id,Span1\n10,ok\n11,bad \xFF byte\n", {"line 3", "Span1", "UTF-8"}},
       {"Id,Span1\n10,ok\n11,\"never closed\n12,x\n", {"line 3", "quote"}},
-      {"Id,Span1\n10,\"two\nlines\"\n11,ok\nx,bad\n", {"line 5", "Id", "'x'"}},
+      {"Id,Span1\n10,\"two\nlines\"\n11,ok\nx,bad\n", {"line 5", "Id", "\"x\""}},
       {"Id,Colour\n10,red\n", {"line 1", "Colour", "column"}},
   };
   const std::string file = path("io/bad.csv");
