@@ -1,11 +1,13 @@
 #include "Config.h"
 
 #include "ErrorEntries.h"
+#include "MessageText.h"
 #include "Quoted.h"
 #include "WholeFile.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <unordered_map>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -142,6 +144,7 @@ Result Config::load(const std::string &path) {
   m_lineEnd = "\n";
   std::string section;
   int number = 0;
+  std::unordered_map<std::string, int> headers; // each alias's name, folded -> its line
   for (std::size_t at = 0; at < content.size();) {
     const auto newline = content.find('\n', at);
     const std::size_t stop = newline == std::string::npos ? content.size() : newline;
@@ -167,8 +170,16 @@ Result Config::load(const std::string &path) {
         return ErrorEntries::fail(
             code::ConfigMalformed,
             {{code::ConfigMalformed, 0, "File: " + path + ", line " + std::to_string(number)},
-             {code::ConfigMalformed, 0, "A section name must stand as [Name]: " + trimmed}});
+             {code::ConfigMalformed, 0, "A section name must stand as [Name]: " + shownText(trimmed)}});
       section = trim(trimmed.substr(1, trimmed.size() - 2));
+      // Two sections of one name would silently make one alias of both.
+      if (const auto [first, added] = headers.emplace(lowerCase(section), number); !added)
+        return ErrorEntries::fail(
+            code::ConfigMalformed,
+            {{code::ConfigMalformed, 0, "File: " + path + ", line " + std::to_string(number)},
+             {code::ConfigMalformed, 0,
+              "The alias " + shownText(section) + " has a section of its own already, at line " +
+                  std::to_string(first->second)}});
       line.section = section;
       line.header = true;
     } else {
@@ -178,8 +189,8 @@ Result Config::load(const std::string &path) {
             code::ConfigMalformed,
             {{code::ConfigMalformed, 0, "File: " + path + ", line " + std::to_string(number)},
              {code::ConfigMalformed, 0,
-              section.empty() ? "A setting stands before the first [alias] section: " + trimmed
-                              : "Expected key = value: " + trimmed}});
+              section.empty() ? "A setting stands before the first [alias] section: " + shownText(trimmed)
+                              : "Expected key = value: " + shownText(trimmed)}});
       line.section = section;
       line.key = trim(trimmed.substr(0, equals));
       line.value = unquoted(trim(trimmed.substr(equals + 1)));
@@ -189,15 +200,28 @@ Result Config::load(const std::string &path) {
   return code::Ok;
 }
 
+void Config::addLine(AliasInfo &alias, const Line &line) const {
+  if (sameName(line.key, "driver"))
+    alias.driver = line.value.empty() ? std::string(kDirectoryDriver) : lowerCase(line.value);
+  else if (sameName(line.key, "path"))
+    alias.path = resolvedPath(line.value);
+  else if (!line.key.empty()) {
+    alias.settings.emplace_back(lowerCase(line.key), line.value);
+    alias.settingLines.push_back(line.number);
+  }
+}
+
 std::vector<AliasInfo> Config::aliases() const {
+  // One pass: each alias's lines follow its section header.
   std::vector<AliasInfo> list;
+  std::unordered_map<std::string, std::size_t> index; // folded name -> place in `list`
   for (const auto &line : m_lines) {
-    if (line.header) {
-      bool seen = std::any_of(list.begin(), list.end(),
-                              [&](const AliasInfo &a) { return sameName(a.name, line.section); });
-      if (!seen)
-        list.push_back(*alias(line.section));
-    }
+    if (line.section.empty())
+      continue;
+    const auto [at, added] = index.emplace(lowerCase(line.section), list.size());
+    if (added)
+      list.push_back(AliasInfo{line.section, std::string(kDirectoryDriver), "", line.number, {}, {}});
+    addLine(list[at->second], line);
   }
   return list;
 }
@@ -209,14 +233,7 @@ std::optional<AliasInfo> Config::alias(const std::string &name) const {
       continue;
     if (!found)
       found = AliasInfo{line.section, std::string(kDirectoryDriver), "", line.number, {}, {}};
-    if (sameName(line.key, "driver"))
-      found->driver = line.value.empty() ? std::string(kDirectoryDriver) : lowerCase(line.value);
-    else if (sameName(line.key, "path"))
-      found->path = resolvedPath(line.value);
-    else if (!line.key.empty()) {
-      found->settings.emplace_back(lowerCase(line.key), line.value);
-      found->settingLines.push_back(line.number);
-    }
+    addLine(*found, line);
   }
   return found;
 }

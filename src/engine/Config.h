@@ -84,6 +84,9 @@ private:
     std::string value;
     int number = 0;      // counted from 1; 0 for lines added since the load
   };
+  // Applies a setting line of the alias's section to it.
+  void addLine(AliasInfo &alias, const Line &line) const;
+
   std::vector<Line> m_lines;
   std::string m_path;
   std::string m_lineEnd = "\n"; // for new lines: the file's own kind

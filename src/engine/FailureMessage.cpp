@@ -1,5 +1,6 @@
 #include "FailureMessage.h"
 
+#include "MessageText.h"
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -36,8 +37,9 @@ std::string hexCode(Result result) {
 
 std::string failureMessage(Result result, const std::vector<ErrorEntry> &entries) {
   std::vector<std::string> lines;
+  // Each line cut and escaped: an entry may name a value of any size.
   auto addLine = [&](const std::string &raw) {
-    const std::string line = trimmedText(raw);
+    const std::string line = shownLine(trimmedText(raw));
     if (line.empty())
       return;
     if (std::none_of(lines.begin(), lines.end(), [&](const std::string &l) { return sameLine(l, line); }))

@@ -6,8 +6,11 @@
 
 namespace vandro::engine {
 
-std::string shownText(std::string_view text, std::size_t limit) {
-  std::string shown = "\"";
+namespace {
+
+// The first `limit` characters of `text` escaped into `shown` (quotation
+// marks and backslashes too when `quoted`); where the text stopped.
+std::size_t escapeInto(std::string &shown, std::string_view text, std::size_t limit, bool quoted) {
   std::size_t at = 0, characters = 0;
   while (at < text.size() && characters < limit) {
     const auto byte = static_cast<unsigned char>(text[at]);
@@ -19,6 +22,10 @@ std::string shownText(std::string_view text, std::size_t limit) {
       continue;
     }
     ++at;
+    if (!quoted && (byte == '"' || byte == '\\')) {
+      shown += static_cast<char>(byte);
+      continue;
+    }
     switch (byte) {
     case '"': shown += "\\\""; break;
     case '\\': shown += "\\\\"; break;
@@ -35,10 +42,25 @@ std::string shownText(std::string_view text, std::size_t limit) {
       }
     }
   }
-  shown += '"';
-  if (at < text.size())
-    shown += "... (" + std::to_string(text.size()) + " bytes in all)";
-  return shown;
+  return at;
+}
+
+std::string lengthMark(std::string_view text, std::size_t stopped) {
+  return stopped < text.size() ? "... (" + std::to_string(text.size()) + " bytes in all)" : std::string();
+}
+
+} // namespace
+
+std::string shownText(std::string_view text, std::size_t limit) {
+  std::string shown = "\"";
+  const std::size_t stopped = escapeInto(shown, text, limit, true);
+  return shown + "\"" + lengthMark(text, stopped);
+}
+
+std::string shownLine(std::string_view text, std::size_t limit) {
+  std::string shown;
+  const std::size_t stopped = escapeInto(shown, text, limit, false);
+  return shown + lengthMark(text, stopped);
 }
 
 } // namespace vandro::engine

@@ -18,4 +18,12 @@ inline constexpr std::size_t kShownCharacters = 60;
 // `limit` characters cut, with "..." and the whole length in bytes.
 std::string shownText(std::string_view text, std::size_t limit = kShownCharacters);
 
+// How many characters one line of a message holds at most.
+inline constexpr std::size_t kLineCharacters = 400;
+
+// `text` as one line of a message: control characters and bytes that are
+// no UTF-8 escaped as in shownText, and cut after `limit` characters with
+// "..." and the whole length in bytes. Unquoted.
+std::string shownLine(std::string_view text, std::size_t limit = kLineCharacters);
+
 } // namespace vandro::engine

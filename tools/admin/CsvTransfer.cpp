@@ -5,6 +5,7 @@
 #include "ValueText.h"
 #include "engine/ErrorEntries.h"
 #include "engine/FailureMessage.h"
+#include "engine/MessageText.h"
 #include "engine/Utf8.h"
 
 #include <cstring>
@@ -38,10 +39,12 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
                          const std::function<void(long)> &progress) {
   TransferResult result;
   const auto &fields = cursor.description().fields;
+  // The place once, then why; a column name as the file has it, cut and
+  // escaped.
   auto failAt = [&](std::size_t line, const std::string &column, const std::string &why) {
     result.ok = false;
     result.error = fileName + ", line " + std::to_string(line) +
-                   (column.empty() ? "" : ", column " + column) + ": " + why;
+                   (column.empty() ? "" : ", column " + shownLine(column, kShownCharacters)) + ": " + why;
     return result;
   };
 
@@ -50,7 +53,8 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
   csv::Error error;
   if (!reader.next(row, error)) {
     if (error)
-      return failAt(error.line, "", error.message());
+      return failAt(error.line, "",
+                    (error.field ? "field " + std::to_string(error.field) + ": " : "") + error.reason());
     return failAt(1, "", "the file is empty; it needs at least a header row");
   }
   // Which field each column of the file fills.
@@ -118,11 +122,7 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
     const std::string column = error.field >= 1 && error.field <= target.size()
                                    ? fields[static_cast<std::size_t>(target[error.field - 1])].name
                                    : std::string();
-    std::string why = error.message();
-    // The reader's message starts with its own "line N, field M: ".
-    if (const auto colon = why.find(": "); why.rfind("line ", 0) == 0 && colon != std::string::npos)
-      why = why.substr(colon + 2);
-    return abandon(error.line, column, why);
+    return abandon(error.line, column, error.reason());
   }
   if (const Result commit = cursor.commitBulk(); commit != code::Ok) {
     // A server checks the records when they are committed: the entry that

@@ -122,6 +122,15 @@ std::string hexBytes(std::string_view bytes) {
 } // namespace
 
 std::string Error::message() const {
+  if (kind == ErrorKind::None)
+    return reason();
+  std::string out = "line " + std::to_string(line);
+  if (field != 0)
+    out += ", field " + std::to_string(field);
+  return out + ": " + reason();
+}
+
+std::string Error::reason() const {
   std::string reason;
   switch (kind) {
   case ErrorKind::None: return "no error";
@@ -134,10 +143,7 @@ std::string Error::message() const {
   case ErrorKind::RecordTooLarge: reason = "record is larger than the allowed maximum"; break;
   case ErrorKind::ReadFailed: reason = "the file could not be read"; break;
   }
-  std::string out = "line " + std::to_string(line);
-  if (field != 0)
-    out += ", field " + std::to_string(field);
-  return out + ": " + reason;
+  return reason;
 }
 
 Reader::Reader(std::istream &in, ReaderOptions options)

@@ -104,6 +104,8 @@ struct Error {
   // One line for the user, e.g. "line 7, field 2: invalid UTF-8
   // (overlong encoding: C0 AF)".
   std::string message() const;
+  // The same without the place: "invalid UTF-8 (overlong encoding: C0 AF)".
+  std::string reason() const;
 };
 
 struct ReaderOptions {
