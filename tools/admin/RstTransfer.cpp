@@ -2,6 +2,7 @@
 
 #include "RstDocument.h"
 #include "engine/Corpus.h"
+#include "engine/MessageText.h"
 #include "engine/RelationTable.h"
 
 #include <QDateTime>
@@ -145,9 +146,9 @@ RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files,
         const FieldDescription &field = fields[static_cast<std::size_t>(column[c])];
         const auto characters = value.toUcs4().size();
         if (field.kind == FieldKind::String && characters > field.size && refused.empty())
-          refused = file + ": the " + r.origin.toStdString() + " gives " + kColumnNames[c] + " \"" +
-                    value.toStdString() + "\" of " + std::to_string(characters) + " characters; the field holds " +
-                    std::to_string(field.size) + ". Nothing was imported";
+          refused = file + ": the " + r.origin.toStdString() + " gives " + kColumnNames[c] + " " +
+                    shownText(value.toStdString()) + " of " + std::to_string(characters) +
+                    " characters; the field holds " + std::to_string(field.size) + ". Nothing was imported";
         record.values[static_cast<std::size_t>(column[c])] = Value::text(value.toStdString());
       };
       auto optionalText = [&](Column c, const std::optional<QString> &value) {

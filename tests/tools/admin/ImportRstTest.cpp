@@ -317,6 +317,61 @@ TEST_F(ImportRstTest, ExportRstRefusesChangedFilesAndMalformedSources) {
   EXPECT_EQ(run({"check", m_dir, "T.DB"}).status, 0);
 }
 
+// A table anyone may write into: what the corpus beside it holds is checked
+// where it is read. The export writes only plain names inside its folder,
+// never over a table's files (--force or not), and nothing at all when it
+// refuses; check names each hostile value.
+TEST_F(ImportRstTest, HostileCorpusValuesAreRefusedAndNamed) {
+  makeTable("T.DB", kHeader);
+  ASSERT_EQ(run({"import-rst", m_dir, "T.DB", std::string(VANDRO_RST_FIXTURES) + "/walk.rs4"}).status, 0);
+  runSql(path("T.DB"), "CREATE TABLE Saved AS SELECT * FROM T_documents");
+  std::filesystem::create_directories(path("links"));
+  std::filesystem::create_symlink(path("elsewhere.rs4"), path("links/walk.rs4"));
+  // One level above the test's folder, under a name of this test's own.
+  const std::string escaped = std::filesystem::path(m_dir).filename().string() + "-escaped.rs4";
+  const struct {
+    std::string change, folder;
+    const char *exported, *checked; // what the refusal and check's report name; "" for check's ok
+  } cases[] = {
+      {"File = '" + path("abs.rs4") + "'", "out", "no plain file name", "no plain file name"},
+      {"File = '../" + escaped + "'", "out", "no plain file name", "no plain file name"},
+      {"File = 'T.DB'", ".", "a file of the table itself", ""},
+      {"File = 'T.DB-wal'", ".", "a file of the table itself", ""},
+      {"File = 'walk.rs4'", "links", "it is a link", ""},
+      {"Content = 'short'", "out", "no longer has the bytes", "no longer has the bytes"},
+      {"Content = 42", "out", "Content holds 42, no bytes", "no longer has the bytes"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.change);
+    runSql(path("T.DB"), "UPDATE T_documents SET " + c.change + "; UPDATE T SET Marker1 = 'we' WHERE Id = 1");
+    const Outcome exported = run({"export-rst", m_dir, "T.DB", path(c.folder), "--force"});
+    EXPECT_EQ(exported.status, 1) << show(exported);
+    EXPECT_TRUE(mentions(exported.err, c.exported)) << show(exported);
+    const Outcome checked = run({"check", m_dir, "T.DB"});
+    EXPECT_EQ(checked.status, *c.checked ? 1 : 0) << show(checked);
+    EXPECT_TRUE(mentions(checked.out, c.checked)) << show(checked);
+    runSql(path("T.DB"), "DELETE FROM T_documents; INSERT INTO T_documents SELECT * FROM Saved");
+  }
+  EXPECT_FALSE(std::filesystem::exists(path("abs.rs4")) || std::filesystem::exists(m_dir + "/../" + escaped) ||
+               std::filesystem::exists(path("elsewhere.rs4")) || std::filesystem::exists(path("out")))
+      << "nothing written outside the folder, nor the folder";
+  for (const auto &entry : std::filesystem::directory_iterator(m_dir))
+    EXPECT_EQ(entry.path().string().find(".part-"), std::string::npos) << entry.path();
+  EXPECT_EQ(run({"check", m_dir, "T.DB"}).status, 0);
+
+  // Two documents under one file name: the clash named, nothing written.
+  writeFile(path("two/walk.rs4"), readFile(std::string(VANDRO_RST_FIXTURES) + "/walk.rs4"));
+  writeFile(path("two/walk2.rs4"), readFile(std::string(VANDRO_RST_FIXTURES) + "/walk.rs4"));
+  makeTable("U.DB", kHeader);
+  ASSERT_EQ(run({"import-rst", m_dir, "U.DB", path("two")}).status, 0);
+  runSql(path("U.DB"), "UPDATE U_documents SET File = 'same.rs4'");
+  const Outcome clash = run({"export-rst", m_dir, "U.DB", path("out")});
+  EXPECT_TRUE(mentions(clash.err, "walk and walk2 are both stored under the file name same.rs4")) << show(clash);
+  EXPECT_TRUE(mentions(run({"check", m_dir, "U.DB"}).out,
+                       "has the file name \"same.rs4\" of the document \"walk\""));
+  EXPECT_FALSE(std::filesystem::exists(path("out")));
+}
+
 // What an import says at its end without refusing the document.
 TEST_F(ImportRstTest, AnImportWarnsOfNamesAndTokensItCannotPlace) {
   writeFile(path("warn.rs4"), "<rst><body>\n<segment id=\"1\">One</segment>\n"
