@@ -3,10 +3,11 @@
 # (the Debian package), both from a Release build of their own.
 BUILD_DIR ?= build
 RELEASE_DIR ?= build-release
+SANITIZE_DIR ?= build-sanitize
 JOBS ?= 2
 PREFIX ?= /usr/local
 
-.PHONY: run test build deps configure clean release install deb
+.PHONY: run test test-sanitize build deps configure clean release install deb
 
 deps:
 	@scripts/install-deps.sh
@@ -22,6 +23,15 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (in $(SANITIZE_DIR)); any fault they find fails its test. Leaks are not
+# looked for: Qt keeps some of its own until the process ends.
+test-sanitize: deps
+	@cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDRO_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	@cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 900
 
 # A Release build (-O3, warnings are errors there too), with Debian's
 # hardening flags, installed under `prefix`.
@@ -45,4 +55,4 @@ deb: deps
 	@ls $(RELEASE_DIR)/vandro_*.deb
 
 clean:
-	rm -rf $(BUILD_DIR) $(RELEASE_DIR)
+	rm -rf $(BUILD_DIR) $(RELEASE_DIR) $(SANITIZE_DIR)

@@ -26,6 +26,10 @@ struct Layout {
 bool readLayout(const QString &text, Layout &layout, QString &error) {
   QXmlStreamReader xml(text);
   std::vector<qsizetype> openSignal; // the start of the <signal> being read
+  // Elements inside a <segment> are its text to the document's reader, and
+  // so never its signals: they are passed over here too, so that both count
+  // the same <signal> elements.
+  int insideSegment = 0;
   while (!xml.atEnd()) {
     const auto token = xml.readNext();
     const qsizetype end = xml.characterOffset();
@@ -33,6 +37,14 @@ bool readLayout(const QString &text, Layout &layout, QString &error) {
     // The reader's offsets lag behind its tokens; the tag itself is found
     // by its name, which no attribute value can hold ('<' is escaped there).
     auto tagStart = [&](const QString &opening) { return text.lastIndexOf(opening, end - 1); };
+    if (token == QXmlStreamReader::StartElement && (insideSegment > 0 || name == QLatin1String("segment"))) {
+      ++insideSegment;
+      continue;
+    }
+    if (token == QXmlStreamReader::EndElement && insideSegment > 0) {
+      --insideSegment;
+      continue;
+    }
     if (token == QXmlStreamReader::StartElement) {
       if (name == QLatin1String("signal")) {
         openSignal.push_back(tagStart(QStringLiteral("<signal")));
