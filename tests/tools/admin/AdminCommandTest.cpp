@@ -266,6 +266,9 @@ TEST_F(AdminCommandTest, BadImportLeavesTheTableExactlyAsItWas) {
       {"Id,Span1\n10,ok\n11,\"never closed\n12,x\n", {"line 3", "quote"}},
       {"Id,Span1\n10,\"two\nlines\"\n11,ok\nx,bad\n", {"line 5", "Id", "\"x\""}},
       {"Id,Colour\n10,red\n", {"line 1", "Colour", "column"}},
+      // A column name of any size or bytes: cut and escaped in the message.
+      {"Id," + std::string(100000, 'c') + "\n10,red\n", {"line 1, column cccc", "(100000 bytes in all)"}},
+      {"Id,\x01\x02\n10,red\n", {"line 1, column \\x01\\x02:"}},
   };
   const std::string file = path("io/bad.csv");
   for (const auto &c : cases) {
