@@ -4,6 +4,7 @@
 #include "RstMarkers.h"
 #include "RstRelations.h"
 #include "RstSignalEditor.h"
+#include "Interruption.h"
 #include "RstTransfer.h"
 #include "engine/Corpus.h"
 #include "engine/MarkerNotation.h"
@@ -511,7 +512,9 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
   namespace fs = std::filesystem;
   bool madeFolder = false;
   // Whatever fails, nothing is left behind: no file beside a target, no
-  // folder the export made.
+  // folder the export made. An interruption is answered between documents,
+  // and never while the files are put in their places.
+  const Interruption interruption;
   try {
     Corpus corpus(cursor);
     bool kept = false;
@@ -613,6 +616,8 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
       outputs.push_back(std::move(output));
       if (!writeBeside(outputs.back(), cause))
         return readFailure(cause + ". Nothing was written");
+      if (Interruption::requested())
+        return readFailure("interrupted. Nothing was written");
     }
     (void)cursor.endSnapshot();
     std::string error;

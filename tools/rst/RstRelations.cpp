@@ -1,7 +1,9 @@
 #include "RstRelations.h"
 
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
+#include <optional>
 #include <tuple>
 
 namespace vandro::rst {
@@ -27,10 +29,12 @@ class Builder {
 public:
   Builder(const RstDocument &document, const RelationMap &map, RstWarnings *warnings)
       : m_document(document), m_map(map), m_warnings(warnings), m_children(document.nodes.size()),
-        m_claimed(document.markers.size(), Claim::None) {
+        m_nuclei(document.nodes.size()), m_claimed(document.markers.size(), Claim::None) {
     for (std::size_t i = 0; i < document.nodes.size(); ++i)
       if (document.nodes[i].parentIndex >= 0)
         m_children[static_cast<std::size_t>(document.nodes[i].parentIndex)].push_back(static_cast<int>(i));
+    for (std::size_t i = 0; i < document.markers.size(); ++i)
+      m_signalsOf[document.markers[i].source].push_back(static_cast<int>(i));
   }
 
   bool build(std::vector<RelationRecord> &out, QString &error) {
@@ -100,6 +104,20 @@ private:
   // The nucleus a satellite of `parent` stands beside. False with `error`
   // for a span group without a span child: it has no nucleus.
   bool nucleusOf(const RstNode &parent, Coverage &nucleus, QString &error) const {
+    // Once per group: a group of many satellites would otherwise look at
+    // all its children for each of them.
+    const auto index = static_cast<std::size_t>(m_document.nodeIndex.value(parent.id));
+    if (m_nuclei[index]) {
+      nucleus = *m_nuclei[index];
+      return true;
+    }
+    if (!findNucleusOf(parent, nucleus, error))
+      return false;
+    m_nuclei[index] = nucleus;
+    return true;
+  }
+
+  bool findNucleusOf(const RstNode &parent, Coverage &nucleus, QString &error) const {
     const auto &children = m_children[static_cast<std::size_t>(m_document.nodeIndex.value(parent.id))];
     auto childrenWhere = [&](auto keep) {
       for (int child : children)
@@ -197,9 +215,16 @@ private:
   void markSpans(RelationRecord &r, const QStringList &sources) const {
     const RecordSpans spans{r.first1, r.last1, r.first2, r.last2};
     std::vector<ShownSignal> owned[2];
-    for (const RstSignal &signal : m_document.markers) {
-      if (!sources.contains(signal.source))
-        continue;
+    // The signals of the record's sources, in file order.
+    std::vector<int> candidates;
+    for (const QString &source : sources) {
+      const auto found = m_signalsOf.constFind(source);
+      if (found != m_signalsOf.constEnd())
+        candidates.insert(candidates.end(), found->begin(), found->end());
+    }
+    std::sort(candidates.begin(), candidates.end());
+    for (const int candidate : candidates) {
+      const RstSignal &signal = m_document.markers[static_cast<std::size_t>(candidate)];
       ShownSignal shown = showSignal(m_document, signal, spans);
       m_claimed[static_cast<std::size_t>(&signal - m_document.markers.data())] =
           shown.span ? Claim::Shown : Claim::Outside;
@@ -251,6 +276,10 @@ private:
   const RelationMap &m_map;
   RstWarnings *m_warnings;
   std::vector<std::vector<int>> m_children;
+  // Each group's nucleus, once found (by node index).
+  mutable std::vector<std::optional<Coverage>> m_nuclei;
+  // The dm signals of each source node (places in m_document.markers).
+  QHash<QString, std::vector<int>> m_signalsOf;
   // What became of each dm signal (by its place in m_document.markers).
   enum class Claim { None, Shown, Outside };
   mutable std::vector<Claim> m_claimed;

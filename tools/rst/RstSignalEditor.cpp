@@ -1,5 +1,6 @@
 #include "RstSignalEditor.h"
 
+#include "engine/Expects.h"
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -203,14 +204,21 @@ public:
   void add(Change change) { m_changes.push_back(std::move(change)); }
 
   QString result() {
-    // From the end, so that each change's offsets still hold; at one
-    // offset, what replaces text before what is put in front of it.
+    // In one pass from the start, however many changes there are; at one
+    // offset, what is put in front comes before what replaces the text.
     std::stable_sort(m_changes.begin(), m_changes.end(), [](const Change &a, const Change &b) {
-      return a.at != b.at ? a.at > b.at : a.length > b.length;
+      return a.at != b.at ? a.at < b.at : a.length < b.length;
     });
-    QString text = m_text;
-    for (const Change &change : m_changes)
-      text.replace(change.at, change.length, change.text);
+    QString text;
+    text.reserve(m_text.size());
+    qsizetype copied = 0;
+    for (const Change &change : m_changes) {
+      VANDRO_EXPECTS(change.at >= copied, "changes that do not overlap");
+      text += QStringView(m_text).mid(copied, change.at - copied);
+      text += change.text;
+      copied = change.at + change.length;
+    }
+    text += QStringView(m_text).mid(copied);
     return text;
   }
 
@@ -257,6 +265,15 @@ bool editSignals(const QByteArray &bytes, const std::vector<SignalEdit> &edits, 
   if (!readLayout(text, layout, error))
     return false;
 
+  // A signal removed twice would be two changes of one place.
+  std::vector<int> allRemoved;
+  for (const SignalEdit &edit : edits)
+    allRemoved.insert(allRemoved.end(), edit.removed.begin(), edit.removed.end());
+  std::sort(allRemoved.begin(), allRemoved.end());
+  if (const auto twice = std::adjacent_find(allRemoved.begin(), allRemoved.end()); twice != allRemoved.end()) {
+    error = QStringLiteral("its signal number %1 would be removed twice").arg(*twice + 1);
+    return false;
+  }
   Editor editor(text);
   QStringList appended; // new signals without a place of their own
   bool adds = false;
