@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <cmath>
+#include <limits>
 
 namespace vandro {
 
@@ -497,13 +498,22 @@ void TMainForm::Button2Click(QObject *) {
                                      std::pair{span.position, span.positionBox->text()}}) {
       const store::TField &field = table.LookupField(QString::fromLatin1(name));
       if (field.kind() == engine::FieldKind::String && field.TextAsStored(text) != text)
-        throw EDatabaseError(QStringLiteral("The text \"%1\" has %2 characters; the field %3 holds %4. "
+        throw EDatabaseError(QStringLiteral("The text %1 has %2 characters; the field %3 holds %4. "
                                             "Nothing was stored.")
-                                 .arg(text)
+                                 .arg(store::shownText(text))
                                  .arg(text.toUcs4().size())
                                  .arg(field.FieldName())
                                  .arg(field.Size()));
     }
+  }
+  // The segment numbers another program stored as no number of their field
+  // give no distance: refused, naming the field, before anything is written.
+  for (const char *name : {"L2", "H1"}) {
+    const store::TField &field = table.LookupField(QString::fromLatin1(name));
+    if (!field.StoredValueFits())
+      throw EDatabaseError(QStringLiteral("Field '%1' holds %2, which is no value of its kind: the segments between "
+                                          "the spans cannot be counted. Nothing was stored.")
+                               .arg(field.FieldName(), store::shownText(field.AsString())));
   }
   const bool wasEditing = table.State() == DataSetState::Edit || table.State() == DataSetState::Insert;
   table.Edit();
@@ -538,6 +548,14 @@ void TMainForm::Button2Click(QObject *) {
   const store::Variant l2 = table.LookupField(QStringLiteral("L2")).AsValue();
   const store::Variant h1 = table.LookupField(QStringLiteral("H1")).AsValue();
   const store::Variant between = store::SubtractValues(store::SubtractValues(l2, h1), store::Variant::integer(1));
+  // A distance beyond 32 bits would be stored as its low bits: another
+  // number entirely.
+  if (between.kind() == store::Variant::Kind::Float &&
+      !(between.asFloat() >= std::numeric_limits<std::int32_t>::min() &&
+        between.asFloat() <= std::numeric_limits<std::int32_t>::max()))
+    throw EDatabaseError(QStringLiteral("The segments between the spans (%1) are more than Segments_distance holds. "
+                                        "Nothing was stored.")
+                             .arg(between.asFloat(), 0, 'f', 0));
   table.LookupField(QStringLiteral("Segments_distance")).setAsInteger(store::ValueToInteger(between));
   try {
     table.Post();

@@ -34,6 +34,17 @@ void TDBMemo::show(const QString &text, Reload kind) {
   const bool wasReadOnly = isReadOnly();
   const QTextCursor before = textCursor();
   const bool keepCaret = kind == Reload::EditedRecord && hasFocus();
+  // Qt lays out a line without a place to break in a time that grows with
+  // the square of its length: a text with a "word" longer than any word
+  // (another program stored it) wraps anywhere instead, at once.
+  constexpr qsizetype kLongestWord = 1000;
+  qsizetype run = 0, longest = 0;
+  for (const QChar c : text) {
+    run = c.isSpace() ? 0 : run + 1;
+    longest = std::max(longest, run);
+  }
+  setWordWrapMode(longest > kLongestWord ? QTextOption::WrapAnywhere
+                                         : QTextOption::WrapAtWordBoundaryOrAnywhere);
   setPlainText(text);
   setWritable(!wasReadOnly);
   if (!keepCaret) {

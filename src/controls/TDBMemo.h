@@ -16,8 +16,9 @@ public:
   TDBMemo(const QString &name, const QString &fieldName, BoxAccess access, QWidget *parent = nullptr);
   ~TDBMemo() override;
 
-  // The most characters the memo holds.
-  static constexpr qsizetype kDefaultCapacity = 16 * 1024 * 1024;
+  // The most characters the memo holds: laid out in well under a second
+  // (a span of text is rarely more than ten thousand).
+  static constexpr qsizetype kDefaultCapacity = 1024 * 1024;
   void setCapacity(qsizetype characters) { m_capacity = characters; }
 
   TFieldDataLink &link() { return m_link; }

@@ -85,7 +85,7 @@ std::optional<QString> proposedPosition(const QString &marker, const QString &sp
   if (parts.size() > 1)
     return QString::fromUtf8(engine::kMultiplePosition.data(),
                              static_cast<qsizetype>(engine::kMultiplePosition.size()));
-  if (parts.empty())
+  if (parts.empty() || spanText.size() > kLongestSpan)
     return std::nullopt;
   const Tokens tokens = tokensOf(spanText);
   const int last = static_cast<int>(tokens.size()) - 1;

@@ -32,8 +32,10 @@ std::vector<std::vector<int>> partPlacements(const Tokens &tokens, const QString
 
 // The position the rule gives `marker` typed for a span whose text is
 // `spanText`: "Multiple" for two or more parts; for one part, the position
-// of its first placement among the span's tokens. Nothing for no marker,
-// or a part the span's words do not hold.
+// of its first placement among the span's tokens. Nothing for no marker, a
+// part the span's words do not hold, or a span longer than any real one
+// (kLongestSpan characters: it is asked at every keystroke).
+inline constexpr qsizetype kLongestSpan = 100000;
 std::optional<QString> proposedPosition(const QString &marker, const QString &spanText);
 
 } // namespace vandro::corpus

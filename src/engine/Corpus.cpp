@@ -330,7 +330,8 @@ Result Corpus::document(const std::string &name, CorpusDocument &out) {
   return code::Ok;
 }
 
-Result Corpus::sources(const std::string &document, std::vector<RecordSource> &sources, std::vector<Record> &records) {
+Result Corpus::sources(const std::string &document, std::vector<RecordSource> &sources, std::vector<Record> &records,
+                       long *skipped) {
   std::vector<std::vector<Value>> rows;
   if (const Result result = m_cursor.execute("SELECT " + sourceColumns("s.") + ", " + recordColumns("t") + " FROM " +
                                                  sourcesTable() + " s JOIN " + m_cursor.quotedName() +
@@ -341,7 +342,11 @@ Result Corpus::sources(const std::string &document, std::vector<RecordSource> &s
   for (const auto &row : rows) {
     RecordSource source;
     std::string why;
-    if (!sourceOf(row, source, why))
+    if (!sourceOf(row, source, why) && skipped) {
+      ++*skipped;
+      continue;
+    }
+    if (!why.empty())
       return ErrorEntries::fail(code::ValueDoesNotFit,
                                 {{code::ValueDoesNotFit, 0, "Record: Id = " + textOf(row[0]) + " in " + sourcesTable()},
                                  {code::ValueDoesNotFit, 0, why}});
@@ -477,8 +482,8 @@ Result Corpus::problems(std::vector<std::string> &out) {
       result != code::Ok)
     return result;
   for (const auto &row : rows)
-    out.push_back("The source of record Id = " + textOf(row[0]) + " names the document \"" + textOf(row[1]) +
-                  "\", which " + documentsTable() + " does not hold");
+    out.push_back("The source of record Id = " + textOf(row[0]) + " names the document " + shownText(textOf(row[1])) +
+                  ", which " + documentsTable() + " does not hold");
   rows.clear();
   if (const Result result =
           m_cursor.execute("SELECT \"Name\", \"Content\", \"Sha256\", \"File\" FROM " + documentsTable() +
@@ -488,14 +493,15 @@ Result Corpus::problems(std::vector<std::string> &out) {
     return result;
   std::map<std::string, std::string> files; // file name -> the first document stored under it
   for (const auto &row : rows) {
-    const std::string document = "The document \"" + textOf(row[0]) + "\" in " + documentsTable();
+    const std::string document = "The document " + shownText(textOf(row[0])) + " in " + documentsTable();
     if (!row[1].isBytes() || sha256(row[1].asBytes()) != textOf(row[2]))
       out.push_back(document + " no longer has the bytes it was imported with (SHA-256 " + textOf(row[2]) + ")");
     const std::string file = textOf(row[3]);
     if (const auto problem = fileNameProblem(file))
       out.push_back(document + ": its file name " + shownValue(row[3]) + " " + *problem);
     else if (const auto [first, added] = files.emplace(file, textOf(row[0])); !added)
-      out.push_back(document + " has the file name \"" + file + "\" of the document \"" + first->second + "\" too");
+      out.push_back(document + " has the file name " + shownText(file) + " of the document " + shownText(first->second) +
+                    " too");
   }
   return code::Ok;
 }

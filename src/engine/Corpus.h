@@ -71,8 +71,10 @@ public:
   [[nodiscard]] Result document(const std::string &name, CorpusDocument &out);
   // The sources of the document's records, by Id, each with its record as
   // it is stored now (the relation table's fields, in its order).
+  // ValueDoesNotFit naming the first source whose values are malformed; or,
+  // with `skipped`, such sources are left out and counted there.
   [[nodiscard]] Result sources(const std::string &document, std::vector<RecordSource> &sources,
-                               std::vector<Record> &records);
+                               std::vector<Record> &records, long *skipped = nullptr);
   // The document's records (those whose From is `name`, and those whose
   // source names the document): how many, how many with a marker, and
   // whether the document itself is kept. RecordNotFound when there is

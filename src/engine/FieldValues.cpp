@@ -56,6 +56,11 @@ std::string rawText(const Value &value) {
   return text;
 }
 
+bool fitsField(const FieldDescription &field, const Value &value) {
+  return isOfKind(field.kind, value) &&
+         (!isIntegerKind(field.kind) || value.isNull() || inRange(field.kind, value.asInteger()));
+}
+
 bool isOfKind(FieldKind kind, const Value &value) {
   if (value.isNull())
     return true;

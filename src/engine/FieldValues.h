@@ -27,6 +27,8 @@ std::string rawText(const Value &value);
 // comment), whatever its range: a value another program stored may be of
 // another, and reads as stored.
 bool isOfKind(FieldKind kind, const Value &value);
+// Whether `value` is one `field` may hold: of its kind, and in its range.
+bool fitsField(const FieldDescription &field, const Value &value);
 inline bool isOfKind(const FieldDescription &field, const Value &value) { return isOfKind(field.kind, value); }
 
 // Whether `value` may be stored in `field`: Ok, else ValueDoesNotFit (a

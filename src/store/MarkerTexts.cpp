@@ -3,6 +3,7 @@
 #include "TField.h"
 #include "TTable.h"
 #include "engine/MarkerNotation.h"
+#include "engine/MessageText.h"
 
 namespace vandro::store {
 
@@ -18,17 +19,21 @@ bool sameSpan(const QString &marker, const QString &position, const QString &oth
   return canonicalMarker(marker) == canonicalMarker(otherMarker) && position == otherPosition;
 }
 
+QString shown(const QString &text) { return shownText(text); }
+
 QString spanText(int span, const QString &marker, const QString &position) {
   const QString name = QStringLiteral("Span%1 ").arg(span);
   if (isNoMarker(marker))
     return name + QStringLiteral("no marker");
-  return name + QStringLiteral("\"%1\"").arg(marker) +
-         (position.isEmpty() ? QStringLiteral(" without a position") : QStringLiteral(" at \"%1\"").arg(position));
+  return name + shown(marker) +
+         (position.isEmpty() ? QStringLiteral(" without a position") : QStringLiteral(" at ") + shown(position));
 }
 
 } // namespace
 
 bool isNoMarker(const QString &marker) { return engine::isNoMarker(marker.toStdString()); }
+
+QString shownText(const QString &text) { return QString::fromStdString(engine::shownText(text.toStdString())); }
 
 QString canonicalMarker(const QString &marker) {
   return QString::fromStdString(engine::canonicalMarker(marker.toStdString()));

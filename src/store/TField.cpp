@@ -58,6 +58,8 @@ QString TField::StoredAsString() const { return textOrAsStored(m_table.storedFie
 
 bool TField::holdsItsKind() const { return engine::isOfKind(m_description, stored()); }
 
+bool TField::StoredValueFits() const { return engine::fitsField(m_description, stored()); }
+
 QString TField::textOrAsStored(const engine::Value &value) const {
   return engine::isOfKind(m_description, value) ? textOf(value) : QString::fromStdString(engine::rawText(value));
 }

@@ -80,6 +80,13 @@ protected:
   virtual Variant variantOf() const = 0;
   // Whether the stored value is of the field's kind.
   bool holdsItsKind() const;
+
+public:
+  // Whether the stored value is one the field may hold, of its kind and in
+  // its range (another program may have stored any value).
+  bool StoredValueFits() const;
+
+protected:
   // textOf(value), or the value as stored when it is of another kind.
   QString textOrAsStored(const engine::Value &value) const;
   // The class's conversion of a text into the value to store; raises the

@@ -161,8 +161,8 @@ TEST_F(MarkerPanelTest, InsertStoresTheBoxesAndTheSegmentsBetweenTheSpans) {
       // A marker longer than its field of 60 would be another marker, cut:
       // refused, nothing written.
       {2, "-", "-", "and so it came to pass that the spans were joined by a rather long marker", "<null>|End|<null>|<null>",
-       "<null>", "The text \"and so it came to pass that the spans were joined by a rather long marker\" has 73 "
-       "characters; the field Marker2 holds 60. Nothing was stored."},
+       "<null>", "The text \"and so it came to pass that the spans were joined by a rathe\"... (73 bytes in all) "
+       "has 73 characters; the field Marker2 holds 60. Nothing was stored."},
       // No marker has no position.
       {2, "-", "-", "\b", "<null>|<null>|<null>|<null>", "0"},
       // Emptied boxes store no marker; the default comes only by typing.

@@ -12,6 +12,7 @@
 #include "engine/DatabaseName.h"
 #include "engine/Engine.h"
 #include "engine/FailureMessage.h"
+#include "engine/MessageText.h"
 #include "engine/RelationTable.h"
 #include "engine/WholeFile.h"
 #include "engine/Drivers.h"
@@ -117,10 +118,14 @@ AdminCommands::AdminCommands(std::ostream &out, std::ostream &err) : m_out(out),
 AdminCommands::~AdminCommands() = default;
 
 int AdminCommands::failure(const std::string &message) {
-  std::string text = message;
-  // Lines after the first are indented under the program's name.
-  for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 3)
-    text.replace(at, 1, "\n  ");
+  // Lines after the first are indented under the program's name; each is
+  // cut and escaped, whatever value it names.
+  std::string text;
+  for (std::size_t at = 0; at <= message.size();) {
+    const std::size_t end = std::min(message.find('\n', at), message.size());
+    text += (at ? "\n  " : "") + shownLine(std::string_view(message).substr(at, end - at));
+    at = end + 1;
+  }
   m_err << "vandro-admin: " << text << "\n";
   return kFailure;
 }
@@ -216,7 +221,7 @@ int AdminCommands::aliasList() {
         // A secret written into the file by hand is not shown (opening
         // the alias refuses it).
         where += (where.empty() ? "" : " ") + key + "=" + (settingIsSecret(key) ? "(a secret, refused)" : value);
-    m_out << alias.name << "\t" << alias.driver << "\t" << where << "\n";
+    m_out << shownLine(alias.name) << "\t" << shownLine(alias.driver) << "\t" << shownLine(where) << "\n";
   }
   return kSuccess;
 }
@@ -347,7 +352,7 @@ int AdminCommands::check(const std::string &database, const std::string &table) 
       return failure(error);
   }
   for (const auto &problem : problems)
-    m_out << session.cursor().location() << ": " << problem << "\n";
+    m_out << shownLine(session.cursor().location()) << ": " << shownLine(problem) << "\n";
   if (!problems.empty())
     return failure(std::to_string(problems.size()) + " problem(s) in " + session.cursor().location());
   m_out << session.cursor().location() << ": ok\n";
@@ -436,7 +441,7 @@ int AdminCommands::exportRst(const std::string &database, const std::string &tab
   if (!result.ok)
     return failure(result.error);
   for (const std::string &line : result.listed)
-    m_out << line << "\n";
+    m_out << shownLine(line) << "\n";
   m_out << result.documents << " documents written to " << folder << " (" << result.identical
         << " byte for byte as imported), " << result.signalsAdded << " signals added, " << result.signalsRemoved
         << " removed, " << result.signalsNotWritten << " not written\n";
@@ -461,7 +466,8 @@ int AdminCommands::documents(const std::string &database, const std::string &tab
   }
   m_out << "Document\tRecords\tWith a marker\tMarkers changed\tImported\n";
   for (const DocumentSummary &d : summaries)
-    m_out << d.name << "\t" << d.records << "\t" << d.marked << "\t" << d.changed << "\t" << d.imported << "\n";
+    m_out << shownLine(d.name) << "\t" << d.records << "\t" << d.marked << "\t" << d.changed << "\t"
+          << shownLine(d.imported) << "\n";
   return kSuccess;
 }
 
@@ -477,7 +483,7 @@ int AdminCommands::removeDocuments(const std::string &database, const std::strin
     bool stored = false;
     const Result found = corpus.documentRecords(name, records, marked, stored);
     if (found == code::RecordNotFound)
-      return failure("the table has no document " + name + " (no record's From is " + name +
+      return failure("the table has no document " + shownText(name) + " (no record's From is " + shownText(name) +
                      "; vandro-admin documents lists the documents kept). Nothing was removed");
     if (found != code::Ok)
       return failure(engineMessage(found));
@@ -485,7 +491,7 @@ int AdminCommands::removeDocuments(const std::string &database, const std::strin
     if (const Result counted = corpus.changedMarkers(name, changed); counted != code::Ok)
       return failure(engineMessage(counted));
     if (changed > 0 && force == Force::No)
-      return failure("the document " + name + " has " + std::to_string(changed) +
+      return failure("the document " + shownText(name) + " has " + std::to_string(changed) +
                      (changed == 1 ? " marker" : " markers") +
                      " changed since its import, which removing it would drop (export-rst writes them into the "
                      "document's file, and --force then removes the document). Nothing was removed");

@@ -7,6 +7,7 @@
 #include "Interruption.h"
 #include "RstTransfer.h"
 #include "engine/Corpus.h"
+#include "engine/FieldValues.h"
 #include "engine/MarkerNotation.h"
 #include "engine/MessageText.h"
 
@@ -33,7 +34,8 @@ std::optional<std::string> textOf(const Value &value) {
   return value.isText() ? std::optional(value.asText()) : std::nullopt;
 }
 
-std::string shown(const std::optional<std::string> &text) { return text ? "\"" + *text + "\"" : "null"; }
+// A marker or position for the listing: quoted, cut and escaped; null.
+std::string shown(const std::optional<std::string> &text) { return text ? shownText(*text) : "null"; }
 
 // One file to write: where, and what.
 struct Output {
@@ -252,6 +254,26 @@ std::string sourceProblem(const DocumentRecords &records, const RecordSource &so
   return {};
 }
 
+// What `check` says of a source that fits its document but leaves out dm
+// signals the document gives its spans (a table imported before every
+// signal showed, or changed since): an export leaves them as they are, and
+// no marker of the table shows them. Empty when it leaves out none.
+std::string leftOutSignals(const DocumentRecords &records, const RecordSource &source) {
+  const rst::RelationRecord *record = records.find(source);
+  if (!record)
+    return {};
+  for (int span = 1; span <= 2; ++span) {
+    const std::vector<int> &places = span == 1 ? source.signals1 : source.signals2;
+    for (const int place : span == 1 ? record->signals1 : record->signals2)
+      if (std::find(places.begin(), places.end(), place) == places.end())
+        return "Signals" + std::to_string(span) + " leaves out " + std::to_string(place) +
+               ", a dm signal the document gives span " + std::to_string(span) +
+               " (imported by an earlier Vandro, or changed since): no marker shows it, and an export leaves it as "
+               "it is";
+  }
+  return {};
+}
+
 // The edits of one document, and what it lists.
 class DocumentExport {
 public:
@@ -342,8 +364,17 @@ private:
                               " (vandro-admin check lists every such source)");
     const rst::RecordSpans spans{source.first1, source.last1, source.first2, source.last2};
     const int first = spans.first(number), last = spans.last(number);
+    // The span's signals: those its source names, and those the document
+    // gives it that the source leaves out (imported before every signal
+    // showed), which a part may keep but the user never saw to take away.
+    std::vector<int> places = spanSignals;
+    const rst::RelationRecord *given = m_records.find(source);
+    for (const int place : number == 1 ? given->signals1 : given->signals2)
+      if (std::find(places.begin(), places.end(), place) == places.end())
+        places.push_back(place);
+    std::sort(places.begin(), places.end());
     std::vector<rst::ShownSignal> had;
-    for (int place : spanSignals)
+    for (int place : places)
       had.push_back(rst::showSignal(*m_document, *rst::signalAt(*m_document, place), spans));
     const std::string prefix = "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + ": ";
     std::vector<std::string> shownParts = markerParts(normal(importedMarker, importedPosition).first.value_or(""));
@@ -374,9 +405,9 @@ private:
         unwritten = true;
         ++m_result.signalsNotWritten;
         const bool elsewhere = !rst::partPlacements(*m_document, QString::fromStdString(part), first, last).empty();
-        list(source.id, prefix + "\"" + part +
-                            (elsewhere ? "\" stands only on tokens another part of the marker has; not written"
-                                       : "\" is no sequence of the span's tokens (letter case as the document writes "
+        list(source.id, prefix + shownText(part) +
+                            (elsewhere ? " stands only on tokens another part of the marker has; not written"
+                                       : " is no sequence of the span's tokens (letter case as the document writes "
                                          "it); not written"));
         continue;
       }
@@ -387,7 +418,7 @@ private:
       shown.text = QString::fromStdString(part);
       after.push_back(std::move(shown));
       ++m_result.signalsAdded;
-      list(source.id, prefix + "signal added: \"" + part + "\" (tokens " + tokenList(tokens) + ")");
+      list(source.id, prefix + "signal added: " + shownText(part) + " (tokens " + tokenList(tokens) + ")");
     }
     for (std::size_t i = 0; i < had.size(); ++i) {
       // A signal the user never saw in this span's marker (a table imported
@@ -399,7 +430,7 @@ private:
       });
       if (keep[i] || seen == shownParts.end() || unwritten) {
         if (!keep[i] && seen != shownParts.end())
-          list(source.id, prefix + "signal kept: \"" + had[i].text.toStdString() + "\" (tokens " +
+          list(source.id, prefix + "signal kept: " + shownText(had[i].text.toStdString()) + " (tokens " +
                               tokenList(had[i].tokens) + "), since a part of the marker could not be written");
         after.push_back(had[i]);
         edit.after = had[i].index;
@@ -408,7 +439,7 @@ private:
       shownParts.erase(seen);
       edit.removed.push_back(had[i].index);
       ++m_result.signalsRemoved;
-      list(source.id, prefix + "signal removed: \"" + had[i].text.toStdString() + "\" (tokens " +
+      list(source.id, prefix + "signal removed: " + shownText(had[i].text.toStdString()) + " (tokens " +
                           tokenList(had[i].tokens) + ")");
     }
     std::optional<QString> readMarker, readPosition;
@@ -471,11 +502,7 @@ private:
         Value(), Value(), Value::text(r.order.toStdString()), Value::text(r.span1.toStdString()),
         Value::text(r.span2.toStdString()), Value::integer(r.l1), Value::integer(r.h1), Value::integer(r.l2),
         Value::integer(r.h2), Value::integer(r.l2 - r.h1 - 1)};
-    auto shownValue = [](const Value &value) {
-      return value.isNull() ? std::string("null")
-             : value.isInteger() ? std::to_string(value.asInteger())
-                                 : "\"" + value.asText() + "\"";
-    };
+    auto shownValue = [](const Value &value) { return valueText(value); };
     std::string changed;
     for (std::size_t c = 1; c < imported.size() && c < record.values.size(); ++c) {
       if (record.values[c] == imported[c])
@@ -540,7 +567,7 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
     std::vector<std::string> wanted;
     for (const std::string &name : names) {
       if (std::none_of(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; }))
-        return readFailure("the table has no document " + name + " (vandro-admin documents lists them). Nothing was written");
+        return readFailure("the table has no document " + shownText(name) + " (vandro-admin documents lists them). Nothing was written");
       if (std::find(wanted.begin(), wanted.end(), name) == wanted.end())
         wanted.push_back(name);
     }
@@ -553,10 +580,10 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
       const std::string &file =
           std::find_if(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; })->file;
       if (const auto problem = Corpus::fileNameProblem(file))
-        return readFailure("the document " + name + " is stored under the file name " + shownText(file) + ", which " +
+        return readFailure("the document " + shownText(name) + " is stored under the file name " + shownText(file) + ", which " +
                            *problem + " (vandro-admin check). Nothing was written");
       if (const auto [first, added] = files.emplace(file, name); !added)
-        return readFailure("the documents " + first->second + " and " + name + " are both stored under the file name " +
+        return readFailure("the documents " + shownText(first->second) + " and " + shownText(name) + " are both stored under the file name " +
                            file + "; export them one at a time with --document, into two folders. Nothing was written");
     }
     std::error_code ec;
@@ -580,7 +607,7 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
       if (got != code::Ok)
         return readFailure(engineFailure(got));
       if (Corpus::sha256(stored.content) != stored.sha256)
-        return readFailure("the stored document " + stored.name +
+        return readFailure("the stored document " + shownText(stored.name) +
                            " no longer has the bytes it was imported with (its SHA-256 differs; vandro-admin check). "
                            "Nothing was written");
       const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
@@ -597,9 +624,9 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
       for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
         exported.record(sources[i], records[i]);
       if (exported.failed() && !exported.error().empty())
-        return readFailure("the document " + stored.name + ": " + exported.error() + ". Nothing was written");
+        return readFailure("the document " + shownText(stored.name) + ": " + exported.error() + ". Nothing was written");
       if (exported.failed())
-        return readFailure("the stored document " + stored.name + " does not read: " +
+        return readFailure("the stored document " + shownText(stored.name) + " does not read: " +
                            error.toStdString().substr(0, error.toStdString().find_last_not_of('.') + 1) +
                            ". Nothing was written");
       Output output{(resolved / stored.file).string(), {}, {}, bytes};
@@ -656,26 +683,30 @@ bool corpusSourceProblems(Cursor &cursor, std::vector<std::string> &out, std::st
     CorpusDocument stored;
     std::vector<RecordSource> sources;
     std::vector<Record> records;
-    // Malformed sources and documents are Corpus::problems' to name.
-    if (corpus.document(summary.name, stored) != code::Ok || corpus.sources(summary.name, sources, records) != code::Ok)
+    // Malformed sources and documents are Corpus::problems' to name; the
+    // others of the document are checked all the same.
+    long malformed = 0;
+    if (corpus.document(summary.name, stored) != code::Ok ||
+        corpus.sources(summary.name, sources, records, &malformed) != code::Ok)
       continue;
     rst::RstDocument document;
     QString why;
     const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
                            static_cast<qsizetype>(stored.content.size()));
     if (!rst::readRstDocument(QString::fromStdString(stored.file), bytes, document, why)) {
-      out.push_back("The document \"" + summary.name + "\" does not read: " + why.toStdString());
+      out.push_back("The document " + shownText(summary.name) + " does not read: " + why.toStdString());
       continue;
     }
     DocumentRecords given;
     if (!given.build(document, why)) {
-      out.push_back("The document \"" + summary.name + "\" does not give its records: " + why.toStdString());
+      out.push_back("The document " + shownText(summary.name) + " does not give its records: " + why.toStdString());
       continue;
     }
     for (const RecordSource &source : sources)
-      if (const std::string problem = sourceProblem(given, source); !problem.empty())
-        out.push_back("The source of record Id = " + std::to_string(source.id) + " does not fit the document \"" +
-                      summary.name + "\": " + problem);
+      if (std::string problem = sourceProblem(given, source);
+          !problem.empty() || !(problem = leftOutSignals(given, source)).empty())
+        out.push_back("The source of record Id = " + std::to_string(source.id) + " does not fit the document " +
+                      shownText(summary.name) + ": " + problem);
   }
   return true;
 }

@@ -315,6 +315,22 @@ TEST_F(ImportRstTest, ExportRstRefusesChangedFilesAndMalformedSources) {
     runSql(path("T.DB"), "UPDATE T_sources SET Signals2 = '5,6', First2 = 9, Last2 = 28, Node1 = '21' WHERE Id = 2");
   }
   EXPECT_EQ(run({"check", m_dir, "T.DB"}).status, 0);
+  // A source that leaves out one of its span's signals (as one imported
+  // before every signal showed): check names it. The export never removes
+  // that signal, keeps it for a part that names it instead of adding
+  // another, and says the marker reads back with it.
+  runSql(path("T.DB"), "UPDATE T_sources SET Signals2 = '5', Marker2 = 'saw' WHERE Id = 2;"
+                       "UPDATE T SET Marker2 = 'we went + home' WHERE Id = 2");
+  EXPECT_TRUE(mentions(run({"check", m_dir, "T.DB"}).out, "Signals2 leaves out 6"));
+  const Outcome leftOut = run({"export-rst", m_dir, "T.DB", path("out3")});
+  EXPECT_EQ(leftOut.status, 0) << show(leftOut);
+  EXPECT_EQ(splitLines(leftOut.out),
+            (std::vector<std::string>{
+                "Id 2: span 2: signal added: \"home\" (tokens 22)",
+                "Id 2: span 2: signal removed: \"saw\" (tokens 15)",
+                "1 documents written to " + path("out3") + " (0 byte for byte as imported), 1 signals added, 1 removed, "
+                "0 not written"}))
+      << show(leftOut);
 }
 
 // A table anyone may write into: what the corpus beside it holds is checked
@@ -366,7 +382,7 @@ TEST_F(ImportRstTest, HostileCorpusValuesAreRefusedAndNamed) {
   ASSERT_EQ(run({"import-rst", m_dir, "U.DB", path("two")}).status, 0);
   runSql(path("U.DB"), "UPDATE U_documents SET File = 'same.rs4'");
   const Outcome clash = run({"export-rst", m_dir, "U.DB", path("out")});
-  EXPECT_TRUE(mentions(clash.err, "walk and walk2 are both stored under the file name same.rs4")) << show(clash);
+  EXPECT_TRUE(mentions(clash.err, "\"walk\" and \"walk2\" are both stored under the file name same.rs4")) << show(clash);
   EXPECT_TRUE(mentions(run({"check", m_dir, "U.DB"}).out,
                        "has the file name \"same.rs4\" of the document \"walk\""));
   EXPECT_FALSE(std::filesystem::exists(path("out")));
