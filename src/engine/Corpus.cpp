@@ -4,6 +4,7 @@
 #include "FieldValues.h"
 #include "MarkerNotation.h"
 #include "MessageText.h"
+#include "Utf8.h"
 #include "Quoted.h"
 #include "RelationTable.h"
 
@@ -39,8 +40,24 @@ std::string markerChanged(const std::string &a, const std::string &b, int span) 
          position(b) + ")";
 }
 
+// The text a column holds: bytes stored where a text belongs read as the
+// text they are, as the relation table's text fields read them.
 std::string textOf(const Value &value) {
+  if (value.isBytes())
+    return std::string(value.asBytes().begin(), value.asBytes().end());
   return value.isText() ? value.asText() : value.isInteger() ? std::to_string(value.asInteger()) : std::string();
+}
+
+// The document bytes a Content column holds, whatever the storage class
+// another program left them in; false for a value that holds no bytes.
+bool contentOf(const Value &value, Bytes &out) {
+  if (value.isBytes())
+    out = value.asBytes();
+  else if (value.isText())
+    out.assign(value.asText().begin(), value.asText().end());
+  else
+    return false;
+  return true;
 }
 
 std::int64_t integerOf(const Value &value) { return value.isInteger() ? value.asInteger() : 0; }
@@ -52,8 +69,8 @@ std::string shownValue(const Value &value) {
     return "null";
   if (value.isInteger())
     return std::to_string(value.asInteger());
-  if (value.isText())
-    return shownText(value.asText());
+  if (value.isText() || value.isBytes())
+    return shownText(textOf(value));
   return "a value of another kind";
 }
 
@@ -76,6 +93,8 @@ bool signalsOf(const Value &value, std::vector<int> &out) {
   if (!value.isText())
     return false;
   const std::string &text = value.asText();
+  if (!text.empty() && text.back() == ',')
+    return false; // a number left out at the end
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t comma = std::min(text.find(',', at), text.size());
     int place = 0;
@@ -156,6 +175,10 @@ Record recordOf(std::vector<Value>::const_iterator from, std::vector<Value>::con
   record.values.assign(from, to);
   for (std::size_t i = 0; i < record.values.size() && i < fields.size(); ++i) {
     Value &value = record.values[i];
+    // Bytes in a text field read as the text they are, as the window shows
+    // them.
+    if ((fields[i].kind == FieldKind::String || fields[i].kind == FieldKind::Memo) && value.isBytes())
+      value = Value::text(textOf(value));
     if (!isIntegerKind(fields[i].kind) || !value.isText())
       continue;
     std::int64_t number = 0;
@@ -174,6 +197,8 @@ std::optional<std::string> Corpus::fileNameProblem(const std::string &file) {
     return "is no file name";
   if (file.size() > 255)
     return "is longer than a file name may be";
+  if (!isValidUtf8(file))
+    return "is no UTF-8 text";
   for (const char c : file)
     if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
       return "is no plain file name: it holds a folder separator or a control character";
@@ -315,12 +340,7 @@ Result Corpus::document(const std::string &name, CorpusDocument &out) {
   out.file = textOf(rows[0][1]);
   // The stored bytes, read once, whatever the storage class that holds them.
   const Value &content = rows[0][2];
-  if (content.isBytes()) {
-    out.content = content.asBytes();
-  } else if (content.isText()) {
-    const std::string &text = content.asText();
-    out.content.assign(text.begin(), text.end());
-  } else {
+  if (!contentOf(content, out.content)) {
     return ErrorEntries::fail(code::ValueDoesNotFit,
                               {{code::ValueDoesNotFit, 0, "Document: " + name + " in " + documentsTable()},
                                {code::ValueDoesNotFit, 0, "Content holds " + shownValue(content) + ", no bytes"}});
@@ -494,7 +514,7 @@ Result Corpus::problems(std::vector<std::string> &out) {
   std::map<std::string, std::string> files; // file name -> the first document stored under it
   for (const auto &row : rows) {
     const std::string document = "The document " + shownText(textOf(row[0])) + " in " + documentsTable();
-    if (!row[1].isBytes() || sha256(row[1].asBytes()) != textOf(row[2]))
+    if (Bytes content; !contentOf(row[1], content) || sha256(content) != textOf(row[2]))
       out.push_back(document + " no longer has the bytes it was imported with (SHA-256 " + textOf(row[2]) + ")");
     const std::string file = textOf(row[3]);
     if (const auto problem = fileNameProblem(file))

@@ -30,8 +30,10 @@ bool sameName(std::string_view a, std::string_view b) {
 } // namespace
 
 std::string engineFailure(Result result) {
+  // One line: the code's text, then its details, each after "; ".
   std::string message = failureMessage(result, ErrorEntries::all());
-  std::replace(message.begin(), message.end(), '\n', ' ');
+  for (std::size_t at = 0; (at = message.find('\n', at)) != std::string::npos;)
+    message.replace(at, 1, "; ");
   return message;
 }
 

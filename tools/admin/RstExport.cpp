@@ -148,6 +148,8 @@ std::optional<std::string> targetProblem(const std::filesystem::path &folder, co
   const fs::file_status status = fs::symlink_status(target, ec);
   if (fs::is_symlink(status))
     return target.string() + ": it is a link; an export writes only plain files inside its folder";
+  if (fs::exists(status) && !fs::is_regular_file(status))
+    return target.string() + ": something other than a file is there (a folder, a device or a pipe)";
   for (const char *suffix : {"", "-wal", "-shm", "-lock", "-journal"})
     if (target == fs::path(table + suffix))
       return target.string() + ": it is a file of the table itself";

@@ -84,8 +84,12 @@ bool columnValue(sqlite3_stmt *stmt, int i, const FieldDescription &field, Value
 std::optional<std::string> misfit(sqlite3_stmt *stmt, int i, const FieldDescription &field, const std::string &record) {
   Value value;
   if (!columnValue(stmt, i, field, value)) {
-    const char *stored = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-    return fieldProblem(field, record, notAValueOf(field, stored ? stored : ""));
+    if (isIntegerKind(field.kind) && sqlite3_column_type(stmt, i) == SQLITE_INTEGER)
+      return fieldProblem(field, record,
+                          "holds " + std::to_string(sqlite3_column_int64(stmt, i)) + ", beyond what " +
+                              field.declaredType + " holds");
+    const Value raw = storedValue(stmt, i);
+    return fieldProblem(field, record, "holds " + valueText(raw) + ", which is no " + field.declaredType);
   }
   if (const auto problem = storedValueProblem(field, value))
     return fieldProblem(field, record, *problem);

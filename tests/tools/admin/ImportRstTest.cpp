@@ -295,6 +295,7 @@ TEST_F(ImportRstTest, ExportRstRefusesChangedFilesAndMalformedSources) {
     const char *change, *named;
   } sources[] = {
       {"Signals2 = 'x'", "Signals2"},
+      {"Signals2 = '5,'", "Signals2"},
       {"Signals2 = '5,5'", "twice"},
       {"Signals2 = '999'", "Signals2 names 999, which is not a dm signal of the record's span 2"},
       {"Signals2 = '0'", "Signals2 names 0, which is not"},  // the lexical signal
@@ -374,6 +375,14 @@ TEST_F(ImportRstTest, HostileCorpusValuesAreRefusedAndNamed) {
   for (const auto &entry : std::filesystem::directory_iterator(m_dir))
     EXPECT_EQ(entry.path().string().find(".part-"), std::string::npos) << entry.path();
   EXPECT_EQ(run({"check", m_dir, "T.DB"}).status, 0);
+  // The right bytes stored as text, and a marker as bytes, read as the
+  // window reads them: check and the export agree.
+  runSql(path("T.DB"), "UPDATE T_documents SET Content = CAST(Content AS TEXT);"
+                       "UPDATE T SET Marker1 = CAST('Although' AS BLOB) WHERE Id = 1");
+  EXPECT_EQ(run({"check", m_dir, "T.DB"}).status, 0);
+  const Outcome asText = run({"export-rst", m_dir, "T.DB", path("text")});
+  EXPECT_EQ(asText.status, 0) << show(asText);
+  EXPECT_TRUE(mentions(asText.out, "(1 byte for byte as imported)")) << show(asText);
 
   // Two documents under one file name: the clash named, nothing written.
   writeFile(path("two/walk.rs4"), readFile(std::string(VANDRO_RST_FIXTURES) + "/walk.rs4"));
