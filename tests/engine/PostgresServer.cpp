@@ -133,6 +133,27 @@ void PostgresServer::startWatchdog() {
   posix_spawnattr_destroy(&attributes);
 }
 
+std::string PostgresServer::restartImmediately() {
+  if (runProgram({m_bin + "/pg_ctl", "-D", m_folder + "/data", "-m", "immediate", "-w", "stop"}) != 0)
+    return "pg_ctl stop failed";
+  if (runProgram({m_bin + "/pg_ctl", "-D", m_folder + "/data", "-l", m_folder + "/server.log", "-w", "-t", "60", "-o",
+                  "-c listen_addresses='' -c unix_socket_directories='" + m_folder + "' -c fsync=off", "start"}) != 0)
+    return "pg_ctl start failed";
+  return {};
+}
+
+std::vector<int> PostgresServer::sessions(const std::string &application) const {
+  std::vector<int> pids;
+  PGconn *conn = PQconnectdb(("host=" + m_folder + " dbname=vandro user=postgres").c_str());
+  PGresult *result = PQexecParams(conn, "SELECT pid FROM pg_stat_activity WHERE starts_with(application_name, $1)", 1,
+                                  nullptr, std::vector<const char *>{application.c_str()}.data(), nullptr, nullptr, 0);
+  for (int row = 0; PQresultStatus(result) == PGRES_TUPLES_OK && row < PQntuples(result); ++row)
+    pids.push_back(std::atoi(PQgetvalue(result, row, 0)));
+  PQclear(result);
+  PQfinish(conn);
+  return pids;
+}
+
 std::string PostgresServer::execute(const std::string &sql) const {
   PGconn *conn = PQconnectdb(("host=" + m_folder + " dbname=vandro user=postgres").c_str());
   std::string error;

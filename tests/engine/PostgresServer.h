@@ -32,6 +32,12 @@ public:
   std::string execute(const std::string &sql) const;
   // Makes a login role with a password, allowed to use `schema`.
   std::string makeRole(const std::string &user, const std::string &password, const std::string &schema) const;
+  // The server crashes and comes back: stopped at once (as by a power cut),
+  // then started again; every session is gone. "" or the failure.
+  std::string restartImmediately();
+  // The process ids of the server's sessions whose application name starts
+  // with `application`.
+  std::vector<int> sessions(const std::string &application) const;
 
 private:
   PostgresServer();

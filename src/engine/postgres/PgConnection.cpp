@@ -244,8 +244,13 @@ Result PgConnection::connect(const PgSettings &settings, const std::vector<std::
 Result PgConnection::failure(PGresult *result, const std::string &what) const {
   std::vector<ErrorEntry> entries;
   Result engineCode;
-  if (!result || PQstatus(m_conn) != CONNECTION_OK) {
+  // A failure without a SQLSTATE did not come from the server: libpq lost
+  // it (after a crash or an immediate restart libpq 15 says so with a
+  // fatal result while the status still reads "ok").
+  const char *givenState = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  if (!result || PQstatus(m_conn) != CONNECTION_OK || !givenState || !*givenState) {
     engineCode = code::ConnectionLost;
+    m_lost = true;
     entries = {{engineCode, 0, "Server: " + m_serverName}, {engineCode, 0, trimmed(PQerrorMessage(m_conn))}};
   } else {
     const char *state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
@@ -321,6 +326,7 @@ Result PgConnection::reset() {
   m_prepared.clear();
   if (PQstatus(m_conn) != CONNECTION_OK)
     return failure(nullptr, "Connecting again");
+  m_lost = false;
   ++m_resets;
   return code::Ok;
 }

@@ -87,7 +87,9 @@ public:
   // Opens the connection anew; ConnectionLost when the server cannot be
   // reached.
   [[nodiscard]] Result reset();
-  bool isBroken() const { return PQstatus(m_conn) != CONNECTION_OK; }
+  // Whether the session is gone: libpq says so, or a statement failed in
+  // a way only a lost session fails.
+  bool isBroken() const { return m_lost || PQstatus(m_conn) != CONNECTION_OK; }
 
   // "host:port/dbname as user", for messages.
   const std::string &serverName() const { return m_serverName; }
@@ -101,7 +103,8 @@ private:
   std::vector<std::string> m_prepared; // names prepared on this session
   std::string m_serverName;
   int m_resets = 0;
-  int m_process = 0; // the process that connected
+  int m_process = 0;          // the process that connected
+  mutable bool m_lost = false; // a statement found the session gone
 };
 
 } // namespace vandro::engine
