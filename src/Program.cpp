@@ -9,6 +9,7 @@
 #include "shell/TMessageForm.h"
 #include "store/TSession.h"
 
+#include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -66,6 +67,23 @@ bool Program::startUp() {
       QApplication::quit();
   });
   m_session = std::make_unique<store::TSession>(QStringLiteral("Default"));
+  // While a statement waits for the server (or another writer of the file),
+  // the windows go on painting and show the busy cursor; no key, click,
+  // timer or signal is handled meanwhile, so nothing calls the engine again.
+  store::TSession::setWaitHook([](int) {
+    static bool busy = false;
+    if (!busy) {
+      busy = true;
+      QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+      // A timer, so it runs once the wait is over: timers wait meanwhile.
+      QTimer::singleShot(50, [] {
+        QGuiApplication::restoreOverrideCursor();
+        busy = false;
+      });
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                                    QEventLoop::X11ExcludeTimers);
+  });
   m_session->setPasswordPrompt([](store::TSession &session) {
     return PasswordDialog::ask({[&](const QString &p) { session.AddPassword(p); },
                                 [&](const QString &p) { session.RemovePassword(p); },
@@ -105,6 +123,7 @@ QString demoNotice(const QString &directory) {
 }
 
 void Program::shutDown() {
+  store::TSession::setWaitHook({});
   m_mainForm.reset();
   if (m_session)
     m_session->end();

@@ -1,5 +1,7 @@
 #include "TSession.h"
 
+#include "engine/ServerWait.h"
+
 #include "EngineCheck.h"
 #include "engine/Config.h"
 #include "engine/DatabaseName.h"
@@ -84,6 +86,8 @@ void TSession::end() {
     m_started = false;
   }
 }
+
+void TSession::setWaitHook(std::function<void(int)> hook) { engine::setWaitHook(std::move(hook)); }
 
 QString TSession::configurationPath() { return QString::fromStdString(engine::Config::defaultPath()); }
 

@@ -45,6 +45,11 @@ public:
   // Closes every database and shuts the engine down.
   void end();
 
+  // Called about every tenth of a second while a statement waits for its
+  // server or for another writer of a file, with how long it has waited
+  // (engine::setWaitHook): the program keeps its windows painting there.
+  static void setWaitHook(std::function<void(int waitedMs)> hook);
+
   // The engine configuration file the aliases are read from.
   static QString configurationPath();
   // The relation names the program offers in its chooser, in its order.

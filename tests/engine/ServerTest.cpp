@@ -3,6 +3,10 @@
 // and the COPY of a bulk insert.
 #include "EngineFixture.h"
 #include "PostgresServer.h"
+#include "engine/ServerWait.h"
+
+#include <chrono>
+#include <libpq-fe.h>
 
 #include <csignal>
 #include <functional>
@@ -156,6 +160,39 @@ TEST_P(ServerTest, APostAfterTheConnectionBrokeReconnectsAndChecksTheRecord) {
   ASSERT_EQ(editor->releaseLock(), code::Ok);
   ASSERT_EQ(other->findKey({Value::integer(6)}, record), code::Ok);
   EXPECT_EQ(textOf(record, 2), "stored by the other");
+}
+
+// Another client (psql, not a Vandro program) holds a row in an open
+// transaction: a post waits a few seconds at most, telling the program all
+// the while, then fails with the locked-record message.
+TEST_P(ServerTest, APostWaitsForAnotherClientsRowLockAFewSecondsAtMost) {
+  createRelationTable();
+  auto editor = openTable();
+  ASSERT_TRUE(editor);
+  fill(*editor, 1, 10);
+  PGconn *other = PQconnectdb(("host=" + PostgresServer::instance().socketFolder() + " dbname=vandro user=postgres")
+                                  .c_str());
+  ASSERT_EQ(PQstatus(other), CONNECTION_OK);
+  const std::string table = editor->quotedName();
+  PQclear(PQexec(other, "BEGIN"));
+  PGresult *held = PQexec(other, ("UPDATE " + table + " SET \"Relation\" = 'psql' WHERE \"Id\" = 7").c_str());
+  ASSERT_EQ(PQresultStatus(held), PGRES_COMMAND_OK) << PQresultErrorMessage(held);
+  PQclear(held);
+  int waits = 0;
+  setWaitHook([&](int) { ++waits; });
+  Record record;
+  ASSERT_EQ(editor->findKey({Value::integer(7)}, record), code::Ok);
+  ASSERT_EQ(editor->readCurrent(record, LockMode::WriteLock), code::Ok);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(editor->modifyRecord(relation(*editor, 7, "vandro")), code::RecordLocked);
+  const auto waited = std::chrono::steady_clock::now() - started;
+  setWaitHook({});
+  EXPECT_TRUE(entriesMention("Id = 7") && entriesMention("another client")) << describeFailure(code::RecordLocked);
+  EXPECT_LT(waited, std::chrono::seconds(6));
+  EXPECT_GE(waits, 10) << "told every tenth of a second";
+  PQclear(PQexec(other, "ROLLBACK"));
+  PQfinish(other);
+  EXPECT_EQ(editor->modifyRecord(relation(*editor, 7, "vandro")), code::Ok) << describeFailure(code::Ok);
 }
 
 TEST_P(ServerTest, ABulkCopyNamesTheRecordItFailedOnAndStoresNothing) {

@@ -1,10 +1,13 @@
 #include "PgConnection.h"
 
 #include "../ErrorEntries.h"
+#include "../ServerWait.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 #include <map>
 
@@ -94,7 +97,9 @@ struct Keywords {
     // may set them otherwise). Then what Vandro relies on, which nothing
     // overrides: dates as ISO text, floats exactly.
     const std::string keepalives = "-c tcp_keepalives_idle=10 -c tcp_keepalives_interval=5 -c tcp_keepalives_count=3";
-    const std::string options = "-c DateStyle=ISO,YMD -c extra_float_digits=3";
+    // No statement waits for another client's row or table lock longer
+    // than a few seconds: then it fails, and the user is told.
+    const std::string options = "-c DateStyle=ISO,YMD -c extra_float_digits=3 -c lock_timeout=3s";
     const std::string given = settingOf(settings, "options");
     if (given.empty())
       add("options", keepalives + " " + options);
@@ -271,9 +276,36 @@ Result PgConnection::failure(PGresult *result, const std::string &what) const {
   return ErrorEntries::fail(engineCode, entries);
 }
 
+PgResult PgConnection::awaitResult(bool sent) {
+  if (!sent)
+    return PgResult();
+  // The answer, waited for a tenth of a second at a time, so that the
+  // program's windows keep painting meanwhile (stillWaiting).
+  const int socket = PQsocket(m_conn);
+  int waited = 0;
+  while (PQisBusy(m_conn)) {
+    pollfd readable{socket, POLLIN, 0};
+    const int ready = ::poll(&readable, 1, 100);
+    if (ready < 0 && errno != EINTR)
+      break;
+    if (ready == 0) {
+      waited += 100;
+      stillWaiting(waited);
+    }
+    if (PQconsumeInput(m_conn) == 0)
+      break; // the session is gone: PQgetResult says how
+  }
+  // The statement's result; what follows it (the end of its results) read
+  // too, so that the session is ready for the next.
+  PgResult result(PQgetResult(m_conn));
+  while (PGresult *more = PQgetResult(m_conn))
+    PQclear(more);
+  return result;
+}
+
 Result PgConnection::exec(const std::string &sql, const std::vector<const char *> &parameters, PgResult &out) {
-  out = PgResult(PQexecParams(m_conn, sql.c_str(), static_cast<int>(parameters.size()), nullptr, parameters.data(),
-                              nullptr, nullptr, 0));
+  out = awaitResult(PQsendQueryParams(m_conn, sql.c_str(), static_cast<int>(parameters.size()), nullptr,
+                                      parameters.data(), nullptr, nullptr, 0) == 1);
   const ExecStatusType status = PQresultStatus(out.get());
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
     return code::Ok;
@@ -283,13 +315,13 @@ Result PgConnection::exec(const std::string &sql, const std::vector<const char *
 Result PgConnection::execPrepared(const std::string &name, const std::string &sql,
                                   const std::vector<const char *> &parameters, PgResult &out) {
   if (std::find(m_prepared.begin(), m_prepared.end(), name) == m_prepared.end()) {
-    PgResult prepared(PQprepare(m_conn, name.c_str(), sql.c_str(), 0, nullptr));
+    const PgResult prepared = awaitResult(PQsendPrepare(m_conn, name.c_str(), sql.c_str(), 0, nullptr) == 1);
     if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
       return failure(prepared.get(), "Preparing " + sql);
     m_prepared.push_back(name);
   }
-  out = PgResult(PQexecPrepared(m_conn, name.c_str(), static_cast<int>(parameters.size()), parameters.data(), nullptr,
-                                nullptr, 0));
+  out = awaitResult(PQsendQueryPrepared(m_conn, name.c_str(), static_cast<int>(parameters.size()), parameters.data(),
+                                        nullptr, nullptr, 0) == 1);
   const ExecStatusType status = PQresultStatus(out.get());
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
     return code::Ok;

@@ -99,6 +99,9 @@ public:
 
 private:
   explicit PgConnection(PGconn *conn);
+  // The result of the statement just sent (`sent` false: none, as libpq
+  // could not send it), waited for without blocking the program.
+  PgResult awaitResult(bool sent);
   PGconn *m_conn = nullptr;
   std::vector<std::string> m_prepared; // names prepared on this session
   std::string m_serverName;

@@ -383,6 +383,15 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
     brokeInTheMiddle = true;
     result = run("update", m_updateSql, parameters, rows, Retry::Never);
   }
+  if (result == code::TableBusy) {
+    // The server waited its lock_timeout for a row another client's
+    // transaction holds (a client that does not take Vandro's locks).
+    (void)recordLocked(currentKey());
+    ErrorEntries::add({code::RecordLocked, 0,
+                       "Held by a transaction of another client (not a Vandro program); the server waited 3 seconds "
+                       "for it"});
+    return code::RecordLocked;
+  }
   if (result != code::Ok)
     return result;
   if (rows.rows() > 0) {

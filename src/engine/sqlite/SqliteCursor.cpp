@@ -3,6 +3,7 @@
 #include "../DateText.h"
 #include "../ErrorEntries.h"
 #include "../Expects.h"
+#include "../ServerWait.h"
 #include "SqliteErrors.h"
 #include "SqliteOpening.h"
 #include "SqliteValues.h"
@@ -93,7 +94,21 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
   if (rc != SQLITE_OK)
     return cursor->fail(rc);
   sqlite3_extended_result_codes(cursor->m_db, 1);
-  sqlite3_busy_timeout(cursor->m_db, 5000);
+  // Another writer's transaction is waited for at most five seconds, a
+  // fiftieth of a second at a time, the program's windows painting meanwhile.
+  sqlite3_busy_handler(
+      cursor->m_db,
+      [](void *, int tries) {
+        constexpr int kStepMs = 20, kLongestMs = 5000;
+        const int waited = tries * kStepMs;
+        if (waited >= kLongestMs)
+          return 0;
+        ::usleep(kStepMs * 1000);
+        if (waited % 100 == 0 && waited > 0)
+          stillWaiting(waited);
+        return 1;
+      },
+      nullptr);
   // The tables kept beside the relation table refer to its records: a
   // record deleted through this connection takes its source with it.
   sqlite3_db_config(cursor->m_db, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
