@@ -1,5 +1,7 @@
 #include "Corpus.h"
 
+#include "Database.h"
+
 #include "ErrorEntries.h"
 #include "FieldValues.h"
 #include "MarkerNotation.h"
@@ -243,6 +245,17 @@ Result Corpus::exists(bool &out) {
 }
 
 Result Corpus::create() {
+  // The server would cut a longer companion name to one that may be the
+  // relation table's own or another's.
+  if (m_cursor.dialect() == SqlDialect::Postgres &&
+      m_cursor.tableName().size() + Database::kSiblingSuffixRoom > Database::kLongestServerName)
+    return ErrorEntries::fail(
+        code::InvalidParameter,
+        {{code::InvalidParameter, 0, "Table name: " + m_cursor.tableName()},
+         {code::InvalidParameter, 0,
+          "The tables that keep the documents beside this table would need names longer than the server's " +
+              std::to_string(Database::kLongestServerName) + " bytes; rename the table to " +
+              std::to_string(Database::kLongestServerName - Database::kSiblingSuffixRoom) + " bytes at most"}});
   const std::string bytes = m_cursor.dialect() == SqlDialect::Sqlite ? "BLOB" : "BYTEA";
   const std::string indexName = quoteIdentifier(m_cursor.tableName() + "_sources_document");
   const std::string statements[] = {

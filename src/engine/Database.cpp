@@ -9,17 +9,30 @@ Result Database::openTable(const std::string &tableName, const std::string &tabl
   // The share mode is always shared: record locks keep editors apart.
   if (tableType != "default" && tableType != m_tableType)
     return ErrorEntries::fail(code::UnsupportedTableType, {{code::UnsupportedTableType, 0, "Table type: " + tableType}});
-  if (!nameFits(tableName))
-    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + tableName}});
+  if (const auto problem = nameProblem(tableName, false))
+    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + tableName},
+                                                       {code::InvalidParameter, 0, *problem}});
   return openNamedTable(tableName, m_openMode == OpenMode::ReadOnly ? OpenMode::ReadOnly : openMode, out);
 }
 
-bool Database::tableExists(const std::string &tableName) const { return nameFits(tableName) && hasTable(tableName); }
+bool Database::tableExists(const std::string &tableName) const {
+  return !nameProblem(tableName, false) && hasTable(tableName);
+}
+
+std::optional<std::string> Database::nameProblem(const std::string &tableName, bool making) const {
+  if (tableName.empty())
+    return "A table needs a name";
+  return tableNameProblem(tableName, making);
+}
 
 Result Database::createTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
                              const std::vector<int> &primaryKey) {
-  if (!nameFits(tableName) || fields.empty())
-    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + tableName}});
+  if (fields.empty())
+    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + tableName},
+                                                       {code::InvalidParameter, 0, "A table needs a field"}});
+  if (const auto problem = nameProblem(tableName, true))
+    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + tableName},
+                                                       {code::InvalidParameter, 0, *problem}});
   return makeTable(tableName, fields, primaryKey);
 }
 

@@ -7,6 +7,7 @@
 #include "Schema.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,8 +51,11 @@ protected:
   Database(std::string location, OpenMode openMode, std::string_view tableType)
       : m_location(std::move(location)), m_openMode(openMode), m_tableType(tableType) {}
 
-  // Whether `tableName` (not empty) can name a table of this database.
-  virtual bool canNameTable(const std::string &tableName) const = 0;
+  // Why `tableName` (not empty) cannot name a table of this database, or
+  // nothing. `making`: the table is to be made now, so its companion tables
+  // (Cursor::siblingName, suffixes up to kSiblingSuffixRoom bytes) must be
+  // possible too.
+  virtual std::optional<std::string> tableNameProblem(const std::string &tableName, bool making) const = 0;
   // The driver's part of the calls above, with the name checked and the
   // open mode the database allows.
   [[nodiscard]] virtual Result openNamedTable(const std::string &tableName, OpenMode openMode,
@@ -60,8 +64,16 @@ protected:
   [[nodiscard]] virtual Result makeTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
                                          const std::vector<int> &primaryKey) = 0;
 
+public:
+  // The longest suffix the names of a table's companion tables and their
+  // indexes add to its name ("_sources_document").
+  static constexpr std::size_t kSiblingSuffixRoom = 17;
+  // The longest table name, in bytes, a server holds uncut (NAMEDATALEN - 1).
+  static constexpr std::size_t kLongestServerName = 63;
+
 private:
-  bool nameFits(const std::string &tableName) const { return !tableName.empty() && canNameTable(tableName); }
+  // Why the name cannot be used, or nothing.
+  std::optional<std::string> nameProblem(const std::string &tableName, bool making) const;
 
   std::string m_location;
   OpenMode m_openMode;

@@ -57,6 +57,23 @@ std::string PostgresDatabase::qualified(const std::string &tableName) const {
   return (m_schema.empty() ? "" : quoteIdentifier(m_schema) + ".") + quoteIdentifier(table);
 }
 
+std::optional<std::string> PostgresDatabase::tableNameProblem(const std::string &tableName, bool making) const {
+  // The server cuts a longer name to its first 63 bytes (NAMEDATALEN - 1)
+  // without a word, so a long name would open or make another table; a
+  // table made here leaves room for its companions' suffixes.
+  constexpr std::size_t kLongestName = kLongestServerName;
+  const std::size_t bytes = std::filesystem::path(tableName).stem().string().size();
+  if (bytes > kLongestName)
+    return "The server holds table names of " + std::to_string(kLongestName) + " bytes at most; this one has " +
+           std::to_string(bytes);
+  if (making && bytes + kSiblingSuffixRoom > kLongestName)
+    return "A new table's name has " + std::to_string(kLongestName - kSiblingSuffixRoom) +
+           " bytes at most on the server, so that the names of the tables beside it (up to the name and "
+           "\"_sources_document\") fit the server's " +
+           std::to_string(kLongestName) + "; this one has " + std::to_string(bytes);
+  return std::nullopt;
+}
+
 Result PostgresDatabase::connection(std::unique_ptr<PgConnection> &out) const {
   // A child process never takes the connection its parent kept.
   if (m_spare && m_spare->ownedByThisProcess() && !m_spare->isBroken()) {

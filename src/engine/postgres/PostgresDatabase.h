@@ -31,7 +31,7 @@ public:
   static std::optional<std::string> settingProblem(const std::string &key);
 
 protected:
-  bool canNameTable(const std::string &) const override { return true; }
+  std::optional<std::string> tableNameProblem(const std::string &tableName, bool making) const override;
   Result openNamedTable(const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out) override;
   bool hasTable(const std::string &tableName) const override;
   Result makeTable(const std::string &tableName, const std::vector<FieldDescription> &fields,

@@ -109,8 +109,12 @@ std::string SqliteDatabase::pathOf(const std::string &tableName) const {
   return (std::filesystem::path(location()) / tableName).string();
 }
 
-bool SqliteDatabase::canNameTable(const std::string &tableName) const {
-  return tableName.find('/') == std::string::npos;
+std::optional<std::string> SqliteDatabase::tableNameProblem(const std::string &tableName, bool) const {
+  // A table is a file of the directory: its plain name, never a path. The
+  // companion tables live inside its file.
+  if (tableName.find('/') != std::string::npos)
+    return "A table of a directory is named by its file name alone, without a '/'";
+  return std::nullopt;
 }
 
 Result SqliteDatabase::openNamedTable(const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out) {

@@ -19,7 +19,7 @@ public:
   static Result open(Engine &engine, const DatabasePlace &place, std::unique_ptr<Database> &out);
 
 protected:
-  bool canNameTable(const std::string &tableName) const override;
+  std::optional<std::string> tableNameProblem(const std::string &tableName, bool making) const override;
   Result openNamedTable(const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out) override;
   bool hasTable(const std::string &tableName) const override;
   Result makeTable(const std::string &tableName, const std::vector<FieldDescription> &fields,
