@@ -105,8 +105,12 @@ int Program::run() {
   centreOnScreen(*m_mainForm);
   m_mainForm->show();
   m_mainForm->activateWindow();
-  if (!m_startNotice.isEmpty())
-    QTimer::singleShot(0, m_mainForm.get(), [text = m_startNotice] { guarded([&] { ShowNotice(text); }); });
+  // Once, at open: a table the engine opened read-only says so and why.
+  QString notice = m_startNotice;
+  if (const store::TTable *table = m_mainForm->Table1(); table && !table->ReadOnlyReason().isEmpty())
+    notice += (notice.isEmpty() ? QString() : QStringLiteral("\n\n")) + readOnlyNotice(*table);
+  if (!notice.isEmpty())
+    QTimer::singleShot(0, m_mainForm.get(), [notice] { guarded([&] { ShowNotice(notice); }); });
   QApplication::exec();
   return 0;
 }
@@ -120,6 +124,12 @@ QString demoNotice(const QString &directory) {
                         "vandro-admin import-rst Vandro Vandro.DB --map %2/gum-map.csv CORPUS\n\n"
                         "Then start Vandro again. \"man vandro-admin\" tells more.")
       .arg(directory, QStringLiteral(VANDRO_DATA_DIR));
+}
+
+QString readOnlyNotice(const store::TTable &table) {
+  return QStringLiteral("The table %1 opened read-only: you can browse and search it, but corrections and "
+                        "markers cannot be stored.\n\n%2.")
+      .arg(table.TableName, table.ReadOnlyReason());
 }
 
 void Program::shutDown() {

@@ -9,6 +9,7 @@ namespace vandro {
 class TMainForm;
 namespace store {
 class TSession;
+class TTable;
 }
 
 class Program {
@@ -35,6 +36,9 @@ private:
   std::unique_ptr<TMainForm> m_mainForm;
   QString m_startNotice;
 };
+
+// What the notice at open says of a table the engine opened read-only.
+QString readOnlyNotice(const store::TTable &table);
 
 // What the notice says when a start made the demo table in `directory`.
 QString demoNotice(const QString &directory);

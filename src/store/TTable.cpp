@@ -5,6 +5,8 @@
 #include "TSession.h"
 #include "ValueRules.h"
 #include "engine/Engine.h"
+#include "engine/ErrorEntries.h"
+#include "engine/MessageText.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -71,7 +73,9 @@ void TTable::checkActive() const {
 
 void TTable::checkCanModify() const {
   if (!m_canModify)
-    databaseError(QStringLiteral("Cannot modify a read-only dataset"));
+    databaseError(m_readOnlyReason.isEmpty() || ReadOnly
+                      ? QStringLiteral("Cannot modify a read-only dataset")
+                      : QStringLiteral("Cannot modify a read-only dataset.\n%1").arg(m_readOnlyReason));
 }
 
 const IndexDescription &TTable::index() const { return m_cursor ? m_cursor->currentIndex() : kNoIndex; }
@@ -189,12 +193,19 @@ void TTable::Open() {
 void TTable::openCursor(TSession &session, Database &database) {
   OpenMode mode = ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;
   const std::string name = TableName.toStdString();
+  m_readOnlyReason.clear();
   for (;;) {
     const Result result = database.openTable(name, "default", mode, ShareMode::Shared, m_cursor);
     if (result == code::Ok)
       return;
     if (result == code::ReadOnlyTable && mode == OpenMode::ReadWrite) {
       mode = OpenMode::ReadOnly; // and so it stays: every edit then fails
+      // The engine's entries after the table's place say why.
+      const auto &entries = engine::ErrorEntries::all();
+      QStringList reasons;
+      for (std::size_t i = 1; i < entries.size(); ++i)
+        reasons << QString::fromStdString(engine::shownLine(entries[i].context));
+      m_readOnlyReason = reasons.join(QStringLiteral("; "));
       continue;
     }
     if (result == code::PasswordNeeded) {

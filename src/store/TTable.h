@@ -57,6 +57,9 @@ public:
   bool Modified() const { return m_editing.modified; }
   // Opened for writing and not ReadOnly.
   bool CanModify() const { return m_canModify; }
+  // Why the engine opened the table read-only although writing was asked
+  // for (the missing right, the write-protected file), or empty.
+  const QString &ReadOnlyReason() const { return m_readOnlyReason; }
   // Whether the last post of the edit found that the record had been
   // changed (or deleted) since the edit began: no post can store the edit,
   // and Cancel shows the record as stored. Cleared by every change of state.
@@ -161,6 +164,7 @@ private:
   bool m_atStart = true;
   bool m_atEnd = true;
   bool m_canModify = false;
+  QString m_readOnlyReason;
 };
 
 } // namespace vandro::store

@@ -80,6 +80,8 @@ TEST_P(ServerTest, AUserWithoutTheRightToUpdateReadsOnly) {
   std::unique_ptr<Cursor> cursor;
   EXPECT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor),
             code::ReadOnlyTable);
+  EXPECT_TRUE(entriesMention("The user " + user + " has no UPDATE and INSERT rights"))
+      << describeFailure(code::ReadOnlyTable);
   ASSERT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadOnly, ShareMode::Shared, cursor), code::Ok)
       << describeFailure(code::Ok);
   EXPECT_FALSE(cursor->description().writable);

@@ -124,8 +124,12 @@ TEST_F(SpineTest, AWriteProtectedTableOpensForBrowsingOnly) {
     table.Edit();
     ADD_FAILURE() << "Edit() on a read-only table succeeded";
   } catch (const EDatabaseError &e) {
-    EXPECT_EQ(str(e.message()), "Table1: Cannot modify a read-only dataset");
+    EXPECT_EQ(str(e.message()),
+              "Table1: Cannot modify a read-only dataset.\nThe file is write-protected: this user may not write it");
   }
+  EXPECT_TRUE(readOnlyNotice(table).contains(QStringLiteral("opened read-only")) &&
+              readOnlyNotice(table).contains(QStringLiteral("write-protected")))
+      << str(readOnlyNotice(table));
   EXPECT_EQ(table.State(), store::DataSetState::Browse);
   table.Next();
   EXPECT_EQ(str(table.LookupField(QStringLiteral("id")).AsString()), "2") << "browsing goes on";

@@ -5,6 +5,7 @@
 #include "PgValues.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace vandro::engine {
 
@@ -16,7 +17,8 @@ Result describePgTable(PgConnection &connection, const std::string &qualified, c
   if (const Result result = connection.exec(
           "SELECT r.oid::bigint, has_table_privilege(r.oid, 'UPDATE') AND has_table_privilege(r.oid, 'INSERT'), "
           "a.attname, t.typname, a.atttypmod, a.attnotnull, a.attidentity <> '', a.attgenerated <> '', "
-          "format_type(a.atttypid, a.atttypmod), array_position(i.indkey::int2[], a.attnum) "
+          "format_type(a.atttypid, a.atttypmod), array_position(i.indkey::int2[], a.attnum), "
+          "has_table_privilege(r.oid, 'UPDATE'), has_table_privilege(r.oid, 'INSERT'), current_user "
           "FROM (SELECT to_regclass($1) AS oid) r "
           "LEFT JOIN pg_attribute a ON a.attrelid = r.oid AND a.attnum > 0 AND NOT a.attisdropped "
           "LEFT JOIN pg_type t ON t.oid = a.atttypid "
@@ -27,11 +29,21 @@ Result describePgTable(PgConnection &connection, const std::string &qualified, c
     return result;
   if (columns.rows() == 0 || columns.isNull(0, 0))
     return ErrorEntries::fail(code::TableNotFound, {{code::TableNotFound, 0, location}});
-  out.oid = static_cast<std::uint32_t>(std::stoll(columns.text(0, 0)));
-  if (writable && columns.text(0, 1) != "t")
+  {
+    const std::string oid = columns.text(0, 0);
+    if (std::from_chars(oid.data(), oid.data() + oid.size(), out.oid).ec != std::errc())
+      return ErrorEntries::fail(code::UnsupportedSchema, {{code::UnsupportedSchema, 0, location},
+                                                         {code::UnsupportedSchema, 0, "The server named the table " + oid}});
+  }
+  if (writable && columns.text(0, 1) != "t") {
+    // The rights missing, named as the server's GRANT names them.
+    const bool update = columns.text(0, 10) == "t", insert = columns.text(0, 11) == "t";
+    const std::string missing = !update && !insert ? "UPDATE and INSERT rights" : !update ? "UPDATE right" : "INSERT right";
     return ErrorEntries::fail(code::ReadOnlyTable,
                               {{code::ReadOnlyTable, 0, location},
-                               {code::ReadOnlyTable, 0, "The user may not update and insert records of the table"}});
+                               {code::ReadOnlyTable, 0,
+                                "The user " + columns.text(0, 12) + " has no " + missing + " on the table"}});
+  }
   TableDescription &description = out.description;
   description.writable = writable;
 

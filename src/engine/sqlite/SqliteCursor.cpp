@@ -87,7 +87,9 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
   if (cursor->m_writable) {
     rc = connect(path, SQLITE_OPEN_READWRITE);
     if (rc == SQLITE_OK && sqlite3_db_readonly(cursor->m_db, "main") == 1)
-      return ErrorEntries::fail(code::ReadOnlyTable, {{code::ReadOnlyTable, 0, fileEntry(path)}});
+      return ErrorEntries::fail(code::ReadOnlyTable,
+                                {{code::ReadOnlyTable, 0, fileEntry(path)},
+                                 {code::ReadOnlyTable, 0, "The file system holds the file read-only"}});
   } else {
     rc = connect(path, SQLITE_OPEN_READONLY);
   }

@@ -102,10 +102,17 @@ Result checkTableFile(const std::string &path, OpenMode openMode, bool &hasLog) 
 
   // Writing needs the file and, for the journal files, its directory.
   const std::string directory = fs::path(path).parent_path().string();
-  if (openMode == OpenMode::ReadWrite &&
-      (::access(path.c_str(), W_OK) != 0 ||
-       ::access(directory.empty() ? "." : directory.c_str(), W_OK) != 0))
-    return ErrorEntries::fail(code::ReadOnlyTable, {{code::ReadOnlyTable, 0, fileEntry(path)}});
+  if (openMode == OpenMode::ReadWrite && ::access(path.c_str(), W_OK) != 0)
+    return ErrorEntries::fail(code::ReadOnlyTable,
+                              {{code::ReadOnlyTable, 0, fileEntry(path)},
+                               {code::ReadOnlyTable, 0, "The file is write-protected: this user may not write it"}});
+  if (openMode == OpenMode::ReadWrite && ::access(directory.empty() ? "." : directory.c_str(), W_OK) != 0)
+    return ErrorEntries::fail(
+        code::ReadOnlyTable,
+        {{code::ReadOnlyTable, 0, fileEntry(path)},
+         {code::ReadOnlyTable, 0,
+          "The folder " + (directory.empty() ? std::string(".") : directory) +
+              " is write-protected: this user may not write the journal kept beside the file while it changes"}});
   return code::Ok;
 }
 
