@@ -13,18 +13,67 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QValidator>
 #include <QStyleOptionFrame>
 #include <algorithm>
 #include <limits>
 
 namespace vandro::controls {
 
+namespace {
+
+// The characters (code points) of `text`.
+qsizetype characterCount(const QString &text) {
+  qsizetype count = 0;
+  for (qsizetype i = 0; i < text.size(); ++i, ++count)
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+      ++i;
+  return count;
+}
+
+} // namespace
+
+// A string field's size counts characters, while QLineEdit's own length
+// limit counts UTF-16 units (half as many characters beyond the Basic
+// Multilingual Plane) and may split a pair. A change that would give more
+// characters than the field holds keeps only as many of the characters it
+// brought (those just before the caret go) as fit, as a typed or pasted
+// text meets a length limit. The text the table shows is never cut here.
+class TDBEdit::CharacterLimit : public QValidator {
+public:
+  explicit CharacterLimit(QObject *parent) : QValidator(parent) {}
+  qsizetype limit = std::numeric_limits<qsizetype>::max();
+  bool showing = false; // the box takes the field's text
+
+  State validate(QString &input, int &caret) const override {
+    if (showing || limit == std::numeric_limits<qsizetype>::max())
+      return Acceptable;
+    qsizetype excess = characterCount(input) - limit;
+    if (excess <= 0)
+      return Acceptable;
+    // Remove `excess` characters ending at the caret (the ones just put
+    // in), whole surrogate pairs at a time.
+    qsizetype from = caret;
+    while (excess > 0 && from > 0) {
+      from -= from >= 2 && input[from - 1].isLowSurrogate() && input[from - 2].isHighSurrogate() ? 2 : 1;
+      --excess;
+    }
+    if (excess > 0)
+      return Invalid;
+    input.remove(from, caret - from);
+    caret = static_cast<int>(from);
+    return Acceptable;
+  }
+};
+
 TDBEdit::TDBEdit(const QString &name, const QString &fieldName, BoxAccess access, QWidget *parent)
     : QLineEdit(parent), m_link(*this, fieldName, access) {
   setObjectName(name);
   // Refusing changes until the table is in edit mode is this class's own
   // work (see setWritable): a read-only QLineEdit would hide its caret.
-  setMaxLength(std::numeric_limits<int>::max()); // a string field sets its size
+  setMaxLength(std::numeric_limits<int>::max()); // a string field's size limits the characters
+  m_limit = new CharacterLimit(this);
+  setValidator(m_limit);
   setAcceptDrops(false);
   connect(this, &QLineEdit::textEdited, this, [this] { m_link.setModified(); });
 }
@@ -43,10 +92,7 @@ void TDBEdit::reload(Reload kind) {
     clear();
     m_alignment = field->alignment();
   }
-  if (field->kind() == engine::FieldKind::String && !m_lengthLimited) {
-    setMaxLength(field->Size());
-    m_lengthLimited = true;
-  }
+  m_limit->limit = field->kind() == engine::FieldKind::String ? field->Size() : std::numeric_limits<qsizetype>::max();
   const QString shown = m_focused && field->CanModify() ? field->EditText() : field->DisplayText();
   if (shown != text()) {
     if (kind == Reload::EditedRecord && hasFocus()) {
@@ -56,7 +102,7 @@ void TDBEdit::reload(Reload kind) {
       const int start = hasSelectedText() ? selectionStart() : cursorPosition();
       const int length = hasSelectedText() ? selectionLength() : 0;
       const int caret = cursorPosition();
-      setText(shown);
+      showText(shown);
       const auto clamped = [&shown](int position) { return std::min(position, static_cast<int>(shown.size())); };
       if (all)
         selectAll();
@@ -67,11 +113,18 @@ void TDBEdit::reload(Reload kind) {
       else
         setCursorPosition(clamped(caret));
     } else {
-      setText(shown);
+      showText(shown);
       setCursorPosition(0); // a long text shows its start
     }
   }
   update();
+}
+
+void TDBEdit::showText(const QString &text) {
+  // A stored text longer than its field is shown whole.
+  m_limit->showing = true;
+  setText(text);
+  m_limit->showing = false;
 }
 
 void TDBEdit::setWritable(bool writable) { m_writable = writable; }

@@ -46,6 +46,8 @@ protected:
 
 private:
   void leave();
+  // Shows the field's text as it is, whatever its length.
+  void showText(const QString &text);
   static bool changesText(const QKeyEvent &event);
   // Whether the text may change now (the table editing, the field
   // modifiable): the box refuses changes itself, keeping its caret.
@@ -56,7 +58,8 @@ private:
   SelectionMemory m_inactiveSelection;
   TFieldDataLink m_link;
   store::Alignment m_alignment = store::Alignment::Left;
-  bool m_lengthLimited = false;
+  class CharacterLimit;
+  CharacterLimit *m_limit = nullptr;
 };
 
 } // namespace vandro::controls

@@ -478,19 +478,49 @@ TEST_F(BoundBoxTest, TextThatIsNoIntegerFailsOnLeavingAndTheBoxKeepsIt) {
   EXPECT_EQ(field("Num").AsString(), QStringLiteral("42"));
 }
 
+// The field's size counts characters, also those beyond the Basic
+// Multilingual Plane (two UTF-16 units each): typing, pasting and
+// BackSpace never split one, and the 11th is refused.
 TEST_F(BoundBoxTest, AStringBoxTakesAsManyCharactersAsItsFieldHolds) {
   TDBEdit &name = addEdit("Name");
   activate(*m_host);
-  EXPECT_EQ(name.maxLength(), 10);
-  focus(name);
-  QTest::keyClick(&name, Qt::Key_Backspace);
-  ASSERT_EQ(m_table->State(), DataSetState::Edit);
-  QTest::keyClicks(&name, QStringLiteral("abcdefghij"));
-  EXPECT_EQ(name.text(), QStringLiteral("abcdefghij"));
-  QTest::keyClicks(&name, QStringLiteral("k"));
-  EXPECT_EQ(name.text(), QStringLiteral("abcdefghij")) << "the 11th character is refused";
-  QTest::keyClick(&name, Qt::Key_Tab);
-  EXPECT_EQ(field("Name").AsString(), QStringLiteral("abcdefghij"));
+  const QString face = QString::fromUtf8("\xF0\x9F\x98\x80"), ten = QString::fromUtf8("\xF0\x9D\x84\x9E").repeated(10);
+  struct Case {
+    QString typed, pasted, box;
+    int backspaces;
+    QString stored;
+  } cases[] = {
+      {QStringLiteral("abcdefghijk"), {}, QStringLiteral("abcdefghij"), 0, QStringLiteral("abcdefghij")},
+      {face.repeated(11), {}, face.repeated(10), 1, face.repeated(9)},
+      {QStringLiteral("ab"), face.repeated(12), QStringLiteral("ab") + face.repeated(8), 0,
+       QStringLiteral("ab") + face.repeated(8)},
+      {{}, ten, ten, 0, ten},
+  };
+  for (const Case &c : cases) {
+    focus(name);
+    QTest::keyClick(&name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&name, Qt::Key_Backspace);
+    ASSERT_EQ(m_table->State(), DataSetState::Edit);
+    // One key per character, as the keyboard sends it: a pair is one text.
+    for (qsizetype i = 0; i < c.typed.size(); i += c.typed[i].isHighSurrogate() ? 2 : 1)
+      QTest::sendKeyEvent(QTest::Click, &name, Qt::Key_unknown, c.typed.mid(i, c.typed[i].isHighSurrogate() ? 2 : 1),
+                          Qt::NoModifier);
+    if (!c.pasted.isEmpty()) {
+      QApplication::clipboard()->setText(c.pasted);
+      QTest::keyClick(&name, Qt::Key_V, Qt::ControlModifier);
+    }
+    EXPECT_EQ(name.text(), c.box) << str(c.typed);
+    for (int i = 0; i < c.backspaces; ++i)
+      QTest::keyClick(&name, Qt::Key_Backspace);
+    QTest::keyClick(&name, Qt::Key_Tab);
+    EXPECT_EQ(field("Name").AsString(), c.stored) << str(c.typed);
+    m_table->Post();
+  }
+  // A stored text is shown whole.
+  m_table->Edit();
+  field("Name").setAsString(ten);
+  m_table->Post();
+  EXPECT_EQ(name.text(), ten);
 }
 
 TEST_F(BoundBoxTest, NumbersStandRightWhileTheBoxHasNoFocus) {
