@@ -3,6 +3,7 @@
 #include "KeyFilter.h"
 #include "shell/Exception.h"
 #include "shell/TApplication.h"
+#include "store/EngineCheck.h"
 #include "store/TDataSource.h"
 #include "store/TField.h"
 #include "store/TTable.h"
@@ -129,7 +130,20 @@ bool TFieldDataLink::canEdit() const { return !readOnly() && m_field && m_field-
 void TFieldDataLink::requestEdit() {
   if (!canEdit())
     return;
+  store::TTable *table = m_source->DataSet();
+  const bool browsing = table && table->State() == store::DataSetState::Browse;
   m_source->Edit();
+  // The edit starts from the record as stored now. When another client
+  // changed it since it was shown, the key meant for the text shown is not
+  // applied to another: the boxes show the stored record, the user is told.
+  if (browsing && table->State() == store::DataSetState::Edit && !table->ChangedAtEdit().isEmpty()) {
+    const QStringList changed = table->ChangedAtEdit();
+    table->Cancel();
+    throw store::storeError(engine::code::RecordChanged,
+                            {QStringLiteral("Changed since the window showed it: %1.").arg(changed.join(QStringLiteral(", "))),
+                             QStringLiteral("The boxes show the record as stored now; the key you pressed was not "
+                                            "applied.")});
+  }
 }
 
 bool TFieldDataLink::cancelStaleEdit() {

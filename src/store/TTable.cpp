@@ -337,6 +337,11 @@ void TTable::Edit() {
   // Locked first, then read again: the edit starts from what is stored now.
   Record fresh;
   check(m_cursor->readCurrent(fresh, LockMode::WriteLock));
+  // What another client changed since the record was shown.
+  m_changedAtEdit.clear();
+  for (std::size_t i = 0; i < m_fields.size() && i < fresh.values.size(); ++i)
+    if (i >= m_current.values.size() || !(fresh.values[i] == m_current.values[i]))
+      m_changedAtEdit << m_fields[i]->FieldName();
   m_current = fresh;
   m_editing.edited = std::move(fresh);
   setState(DataSetState::Edit);

@@ -6,6 +6,7 @@
 #include "engine/Database.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -64,6 +65,9 @@ public:
   // changed (or deleted) since the edit began: no post can store the edit,
   // and Cancel shows the record as stored. Cleared by every change of state.
   bool EditIsStale() const { return m_editing.stale; }
+  // The fields whose stored values the last Edit found changed since the
+  // record was shown (another client stored them), by name.
+  const QStringList &ChangedAtEdit() const { return m_changedAtEdit; }
   bool IsEmpty() const { return Active() && !m_hasRecord && m_state != DataSetState::Insert; }
   const engine::IndexDescription &index() const;
 
@@ -165,6 +169,7 @@ private:
   bool m_atEnd = true;
   bool m_canModify = false;
   QString m_readOnlyReason;
+  QStringList m_changedAtEdit;
 };
 
 } // namespace vandro::store
