@@ -216,6 +216,52 @@ TEST_P(ServerTest, APostWaitsForAnotherClientsRowLockAFewSecondsAtMost) {
   EXPECT_EQ(editor->modifyRecord(relation(*editor, 7, "vandro")), code::Ok) << describeFailure(code::Ok);
 }
 
+// A database that keeps whatever bytes its clients write (encoding
+// SQL_ASCII), where another client stored a value that is no UTF-8: the
+// record is read with the bytes as stored, an edit of another field writes
+// them back unchanged, and the check names the record.
+TEST_P(ServerTest, BytesThatAreNoUtf8AreReadKeptAndNamed) {
+  const std::string name = "ascii" + std::to_string(::getpid());
+  ASSERT_EQ(PostgresServer::instance().execute("CREATE DATABASE " + name +
+                                               " ENCODING 'SQL_ASCII' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0"),
+            "");
+  const std::string socket = PostgresServer::instance().socketFolder();
+  {
+    auto database = databaseFor({{"host", socket}, {"dbname", name}, {"user", "postgres"}});
+    ASSERT_TRUE(database);
+    ASSERT_EQ(database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey), code::Ok)
+        << describeFailure(code::Ok);
+    std::unique_ptr<Cursor> cursor;
+    ASSERT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor), code::Ok)
+        << describeFailure(code::Ok);
+    fill(*cursor, 1, 3);
+    PGconn *other = PQconnectdb(("host=" + socket + " dbname=" + name + " user=postgres").c_str());
+    ASSERT_EQ(PQstatus(other), CONNECTION_OK);
+    const auto storedBytes = [&] {
+      PGresult *rows = PQexec(other, "SELECT \"Relation\" || '|' || \"Extended\" FROM \"Vandro\" WHERE \"Id\" = 2");
+      const std::string text = PQntuples(rows) == 1 ? PQgetvalue(rows, 0, 0) : "<none>";
+      PQclear(rows);
+      return text;
+    };
+    PQclear(PQexec(other, "UPDATE \"Vandro\" SET \"Relation\" = E'caf\\xe9', \"Extended\" = 'no' WHERE \"Id\" = 2"));
+    ASSERT_EQ(storedBytes(), "caf\xe9|no");
+    Record record;
+    ASSERT_EQ(cursor->findKey({Value::integer(2)}, record), code::Ok) << describeFailure(code::Ok);
+    EXPECT_EQ(textOf(record, 2), "caf\xe9");
+    ASSERT_EQ(cursor->readCurrent(record, LockMode::WriteLock), code::Ok) << describeFailure(code::Ok);
+    record.values[3] = Value::text("yes");
+    EXPECT_EQ(cursor->modifyRecord(record), code::Ok) << describeFailure(code::Ok);
+    EXPECT_EQ(storedBytes(), "caf\xe9|yes");
+    std::vector<std::string> problems;
+    ASSERT_EQ(cursor->integrityCheck(problems), code::Ok) << describeFailure(code::Ok);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("Id = 2"), std::string::npos) << problems[0];
+    EXPECT_NE(problems[0].find("UTF-8"), std::string::npos) << problems[0];
+    PQfinish(other);
+  }
+  EXPECT_EQ(PostgresServer::instance().execute("DROP DATABASE " + name + " WITH (FORCE)"), "");
+}
+
 TEST_P(ServerTest, ABulkCopyNamesTheRecordItFailedOnAndStoresNothing) {
   createRelationTable();
   auto cursor = openTable();

@@ -280,6 +280,8 @@ int AdminCommands::exportFile(const std::string &database, const std::string &ta
     return kFailure;
   if (file.empty() || file == "-") {
     const TransferResult result = exportCsv(session.cursor(), std::cout, "standard output");
+    for (const std::string &warning : result.warnings)
+      m_err << "vandro-admin: warning: " << shownLine(warning) << "\n";
     return result.ok ? kSuccess : failure(result.error);
   }
   // A failed export never leaves half a file under the name asked for.
@@ -312,12 +314,14 @@ int AdminCommands::exportFile(const std::string &database, const std::string &ta
     result = exportCsv(session.cursor(), out, file);
     out.close();
     if (result.ok && !out)
-      result = {false, 0, file + ": the file could not be written: " + std::strerror(errno)};
+      result = {false, 0, file + ": the file could not be written: " + std::strerror(errno), {}};
   }
   if (!result.ok)
     return failure(result.error);
   if (const std::string reason = target.finish(); !reason.empty())
     return failure(file + ": the file could not be written: " + reason);
+  for (const std::string &warning : result.warnings)
+    m_err << "vandro-admin: warning: " << shownLine(warning) << "\n";
   return kSuccess;
 }
 

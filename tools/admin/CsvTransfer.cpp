@@ -5,6 +5,7 @@
 #include "ValueText.h"
 #include "engine/ErrorEntries.h"
 #include "engine/FailureMessage.h"
+#include "engine/FieldValues.h"
 #include "engine/MessageText.h"
 #include "engine/Utf8.h"
 
@@ -141,6 +142,22 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
   return result;
 }
 
+namespace {
+
+// The record as its key names it ("Id = 3"), for messages.
+std::string recordOf(const Cursor &cursor, const Record &record) {
+  std::string name;
+  for (const int field : cursor.currentIndex().keyFields) {
+    const auto at = static_cast<std::size_t>(field);
+    if (at < record.values.size())
+      name += (name.empty() ? "" : ", ") + cursor.description().fields[at].name + " = " +
+              shownLine(valueToText(record.values[at], cursor.description().fields[at].kind));
+  }
+  return name;
+}
+
+} // namespace
+
 TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &fileName) {
   TransferResult result;
   const auto &fields = cursor.description().fields;
@@ -165,6 +182,11 @@ TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &f
         cells[i] = std::nullopt;
       } else if (value.isText() && (fields[i].kind == FieldKind::String || fields[i].kind == FieldKind::Memo)) {
         cells[i] = value.asText(); // as it stands, without a copy
+        // Bytes another client stored (a database that keeps any bytes)
+        // go out as stored, never changed unseen: named for the user.
+        if (!isValidUtf8(value.asText()))
+          result.warnings.push_back(fieldProblem(fields[i], recordOf(cursor, record),
+                                                 "holds text that is not valid UTF-8: written as stored"));
       } else {
         texts[i] = valueToText(value, fields[i].kind);
         cells[i] = texts[i];

@@ -7,6 +7,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace vandro::admin {
 
@@ -17,6 +18,9 @@ struct TransferResult {
   bool ok = true;
   long records = 0;
   std::string error; // names the file, the line, the column and the reason
+  // What the transfer did that the user should know of: each value written
+  // as stored although it is no UTF-8 text.
+  std::vector<std::string> warnings;
 };
 
 // Reads CSV from `in` (named `fileName` in messages) into the table behind

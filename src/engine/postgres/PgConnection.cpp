@@ -235,7 +235,20 @@ Result PgConnection::connect(const PgSettings &settings, const std::vector<std::
     const Result result = refusedLogin ? code::AuthenticationFailed : code::ServerUnreachable;
     return ErrorEntries::fail(result, {{result, 0, "Server: " + server}, {result, 0, message}});
   }
-  if (PQclientEncoding(conn) != pg_char_to_encoding("UTF8")) {
+  // A database of encoding SQL_ASCII keeps whatever bytes its clients
+  // wrote and cannot convert them: the connection takes them as they are
+  // (what Vandro writes there is UTF-8), so that a value that is no UTF-8
+  // is read, shown with replacement characters, and written back only when
+  // the user changes it, rather than failing every read.
+  if (const char *encoding = PQparameterStatus(conn, "server_encoding"); encoding && std::string_view(encoding) == "SQL_ASCII")
+    if (PQsetClientEncoding(conn, "SQL_ASCII") != 0) {
+      const std::string message = trimmed(PQerrorMessage(conn));
+      PQfinish(conn);
+      return ErrorEntries::fail(code::ServerUnreachable,
+                                {{code::ServerUnreachable, 0, "Server: " + server}, {code::ServerUnreachable, 0, message}});
+    }
+  if (const int encoding = PQclientEncoding(conn);
+      encoding != pg_char_to_encoding("UTF8") && encoding != pg_char_to_encoding("SQL_ASCII")) {
     PQfinish(conn);
     return ErrorEntries::fail(code::ServerUnreachable,
                               {{code::ServerUnreachable, 0, "Server: " + server},

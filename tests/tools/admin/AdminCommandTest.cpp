@@ -239,6 +239,17 @@ TEST_F(AdminCommandTest, ImportThenExportKeepsEveryValue) {
   r = exportTable("B.DB");
   ASSERT_EQ(r.status, 0) << show(r);
   EXPECT_EQ(r.out, expected);
+
+  // Bytes another program stored that are no UTF-8 go out as stored, named
+  // in a warning, and check names them too.
+  runSql(path("B.DB"), "UPDATE B SET Relation = CAST(X'636166E9' AS TEXT) WHERE Id = 2");
+  r = exportTable("B.DB");
+  ASSERT_EQ(r.status, 0) << show(r);
+  EXPECT_NE(r.out.find("\n2,y,caf\xE9,"), std::string::npos) << show(r);
+  EXPECT_TRUE(r.err.find("record Id = 2") != std::string::npos && r.err.find("UTF-8") != std::string::npos)
+      << show(r);
+  r = run({"check", m_dir, "B.DB"});
+  EXPECT_TRUE(r.status != 0 && r.out.find("record Id = 2") != std::string::npos) << show(r);
 }
 
 TEST_F(AdminCommandTest, BadImportLeavesTheTableExactlyAsItWas) {
