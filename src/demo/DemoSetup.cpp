@@ -1,6 +1,7 @@
 #include "DemoSetup.h"
 
 #include "DemoTable.h"
+#include "engine/DatabaseName.h"
 #include "engine/Config.h"
 #include "engine/Engine.h"
 #include "engine/FailureMessage.h"
@@ -88,7 +89,8 @@ DemoSetup setUpDemo() {
         // Taken away again, so that the next run makes the demo table anew
         // rather than finding an empty one.
         cursor.reset();
-        for (const char *suffix : {"", "-wal", "-shm", "-lock"})
+        std::remove((database->location() + "/Vandro.DB").c_str());
+        for (const char *suffix : engine::kFilesBesideTable)
           std::remove((database->location() + "/Vandro.DB" + suffix).c_str());
         return fail(message);
       }

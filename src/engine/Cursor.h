@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Record.h"
+#include "LockHolder.h"
 #include "Result.h"
 #include "Schema.h"
 
@@ -118,6 +119,11 @@ public:
   // every stored value against its field's kind and size (values that other
   // programs wrote into it): one line per problem, none when all is well.
   [[nodiscard]] virtual Result integrityCheck(std::vector<std::string> &problems) = 0;
+  // The records whose locks other cursors and programs hold now, each with
+  // its holder (user, machine, since when), in the order of their keys
+  // where the store tells them. A record the store cannot name (a lock
+  // taken by a hash of its key) is left out.
+  [[nodiscard]] virtual Result lockHolders(std::vector<LockHolder> &out) = 0;
   // How many records one read fetches ahead; larger for reading a whole
   // table at once, as an export does.
   virtual void setReadAhead(int records) = 0;

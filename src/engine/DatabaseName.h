@@ -11,4 +11,8 @@ inline bool isDirectoryName(std::string_view name) {
   return name.find_first_of("/:\\") != std::string_view::npos;
 }
 
+// The files a table of a directory keeps beside its own, named by its file
+// name and these suffixes: the logs, the record locks and their holders.
+inline constexpr const char *kFilesBesideTable[] = {"-wal", "-shm", "-journal", "-lock", "-holders"};
+
 } // namespace vandro::engine

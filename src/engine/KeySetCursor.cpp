@@ -219,8 +219,13 @@ Result KeySetCursor::deleteRecords(const std::vector<Bookmark> &keys) {
 }
 
 Result KeySetCursor::recordLocked(const Bookmark &key) const {
-  return ErrorEntries::fail(code::RecordLocked,
-                            {{code::RecordLocked, 0, "Record: " + recordName(key)}, {code::RecordLocked, 0, locationEntry()}});
+  // Asked first: the driver's own request must not replace the entries.
+  const std::optional<LockHolder> holder = holderOf(key);
+  std::vector<ErrorEntry> entries{{code::RecordLocked, 0, "Record: " + recordName(key)}};
+  if (holder)
+    entries.push_back({code::RecordLocked, 0, holderText(*holder)});
+  entries.push_back({code::RecordLocked, 0, locationEntry()});
+  return ErrorEntries::fail(code::RecordLocked, std::move(entries));
 }
 
 Result KeySetCursor::recordChanged() {

@@ -86,8 +86,11 @@ protected:
   // Whether the connection that held the edit's lock was lost while the
   // record was being edited, for the message of a refused post.
   virtual bool lostConnectionWhileEditing() const { return false; }
-  // The failure of a lock that another cursor or process holds.
+  // The failure of a lock that another cursor or process holds, naming the
+  // holder where the driver can tell it (holderOf).
   Result recordLocked(const Bookmark &key) const;
+  // Who holds the lock of the record with `key`, as far as the store keeps it.
+  virtual std::optional<LockHolder> holderOf(const Bookmark &key) const = 0;
 
   // After the description is filled in: the fields a write sets.
   void noteWritableFields();

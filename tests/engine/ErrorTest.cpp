@@ -187,7 +187,7 @@ TEST_F(ErrorTest, AFailedOpenLeavesTheFileAsItWas) {
       EXPECT_NE(tryOpen(cursor, name, mode), code::Ok);
     }
     EXPECT_EQ(readFile(pathOf(name)), before);
-    for (const char *beside : {"-wal", "-shm", "-journal", "-lock"})
+    for (const char *beside : {"-wal", "-shm", "-journal", "-lock", "-holders"})
       EXPECT_FALSE(std::filesystem::exists(pathOf(name) + beside)) << beside;
   }
 }

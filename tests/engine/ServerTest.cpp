@@ -191,7 +191,8 @@ TEST_P(ServerTest, APostWaitsForAnotherClientsRowLockAFewSecondsAtMost) {
   auto editor = openTable();
   ASSERT_TRUE(editor);
   fill(*editor, 1, 10);
-  PGconn *other = PQconnectdb(("host=" + PostgresServer::instance().socketFolder() + " dbname=vandro user=postgres")
+  PGconn *other = PQconnectdb(("host=" + PostgresServer::instance().socketFolder() +
+                                " dbname=vandro user=postgres application_name=psql")
                                   .c_str());
   ASSERT_EQ(PQstatus(other), CONNECTION_OK);
   const std::string table = editor->quotedName();
@@ -208,7 +209,9 @@ TEST_P(ServerTest, APostWaitsForAnotherClientsRowLockAFewSecondsAtMost) {
   EXPECT_EQ(editor->modifyRecord(relation(*editor, 7, "vandro")), code::RecordLocked);
   const auto waited = std::chrono::steady_clock::now() - started;
   setWaitHook({});
-  EXPECT_TRUE(entriesMention("Id = 7") && entriesMention("another client")) << describeFailure(code::RecordLocked);
+  EXPECT_TRUE(entriesMention("Id = 7") && entriesMention("Held by postgres (psql)") &&
+              entriesMention("not a Vandro program"))
+      << describeFailure(code::RecordLocked);
   EXPECT_LT(waited, std::chrono::seconds(6));
   EXPECT_GE(waits, 10) << "told every tenth of a second";
   PQclear(PQexec(other, "ROLLBACK"));

@@ -4,7 +4,9 @@
 #include "engine/postgres/AdvisoryLockKey.h"
 #include "engine/sqlite/RecordLock.h"
 
+#include <cmath>
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <grp.h>
 #include <sys/stat.h>
@@ -65,6 +67,19 @@ TEST_P(SharingTest, AnotherProcessCannotLockARecordUntilTheHolderLetsGo) {
     EXPECT_EQ(cursor->readCurrent(record, LockMode::WriteLock), code::RecordLocked);
     EXPECT_TRUE(entriesMention("Id = 5")) << describeFailure(code::RecordLocked);
     EXPECT_TRUE(entriesMention(location())) << describeFailure(code::RecordLocked);
+    // The holder named: user, machine, since when; and listed as holding
+    // exactly that record.
+    char host[256] = {};
+    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+    EXPECT_TRUE(entriesMention("Held by ") && entriesMention(std::string(" on ") + host + " since "))
+        << describeFailure(code::RecordLocked);
+    std::vector<LockHolder> holders;
+    ASSERT_EQ(cursor->lockHolders(holders), code::Ok);
+    ASSERT_EQ(holders.size(), 1u);
+    EXPECT_EQ(holders[0].record, "Id = 5");
+    EXPECT_EQ(holders[0].machine, host);
+    EXPECT_FALSE(holders[0].user.empty());
+    EXPECT_TRUE(holders[0].since && std::abs(*holders[0].since - ::time(nullptr)) < 60);
     // Only that record is taken.
     ASSERT_EQ(cursor->readNext(record), code::Ok);
     EXPECT_EQ(cursor->readCurrent(record, LockMode::WriteLock), code::Ok);
@@ -79,7 +94,11 @@ TEST_P(SharingTest, AnotherProcessCannotLockARecordUntilTheHolderLetsGo) {
       ASSERT_EQ(child.receive(), "done");
     }
     // A server lets go of a killed client's locks once it notices the
-    // connection is gone, which takes a moment after the kill returns.
+    // connection is gone, which takes a moment after the kill returns; a
+    // dead holder is never listed.
+    for (int tries = 0; cursor->lockHolders(holders) == code::Ok && !holders.empty() && tries < 200; ++tries)
+      ::usleep(50'000);
+    EXPECT_TRUE(holders.empty()) << holders[0].record;
     Result relocked = cursor->readCurrent(record, LockMode::WriteLock);
     for (int tries = 0; onServer() && how == "kill" && relocked == code::RecordLocked && tries < 200;
          ++tries) {

@@ -293,8 +293,10 @@ int AdminCommands::exportFile(const std::string &database, const std::string &ta
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path written = fs::weakly_canonical(target.finalPath(), ec);
-  for (const char *suffix : {"", "-wal", "-shm", "-lock", "-journal"}) {
-    const std::string own = session.cursor().location() + suffix;
+  std::vector<std::string> owns{session.cursor().location()};
+  for (const char *suffix : kFilesBesideTable)
+    owns.push_back(session.cursor().location() + suffix);
+  for (const std::string &own : owns) {
     if (written == fs::weakly_canonical(own, ec) || fs::equivalent(file, own, ec))
       return failure(file + ": it is the table's own file; name another file for the export");
   }
@@ -449,6 +451,24 @@ int AdminCommands::exportRst(const std::string &database, const std::string &tab
   m_out << result.documents << " documents written to " << folder << " (" << result.identical
         << " byte for byte as imported), " << result.signalsAdded << " signals added, " << result.signalsRemoved
         << " removed, " << result.signalsNotWritten << " not written\n";
+  return kSuccess;
+}
+
+int AdminCommands::locks(const std::string &database, const std::string &table) {
+  Session session(*this);
+  if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
+    return kFailure;
+  std::vector<LockHolder> holders;
+  if (const Result listed = session.cursor().lockHolders(holders); listed != code::Ok)
+    return failure(engineMessage(listed));
+  if (holders.empty()) {
+    m_out << "No record of " << shownLine(session.cursor().location()) << " is locked\n";
+    return kSuccess;
+  }
+  m_out << "Record\tUser\tMachine\tSince\n";
+  for (const LockHolder &h : holders)
+    m_out << shownLine(h.record) << "\t" << shownLine(h.user) << (h.program.empty() ? "" : " (" + shownLine(h.program) + ")")
+          << "\t" << shownLine(h.machine) << "\t" << (h.since ? sinceText(*h.since) : std::string()) << "\n";
   return kSuccess;
 }
 

@@ -55,6 +55,8 @@ public:
                 const std::vector<std::string> &documents, Force force = Force::No);
   // One line per document of the table's corpus.
   int documents(const std::string &database, const std::string &table);
+  // The records held locked now, with their holders.
+  int locks(const std::string &database, const std::string &table);
   // Deletes each named document's records, sources and stored bytes, as the
   // window's writes do: refused while another program edits one of the
   // records, and, without `force`, for a document whose markers changed

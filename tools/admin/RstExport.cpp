@@ -6,6 +6,7 @@
 #include "RstSignalEditor.h"
 #include "Interruption.h"
 #include "RstTransfer.h"
+#include "engine/DatabaseName.h"
 #include "engine/Corpus.h"
 #include "engine/FieldValues.h"
 #include "engine/MarkerNotation.h"
@@ -150,7 +151,9 @@ std::optional<std::string> targetProblem(const std::filesystem::path &folder, co
     return target.string() + ": it is a link; an export writes only plain files inside its folder";
   if (fs::exists(status) && !fs::is_regular_file(status))
     return target.string() + ": something other than a file is there (a folder, a device or a pipe)";
-  for (const char *suffix : {"", "-wal", "-shm", "-lock", "-journal"})
+  if (target == fs::path(table))
+    return target.string() + ": it is a file of the table itself";
+  for (const char *suffix : engine::kFilesBesideTable)
     if (target == fs::path(table + suffix))
       return target.string() + ": it is a file of the table itself";
   // An SQLite file begins with these 16 bytes; its companions are named
@@ -164,7 +167,7 @@ std::optional<std::string> targetProblem(const std::filesystem::path &folder, co
   };
   if (isDatabase(target))
     return target.string() + ": it is a database file";
-  for (const std::string suffix : {"-wal", "-shm", "-lock", "-journal"})
+  for (const std::string suffix : engine::kFilesBesideTable)
     if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
         isDatabase(folder / name.substr(0, name.size() - suffix.size())))
       return target.string() + ": it is a file a database keeps beside it";

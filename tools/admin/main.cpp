@@ -134,6 +134,12 @@ int main(int argc, char **argv) {
   addTableArguments(documents);
   documents->callback([&] { status = commands.documents(database, table); });
 
+  auto *locks = app.add_subcommand(
+      "locks", "List the records of TABLE that annotators (or other clients) hold locked now, one\n"
+               "line each: the record, who holds it, on which machine, since when");
+  addTableArguments(locks);
+  locks->callback([&] { status = commands.locks(database, table); });
+
   auto *removeDocument = app.add_subcommand(
       "remove-document", "Delete the named documents' records, their sources and the stored documents,\n"
                          "each in one transaction, saying how many records (and with markers) went. Refused\n"

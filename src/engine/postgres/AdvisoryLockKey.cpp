@@ -1,6 +1,8 @@
 #include "AdvisoryLockKey.h"
 
+#include <charconv>
 #include <limits>
+#include <string_view>
 #include <string>
 
 namespace vandro::engine {
@@ -55,6 +57,34 @@ AdvisoryLockKey advisoryLockKey(std::uint32_t tableOid, const Bookmark &key) {
   }
   lock.hash = static_cast<std::int64_t>(hash);
   return lock;
+}
+
+namespace {
+constexpr std::string_view kSince = "Vandro since ", kOn = " on ";
+constexpr std::size_t kLongestName = 63;
+} // namespace
+
+std::string vandroApplicationName(std::int64_t since, const std::string &machine) {
+  std::string name = std::string(kSince) + std::to_string(since) + std::string(kOn);
+  for (const char c : machine) {
+    if (name.size() >= kLongestName)
+      break;
+    name += c >= 0x20 && c < 0x7f ? c : '?';
+  }
+  return name;
+}
+
+std::optional<std::pair<std::int64_t, std::string>> parseVandroApplicationName(const std::string &name) {
+  if (!name.starts_with(kSince))
+    return std::nullopt;
+  const std::size_t on = name.find(kOn, kSince.size());
+  if (on == std::string::npos)
+    return std::nullopt;
+  std::int64_t since = 0;
+  const char *first = name.data() + kSince.size(), *last = name.data() + on;
+  if (first == last || std::from_chars(first, last, since).ptr != last)
+    return std::nullopt;
+  return std::pair{since, name.substr(on + kOn.size())};
 }
 
 } // namespace vandro::engine

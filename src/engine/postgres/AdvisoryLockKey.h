@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
 
 namespace vandro::engine {
 
@@ -23,5 +25,12 @@ struct AdvisoryLockKey {
 
 // The lock of the record with `key` in the table whose oid is `tableOid`.
 AdvisoryLockKey advisoryLockKey(std::uint32_t tableOid, const Bookmark &key);
+
+// The application_name of a session that takes a record lock, saying when
+// and on which machine: "Vandro since 1765276920 on lab-3", within the
+// server's 63 bytes and its printable ASCII; and the two read back from
+// such a name (nothing for another program's).
+std::string vandroApplicationName(std::int64_t since, const std::string &machine);
+std::optional<std::pair<std::int64_t, std::string>> parseVandroApplicationName(const std::string &name);
 
 } // namespace vandro::engine

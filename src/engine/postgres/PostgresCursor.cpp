@@ -9,6 +9,7 @@
 #include "PgValues.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 
@@ -51,6 +52,55 @@ LockCall lockCall(const std::string &name, const std::string &function, const Ad
   if (key.record)
     return {name, "SELECT " + function + "($1::int4, $2::int4)", {std::to_string(key.table), std::to_string(*key.record)}};
   return {name + "_hash", "SELECT " + function + "($1::int8)", {std::to_string(key.hash)}};
+}
+
+// The same for taking a lock, which also says who takes it and when: the
+// session's application_name, which every client of the server may read in
+// pg_stat_activity beside the locks in pg_locks.
+LockCall takingCall(const std::string &name, const std::string &function, const AdvisoryLockKey &key) {
+  LockCall call = lockCall(name, function, key);
+  const std::string slot = "$" + std::to_string(call.parameters.size() + 1);
+  call.sql = "SELECT l, CASE WHEN l THEN set_config('application_name', " + slot + ", false) END FROM " +
+             call.sql.substr(std::string("SELECT ").size()) + " AS l";
+  call.parameters.push_back(vandroApplicationName(secondsNow(), thisMachine()));
+  return call;
+}
+
+// The lock's key as the server lists it in pg_locks: classid, objid and
+// objsubid (2 for the two-integer form, 1 for the one-integer form).
+std::vector<std::optional<std::string>> lockRow(const AdvisoryLockKey &key) {
+  if (key.record)
+    return {std::to_string(static_cast<std::uint32_t>(key.table)), std::to_string(static_cast<std::uint32_t>(*key.record)),
+            "2"};
+  const auto bits = static_cast<std::uint64_t>(key.hash);
+  return {std::to_string(static_cast<std::uint32_t>(bits >> 32)), std::to_string(static_cast<std::uint32_t>(bits)), "1"};
+}
+
+// The columns of pg_stat_activity that name a holder, for holderFromRow.
+constexpr const char *kHolderColumns =
+    "a.usename, a.application_name, host(a.client_addr), a.client_hostname, "
+    "extract(epoch FROM coalesce(a.xact_start, a.backend_start))::bigint";
+
+// The holder a row of kHolderColumns (from `column` on) describes.
+LockHolder holderFromRow(const PgResult &rows, int row, int column) {
+  LockHolder holder;
+  holder.user = rows.text(row, column);
+  const std::string application = rows.text(row, column + 1);
+  if (const auto vandro = parseVandroApplicationName(application)) {
+    holder.since = vandro->first;
+    holder.machine = vandro->second;
+    return holder;
+  }
+  holder.program = application.empty() ? "another client" : application;
+  holder.machine = !rows.isNull(row, column + 3) ? rows.text(row, column + 3)
+                   : !rows.isNull(row, column + 2) ? rows.text(row, column + 2)
+                                                   : "the server's own machine";
+  long long since = 0;
+  const std::string epoch = rows.text(row, column + 4);
+  if (!rows.isNull(row, column + 4) &&
+      std::from_chars(epoch.data(), epoch.data() + epoch.size(), since).ec == std::errc())
+    holder.since = since;
+  return holder;
 }
 
 } // namespace
@@ -281,7 +331,7 @@ Result PostgresCursor::lock(const Bookmark &key) {
     return code::Ok; // held already
   unlock();
   PgResult rows;
-  const LockCall call = lockCall("lock", "pg_try_advisory_lock", wanted);
+  const LockCall call = takingCall("lock", "pg_try_advisory_lock", wanted);
   if (const Result ran = run(call.name, call.sql, call.parameters, rows); ran != code::Ok)
     return ran;
   if (rows.text(0, 0) != "t")
@@ -296,7 +346,7 @@ Result PostgresCursor::lockUntilCommit(const Bookmark &key) {
   // A transaction's advisory lock: the server lets it go at the
   // transaction's end, and it conflicts with every session's record lock.
   PgResult rows;
-  const LockCall call = lockCall("lock_xact", "pg_try_advisory_xact_lock", advisoryLockKey(m_tableOid, key));
+  const LockCall call = takingCall("lock_xact", "pg_try_advisory_xact_lock", advisoryLockKey(m_tableOid, key));
   if (const Result ran = run(call.name, call.sql, call.parameters, rows); ran != code::Ok)
     return ran;
   return rows.text(0, 0) == "t" ? code::Ok : recordLocked(key);
@@ -308,6 +358,68 @@ Result PostgresCursor::storeDeleted(const Bookmark &key) {
     where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
   PgResult rows;
   return run("delete", "DELETE FROM " + m_qualified + " WHERE " + where, keyParameters(key), rows, Retry::Never);
+}
+
+std::optional<LockHolder> PostgresCursor::holderOf(const Bookmark &key) const {
+  PgResult rows;
+  const auto row = lockRow(advisoryLockKey(m_tableOid, key));
+  if (m_conn->isBroken() ||
+      m_conn->execPrepared("holder",
+                           std::string("SELECT ") + kHolderColumns +
+                               " FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+                               "WHERE l.locktype = 'advisory' AND l.granted AND l.pid <> pg_backend_pid() "
+                               "AND l.database = (SELECT oid FROM pg_database WHERE datname = current_database()) "
+                               "AND l.classid = $1::oid AND l.objid = $2::oid AND l.objsubid = $3::int2 LIMIT 1",
+                           pointers(row), rows) != code::Ok ||
+      rows.rows() == 0)
+    return std::nullopt;
+  LockHolder holder = holderFromRow(rows, 0, 0);
+  holder.record = recordName(key);
+  return holder;
+}
+
+std::optional<LockHolder> PostgresCursor::rowHolder() const {
+  // Another client's open transaction that changed rows of the table (a
+  // row lock shows in pg_locks only as the table's RowExclusiveLock).
+  PgResult rows;
+  const std::string oid = std::to_string(m_tableOid);
+  if (m_conn->isBroken() ||
+      m_conn->exec(std::string("SELECT ") + kHolderColumns +
+                       " FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+                       "WHERE l.locktype = 'relation' AND l.relation = $1::oid AND l.granted "
+                       "AND l.mode = 'RowExclusiveLock' AND l.pid <> pg_backend_pid() LIMIT 1",
+                   {oid.c_str()}, rows) != code::Ok ||
+      rows.rows() == 0)
+    return std::nullopt;
+  return holderFromRow(rows, 0, 0);
+}
+
+Result PostgresCursor::lockHolders(std::vector<LockHolder> &out) {
+  out.clear();
+  // The records of this table locked by the two-integer form: the key is
+  // the lock's second integer. Hashed keys name no table and are left out.
+  PgResult rows;
+  const std::string oid = std::to_string(m_tableOid);
+  if (const Result listed =
+          run("holders",
+              std::string("SELECT l.objid::bigint, ") + kHolderColumns +
+                  " FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+                  "WHERE l.locktype = 'advisory' AND l.granted AND l.pid <> pg_backend_pid() "
+                  "AND l.database = (SELECT oid FROM pg_database WHERE datname = current_database()) "
+                  "AND l.classid = $1::oid AND l.objsubid = 2 ORDER BY l.objid::int8::bit(32)::int4",
+              {oid}, rows);
+      listed != code::Ok)
+    return listed;
+  for (int r = 0; r < rows.rows(); ++r) {
+    long long objid = 0;
+    const std::string text = rows.text(r, 0);
+    if (std::from_chars(text.data(), text.data() + text.size(), objid).ec != std::errc())
+      continue;
+    LockHolder holder = holderFromRow(rows, r, 1);
+    holder.record = recordName({Value::integer(static_cast<std::int32_t>(static_cast<std::uint32_t>(objid)))});
+    out.push_back(std::move(holder));
+  }
+  return code::Ok;
 }
 
 void PostgresCursor::unlock() {
@@ -386,10 +498,12 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
   if (result == code::TableBusy) {
     // The server waited its lock_timeout for a row another client's
     // transaction holds (a client that does not take Vandro's locks).
+    const std::optional<LockHolder> holder = rowHolder();
     (void)recordLocked(currentKey());
     ErrorEntries::add({code::RecordLocked, 0,
-                       "Held by a transaction of another client (not a Vandro program); the server waited 3 seconds "
-                       "for it"});
+                       (holder ? holderText(*holder) + ", in a transaction of a client that is not a Vandro program"
+                               : std::string("Held by a transaction of another client (not a Vandro program)")) +
+                           "; the server waited 3 seconds for it"});
     return code::RecordLocked;
   }
   if (result != code::Ok)

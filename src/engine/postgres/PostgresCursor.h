@@ -42,6 +42,7 @@ public:
   Result beginSnapshot() override;
   Result endSnapshot() override;
   Result integrityCheck(std::vector<std::string> &problems) override;
+  Result lockHolders(std::vector<LockHolder> &out) override;
   SqlDialect dialect() const override { return SqlDialect::Postgres; }
   std::string siblingName(const std::string &suffix) const override;
   std::string quotedName() const override { return m_qualified; }
@@ -58,6 +59,9 @@ protected:
   Result queryRecord(const Bookmark &key, ReadFor purpose, Record &out) override;
   Result lockRecord(const Bookmark &key) override { return lock(key); }
   void unlockRecord() override { unlock(); }
+  std::optional<LockHolder> holderOf(const Bookmark &key) const override;
+  // Who holds rows of the table in another client's open transaction.
+  std::optional<LockHolder> rowHolder() const;
   Result storeModified(const Record &record, Bookmark &key) override;
   Result storeInserted(const Record &record, Bookmark &key) override;
   Result lockUntilCommit(const Bookmark &key) override;

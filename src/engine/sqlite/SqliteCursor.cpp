@@ -354,11 +354,26 @@ Result SqliteCursor::queryPage(SearchDirection direction, const Bookmark *from, 
 }
 
 Result SqliteCursor::lockRecord(const Bookmark &key) {
-  const Result locked = m_lock.lock(keyText(key), RecordLock::offsetFor(key));
+  const Result locked = m_lock.lock(keyText(key), RecordLock::offsetFor(key), recordName(key));
   return locked == code::RecordLocked ? recordLocked(key) : locked;
 }
 
 void SqliteCursor::unlockRecord() { m_lock.release(); }
+
+std::optional<LockHolder> SqliteCursor::holderOf(const Bookmark &key) const {
+  return m_lock.holderOf(RecordLock::offsetFor(key));
+}
+
+Result SqliteCursor::lockHolders(std::vector<LockHolder> &out) {
+  if (m_writable) {
+    out = m_lock.holders();
+  } else {
+    RecordLock reader;
+    reader.openToRead(m_location);
+    out = reader.holders();
+  }
+  return code::Ok;
+}
 
 Result SqliteCursor::lockUntilCommit(const Bookmark &key) {
   VANDRO_EXPECTS(m_bulk, "a bulk transaction");

@@ -40,6 +40,7 @@ public:
   Result beginSnapshot() override;
   Result endSnapshot() override;
   Result integrityCheck(std::vector<std::string> &problems) override;
+  Result lockHolders(std::vector<LockHolder> &out) override;
   SqlDialect dialect() const override { return SqlDialect::Sqlite; }
   std::string siblingName(const std::string &suffix) const override;
   std::string quotedName() const override;
@@ -57,6 +58,7 @@ protected:
   Result queryRecord(const Bookmark &key, ReadFor purpose, Record &out) override;
   Result lockRecord(const Bookmark &key) override;
   void unlockRecord() override;
+  std::optional<LockHolder> holderOf(const Bookmark &key) const override;
   Result storeModified(const Record &record, Bookmark &key) override { return write(Write::Replace, record, key); }
   Result storeInserted(const Record &record, Bookmark &key) override { return write(Write::Insert, record, key); }
   Result lockUntilCommit(const Bookmark &key) override;

@@ -58,7 +58,7 @@ TEST_F(AdminCommandTest, AConfigurationFolderAndForeignFilesAreReportedAndLeftAl
       const Outcome r = run(args, "secret\n");
       EXPECT_EQ(r.status, 1) << csvLine(args) << show(r);
       EXPECT_EQ(readFile(path(file)), before) << csvLine(args) << " changed the file";
-      for (const char *beside : {"-wal", "-shm", "-journal", "-lock"})
+      for (const char *beside : {"-wal", "-shm", "-journal", "-lock", "-holders"})
         EXPECT_FALSE(fs::exists(path(file + beside))) << csvLine(args) << " left " << file << beside;
     }
   }

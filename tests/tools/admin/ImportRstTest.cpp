@@ -254,8 +254,14 @@ TEST_F(ImportRstTest, RemoveDocumentKeepsWhatOthersWorkOnAndWhatChanged) {
   ASSERT_EQ(editor->readCurrent(record, LockMode::WriteLock), code::Ok);
   const Outcome locked = run({"remove-document", m_dir, "T.DB", "walk"});
   EXPECT_EQ(locked.status, 1) << show(locked);
-  EXPECT_TRUE(mentions(locked.err, "locked") && mentions(locked.err, "Id = 3")) << show(locked);
+  EXPECT_TRUE(mentions(locked.err, "locked") && mentions(locked.err, "Id = 3") && mentions(locked.err, "Held by "))
+      << show(locked);
+  // The holder listed with the record, and gone with its lock.
+  const Outcome listed = run({"locks", m_dir, "T.DB"});
+  EXPECT_EQ(listed.status, 0) << show(listed);
+  EXPECT_TRUE(listed.out.starts_with("Record\tUser\tMachine\tSince\nId = 3\t")) << show(listed);
   ASSERT_EQ(editor->releaseLock(), code::Ok);
+  EXPECT_EQ(run({"locks", m_dir, "T.DB"}).out.find("Id = 3"), std::string::npos);
   editor.reset();
   database.reset();
   (void)Engine::instance().exit();
