@@ -4,7 +4,11 @@
 #include "BenchTables.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <csignal>
 #include <random>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <stdexcept>
 
 using namespace vandro::engine;
@@ -155,6 +159,50 @@ void BM_StepThroughAll(benchmark::State &state) {
 } // namespace
 
 #define SIZES ->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond)
+// A program killed while it holds a record's lock: how soon another can
+// lock the record (the kernel drops a file lock with its holder; a server
+// drops its advisory lock once it notices the connection gone).
+void BM_KilledHolderLockFree(benchmark::State &state) {
+  const std::string name = ensureRelationTable(benchDatabase(), state.range(0));
+  auto cursor = openBench(state.range(0));
+  for (auto _ : state) {
+    int ready[2];
+    if (::pipe(ready) != 0)
+      throw std::runtime_error("no pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(ready[0]);
+      auto database = vandro::bench::openBenchDatabase();
+      std::unique_ptr<Cursor> holder;
+      Record record;
+      if (database->openTable(name, "default", OpenMode::ReadWrite, ShareMode::Shared, holder) != code::Ok ||
+          holder->findKey({Value::integer(1)}, record) != code::Ok ||
+          holder->readCurrent(record, LockMode::WriteLock) != code::Ok)
+        ::_exit(1);
+      (void)!::write(ready[1], "x", 1);
+      ::pause();
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    const bool locked = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+    if (!locked)
+      throw std::runtime_error("the holder could not lock");
+    Record record;
+    check(cursor->findKey({Value::integer(1)}, record));
+    const auto start = std::chrono::steady_clock::now();
+    ::kill(child, SIGKILL);
+    Result relocked;
+    while ((relocked = cursor->readCurrent(record, LockMode::WriteLock)) == code::RecordLocked)
+      ::usleep(200);
+    check(relocked);
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    ::waitpid(child, nullptr, 0);
+    check(cursor->releaseLock());
+  }
+}
+
 BENCHMARK(BM_OpenToFirstRecord) SIZES;
 BENCHMARK(BM_OpenDatabaseToFirstRecord) SIZES;
 BENCHMARK(BM_Next) SIZES;
@@ -164,6 +212,7 @@ BENCHMARK(BM_Last) SIZES;
 BENCHMARK(BM_FindKey) SIZES;
 BENCHMARK(BM_Modify) SIZES;
 BENCHMARK(BM_SearchMiss) SIZES;
+BENCHMARK(BM_KilledHolderLockFree)->Arg(1000)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StepThroughAll)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
