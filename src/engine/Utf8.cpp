@@ -1,5 +1,8 @@
 #include "Utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace vandro::engine {
 
 std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
@@ -38,7 +41,21 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
 }
 
 bool isValidUtf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n;) {
+    // Runs of ASCII, the bulk of any text here, eight bytes at a time.
+    if (i + 8 <= n) {
+      std::uint64_t eight;
+      std::memcpy(&eight, text.data() + i, 8);
+      if ((eight & 0x8080808080808080ull) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
     const std::size_t length = utf8SequenceLength(text, i);
     if (length == 0)
       return false;
