@@ -530,6 +530,16 @@ void TMainForm::Button2Click(QObject *) {
                               {QStringLiteral("Its markers are now: %1.").arg(stored.described()),
                                QStringLiteral("Yours stay in the boxes; Insert stores them over these.")});
     }
+    // Nor on a record whose spans or relation changed since the user chose
+    // the markers against them: shown first.
+    if (!wasEditing && !table.ChangedAtEdit().isEmpty()) {
+      const QStringList changed = table.ChangedAtEdit();
+      table.Cancel();
+      throw store::storeError(
+          engine::code::RecordChanged,
+          {QStringLiteral("Changed since the window showed it: %1.").arg(changed.join(QStringLiteral(", "))),
+           QStringLiteral("Your markers stay in the boxes; Insert stores them on the record as it stands now.")});
+    }
   }
   // A marker is stored as the notation writes it (outer blanks and doubled
   // blanks gone), so that the corpus reads it back the same; no marker

@@ -43,8 +43,14 @@ void TDBMemo::show(const QString &text, Reload kind) {
     run = c.isSpace() ? 0 : run + 1;
     longest = std::max(longest, run);
   }
-  setWordWrapMode(longest > kLongestWord ? QTextOption::WrapAnywhere
-                                         : QTextOption::WrapAtWordBoundaryOrAnywhere);
+  // The mode changes on an empty document: a change lays out the text the
+  // memo holds, which may be the long word shown before.
+  const QTextOption::WrapMode mode =
+      longest > kLongestWord ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+  if (mode != wordWrapMode()) {
+    clear();
+    setWordWrapMode(mode);
+  }
   setPlainText(text);
   setWritable(!wasReadOnly);
   if (!keepCaret) {

@@ -114,8 +114,9 @@ TEST_P(ServerTest, FailuresNameTheServerAndTheCause) {
   // of the corpus tables beside it.
   const std::string cut(64, 'v'), uncut(63, 'v'), roomless(47, 'v'), roomy(46, 'v');
   EXPECT_EQ(m_database->createTable(cut + ".DB", relationTableFields(), kRelationTableKey), code::InvalidParameter);
-  EXPECT_TRUE(entriesMention("63 bytes at most")) << describeFailure(code::InvalidParameter);
+  EXPECT_TRUE(entriesMention("46 bytes at most")) << describeFailure(code::InvalidParameter);
   EXPECT_EQ(tryOpen(cursor, cut + ".DB"), code::InvalidParameter);
+  EXPECT_TRUE(entriesMention("63 bytes at most")) << describeFailure(code::InvalidParameter);
   EXPECT_EQ(m_database->createTable(roomless + ".DB", relationTableFields(), kRelationTableKey),
             code::InvalidParameter);
   EXPECT_TRUE(entriesMention("46 bytes at most")) << describeFailure(code::InvalidParameter);
@@ -196,6 +197,13 @@ TEST_P(ServerTest, APostWaitsForAnotherClientsRowLockAFewSecondsAtMost) {
                                   .c_str());
   ASSERT_EQ(PQstatus(other), CONNECTION_OK);
   const std::string table = editor->quotedName();
+  // A second client holds another row: not the one named.
+  PGconn *decoy = PQconnectdb(("host=" + PostgresServer::instance().socketFolder() +
+                               " dbname=vandro user=postgres application_name=otherapp")
+                                  .c_str());
+  ASSERT_EQ(PQstatus(decoy), CONNECTION_OK);
+  PQclear(PQexec(decoy, "BEGIN"));
+  PQclear(PQexec(decoy, ("UPDATE " + table + " SET \"Relation\" = 'decoy' WHERE \"Id\" = 3").c_str()));
   PQclear(PQexec(other, "BEGIN"));
   PGresult *held = PQexec(other, ("UPDATE " + table + " SET \"Relation\" = 'psql' WHERE \"Id\" = 7").c_str());
   ASSERT_EQ(PQresultStatus(held), PGRES_COMMAND_OK) << PQresultErrorMessage(held);
@@ -210,8 +218,9 @@ TEST_P(ServerTest, APostWaitsForAnotherClientsRowLockAFewSecondsAtMost) {
   const auto waited = std::chrono::steady_clock::now() - started;
   setWaitHook({});
   EXPECT_TRUE(entriesMention("Id = 7") && entriesMention("Held by postgres (psql)") &&
-              entriesMention("not a Vandro program"))
+              entriesMention("not a Vandro program") && !entriesMention("otherapp"))
       << describeFailure(code::RecordLocked);
+  PQfinish(decoy);
   EXPECT_LT(waited, std::chrono::seconds(6));
   EXPECT_GE(waits, 10) << "told every tenth of a second";
   PQclear(PQexec(other, "ROLLBACK"));

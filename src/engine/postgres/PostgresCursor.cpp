@@ -378,17 +378,22 @@ std::optional<LockHolder> PostgresCursor::holderOf(const Bookmark &key) const {
   return holder;
 }
 
-std::optional<LockHolder> PostgresCursor::rowHolder() const {
-  // Another client's open transaction that changed rows of the table (a
-  // row lock shows in pg_locks only as the table's RowExclusiveLock).
+std::optional<LockHolder> PostgresCursor::rowHolder(const Bookmark &key) const {
+  // Another client's open transaction holds the row: the row's xmax is
+  // that transaction, whose own lock in pg_locks names its session. (Rows
+  // several share-lock together carry a multixact instead: unnamed.)
+  std::string where;
+  for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
+    where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
+  const Parameters parameters = keyParameters(key);
   PgResult rows;
-  const std::string oid = std::to_string(m_tableOid);
   if (m_conn->isBroken() ||
       m_conn->exec(std::string("SELECT ") + kHolderColumns +
                        " FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
-                       "WHERE l.locktype = 'relation' AND l.relation = $1::oid AND l.granted "
-                       "AND l.mode = 'RowExclusiveLock' AND l.pid <> pg_backend_pid() LIMIT 1",
-                   {oid.c_str()}, rows) != code::Ok ||
+                       "WHERE l.locktype = 'transactionid' AND l.mode = 'ExclusiveLock' AND l.granted "
+                       "AND l.pid <> pg_backend_pid() AND l.transactionid = (SELECT xmax FROM " +
+                       m_qualified + " WHERE " + where + ") LIMIT 1",
+                   pointers(parameters), rows) != code::Ok ||
       rows.rows() == 0)
     return std::nullopt;
   return holderFromRow(rows, 0, 0);
@@ -498,7 +503,7 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
   if (result == code::TableBusy) {
     // The server waited its lock_timeout for a row another client's
     // transaction holds (a client that does not take Vandro's locks).
-    const std::optional<LockHolder> holder = rowHolder();
+    const std::optional<LockHolder> holder = rowHolder(currentKey());
     (void)recordLocked(currentKey());
     ErrorEntries::add({code::RecordLocked, 0,
                        (holder ? holderText(*holder) + ", in a transaction of a client that is not a Vandro program"

@@ -60,8 +60,8 @@ protected:
   Result lockRecord(const Bookmark &key) override { return lock(key); }
   void unlockRecord() override { unlock(); }
   std::optional<LockHolder> holderOf(const Bookmark &key) const override;
-  // Who holds rows of the table in another client's open transaction.
-  std::optional<LockHolder> rowHolder() const;
+  // Who holds the row with `key` in another client's open transaction.
+  std::optional<LockHolder> rowHolder(const Bookmark &key) const;
   Result storeModified(const Record &record, Bookmark &key) override;
   Result storeInserted(const Record &record, Bookmark &key) override;
   Result lockUntilCommit(const Bookmark &key) override;

@@ -63,14 +63,14 @@ std::optional<std::string> PostgresDatabase::tableNameProblem(const std::string 
   // table made here leaves room for its companions' suffixes.
   constexpr std::size_t kLongestName = kLongestServerName;
   const std::size_t bytes = std::filesystem::path(tableName).stem().string().size();
-  if (bytes > kLongestName)
-    return "The server holds table names of " + std::to_string(kLongestName) + " bytes at most; this one has " +
-           std::to_string(bytes);
   if (making && bytes + kSiblingSuffixRoom > kLongestName)
     return "A new table's name has " + std::to_string(kLongestName - kSiblingSuffixRoom) +
            " bytes at most on the server, so that the names of the tables beside it (up to the name and "
            "\"_sources_document\") fit the server's " +
            std::to_string(kLongestName) + "; this one has " + std::to_string(bytes);
+  if (bytes > kLongestName)
+    return "The server holds table names of " + std::to_string(kLongestName) + " bytes at most; this one has " +
+           std::to_string(bytes);
   return std::nullopt;
 }
 
