@@ -30,10 +30,9 @@ public:
   enum ButtonRole { Plain = 0, Default = 1, CancelButton = 2 };
   QPushButton *addButton(const QString &name, const QString &caption, int result, int roles, const QRect &place);
 
-  // The dialog units measured from the dialog's font: the average width of
-  // the 52 letters A-Z a-z (remainder dropped) and the character height.
-  QSize dialogUnits() const { return m_units; }
-  // n horizontal units, n vertical units, in pixels.
+  // n horizontal and n vertical dialog units, in pixels: the units are
+  // measured from the dialog's font, the average width of the 52 letters
+  // A-Z a-z (remainder dropped) and the character height.
   int horizontal(int n) const { return MulDiv(n, m_units.width(), 4); }
   int vertical(int n) const { return MulDiv(n, m_units.height(), 8); }
   // a * b / c to the nearest integer, an exact half away from zero.

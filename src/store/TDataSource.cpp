@@ -55,7 +55,7 @@ void TDataSource::notify(DataEvent event, TField *field) {
 }
 
 void TDataSource::Edit() {
-  if (m_autoEdit && m_table && m_table->State() == DataSetState::Browse)
+  if (m_table && m_table->State() == DataSetState::Browse)
     m_table->Edit();
 }
 

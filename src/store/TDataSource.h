@@ -19,9 +19,6 @@ public:
   const QString &Name() const { return m_name; }
   TTable *DataSet() const { return m_table; }
   void setDataSet(TTable *table);
-  // Automatic editing: an edit request of a control starts edit mode.
-  bool AutoEdit() const { return m_autoEdit; }
-  void setAutoEdit(bool autoEdit) { m_autoEdit = autoEdit; }
 
   // Links are told of events in the order in which they were added.
   void addLink(TDataLink *link);
@@ -40,7 +37,6 @@ public:
 private:
   QString m_name;
   TTable *m_table = nullptr;
-  bool m_autoEdit = true;
   std::vector<TDataLink *> m_links;
 };
 

@@ -20,7 +20,6 @@ public:
   TSession &operator=(const TSession &) = delete;
 
   const QString &SessionName() const { return m_name; }
-  bool isStarted() const { return m_started; }
   // Starts the engine once. Raises EDBEngineError when it cannot start.
   void start();
 

@@ -27,9 +27,6 @@ struct RelationRecord {
   QString origin; // which node made it, for messages
   // The satellite, or the pair's first and second child (node2 then).
   QString node1, node2;
-  // The node a dm signal of this record names: the satellite, or the
-  // pair's second child.
-  QString signalSource() const { return node2.isEmpty() ? node1 : node2; }
   // Each span's tokens, first to last (last < first for a span without any).
   int first1 = 0, last1 = 0, first2 = 0, last2 = 0;
   // The dm signals each span owns, as places among the document's

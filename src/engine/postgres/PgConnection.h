@@ -80,9 +80,8 @@ public:
   [[nodiscard]] Result copyLine(const std::string &line);
   [[nodiscard]] Result endCopy(const char *abandonReason = nullptr);
 
-  // Whether the session broke since it was opened or last reset (the server
-  // then dropped its advisory locks); cleared by the next successful reset.
-  bool wasReset() const { return m_resets > 0; }
+  // How often the session was made anew since it was opened (the server
+  // then dropped its advisory locks): a lock taken at another count is gone.
   int resets() const { return m_resets; }
   // Opens the connection anew; ConnectionLost when the server cannot be
   // reached.

@@ -50,9 +50,6 @@ public:
   // has it.
   [[nodiscard]] Result lockAlso(long long offset);
   void releaseAll();
-  bool isHeld() const { return m_held.has_value(); }
-  // The key text of the record held, if any.
-  const std::optional<std::string> &held() const { return m_held; }
 
   // Who else holds the record at `offset`, from the holders' record.
   std::optional<LockHolder> holderOf(long long offset) const;
