@@ -1,6 +1,6 @@
 #include "BenchTables.h"
 
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +11,8 @@
 namespace vandro::bench {
 
 using namespace engine;
+
+using namespace corpus;
 
 std::string benchDirectory() {
   const char *dir = std::getenv("VANDRO_BENCH_DIR");

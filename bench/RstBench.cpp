@@ -10,7 +10,7 @@
 #include "RelationMap.h"
 #include "RstExport.h"
 #include "RstTransfer.h"
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -85,7 +85,7 @@ int main(int argc, char **argv) {
     const std::string name = "Rst" + std::to_string(documents) + ".DB";
     for (const char *suffix : {"", "-wal", "-shm", "-lock"})
       fs::remove(database.location() + "/" + name + suffix);
-    if (database.createTable(name, engine::relationTableFields(), engine::kRelationTableKey) != engine::code::Ok)
+    if (database.createTable(name, corpus::relationTableFields(), corpus::kRelationTableKey) != engine::code::Ok)
       return 1;
     std::unique_ptr<engine::Cursor> cursor;
     if (database.openTable(name, "default", engine::OpenMode::ReadWrite, engine::ShareMode::Shared, cursor) !=

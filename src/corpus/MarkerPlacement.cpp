@@ -1,6 +1,6 @@
 #include "MarkerPlacement.h"
 
-#include "engine/MarkerNotation.h"
+#include "corpus/MarkerNotation.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -35,7 +35,7 @@ QString markerPosition(const Tokens &tokens, int markerFirst, int markerLast, in
 
 std::vector<std::vector<int>> partPlacements(const Tokens &tokens, const QString &part, int first, int last) {
   std::vector<QStringList> runs;
-  for (const auto &words : engine::partRuns(part.toStdString())) {
+  for (const auto &words : partRuns(part.toStdString())) {
     runs.emplace_back();
     for (const std::string &word : words)
       runs.back() << QString::fromStdString(word);
@@ -81,10 +81,10 @@ std::vector<std::vector<int>> partPlacements(const Tokens &tokens, const QString
 }
 
 std::optional<QString> proposedPosition(const QString &marker, const QString &spanText) {
-  const std::vector<std::string> parts = engine::markerParts(marker.toStdString());
+  const std::vector<std::string> parts = markerParts(marker.toStdString());
   if (parts.size() > 1)
-    return QString::fromUtf8(engine::kMultiplePosition.data(),
-                             static_cast<qsizetype>(engine::kMultiplePosition.size()));
+    return QString::fromUtf8(kMultiplePosition.data(),
+                             static_cast<qsizetype>(kMultiplePosition.size()));
   if (parts.empty() || spanText.size() > kLongestSpan)
     return std::nullopt;
   const Tokens tokens = tokensOf(spanText);

@@ -5,7 +5,7 @@
 #include "engine/Config.h"
 #include "engine/Engine.h"
 #include "engine/FailureMessage.h"
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +15,8 @@
 namespace vandro::demo {
 
 using namespace engine;
+
+using namespace corpus;
 
 namespace {
 

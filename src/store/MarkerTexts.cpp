@@ -2,7 +2,7 @@
 
 #include "TField.h"
 #include "TTable.h"
-#include "engine/MarkerNotation.h"
+#include "corpus/MarkerNotation.h"
 #include "engine/MessageText.h"
 
 namespace vandro::store {
@@ -31,12 +31,12 @@ QString spanText(int span, const QString &marker, const QString &position) {
 
 } // namespace
 
-bool isNoMarker(const QString &marker) { return engine::isNoMarker(marker.toStdString()); }
+bool isNoMarker(const QString &marker) { return corpus::isNoMarker(marker.toStdString()); }
 
 QString shownText(const QString &text) { return QString::fromStdString(engine::shownText(text.toStdString())); }
 
 QString canonicalMarker(const QString &marker) {
-  return QString::fromStdString(engine::canonicalMarker(marker.toStdString()));
+  return QString::fromStdString(corpus::canonicalMarker(marker.toStdString()));
 }
 
 MarkerTexts MarkerTexts::current(const TTable &table) {

@@ -13,7 +13,7 @@ bool isNoMarker(const QString &marker);
 // `text` for a message: quoted, cut after a few dozen characters, control
 // characters escaped (engine::shownText).
 QString shownText(const QString &text);
-// `marker` as the notation writes it (engine::canonicalMarker): blanks
+// `marker` as the notation writes it (corpus::canonicalMarker): blanks
 // around and between its parts and words made single or none.
 QString canonicalMarker(const QString &marker);
 

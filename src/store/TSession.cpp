@@ -6,11 +6,13 @@
 #include "engine/Config.h"
 #include "engine/DatabaseName.h"
 #include "engine/Engine.h"
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 
 namespace vandro::store {
 
 using namespace engine;
+
+using namespace corpus;
 
 TSession *Session = nullptr;
 
@@ -93,7 +95,7 @@ QString TSession::configurationPath() { return QString::fromStdString(engine::Co
 
 QStringList TSession::relationNames() {
   QStringList names;
-  for (const std::string_view name : engine::kRelationNames)
+  for (const std::string_view name : corpus::kRelationNames)
     names << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
   return names;
 }

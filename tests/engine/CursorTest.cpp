@@ -129,7 +129,7 @@ TEST_P(CursorTest, IndexDescriptionWithAndWithoutPrimaryKey) {
     EXPECT_TRUE(index.exists);
     EXPECT_EQ(index.keyFields, std::vector<int>{0});
     EXPECT_FALSE(index.expression);
-    ASSERT_EQ(cursor->description().fields.size(), relationTableFields().size());
+    ASSERT_EQ(cursor->description().fields.size(), corpus::relationTableFields().size());
     EXPECT_EQ(cursor->description().fields[0].name, "Id");
     EXPECT_TRUE(cursor->description().fields[0].required);
   }

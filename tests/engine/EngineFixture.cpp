@@ -43,7 +43,7 @@ void EngineFixture::TearDown() {
 }
 
 void EngineFixture::createRelationTable(const std::string &name) {
-  ASSERT_EQ(m_database->createTable(name, relationTableFields(), kRelationTableKey), code::Ok)
+  ASSERT_EQ(m_database->createTable(name, corpus::relationTableFields(), corpus::kRelationTableKey), code::Ok)
       << describeFailure(code::InternalError);
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "engine/Engine.h"
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 
 #include <functional>
 #include <gtest/gtest.h>

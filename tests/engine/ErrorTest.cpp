@@ -212,7 +212,7 @@ TEST_F(ErrorTest, PermissionProblemsAreNotReportedAsMissingThings) {
   for (const std::string &dir : {closed, open}) {
     std::unique_ptr<Database> database;
     ASSERT_EQ(Engine::instance().openDatabase("", dir, OpenMode::ReadWrite, ShareMode::Shared, database), code::Ok);
-    ASSERT_EQ(database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey), code::Ok);
+    ASSERT_EQ(database->createTable("Vandro.DB", corpus::relationTableFields(), corpus::kRelationTableKey), code::Ok);
   }
   for (const std::string &path : {m_directory + "/locked", closed, m_directory + "/outer", open + "/Vandro.DB"})
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);

@@ -3,7 +3,7 @@
 // and the COPY of a bulk insert.
 #include "EngineFixture.h"
 #include "PostgresServer.h"
-#include "engine/Corpus.h"
+#include "corpus/Corpus.h"
 #include "engine/ServerWait.h"
 
 #include <chrono>
@@ -107,26 +107,26 @@ TEST_P(ServerTest, FailuresNameTheServerAndTheCause) {
   EXPECT_EQ(tryOpen(cursor, "Wide.DB"), code::UnsupportedSchema);
   EXPECT_TRUE(entriesMention("Big")) << describeFailure(code::UnsupportedSchema);
   createRelationTable();
-  EXPECT_EQ(m_database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey), code::TableExists);
+  EXPECT_EQ(m_database->createTable("Vandro.DB", corpus::relationTableFields(), corpus::kRelationTableKey), code::TableExists);
   EXPECT_EQ(openTable()->setPassword(std::string("x")), code::NotForServerTables);
   // Names the server would cut to 63 bytes (so another table's name) are
   // refused before anything is made; a new table leaves room for the names
   // of the corpus tables beside it.
   const std::string cut(64, 'v'), uncut(63, 'v'), roomless(47, 'v'), roomy(46, 'v');
-  EXPECT_EQ(m_database->createTable(cut + ".DB", relationTableFields(), kRelationTableKey), code::InvalidParameter);
+  EXPECT_EQ(m_database->createTable(cut + ".DB", corpus::relationTableFields(), corpus::kRelationTableKey), code::InvalidParameter);
   EXPECT_TRUE(entriesMention("46 bytes at most")) << describeFailure(code::InvalidParameter);
   EXPECT_EQ(tryOpen(cursor, cut + ".DB"), code::InvalidParameter);
   EXPECT_TRUE(entriesMention("63 bytes at most")) << describeFailure(code::InvalidParameter);
-  EXPECT_EQ(m_database->createTable(roomless + ".DB", relationTableFields(), kRelationTableKey),
+  EXPECT_EQ(m_database->createTable(roomless + ".DB", corpus::relationTableFields(), corpus::kRelationTableKey),
             code::InvalidParameter);
   EXPECT_TRUE(entriesMention("46 bytes at most")) << describeFailure(code::InvalidParameter);
-  EXPECT_EQ(m_database->createTable(roomy + ".DB", relationTableFields(), kRelationTableKey), code::Ok)
+  EXPECT_EQ(m_database->createTable(roomy + ".DB", corpus::relationTableFields(), corpus::kRelationTableKey), code::Ok)
       << describeFailure(code::Ok);
   // A table another client made with a name of 63 bytes opens, but gets no
   // corpus beside it.
   execute("CREATE TABLE \"" + uncut + "\" (LIKE \"Vandro\" INCLUDING ALL)");
   ASSERT_EQ(tryOpen(cursor, uncut + ".DB"), code::Ok) << describeFailure(code::Ok);
-  EXPECT_EQ(Corpus(*cursor).create(), code::InvalidParameter);
+  EXPECT_EQ(corpus::Corpus(*cursor).create(), code::InvalidParameter);
   EXPECT_FALSE(m_database->tableExists(uncut.substr(0, 53) + "_documents"));
 }
 
@@ -241,7 +241,7 @@ TEST_P(ServerTest, BytesThatAreNoUtf8AreReadKeptAndNamed) {
   {
     auto database = databaseFor({{"host", socket}, {"dbname", name}, {"user", "postgres"}});
     ASSERT_TRUE(database);
-    ASSERT_EQ(database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey), code::Ok)
+    ASSERT_EQ(database->createTable("Vandro.DB", corpus::relationTableFields(), corpus::kRelationTableKey), code::Ok)
         << describeFailure(code::Ok);
     std::unique_ptr<Cursor> cursor;
     ASSERT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared, cursor), code::Ok)

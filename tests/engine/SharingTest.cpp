@@ -307,7 +307,7 @@ TEST_F(FileSharingTest, AnUnwritableTableOpensForReadingOnly) {
     ASSERT_EQ(Engine::instance().openDatabase("", directory, OpenMode::ReadWrite, ShareMode::Shared,
                                               database),
               code::Ok);
-    ASSERT_EQ(database->createTable("Vandro.DB", relationTableFields(), kRelationTableKey), code::Ok);
+    ASSERT_EQ(database->createTable("Vandro.DB", corpus::relationTableFields(), corpus::kRelationTableKey), code::Ok);
     {
       std::unique_ptr<Cursor> cursor;
       ASSERT_EQ(database->openTable("Vandro.DB", "default", OpenMode::ReadWrite, ShareMode::Shared,

@@ -1,7 +1,7 @@
 #include "TableFixture.h"
 
 #include "PostgresServer.h"
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +11,8 @@
 namespace vandro::testing {
 
 using namespace engine;
+
+using namespace corpus;
 
 void TableFixture::SetUp() {
   char pattern[] = "/tmp/vandro-ui-test-XXXXXX";

@@ -7,7 +7,7 @@
 #include "Program.h"
 #include "TableFixture.h"
 #include "engine/Engine.h"
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 #include "shell/Exception.h"
 #include "store/TTable.h"
 #include "TestText.h"
@@ -23,6 +23,7 @@ namespace {
 
 using engine::testing::PostgresServer;
 using namespace engine;
+using namespace corpus;
 
 class TeamStoreTest : public TableFixture {
 protected:

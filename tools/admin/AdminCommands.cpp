@@ -8,12 +8,12 @@
 #include "StatsChart.h"
 #include "RstTransfer.h"
 #include "engine/Config.h"
-#include "engine/Corpus.h"
+#include "corpus/Corpus.h"
 #include "engine/DatabaseName.h"
 #include "engine/Engine.h"
 #include "engine/FailureMessage.h"
 #include "engine/MessageText.h"
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 #include "engine/WholeFile.h"
 #include "engine/Drivers.h"
 
@@ -36,6 +36,8 @@
 namespace vandro::admin {
 
 using namespace engine;
+
+using namespace corpus;
 
 namespace {
 

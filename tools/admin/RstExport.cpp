@@ -7,9 +7,9 @@
 #include "Interruption.h"
 #include "RstTransfer.h"
 #include "engine/DatabaseName.h"
-#include "engine/Corpus.h"
+#include "corpus/Corpus.h"
 #include "engine/FieldValues.h"
-#include "engine/MarkerNotation.h"
+#include "corpus/MarkerNotation.h"
 #include "engine/MessageText.h"
 
 #include <algorithm>
@@ -25,6 +25,8 @@
 namespace vandro::admin {
 
 using namespace engine;
+
+using namespace corpus;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "CsvTransfer.h"
 #include "RstDocument.h"
-#include "engine/Corpus.h"
+#include "corpus/Corpus.h"
 #include "engine/Cursor.h"
 
 #include <string>

@@ -1,9 +1,9 @@
 #include "RstTransfer.h"
 
 #include "RstDocument.h"
-#include "engine/Corpus.h"
+#include "corpus/Corpus.h"
 #include "engine/MessageText.h"
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -17,6 +17,8 @@
 namespace vandro::admin {
 
 using namespace engine;
+
+using namespace corpus;
 
 namespace {
 

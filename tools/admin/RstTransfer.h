@@ -20,7 +20,7 @@ struct RstImportResult : TransferResult {
 // relation records in the standard relation table behind `cursor`, numbered
 // on after its largest Id, all or nothing: any fault stores no record of any
 // document. Beside the table, in the same transaction, each document's
-// bytes and each record's source (engine::Corpus), the two tables made
+// bytes and each record's source (corpus::Corpus), the two tables made
 // when missing. A document whose name is a From of the table already is
 // refused. A text longer than its field is refused, naming the document
 // and the record, never cut. `progress`, when set, is told after each

@@ -3,7 +3,7 @@
 #include "CsvWriter.h"
 #include "engine/ErrorEntries.h"
 #include "engine/FailureMessage.h"
-#include "engine/Statistics.h"
+#include "corpus/Statistics.h"
 
 #include <QString>
 #include <algorithm>
@@ -14,6 +14,8 @@
 namespace vandro::admin {
 
 using namespace engine;
+
+using namespace corpus;
 
 namespace {
 

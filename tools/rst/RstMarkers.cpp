@@ -1,7 +1,7 @@
 #include "RstMarkers.h"
 
 #include "corpus/MarkerPlacement.h"
-#include "engine/MarkerNotation.h"
+#include "corpus/MarkerNotation.h"
 
 #include <algorithm>
 
@@ -36,7 +36,7 @@ ShownSignal showSignal(const RstDocument &document, const RstSignal &signal, con
       shown.tokens.push_back(token);
       words.emplace_back(token, document.tokens[static_cast<std::size_t>(token)].toStdString());
     }
-  shown.text = QString::fromStdString(engine::signalText(words));
+  shown.text = QString::fromStdString(corpus::signalText(words));
   return shown;
 }
 
@@ -58,8 +58,8 @@ void spanMarker(const RstDocument &document, std::vector<ShownSignal> owned, int
   std::vector<std::string> parts;
   for (const ShownSignal &signal : owned)
     parts.push_back(signal.text.toStdString());
-  marker = QString::fromStdString(engine::joinParts(parts));
-  position = owned.size() > 1 ? QString::fromUtf8(engine::kMultiplePosition)
+  marker = QString::fromStdString(corpus::joinParts(parts));
+  position = owned.size() > 1 ? QString::fromUtf8(corpus::kMultiplePosition)
                               : markerPosition(document, owned.front().tokens.front(), owned.front().tokens.back(),
                                                first, last);
 }

@@ -2,7 +2,7 @@
 #include "CsvTransfer.h"
 #include "ValueText.h"
 #include "engine/Engine.h"
-#include "engine/RelationTable.h"
+#include "corpus/RelationTable.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,8 @@ namespace vandro::admin {
 namespace {
 
 using namespace engine;
+
+using namespace corpus;
 
 class CsvTransferTest : public ::testing::Test {
 protected:

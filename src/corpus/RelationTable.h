@@ -1,16 +1,19 @@
 // The standard relation table that the administration tool creates.
 #pragma once
 
-#include "Cursor.h"
+#include "engine/Cursor.h"
 #include "MarkerNotation.h"
-#include "Schema.h"
+#include "engine/Schema.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace vandro::engine {
+namespace vandro::corpus {
 
+using engine::Cursor;
+using engine::FieldDescription;
+using engine::Result;
 // The columns of a relation table, in order; Id (field 0) is the primary key.
 std::vector<FieldDescription> relationTableFields();
 inline const std::vector<int> kRelationTableKey = {0};
@@ -37,4 +40,4 @@ inline constexpr std::string_view kRelationNames[] = {
     "result", "otherwise", "parenthetical", "purpose", "restatement", "solutionhood",
     "summary", "contrast", "joint", "list", "same_unit", "sequence"};
 
-} // namespace vandro::engine
+} // namespace vandro::corpus

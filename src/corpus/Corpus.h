@@ -3,7 +3,7 @@
 // the record came from.
 #pragma once
 
-#include "Cursor.h"
+#include "engine/Cursor.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,8 +11,13 @@
 #include <string>
 #include <vector>
 
-namespace vandro::engine {
+namespace vandro::corpus {
 
+using engine::Bytes;
+using engine::Cursor;
+using engine::Record;
+using engine::Result;
+using engine::Value;
 // A document of the corpus: its name (the From of its records), its file's
 // name, the file's bytes exactly as read, their SHA-256 (hexadecimal), and
 // when it was imported (ISO 8601, UTC).
@@ -117,4 +122,4 @@ private:
   Cursor &m_cursor;
 };
 
-} // namespace vandro::engine
+} // namespace vandro::corpus

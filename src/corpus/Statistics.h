@@ -2,14 +2,17 @@
 // queries rather than by reading the records.
 #pragma once
 
-#include "Cursor.h"
+#include "engine/Cursor.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace vandro::engine {
+namespace vandro::corpus {
 
+using engine::Cursor;
+using engine::Result;
+using engine::Value;
 // One group's counts. `relation` and `text` are nulls where the table holds
 // null; `span` is 1 or 2 where counts are per span.
 struct GroupCount {
@@ -53,4 +56,4 @@ private:
   std::vector<std::string> m_documents;
 };
 
-} // namespace vandro::engine
+} // namespace vandro::corpus

@@ -1,13 +1,13 @@
 #include "Corpus.h"
 
-#include "Database.h"
+#include "engine/Database.h"
 
-#include "ErrorEntries.h"
-#include "FieldValues.h"
+#include "engine/ErrorEntries.h"
+#include "engine/FieldValues.h"
 #include "MarkerNotation.h"
-#include "MessageText.h"
-#include "Utf8.h"
-#include "Quoted.h"
+#include "engine/MessageText.h"
+#include "engine/Utf8.h"
+#include "engine/Quoted.h"
 #include "RelationTable.h"
 
 #include <algorithm>
@@ -18,7 +18,9 @@
 #include <map>
 #include <sodium.h>
 
-namespace vandro::engine {
+namespace vandro::corpus {
+
+using namespace engine;
 
 namespace {
 
@@ -539,4 +541,4 @@ Result Corpus::problems(std::vector<std::string> &out) {
   return code::Ok;
 }
 
-} // namespace vandro::engine
+} // namespace vandro::corpus

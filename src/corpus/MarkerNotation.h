@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace vandro::engine {
+namespace vandro::corpus {
 
 // The characters that count as blanks around a marker and its parts.
 inline constexpr std::string_view kMarkerBlanks = " \t\r\n";
@@ -53,4 +53,4 @@ std::string signalText(const std::vector<std::pair<int, std::string>> &tokens);
 // in both dialects.
 std::string markerSql(const std::string &column);
 
-} // namespace vandro::engine
+} // namespace vandro::corpus

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace vandro::engine {
+namespace vandro::corpus {
 
 std::string_view trimmedMarker(std::string_view text) {
   const std::size_t first = text.find_first_not_of(kMarkerBlanks);
@@ -101,4 +101,4 @@ std::string markerSql(const std::string &column) {
   return "nullif(trim(" + column + ", '" + std::string(kMarkerBlanks) + "'), '')";
 }
 
-} // namespace vandro::engine
+} // namespace vandro::corpus

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace vandro::engine {
+namespace vandro::corpus {
+
+using namespace engine;
 
 std::vector<FieldDescription> relationTableFields() {
   auto text = [](const char *name, int size) {
@@ -70,4 +72,4 @@ Result relationTableProblems(Cursor &cursor, std::vector<std::string> &out) {
   return code::Ok;
 }
 
-} // namespace vandro::engine
+} // namespace vandro::corpus

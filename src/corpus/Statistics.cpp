@@ -6,7 +6,9 @@
 #include <charconv>
 #include <map>
 
-namespace vandro::engine {
+namespace vandro::corpus {
+
+using namespace engine;
 
 namespace {
 
@@ -141,4 +143,4 @@ Result Statistics::unknownDocuments(std::vector<std::string> &out) {
   return code::Ok;
 }
 
-} // namespace vandro::engine
+} // namespace vandro::corpus
