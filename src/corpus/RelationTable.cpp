@@ -17,32 +17,34 @@ std::vector<FieldDescription> relationTableFields() {
   auto memo = [](const char *name) {
     return FieldDescription{name, FieldKind::Memo, 0, false, false, {}};
   };
-  FieldDescription id = integer("Id");
+  using namespace column;
+  FieldDescription id = integer(kRelationColumnNames[Id]);
   id.required = true;
   return {id,
-          text("From", 60),
-          text("Relation", 30),
-          text("Extended", 10),
-          text("Embedded", 10),
-          text("Volitional", 10),
-          text("Order", 10),
-          memo("Span1"),
-          memo("Span2"),
-          integer("L1"),
-          integer("H1"),
-          integer("L2"),
-          integer("H2"),
-          integer("Segments_distance"),
-          text("Marker1", 60),
-          text("Position1", 20),
-          text("Marker2", 60),
-          text("Position2", 20)};
+          text(kRelationColumnNames[From], 60),
+          text(kRelationColumnNames[Relation], 30),
+          text(kRelationColumnNames[Extended], 10),
+          text(kRelationColumnNames[Embedded], 10),
+          text(kRelationColumnNames[Volitional], 10),
+          text(kRelationColumnNames[Order], 10),
+          memo(kRelationColumnNames[Span1]),
+          memo(kRelationColumnNames[Span2]),
+          integer(kRelationColumnNames[L1]),
+          integer(kRelationColumnNames[H1]),
+          integer(kRelationColumnNames[L2]),
+          integer(kRelationColumnNames[H2]),
+          integer(kRelationColumnNames[SegmentsDistance]),
+          text(kRelationColumnNames[Marker1], 60),
+          text(kRelationColumnNames[Position1], 20),
+          text(kRelationColumnNames[Marker2], 60),
+          text(kRelationColumnNames[Position2], 20)};
 }
 
 Result relationTableProblems(Cursor &cursor, std::vector<std::string> &out) {
   const auto &fields = cursor.description().fields;
-  for (const char *name : {"Id", "Marker1", "Position1", "Marker2", "Position2"})
-    if (std::none_of(fields.begin(), fields.end(), [&](const FieldDescription &field) { return field.name == name; }))
+  for (const int c : {column::Id, column::Marker1, column::Position1, column::Marker2, column::Position2})
+    if (const std::string name = kRelationColumnNames[c];
+        std::none_of(fields.begin(), fields.end(), [&](const FieldDescription &field) { return field.name == name; }))
       return code::Ok;
   // The first few records named, then how many more.
   constexpr std::int64_t kNamed = 20;

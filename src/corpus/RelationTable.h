@@ -5,6 +5,7 @@
 #include "MarkerNotation.h"
 #include "engine/Schema.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,21 @@ namespace vandro::corpus {
 using engine::Cursor;
 using engine::FieldDescription;
 using engine::Result;
+// The columns of the standard relation table, numbered in its order.
+namespace column {
+enum Column {
+  Id, From, Relation, Extended, Embedded, Volitional, Order, Span1, Span2, L1, H1, L2, H2, SegmentsDistance,
+  Marker1, Position1, Marker2, Position2, Count
+};
+} // namespace column
+inline constexpr const char *kRelationColumnNames[column::Count] = {
+    "Id", "From", "Relation", "Extended", "Embedded", "Volitional", "Order", "Span1", "Span2", "L1", "H1", "L2",
+    "H2", "Segments_distance", "Marker1", "Position1", "Marker2", "Position2"};
+
+// The segments between the spans, which Segments_distance holds: those
+// after the first span's last segment and before the second's first.
+constexpr std::int64_t segmentsDistance(std::int64_t h1, std::int64_t l2) { return l2 - h1 - 1; }
+
 // The columns of a relation table, in order; Id (field 0) is the primary key.
 std::vector<FieldDescription> relationTableFields();
 inline const std::vector<int> kRelationTableKey = {0};

@@ -1,11 +1,14 @@
 #include "DemoTable.h"
 
+#include "corpus/RelationTable.h"
+
 #include <optional>
 #include <string>
 
 namespace vandro::demo {
 
 using namespace engine;
+namespace column = corpus::column;
 
 namespace {
 
@@ -67,23 +70,23 @@ Result fillDemoTable(Cursor &cursor) {
   for (const auto &demo : kDemo) {
     Record record = cursor.blankRecord();
     auto &v = record.values;
-    v[0] = Value::integer(id++);
-    v[1] = Value::text("Demo_village_trip");
-    v[2] = Value::text(demo.relation);
-    v[3] = Value::text(demo.l2 != demo.h2 ? "yes" : "no");
-    v[6] = Value::text(demo.order);
-    v[7] = Value::text(demo.span1);
-    v[8] = Value::text(demo.span2);
-    v[9] = Value::integer(demo.l1);
-    v[10] = demo.h1 ? Value::integer(demo.h1) : Value();
-    v[11] = Value::integer(demo.l2);
-    v[12] = Value::integer(demo.h2);
+    v[column::Id] = Value::integer(id++);
+    v[column::From] = Value::text("Demo_village_trip");
+    v[column::Relation] = Value::text(demo.relation);
+    v[column::Extended] = Value::text(demo.l2 != demo.h2 ? "yes" : "no");
+    v[column::Order] = Value::text(demo.order);
+    v[column::Span1] = Value::text(demo.span1);
+    v[column::Span2] = Value::text(demo.span2);
+    v[column::L1] = Value::integer(demo.l1);
+    v[column::H1] = demo.h1 ? Value::integer(demo.h1) : Value();
+    v[column::L2] = Value::integer(demo.l2);
+    v[column::H2] = Value::integer(demo.h2);
     if (demo.h1)
-      v[13] = Value::integer(demo.l2 - demo.h1 - 1);
-    v[14] = textOrNull(demo.marker1);
-    v[15] = textOrNull(demo.position1);
-    v[16] = textOrNull(demo.marker2);
-    v[17] = textOrNull(demo.position2);
+      v[column::SegmentsDistance] = Value::integer(corpus::segmentsDistance(demo.h1, demo.l2));
+    v[column::Marker1] = textOrNull(demo.marker1);
+    v[column::Position1] = textOrNull(demo.position1);
+    v[column::Marker2] = textOrNull(demo.marker2);
+    v[column::Position2] = textOrNull(demo.position2);
     if (const Result result = cursor.insertRecord(record); result != code::Ok) {
       (void)cursor.rollbackBulk();
       return result;

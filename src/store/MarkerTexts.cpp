@@ -3,13 +3,18 @@
 #include "TField.h"
 #include "TTable.h"
 #include "corpus/MarkerNotation.h"
+#include "corpus/RelationTable.h"
 #include "engine/MessageText.h"
 
 namespace vandro::store {
 
 namespace {
 
-constexpr const char *kFields[] = {"Marker1", "Position1", "Marker2", "Position2"};
+namespace column = corpus::column;
+constexpr const char *kFields[] = {corpus::kRelationColumnNames[column::Marker1],
+                                   corpus::kRelationColumnNames[column::Position1],
+                                   corpus::kRelationColumnNames[column::Marker2],
+                                   corpus::kRelationColumnNames[column::Position2]};
 
 // Whether span's marker and position say the same as the other pair.
 bool sameSpan(const QString &marker, const QString &position, const QString &otherMarker,

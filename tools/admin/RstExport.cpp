@@ -10,6 +10,7 @@
 #include "corpus/Corpus.h"
 #include "engine/FieldValues.h"
 #include "corpus/MarkerNotation.h"
+#include "corpus/RelationTable.h"
 #include "engine/MessageText.h"
 
 #include <algorithm>
@@ -496,8 +497,6 @@ private:
   // The columns of `record` other than its markers that differ from what
   // the import gave, named with their values (the spans by name only).
   std::string changedColumns(const RecordSource &source, const Record &record) {
-    static const char *const kNames[] = {"Id", "From", "Relation", "Extended", "Embedded", "Volitional", "Order",
-                                         "Span1", "Span2", "L1", "H1", "L2", "H2", "Segments_distance"};
     if (!records())
       return {};
     const rst::RelationRecord *found = m_records.find(source);
@@ -508,14 +507,14 @@ private:
         Value(), Value::text(r.from.toStdString()), Value::text(source.relation), Value::text(r.extended.toStdString()),
         Value(), Value(), Value::text(r.order.toStdString()), Value::text(r.span1.toStdString()),
         Value::text(r.span2.toStdString()), Value::integer(r.l1), Value::integer(r.h1), Value::integer(r.l2),
-        Value::integer(r.h2), Value::integer(r.l2 - r.h1 - 1)};
+        Value::integer(r.h2), Value::integer(segmentsDistance(r.h1, r.l2))};
     auto shownValue = [](const Value &value) { return valueText(value); };
     std::string changed;
     for (std::size_t c = 1; c < imported.size() && c < record.values.size(); ++c) {
       if (record.values[c] == imported[c])
         continue;
-      const bool span = c == 7 || c == 8;
-      changed += (changed.empty() ? "" : ", ") + std::string(kNames[c]) +
+      const bool span = c == column::Span1 || c == column::Span2;
+      changed += (changed.empty() ? "" : ", ") + std::string(kRelationColumnNames[c]) +
                  (span ? "" : " " + shownValue(record.values[c]) + ", imported " + shownValue(imported[c]));
     }
     return changed;

@@ -23,13 +23,8 @@ using namespace corpus;
 namespace {
 
 // The columns an RST record fills, by their names in the standard table.
-enum Column {
-  Id, From, Relation, Extended, Embedded, Volitional, Order, Span1, Span2, L1, H1, L2, H2, SegmentsDistance,
-  Marker1, Position1, Marker2, Position2, ColumnCount
-};
-constexpr const char *kColumnNames[ColumnCount] = {
-    "Id", "From", "Relation", "Extended", "Embedded", "Volitional", "Order", "Span1", "Span2", "L1", "H1", "L2",
-    "H2", "Segments_distance", "Marker1", "Position1", "Marker2", "Position2"};
+using column::Column;
+using namespace column;
 
 bool sameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -70,12 +65,12 @@ RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files,
     return result;
   };
   const auto &fields = cursor.description().fields;
-  int column[ColumnCount];
-  for (int c = 0; c < ColumnCount; ++c) {
+  int column[column::Count];
+  for (int c = 0; c < column::Count; ++c) {
     const auto found = std::find_if(fields.begin(), fields.end(),
-                                    [&](const FieldDescription &f) { return sameName(f.name, kColumnNames[c]); });
+                                    [&](const FieldDescription &f) { return sameName(f.name, kRelationColumnNames[c]); });
     if (found == fields.end())
-      return failure(cursor.location() + ": the table has no column " + kColumnNames[c] +
+      return failure(cursor.location() + ": the table has no column " + kRelationColumnNames[c] +
                      "; import-rst fills the standard relation table");
     column[c] = static_cast<int>(found - fields.begin());
   }
@@ -148,7 +143,7 @@ RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files,
         const FieldDescription &field = fields[static_cast<std::size_t>(column[c])];
         const auto characters = value.toUcs4().size();
         if (field.kind == FieldKind::String && characters > field.size && refused.empty())
-          refused = file + ": the " + r.origin.toStdString() + " gives " + kColumnNames[c] + " " +
+          refused = file + ": the " + r.origin.toStdString() + " gives " + kRelationColumnNames[c] + " " +
                     shownText(value.toStdString()) + " of " + std::to_string(characters) +
                     " characters; the field holds " + std::to_string(field.size) + ". Nothing was imported";
         record.values[static_cast<std::size_t>(column[c])] = Value::text(value.toStdString());
@@ -171,7 +166,7 @@ RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files,
       integer(H1, r.h1);
       integer(L2, r.l2);
       integer(H2, r.h2);
-      integer(SegmentsDistance, r.l2 - r.h1 - 1);
+      integer(SegmentsDistance, segmentsDistance(r.h1, r.l2));
       optionalText(Marker1, r.marker1);
       optionalText(Position1, r.position1);
       optionalText(Marker2, r.marker2);
@@ -191,7 +186,7 @@ RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files,
       }
 
       std::vector<Value> standard;
-      for (int c = 0; c < ColumnCount; ++c)
+      for (int c = 0; c < column::Count; ++c)
         standard.push_back(record.values[static_cast<std::size_t>(column[c])]);
       auto optional = [](const std::optional<QString> &text) {
         return text ? std::optional(text->toStdString()) : std::nullopt;
