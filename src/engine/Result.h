@@ -23,6 +23,7 @@ using Result = std::uint16_t;
   X(AlreadyInitialised, 0x2A07, "The database engine is already initialised") \
   X(ReadOnlyTable, 0x2A0B, "The table can only be opened for reading") \
   X(PasswordNeeded, 0x2902, "A password is needed to open the table") \
+  X(DescribedBeforeStart, 0x2F01, "The database engine reported a failure") /* described also before a session starts */ \
   /* Start-up of the engine. */ \
   X(EngineNotFound, 0x2108, "The database engine could not be found") \
   X(EngineStartFailed, 0x2109, "The database engine could not be started") \

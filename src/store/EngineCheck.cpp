@@ -7,13 +7,8 @@ namespace vandro::store {
 
 using namespace engine;
 
-namespace {
-// This code's entry 0 is read even when the session has not started.
-constexpr Result kAlwaysDescribed = 0x2F01;
-} // namespace
-
 EDBEngineError engineError(Result result, EngineState engine) {
-  if (engine == EngineState::NotStarted && result != kAlwaysDescribed) {
+  if (engine == EngineState::NotStarted && result != code::DescribedBeforeStart) {
     const QString message =
         QStringLiteral("An error occurred while attempting to initialize the database engine (error %1)")
             .arg(QString::fromStdString(hexCode(result)));

@@ -533,12 +533,8 @@ int AdminCommands::removeDocuments(const std::string &database, const std::strin
 
 int AdminCommands::stats(const std::string &database, const std::string &table, const std::string &by,
                          const std::vector<std::string> &documents, bool csv, const std::string &chart) {
-  static const std::map<std::string, StatsBy> kBy = {{"relation", StatsBy::Relation},
-                                                      {"marker", StatsBy::Marker},
-                                                      {"position", StatsBy::Position},
-                                                      {"document", StatsBy::Document}};
-  const auto found = kBy.find(by);
-  if (found == kBy.end())
+  const auto found = kStatsBy.find(by);
+  if (found == kStatsBy.end())
     return failure("--by " + by + ": count by relation, marker, position or document");
   std::optional<ChartFormat> format;
   if (!chart.empty()) {

@@ -4,12 +4,17 @@
 
 #include "engine/Cursor.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 namespace vandro::admin {
 
 enum class StatsBy { Relation, Marker, Position, Document };
+// The groupings by the names --by takes.
+inline const std::map<std::string, StatsBy> kStatsBy = {
+    {"relation", StatsBy::Relation}, {"marker", StatsBy::Marker}, {"position", StatsBy::Position},
+    {"document", StatsBy::Document}};
 
 // One statistics table.
 struct StatsReport {

@@ -1,5 +1,6 @@
 // vandro-admin: the administration tool for Vandro's relation tables.
 #include "AdminCommands.h"
+#include "Stats.h"
 #include "engine/Config.h"
 #include "engine/Drivers.h"
 #include "engine/WholeFile.h"
@@ -163,7 +164,7 @@ int main(int argc, char **argv) {
                "--by document: records and records with a marker per From.");
   addTableArguments(stats);
   stats->add_option("--by", statsBy, "relation, marker, position or document")
-      ->check(CLI::IsMember({"relation", "marker", "position", "document"}));
+      ->check(CLI::IsMember(vandro::admin::kStatsBy));
   stats->add_option("--document", statsDocuments, "Count only this document (its From); may be given again");
   stats->add_flag("--csv", statsCsv, "RFC 4180 CSV instead of the aligned table (every marker)");
   stats->add_option("--chart", chart, "Also draw the table into FILE, an .svg or .png");
