@@ -6,13 +6,14 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vandro::admin {
 
 enum class StatsBy { Relation, Marker, Position, Document };
-// The groupings by the names --by takes.
-inline const std::map<std::string, StatsBy> kStatsBy = {
+// The groupings by the names --by takes, in the order the help lists them.
+inline const std::vector<std::pair<std::string, StatsBy>> kStatsBy = {
     {"relation", StatsBy::Relation}, {"marker", StatsBy::Marker}, {"position", StatsBy::Position},
     {"document", StatsBy::Document}};
 

@@ -1,0 +1,34 @@
+// The commands of vandro-admin, one per file in commands/: each declares
+// its options on the tool's command line and, when chosen, runs with the
+// shared context, leaving its exit status there.
+#pragma once
+
+#include "Context.h"
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <string>
+
+namespace vandro::admin {
+
+// The DATABASE and TABLE every table command takes.
+struct TableArguments {
+  std::string database, table;
+};
+std::shared_ptr<TableArguments> addTableArguments(CLI::App &command);
+
+void addAliasCommand(CLI::App &app, Context &context);
+void addCreateCommand(CLI::App &app, Context &context);
+void addImportCommand(CLI::App &app, Context &context);
+void addImportRstCommand(CLI::App &app, Context &context);
+void addExportRstCommand(CLI::App &app, Context &context);
+void addDocumentsCommand(CLI::App &app, Context &context);
+void addLocksCommand(CLI::App &app, Context &context);
+void addRemoveDocumentCommand(CLI::App &app, Context &context);
+void addStatsCommand(CLI::App &app, Context &context);
+void addExportCommand(CLI::App &app, Context &context);
+void addPasswordCommand(CLI::App &app, Context &context);
+void addCheckCommand(CLI::App &app, Context &context);
+void addInitCommand(CLI::App &app, Context &context);
+
+} // namespace vandro::admin

@@ -1,0 +1,77 @@
+// vandro-admin check: the table's integrity and its stored values.
+#include "Commands.h"
+
+#include "CsvTransfer.h"
+#include "RelationMap.h"
+#include "RstExport.h"
+#include "RstTransfer.h"
+#include "Stats.h"
+#include "StatsChart.h"
+#include "corpus/Corpus.h"
+#include "corpus/RelationTable.h"
+#include "demo/DemoSetup.h"
+#include "engine/Config.h"
+#include "engine/DatabaseName.h"
+#include "engine/Drivers.h"
+#include "engine/Engine.h"
+#include "engine/FailureMessage.h"
+#include "engine/MessageText.h"
+#include "engine/WholeFile.h"
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <unistd.h>
+#include <vector>
+
+namespace vandro::admin {
+
+using namespace engine;
+using namespace corpus;
+
+namespace {
+
+int check(Context &context, const std::string &database, const std::string &table) {
+  Context::Session session(context);
+  if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
+    return kFailure;
+  std::vector<std::string> problems;
+  if (const Result result = session.cursor().integrityCheck(problems); result != code::Ok)
+    return context.failure(engineMessage(result));
+  if (const Result result = relationTableProblems(session.cursor(), problems); result != code::Ok)
+    return context.failure(engineMessage(result));
+  // The corpus kept beside the table, if any.
+  Corpus corpus(session.cursor());
+  bool kept = false;
+  if (const Result result = corpus.exists(kept); result != code::Ok)
+    return context.failure(engineMessage(result));
+  if (kept) {
+    if (const Result result = corpus.problems(problems); result != code::Ok)
+      return context.failure(engineMessage(result));
+    if (std::string error; !corpusSourceProblems(session.cursor(), problems, error))
+      return context.failure(error);
+  }
+  for (const auto &problem : problems)
+    context.out << shownLine(session.cursor().location()) << ": " << shownLine(problem) << "\n";
+  if (!problems.empty())
+    return context.failure(std::to_string(problems.size()) + " problem(s) in " + session.cursor().location());
+  context.out << session.cursor().location() << ": ok\n";
+  return kSuccess;
+}
+
+} // namespace
+
+void addCheckCommand(CLI::App &app, Context &context) {
+  auto *command = app.add_subcommand("check", "Check the table file's integrity and every stored value against its column's\n"
+               "kind and size; exit status 1 when anything is wrong");
+  const auto table = addTableArguments(*command);
+  command->callback([&context, table] { context.status = check(context, table->database, table->table); });
+}
+
+} // namespace vandro::admin

@@ -1,0 +1,63 @@
+// vandro-admin init --demo: the demo table for a user who has none.
+#include "Commands.h"
+
+#include "CsvTransfer.h"
+#include "RelationMap.h"
+#include "RstExport.h"
+#include "RstTransfer.h"
+#include "Stats.h"
+#include "StatsChart.h"
+#include "corpus/Corpus.h"
+#include "corpus/RelationTable.h"
+#include "demo/DemoSetup.h"
+#include "engine/Config.h"
+#include "engine/DatabaseName.h"
+#include "engine/Drivers.h"
+#include "engine/Engine.h"
+#include "engine/FailureMessage.h"
+#include "engine/MessageText.h"
+#include "engine/WholeFile.h"
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <unistd.h>
+#include <vector>
+
+namespace vandro::admin {
+
+using namespace engine;
+using namespace corpus;
+
+namespace {
+
+int initDemo(Context &context) {
+  const demo::DemoSetup setup = demo::setUpDemo();
+  if (!setup.aliasAddedIn.empty())
+    context.out << "Alias Vandro added for " << setup.directory << " in " << setup.aliasAddedIn << "\n";
+  if (!setup.ok)
+    return context.failure(setup.error);
+  if (!setup.tableMade.empty())
+    context.out << "Demo table made: " << setup.tableMade << "\n";
+  return kSuccess;
+}
+
+} // namespace
+
+void addInitCommand(CLI::App &app, Context &context) {
+  auto *command = app.add_subcommand(
+      "init", "With --demo: add the alias Vandro for ~/.local/share/vandro when there is none,\n"
+              "and make the demo table Vandro.DB there when it is missing. Changes nothing\n"
+              "when both exist.");
+  const auto demo = std::make_shared<bool>(false);
+  command->add_flag("--demo", *demo, "Make the demo table")->required();
+  command->callback([&context, demo] { context.status = initDemo(context); });
+}
+
+} // namespace vandro::admin

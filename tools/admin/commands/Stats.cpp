@@ -1,0 +1,126 @@
+// vandro-admin stats: what the annotation says, counted.
+#include "Commands.h"
+
+#include "CsvTransfer.h"
+#include "RelationMap.h"
+#include "RstExport.h"
+#include "RstTransfer.h"
+#include "Stats.h"
+#include "StatsChart.h"
+#include "corpus/Corpus.h"
+#include "corpus/RelationTable.h"
+#include "demo/DemoSetup.h"
+#include "engine/Config.h"
+#include "engine/DatabaseName.h"
+#include "engine/Drivers.h"
+#include "engine/Engine.h"
+#include "engine/FailureMessage.h"
+#include "engine/MessageText.h"
+#include "engine/WholeFile.h"
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <unistd.h>
+#include <vector>
+
+namespace vandro::admin {
+
+using namespace engine;
+using namespace corpus;
+
+namespace {
+
+int stats(Context &context, const std::string &database, const std::string &table, const std::string &by, const std::vector<std::string> &documents, bool csv, const std::string &chart) {
+  const auto found = std::find_if(kStatsBy.begin(), kStatsBy.end(), [&](const auto &named) { return named.first == by; });
+  if (found == kStatsBy.end())
+    return context.failure("--by " + by + ": count by relation, marker, position or document");
+  std::optional<ChartFormat> format;
+  if (!chart.empty()) {
+    std::string ending = std::filesystem::path(chart).extension().string();
+    for (char &c : ending)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ending == ".svg")
+      format = ChartFormat::Svg;
+    else if (ending == ".png")
+      format = ChartFormat::Png;
+    else
+      return context.failure(chart + ": a chart is an .svg or a .png file");
+  }
+  Context::Session session(context);
+  if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
+    return kFailure;
+  StatsReport report;
+  std::string error;
+  if (!buildStats(session.cursor(), found->second, documents, report, error))
+    return context.failure(error);
+  context.out << (csv ? statsCsv(report) : statsText(report));
+  if (!format)
+    return kSuccess;
+  // Text needs fonts, and fonts a GUI application: one without a screen,
+  // for this drawing only.
+  QByteArray bytes;
+  {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's remarks about the desktop session are no concern of a chart.
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+      if (type != QtDebugMsg && type != QtInfoMsg && !message.startsWith(QLatin1String("QStandardPaths:")))
+        std::cerr << "vandro-admin: " << message.toStdString() << "\n";
+    });
+    int argc = 1;
+    char name[] = "vandro-admin";
+    char *argv[] = {name, nullptr};
+    std::unique_ptr<QGuiApplication> application;
+    if (!QGuiApplication::instance())
+      application = std::make_unique<QGuiApplication>(argc, argv);
+    bytes = drawStatsChart(report, *format);
+    application.reset();
+    qInstallMessageHandler(previous);
+  }
+  WholeFile target(chart);
+  if (const std::string reason = target.begin(WholeFile::Devices::WrittenInPlace); !reason.empty())
+    return context.failure(chart + ": the file cannot be written: " + reason);
+  std::ofstream out(target.writePath(), std::ios::binary | (target.direct() ? std::ios::app : std::ios::trunc));
+  out.write(bytes.constData(), bytes.size());
+  out.close();
+  if (!out)
+    return context.failure(chart + ": the file could not be written: " + std::strerror(errno));
+  if (const std::string reason = target.finish(); !reason.empty())
+    return context.failure(chart + ": the file could not be written: " + reason);
+  return kSuccess;
+}
+
+} // namespace
+
+void addStatsCommand(CLI::App &app, Context &context) {
+  auto *command = app.add_subcommand(
+      "stats", "Count what the annotation says, in grouping queries of the database:\n"
+               "--by relation (the default): records, records with a marker, their share and the\n"
+               "three most frequent markers per relation; --by marker: markers (letter case aside)\n"
+               "by relation; --by position: the markers' positions in span 1 and span 2 by relation;\n"
+               "--by document: records and records with a marker per From.");
+  const auto table = addTableArguments(*command);
+  struct Options {
+    std::string by = "relation", chart;
+    std::vector<std::string> documents;
+    bool csv = false;
+  };
+  const auto options = std::make_shared<Options>();
+  command->add_option("--by", options->by, "relation, marker, position or document")->check(CLI::IsMember(kStatsBy));
+  command->add_option("--document", options->documents, "Count only this document (its From); may be given again");
+  command->add_flag("--csv", options->csv, "RFC 4180 CSV instead of the aligned table (every marker)");
+  command->add_option("--chart", options->chart, "Also draw the table into FILE, an .svg or .png");
+  command->callback([&context, table, options] {
+    context.status = stats(context, table->database, table->table, options->by, options->documents, options->csv,
+                           options->chart);
+  });
+}
+
+} // namespace vandro::admin
