@@ -482,16 +482,51 @@ void TMainForm::Button2Click(QObject *) {
   // next move stores it.
   using store::DataSetState;
   store::TTable &table = *m_table;
+  refuseWhatCannotBeStored();
+  const bool wasEditing = table.State() == DataSetState::Edit || table.State() == DataSetState::Insert;
+  table.Edit();
+  refuseRecordChangedSinceShown(wasEditing);
+  // A marker is stored as the notation writes it (outer blanks and doubled
+  // blanks gone), so that the corpus reads it back the same; no marker
+  // (empty, or blanks only) is stored as none, without a position. The
+  // boxes are read at each step: the blank record Edit makes in an empty
+  // table comes with a refill that empties them.
+  for (const auto &span : markerSpans()) {
+    store::TField &markerField = table.LookupField(QString::fromLatin1(span.marker));
+    store::TField &positionField = table.LookupField(QString::fromLatin1(span.position));
+    if (store::isNoMarker(span.markerBox->text())) {
+      markerField.Clear();
+      positionField.Clear();
+    } else {
+      markerField.setAsString(store::canonicalMarker(span.markerBox->text()));
+      positionField.setAsString(span.positionBox->text());
+    }
+  }
+  storeSegmentsDistance();
+  try {
+    table.Post();
+  } catch (const EDBEngineError &error) {
+    // Changed since the edit began, by a program that does not honour the
+    // record locks: the markers stored now are named as well.
+    if (!table.EditIsStale())
+      throw;
+    m_shownMarkers = store::MarkerTexts::stored(table);
+    throw EDBEngineError(error.message() +
+                             QStringLiteral("\nIts markers are now: %1.").arg(m_shownMarkers.described()),
+                         error.Errors());
+  }
+  m_shownMarkers = store::MarkerTexts::current(table);
+}
+
+std::array<TMainForm::MarkerSpan, 2> TMainForm::markerSpans() const {
+  return {{{"Marker1", "Position1", Edit1, ComboBox2}, {"Marker2", "Position2", Edit2, ComboBox3}}};
+}
+
+void TMainForm::refuseWhatCannotBeStored() const {
+  const store::TTable &table = *m_table;
   // A text its field would cut is refused before anything is written: a
   // marker cut short is another marker.
-  // The boxes are read at each step: the blank record Edit makes in an
-  // empty table comes with a refill that empties them.
-  const struct {
-    const char *marker, *position;
-    QLineEdit *markerBox;
-    controls::TComboBox *positionBox;
-  } spans[] = {{"Marker1", "Position1", Edit1, ComboBox2}, {"Marker2", "Position2", Edit2, ComboBox3}};
-  for (const auto &span : spans) {
+  for (const auto &span : markerSpans()) {
     if (store::isNoMarker(span.markerBox->text()))
       continue;
     for (const auto &[name, text] : {std::pair{span.marker, store::canonicalMarker(span.markerBox->text())},
@@ -515,8 +550,11 @@ void TMainForm::Button2Click(QObject *) {
                                           "the spans cannot be counted. Nothing was stored.")
                                .arg(field.FieldName(), store::shownText(field.AsString())));
   }
-  const bool wasEditing = table.State() == DataSetState::Edit || table.State() == DataSetState::Insert;
-  table.Edit();
+}
+
+void TMainForm::refuseRecordChangedSinceShown(bool wasEditing) {
+  using store::DataSetState;
+  store::TTable &table = *m_table;
   // Only over the markers the user saw: Edit has read the record again,
   // and markers another annotator stored since the panel showed the record
   // are not overwritten unseen. Shown now, a second "Insert" stores these.
@@ -541,20 +579,10 @@ void TMainForm::Button2Click(QObject *) {
            QStringLiteral("Your markers stay in the boxes; Insert stores them on the record as it stands now.")});
     }
   }
-  // A marker is stored as the notation writes it (outer blanks and doubled
-  // blanks gone), so that the corpus reads it back the same; no marker
-  // (empty, or blanks only) is stored as none, without a position.
-  for (const auto &span : spans) {
-    store::TField &markerField = table.LookupField(QString::fromLatin1(span.marker));
-    store::TField &positionField = table.LookupField(QString::fromLatin1(span.position));
-    if (store::isNoMarker(span.markerBox->text())) {
-      markerField.Clear();
-      positionField.Clear();
-    } else {
-      markerField.setAsString(store::canonicalMarker(span.markerBox->text()));
-      positionField.setAsString(span.positionBox->text());
-    }
-  }
+}
+
+void TMainForm::storeSegmentsDistance() {
+  store::TTable &table = *m_table;
   const store::Variant l2 = table.LookupField(QStringLiteral("L2")).AsValue();
   const store::Variant h1 = table.LookupField(QStringLiteral("H1")).AsValue();
   const store::Variant between = store::SubtractValues(store::SubtractValues(l2, h1), store::Variant::integer(1));
@@ -567,19 +595,6 @@ void TMainForm::Button2Click(QObject *) {
                                         "Nothing was stored.")
                              .arg(between.asFloat(), 0, 'f', 0));
   table.LookupField(QStringLiteral("Segments_distance")).setAsInteger(store::ValueToInteger(between));
-  try {
-    table.Post();
-  } catch (const EDBEngineError &error) {
-    // Changed since the edit began, by a program that does not honour the
-    // record locks: the markers stored now are named as well.
-    if (!table.EditIsStale())
-      throw;
-    m_shownMarkers = store::MarkerTexts::stored(table);
-    throw EDBEngineError(error.message() +
-                             QStringLiteral("\nIts markers are now: %1.").arg(m_shownMarkers.described()),
-                         error.Errors());
-  }
-  m_shownMarkers = store::MarkerTexts::current(table);
 }
 
 } // namespace vandro

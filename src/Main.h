@@ -6,9 +6,11 @@
 #include "store/TTable.h"
 
 #include <QWidget>
+#include <array>
 #include <memory>
 
 class QGroupBox;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
@@ -74,6 +76,21 @@ protected:
   void closeEvent(QCloseEvent *event) override;
 
 private:
+  // A span's marker and position: their fields and their boxes.
+  struct MarkerSpan {
+    const char *marker, *position;
+    QLineEdit *markerBox;
+    controls::TComboBox *positionBox;
+  };
+  std::array<MarkerSpan, 2> markerSpans() const;
+  // Insert's steps: a marker or position its field would cut, or segment
+  // numbers that give no distance, refused before anything is written; a
+  // record changed since the panel showed it refused after Edit read it
+  // again (cancelled unless the user was editing); the distance stored.
+  void refuseWhatCannotBeStored() const;
+  void refuseRecordChangedSinceShown(bool wasEditing);
+  void storeSegmentsDistance();
+
   // When the panel's boxes hold markers that leaving the record would drop
   // (they differ from the record's, edited or stored, as the corpus reads
   // markers), asks whether to store them with "Insert", drop them or stay

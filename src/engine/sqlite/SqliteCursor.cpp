@@ -62,6 +62,23 @@ Result SqliteCursor::runSql(const std::string &sql) {
   return rc == SQLITE_OK ? code::Ok : fail(rc);
 }
 
+namespace {
+
+// Another writer's transaction is waited for at most five seconds, a
+// fiftieth of a second at a time, the program's windows painting meanwhile.
+int waitForWriter(void *, int tries) {
+  constexpr int kStepMs = 20, kLongestMs = 5000;
+  const int waited = tries * kStepMs;
+  if (waited >= kLongestMs)
+    return 0;
+  ::usleep(kStepMs * 1000);
+  if (waited % 100 == 0 && waited > 0)
+    stillWaiting(waited);
+  return 1;
+}
+
+} // namespace
+
 Result SqliteCursor::open(const std::string &path, OpenMode openMode,
                           const std::vector<std::string> &passwords,
                           std::unique_ptr<Cursor> &out) {
@@ -74,64 +91,8 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
   cursor->m_table = std::filesystem::path(path).stem().string();
   cursor->m_writable = openMode == OpenMode::ReadWrite;
 
-  auto connect = [&](const std::string &name, int flags) {
-    if (cursor->m_db) {
-      cursor->m_first = {};
-      sqlite3_close(cursor->m_db);
-      cursor->m_db = nullptr;
-    }
-    return sqlite3_open_v2(name.c_str(), &cursor->m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
-  };
-  cursor->m_logFiles.attach(path);
-  int rc;
-  if (cursor->m_writable) {
-    rc = connect(path, SQLITE_OPEN_READWRITE);
-    if (rc == SQLITE_OK && sqlite3_db_readonly(cursor->m_db, "main") == 1)
-      return ErrorEntries::fail(code::ReadOnlyTable,
-                                {{code::ReadOnlyTable, 0, fileEntry(path)},
-                                 {code::ReadOnlyTable, 0, "The file system holds the file read-only"}});
-  } else {
-    rc = connect(path, SQLITE_OPEN_READONLY);
-  }
-  if (rc != SQLITE_OK)
-    return cursor->fail(rc);
-  sqlite3_extended_result_codes(cursor->m_db, 1);
-  // Another writer's transaction is waited for at most five seconds, a
-  // fiftieth of a second at a time, the program's windows painting meanwhile.
-  sqlite3_busy_handler(
-      cursor->m_db,
-      [](void *, int tries) {
-        constexpr int kStepMs = 20, kLongestMs = 5000;
-        const int waited = tries * kStepMs;
-        if (waited >= kLongestMs)
-          return 0;
-        ::usleep(kStepMs * 1000);
-        if (waited % 100 == 0 && waited > 0)
-          stillWaiting(waited);
-        return 1;
-      },
-      nullptr);
-  // The tables kept beside the relation table refer to its records: a
-  // record deleted through this connection takes its source with it.
-  sqlite3_db_config(cursor->m_db, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
-
-  // The first read of the schema tells whether this is a database at all.
-  auto probe = [&] {
-    return sqlite3_exec(cursor->m_db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr,
-                        nullptr);
-  };
-  rc = probe();
-  if (!cursor->m_writable && !hasLog &&
-      ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY)) {
-    // A write-ahead-log database on a medium that cannot be written at all,
-    // with no log holding records that the file lacks: nobody can change
-    // it, so it may be read without the shared-memory file.
-    rc = connect(fileUri(path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
-    if (rc == SQLITE_OK)
-      rc = probe();
-  }
-  if (rc != SQLITE_OK)
-    return cursor->fail(rc);
+  if (const Result connected = cursor->connectFile(path, hasLog); connected != code::Ok)
+    return connected;
 
   // Everything up to the journal mode below only reads: a file that turns
   // out not to hold the table is left exactly as it was.
@@ -139,24 +100,8 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
     return result;
 
   // A table with a password opens only when the session holds it.
-  {
-    SqliteStatement query;
-    const std::string sql = std::string("SELECT value FROM ") + kMetaTable +
-                            " WHERE name = 'password'";
-    if (query.prepare(cursor->m_db, sql) == SQLITE_OK && sqlite3_step(query.get()) == SQLITE_ROW) {
-      const auto *hash = reinterpret_cast<const char *>(sqlite3_column_text(query.get(), 0));
-      bool accepted = false;
-      for (const auto &password : passwords) {
-        if (hash && crypto_pwhash_str_verify(hash, password.data(), password.size()) == 0) {
-          accepted = true;
-          break;
-        }
-      }
-      if (!accepted)
-        return ErrorEntries::fail(code::PasswordNeeded,
-                                  {{code::PasswordNeeded, 0, fileEntry(path)}});
-    }
-  }
+  if (const Result accepted = cursor->acceptPassword(passwords); accepted != code::Ok)
+    return accepted;
 
   if (cursor->m_writable) {
     // Durable posts: a commit is on disk when it returns.
@@ -171,6 +116,72 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
       return result;
   }
   out = std::move(cursor);
+  return code::Ok;
+}
+
+Result SqliteCursor::connectFile(const std::string &path, bool hasLog) {
+  auto connect = [&](const std::string &name, int flags) {
+    if (m_db) {
+      m_first = {};
+      sqlite3_close(m_db);
+      m_db = nullptr;
+    }
+    return sqlite3_open_v2(name.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  };
+  m_logFiles.attach(path);
+  int rc;
+  if (m_writable) {
+    rc = connect(path, SQLITE_OPEN_READWRITE);
+    if (rc == SQLITE_OK && sqlite3_db_readonly(m_db, "main") == 1)
+      return ErrorEntries::fail(code::ReadOnlyTable,
+                                {{code::ReadOnlyTable, 0, fileEntry(path)},
+                                 {code::ReadOnlyTable, 0, "The file system holds the file read-only"}});
+  } else {
+    rc = connect(path, SQLITE_OPEN_READONLY);
+  }
+  if (rc != SQLITE_OK)
+    return fail(rc);
+  sqlite3_extended_result_codes(m_db, 1);
+  sqlite3_busy_handler(m_db, waitForWriter, nullptr);
+  // The tables kept beside the relation table refer to its records: a
+  // record deleted through this connection takes its source with it.
+  sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
+
+  // The first read of the schema tells whether this is a database at all.
+  auto probe = [&] {
+    return sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr,
+                        nullptr);
+  };
+  rc = probe();
+  if (!m_writable && !hasLog &&
+      ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY)) {
+    // A write-ahead-log database on a medium that cannot be written at all,
+    // with no log holding records that the file lacks: nobody can change
+    // it, so it may be read without the shared-memory file.
+    rc = connect(fileUri(path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+    if (rc == SQLITE_OK)
+      rc = probe();
+  }
+  return rc == SQLITE_OK ? code::Ok : fail(rc);
+}
+
+Result SqliteCursor::acceptPassword(const std::vector<std::string> &passwords) const {
+  SqliteStatement query;
+  const std::string sql = std::string("SELECT value FROM ") + kMetaTable +
+                          " WHERE name = 'password'";
+  if (query.prepare(m_db, sql) == SQLITE_OK && sqlite3_step(query.get()) == SQLITE_ROW) {
+    const auto *hash = reinterpret_cast<const char *>(sqlite3_column_text(query.get(), 0));
+    bool accepted = false;
+    for (const auto &password : passwords) {
+      if (hash && crypto_pwhash_str_verify(hash, password.data(), password.size()) == 0) {
+        accepted = true;
+        break;
+      }
+    }
+    if (!accepted)
+      return ErrorEntries::fail(code::PasswordNeeded,
+                                {{code::PasswordNeeded, 0, fileEntry(m_location)}});
+  }
   return code::Ok;
 }
 

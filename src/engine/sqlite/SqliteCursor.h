@@ -66,6 +66,11 @@ protected:
 
 private:
   SqliteCursor() = default;
+  // Connects to the file at `path` and makes sure it is a database (read
+  // without its shared memory when nobody can change it, `hasLog` aside).
+  Result connectFile(const std::string &path, bool hasLog);
+  // PasswordNeeded unless the table has no password or the session holds it.
+  Result acceptPassword(const std::vector<std::string> &passwords) const;
   Result describe();
   Result prepareStatements();
   Result fail(int sqliteCode, const std::string &what = {}) const;
