@@ -113,16 +113,16 @@ Result KeySetCursor::readCurrent(Record &out, LockMode mode) {
   if (edit) {
     if (!m_writable)
       return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
-    // A cursor holds one lock: another record's goes first, so that a lock
-    // refused never leaves the cursor believing it holds one.
-    if (m_lockedKey && *m_lockedKey != keyText(m_key))
+    // A cursor holds one lock, and only it knows which: another record's
+    // goes first, so that a lock refused never leaves the cursor believing
+    // it holds one; the record's own is held already.
+    if (m_lockedKey != keyText(m_key)) {
       letGo();
-    // Locked first, then read: the edit starts from what is stored now.
-    if (const Result locked = lockRecord(m_key); locked != code::Ok) {
-      letGo();
-      return locked;
+      // Locked first, then read: the edit starts from what is stored now.
+      if (const Result locked = lockRecord(m_key); locked != code::Ok)
+        return locked;
+      m_lockedKey = keyText(m_key);
     }
-    m_lockedKey = keyText(m_key);
   }
   Record record;
   Result result = queryRecord(m_key, edit ? ReadFor::Edit : ReadFor::Browse, record);

@@ -65,9 +65,10 @@ protected:
   // it, so that a post stores only over exactly that.
   enum class ReadFor { Browse, Edit };
   [[nodiscard]] virtual Result queryRecord(const Bookmark &key, ReadFor purpose, Record &out) = 0;
-  // Takes the record lock of `key` against every other cursor and process
-  // (the cursor holds no other); Ok when it is held already. RecordLocked
-  // (from recordLocked) when another holds it.
+  // Takes the record lock of `key` against every other cursor and process;
+  // called only while the cursor holds none (m_lockedKey is the one record
+  // of this cursor's lock). RecordLocked (from recordLocked) when another
+  // holds it.
   [[nodiscard]] virtual Result lockRecord(const Bookmark &key) = 0;
   virtual void unlockRecord() = 0;
   // Stores `record` (checked already) over the locked record the cursor
@@ -136,7 +137,9 @@ private:
 
   Place m_place = Place::BeforeFirst;
   Bookmark m_key;
-  std::optional<std::string> m_lockedKey; // keyText of the record locked for editing
+  // keyText of the record locked for editing: the one place that says which
+  // record this cursor holds; the drivers keep only what releases it.
+  std::optional<std::string> m_lockedKey;
   std::vector<Value> m_readForEdit;       // its values as the edit read them
   std::deque<Record> m_ahead;
   SearchDirection m_aheadDirection = SearchDirection::Forward;

@@ -326,9 +326,9 @@ Result PostgresCursor::queryText(SearchDirection direction, int fieldNo, const s
 }
 
 Result PostgresCursor::lock(const Bookmark &key) {
+  // The cursor locks a record only when it holds none (it alone knows
+  // which it holds); a second lock of one key would stack on the server.
   const AdvisoryLockKey wanted = advisoryLockKey(m_tableOid, key);
-  if (m_lock && *m_lock == wanted && m_conn->resets() == m_lockedAtResets && !m_conn->isBroken())
-    return code::Ok; // held already
   unlock();
   PgResult rows;
   const LockCall call = takingCall("lock", "pg_try_advisory_lock", wanted);

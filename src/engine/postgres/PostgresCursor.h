@@ -111,9 +111,11 @@ private:
   bool m_snapshot = false;
   bool m_copying = false;
   std::vector<std::string> m_copied; // the records sent by the COPY, by line
-  // The record locked for editing: its lock, the connection's resets at
-  // the time, the record as the server sent it when the edit began, and
-  // whether the lock was lost with a connection since.
+  // What releases and renews the lock of the record the cursor edits (which
+  // record that is, the key-set cursor alone keeps): the advisory lock, the
+  // connection's resets when it was taken, the record as the server sent
+  // it when the edit began, and whether the lock was lost with a connection
+  // since.
   std::optional<AdvisoryLockKey> m_lock;
   int m_lockedAtResets = 0;
   Parameters m_readTexts;

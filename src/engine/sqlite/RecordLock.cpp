@@ -233,9 +233,7 @@ void RecordLock::openToRead(const std::string &tablePath) {
   m_holdersWritable = false;
 }
 
-Result RecordLock::lock(const std::string &keyText, long long offset, const std::string &recordName) {
-  if (m_held == keyText)
-    return code::Ok;
+Result RecordLock::lock(long long offset, const std::string &recordName) {
   if (!setLock(m_fd, F_WRLCK, offset)) {
     const int err = errno;
     if (err == EAGAIN || err == EACCES)
@@ -243,10 +241,7 @@ Result RecordLock::lock(const std::string &keyText, long long offset, const std:
     return ErrorEntries::fail(code::IoFailure, {{code::IoFailure, 0, "File: " + m_path},
                                                 {code::IoFailure, err, std::strerror(err)}});
   }
-  if (m_held && m_offset != offset)
-    setLock(m_fd, F_UNLCK, m_offset);
-  m_held = keyText;
-  m_offset = offset;
+  m_held = offset;
   claimSlot();
   writeSlot(std::to_string(offset) + "\t" + std::to_string(secondsNow()) + "\t" + cleanPart(thisUser()) + "\t" +
             cleanPart(thisMachine()) + "\t" + cleanPart(recordName) + "\n");
@@ -268,7 +263,7 @@ Result RecordLock::lockAlso(long long offset) {
 void RecordLock::releaseAll() {
   // The byte of the record locked for editing stays locked.
   for (long long offset : m_also)
-    if (!m_held || offset != m_offset)
+    if (offset != m_held)
       setLock(m_fd, F_UNLCK, offset);
   m_also.clear();
 }
@@ -277,7 +272,7 @@ void RecordLock::release() {
   if (!m_held)
     return;
   writeSlot({});
-  setLock(m_fd, F_UNLCK, m_offset);
+  setLock(m_fd, F_UNLCK, *m_held);
   m_held.reset();
 }
 

@@ -39,11 +39,11 @@ public:
   // key of one integer from 0 to 2^62 - 1 (so no two such records share
   // one), else a 62-bit hash of the key above those.
   static long long offsetFor(const Bookmark &key);
-  // Locks the record whose key reads `keyText` at `offset`, releasing any
-  // lock held before, and writes `recordName` ("Id = 7") into the holders'
-  // record. RecordLocked (without entries: the cursor names the record)
-  // when another holder has it.
-  [[nodiscard]] Result lock(const std::string &keyText, long long offset, const std::string &recordName);
+  // Locks the record at `offset` for editing (the cursor has let go of any
+  // other: it alone knows which record it holds) and writes `recordName`
+  // ("Id = 7") into the holders' record. RecordLocked (without entries: the
+  // cursor names the record) when another holder has it.
+  [[nodiscard]] Result lock(long long offset, const std::string &recordName);
   void release();
   // Locks the byte at `offset` as well as any held, until releaseAll():
   // the records a bulk delete takes away. RecordLocked when another holder
@@ -75,8 +75,7 @@ private:
   bool m_holdersWritable = false;
   long long m_slot = -1; // ours, once claimed
   std::string m_path;
-  std::optional<std::string> m_held;
-  long long m_offset = 0;
+  std::optional<long long> m_held; // the byte of the record locked for editing
   std::vector<long long> m_also; // the bytes of lockAlso
 
 };

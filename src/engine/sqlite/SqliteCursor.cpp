@@ -365,7 +365,7 @@ Result SqliteCursor::queryPage(SearchDirection direction, const Bookmark *from, 
 }
 
 Result SqliteCursor::lockRecord(const Bookmark &key) {
-  const Result locked = m_lock.lock(keyText(key), RecordLock::offsetFor(key), recordName(key));
+  const Result locked = m_lock.lock(RecordLock::offsetFor(key), recordName(key));
   return locked == code::RecordLocked ? recordLocked(key) : locked;
 }
 
