@@ -18,8 +18,8 @@ struct TransferResult {
   bool ok = true;
   long records = 0;
   std::string error; // names the file, the line, the column and the reason
-  // What the transfer did that the user should know of: each value written
-  // as stored although it is no UTF-8 text.
+  // What the transfer says at its end, one line each, without refusing (an
+  // export: each value written as stored although it is no UTF-8 text).
   std::vector<std::string> warnings;
 };
 

@@ -12,8 +12,6 @@ namespace vandro::admin {
 struct RstImportResult : TransferResult {
   long documents = 0;
   long withMarker = 0; // records with a marker on either span
-  // What the import says at its end, one line each, without refusing.
-  std::vector<std::string> warnings;
 };
 
 // Reads the rs3/rs4 documents `files` in this order and stores their
