@@ -532,6 +532,88 @@ private:
 
 } // namespace
 
+// The documents to write (those `names` says, each once, else all) and
+// their file names, each a plain name of its own; why not, or nothing.
+std::optional<std::string> chooseDocuments(const std::vector<DocumentSummary> &all,
+                                           const std::vector<std::string> &names, std::vector<std::string> &wanted,
+                                           std::map<std::string, std::string> &files) {
+  for (const std::string &name : names) {
+    if (std::none_of(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; }))
+      return "the table has no document " + shownText(name) +
+             " (vandro-admin documents lists them). Nothing was written";
+    if (std::find(wanted.begin(), wanted.end(), name) == wanted.end())
+      wanted.push_back(name);
+  }
+  if (names.empty())
+    for (const DocumentSummary &summary : all)
+      wanted.push_back(summary.name);
+  // Every file a plain name of its own, before anything is made.
+  for (const std::string &name : wanted) {
+    const std::string &file =
+        std::find_if(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; })->file;
+    if (const auto problem = Corpus::fileNameProblem(file))
+      return "the document " + shownText(name) + " is stored under the file name " + shownText(file) + ", which " +
+             *problem + " (vandro-admin check). Nothing was written";
+    if (const auto [first, added] = files.emplace(file, name); !added)
+      return "the documents " + shownText(first->second) + " and " + shownText(name) +
+             " are both stored under the file name " + file +
+             "; export them one at a time with --document, into two folders. Nothing was written";
+  }
+  return std::nullopt;
+}
+
+// Makes the document `name` with the table's markers and writes it beside
+// its place in the folder `resolved`; why not, or nothing.
+std::optional<std::string> exportDocument(Corpus &corpus, const std::string &name,
+                                          const std::filesystem::path &resolved, ExistingFiles existing,
+                                          RstExportResult &result, std::vector<Output> &outputs) {
+  CorpusDocument stored;
+  std::vector<RecordSource> sources;
+  std::vector<Record> records;
+  Result got = corpus.document(name, stored);
+  if (got == code::Ok)
+    got = corpus.sources(name, sources, records);
+  if (got != code::Ok)
+    return engineFailure(got);
+  if (Corpus::sha256(stored.content) != stored.sha256)
+    return "the stored document " + shownText(stored.name) +
+           " no longer has the bytes it was imported with (its SHA-256 differs; vandro-admin check). "
+           "Nothing was written";
+  const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
+                         static_cast<qsizetype>(stored.content.size()));
+  stored.content = {};
+  rst::RstDocument document;
+  QString error;
+  DocumentExport exported(
+      [&]() -> const rst::RstDocument * {
+        return rst::readRstDocument(QString::fromStdString(stored.file), bytes, document, error) ? &document : nullptr;
+      },
+      result);
+  for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
+    exported.record(sources[i], records[i]);
+  if (exported.failed() && !exported.error().empty())
+    return "the document " + shownText(stored.name) + ": " + exported.error() + ". Nothing was written";
+  if (exported.failed())
+    return "the stored document " + shownText(stored.name) +
+           " does not read: " + error.toStdString().substr(0, error.toStdString().find_last_not_of('.') + 1) +
+           ". Nothing was written";
+  Output output{(resolved / stored.file).string(), {}, {}, bytes};
+  if (!exported.edits().empty()) {
+    if (!rst::editSignals(bytes, exported.edits(), output.bytes, error))
+      return stored.file + ": " + error.toStdString() + ". Nothing was written";
+  } else {
+    ++result.identical;
+  }
+  if (existing == ExistingFiles::KeepChanged)
+    if (std::string why; !mayReplace(output.target, bytes, output.bytes, why))
+      return why + ". Nothing was written";
+  std::string cause;
+  outputs.push_back(std::move(output));
+  if (!writeBeside(outputs.back(), cause))
+    return cause + ". Nothing was written";
+  return std::nullopt;
+}
+
 RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::vector<std::string> &names,
                           ExistingFiles existing) {
   RstExportResult result;
@@ -571,27 +653,9 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
     if (const Result listed = corpus.summaries(all); listed != code::Ok)
       return readFailure(engineFailure(listed));
     std::vector<std::string> wanted;
-    for (const std::string &name : names) {
-      if (std::none_of(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; }))
-        return readFailure("the table has no document " + shownText(name) + " (vandro-admin documents lists them). Nothing was written");
-      if (std::find(wanted.begin(), wanted.end(), name) == wanted.end())
-        wanted.push_back(name);
-    }
-    if (names.empty())
-      for (const DocumentSummary &summary : all)
-        wanted.push_back(summary.name);
-    // Every file a plain name of its own, before anything is made.
     std::map<std::string, std::string> files; // file name -> document
-    for (const std::string &name : wanted) {
-      const std::string &file =
-          std::find_if(all.begin(), all.end(), [&](const DocumentSummary &d) { return d.name == name; })->file;
-      if (const auto problem = Corpus::fileNameProblem(file))
-        return readFailure("the document " + shownText(name) + " is stored under the file name " + shownText(file) + ", which " +
-                           *problem + " (vandro-admin check). Nothing was written");
-      if (const auto [first, added] = files.emplace(file, name); !added)
-        return readFailure("the documents " + shownText(first->second) + " and " + shownText(name) + " are both stored under the file name " +
-                           file + "; export them one at a time with --document, into two folders. Nothing was written");
-    }
+    if (const auto why = chooseDocuments(all, names, wanted, files))
+      return readFailure(*why);
     std::error_code ec;
     madeFolder = !fs::exists(folder, ec);
     fs::create_directories(folder, ec);
@@ -604,51 +668,8 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
       if (const auto problem = targetProblem(resolved, file, cursor.location()))
         return readFailure(*problem + ". Nothing was written");
     for (const std::string &name : wanted) {
-      CorpusDocument stored;
-      std::vector<RecordSource> sources;
-      std::vector<Record> records;
-      Result got = corpus.document(name, stored);
-      if (got == code::Ok)
-        got = corpus.sources(name, sources, records);
-      if (got != code::Ok)
-        return readFailure(engineFailure(got));
-      if (Corpus::sha256(stored.content) != stored.sha256)
-        return readFailure("the stored document " + shownText(stored.name) +
-                           " no longer has the bytes it was imported with (its SHA-256 differs; vandro-admin check). "
-                           "Nothing was written");
-      const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
-                             static_cast<qsizetype>(stored.content.size()));
-      stored.content = {};
-      rst::RstDocument document;
-      QString error;
-      DocumentExport exported(
-          [&]() -> const rst::RstDocument * {
-            return rst::readRstDocument(QString::fromStdString(stored.file), bytes, document, error) ? &document
-                                                                                                   : nullptr;
-          },
-          result);
-      for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
-        exported.record(sources[i], records[i]);
-      if (exported.failed() && !exported.error().empty())
-        return readFailure("the document " + shownText(stored.name) + ": " + exported.error() + ". Nothing was written");
-      if (exported.failed())
-        return readFailure("the stored document " + shownText(stored.name) + " does not read: " +
-                           error.toStdString().substr(0, error.toStdString().find_last_not_of('.') + 1) +
-                           ". Nothing was written");
-      Output output{(resolved / stored.file).string(), {}, {}, bytes};
-      if (!exported.edits().empty()) {
-        if (!rst::editSignals(bytes, exported.edits(), output.bytes, error))
-          return readFailure(stored.file + ": " + error.toStdString() + ". Nothing was written");
-      } else {
-        ++result.identical;
-      }
-      if (existing == ExistingFiles::KeepChanged)
-        if (std::string why; !mayReplace(output.target, bytes, output.bytes, why))
-          return readFailure(why + ". Nothing was written");
-      std::string cause;
-      outputs.push_back(std::move(output));
-      if (!writeBeside(outputs.back(), cause))
-        return readFailure(cause + ". Nothing was written");
+      if (const auto why = exportDocument(corpus, name, resolved, existing, result, outputs))
+        return readFailure(*why);
       if (Interruption::requested())
         return readFailure("interrupted. Nothing was written");
     }

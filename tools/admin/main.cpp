@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
 // Ctrl+C, a closed terminal or a termination request: the half-written
@@ -38,11 +37,11 @@ int main(int argc, char **argv) {
   namespace admin = vandro::admin;
   admin::Context context(std::cout, std::cerr);
   // The commands, in the order --help lists them.
-  for (const auto add : {admin::addAliasCommand, admin::addCreateCommand, admin::addImportCommand,
-                         admin::addImportRstCommand, admin::addExportRstCommand, admin::addDocumentsCommand,
-                         admin::addLocksCommand, admin::addRemoveDocumentCommand, admin::addStatsCommand,
-                         admin::addExportCommand, admin::addPasswordCommand, admin::addCheckCommand,
-                         admin::addInitCommand})
+  for (const auto add :
+       {admin::addAliasCommand, admin::addCreateCommand, admin::addImportCommand, admin::addImportRstCommand,
+        admin::addExportRstCommand, admin::addDocumentsCommand, admin::addLocksCommand, admin::addRemoveDocumentCommand,
+        admin::addStatsCommand, admin::addExportCommand, admin::addPasswordCommand, admin::addCheckCommand,
+        admin::addInitCommand})
     add(app, context);
 
   // A word where a command belongs that names none: said plainly, with the

@@ -75,18 +75,20 @@ int aliasSet(Context &context, const std::string &name, const std::string &direc
   // A folder without the table the program opens is no mistake, but the
   // next step is to make it.
   if (!fs::exists(fs::path(absolute) / "Vandro.DB", ec))
-    context.out << absolute << " holds no table Vandro.DB yet"
-          << (name == "Vandro" ? ", the table Vandro opens" : "") << ". Make it with one of\n"
-          << "  vandro-admin create " << name << " Vandro.DB\n"
-          << "      an empty table\n"
-          << "  vandro-admin import " << name << " Vandro.DB FILE.csv\n"
-          << "      records from CSV\n"
-          << "  vandro-admin import-rst " << name << " Vandro.DB --map " << VANDRO_DATA_DIR << "/gum-map.csv CORPUS\n"
-          << "      an RST corpus's rs3/rs4 documents (the table is made when missing)\n";
+    context.out << absolute << " holds no table Vandro.DB yet" << (name == "Vandro" ? ", the table Vandro opens" : "")
+                << ". Make it with one of\n"
+                << "  vandro-admin create " << name << " Vandro.DB\n"
+                << "      an empty table\n"
+                << "  vandro-admin import " << name << " Vandro.DB FILE.csv\n"
+                << "      records from CSV\n"
+                << "  vandro-admin import-rst " << name << " Vandro.DB --map " << VANDRO_DATA_DIR
+                << "/gum-map.csv CORPUS\n"
+                << "      an RST corpus's rs3/rs4 documents (the table is made when missing)\n";
   return kSuccess;
 }
 
-int aliasSetServer(Context &context, const std::string &name, const std::string &driver, const std::vector<std::string> &settings) {
+int aliasSetServer(Context &context, const std::string &name, const std::string &driver,
+                   const std::vector<std::string> &settings) {
   if (const std::string why = badAliasName(name); !why.empty())
     return context.failure(why);
   if (hasControl(name) || std::any_of(settings.begin(), settings.end(), hasControl))
@@ -142,7 +144,7 @@ int aliasRemove(Context &context, const std::string &name) {
     return context.failure(engineMessage(result));
   if (!config.removeAlias(name))
     return context.failure("no alias '" + name + "' in " + config.path() +
-                   (config.fileExists() ? "" : ", which does not exist"));
+                           (config.fileExists() ? "" : ", which does not exist"));
   if (const Result result = config.save(); result != code::Ok)
     return context.failure(engineMessage(result));
   return kSuccess;

@@ -68,8 +68,9 @@ int check(Context &context, const std::string &database, const std::string &tabl
 } // namespace
 
 void addCheckCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand("check", "Check the table file's integrity and every stored value against its column's\n"
-               "kind and size; exit status 1 when anything is wrong");
+  auto *command =
+      app.add_subcommand("check", "Check the table file's integrity and every stored value against its column's\n"
+                                  "kind and size; exit status 1 when anything is wrong");
   const auto table = addTableArguments(*command);
   command->callback([&context, table] { context.status = check(context, table->database, table->table); });
 }

@@ -56,15 +56,16 @@ int documents(Context &context, const std::string &database, const std::string &
   context.out << "Document\tRecords\tWith a marker\tMarkers changed\tImported\n";
   for (const DocumentSummary &d : summaries)
     context.out << shownLine(d.name) << "\t" << d.records << "\t" << d.marked << "\t" << d.changed << "\t"
-          << shownLine(d.imported) << "\n";
+                << shownLine(d.imported) << "\n";
   return kSuccess;
 }
 
 } // namespace
 
 void addDocumentsCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand("documents", "List the RST documents stored with TABLE: name, records, records with a marker,\n"
-                   "records whose markers changed since the import, time of import");
+  auto *command = app.add_subcommand("documents",
+                                     "List the RST documents stored with TABLE: name, records, records with a marker,\n"
+                                     "records whose markers changed since the import, time of import");
   const auto table = addTableArguments(*command);
   command->callback([&context, table] { context.status = documents(context, table->database, table->table); });
 }

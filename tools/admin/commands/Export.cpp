@@ -65,16 +65,16 @@ int exportFile(Context &context, const std::string &database, const std::string 
   }
   TransferResult result;
   {
-    std::ofstream out(target.writePath(),
-                      std::ios::binary | (target.direct() ? std::ios::app : std::ios::trunc));
+    std::ofstream out(target.writePath(), std::ios::binary | (target.direct() ? std::ios::app : std::ios::trunc));
     if (!out) {
       // The text goes to a new file beside the target first: where that
       // cannot be made, the folder is the cause.
       const std::string cause = std::strerror(errno);
-      return context.failure(file + ": the file cannot be written: " +
-                     (target.direct() ? cause
-                                      : "no new file can be made in " +
-                                            fs::path(target.finalPath()).parent_path().string() + ": " + cause));
+      return context.failure(
+          file + ": the file cannot be written: " +
+          (target.direct()
+               ? cause
+               : "no new file can be made in " + fs::path(target.finalPath()).parent_path().string() + ": " + cause));
     }
     result = exportCsv(session.cursor(), out, file);
     out.close();
@@ -93,13 +93,14 @@ int exportFile(Context &context, const std::string &database, const std::string 
 } // namespace
 
 void addExportCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand(
-      "export", "Export every record in key order as CSV with a header row and CRLF line ends;\n"
-                "nulls are unquoted empty fields, empty texts \"\".");
+  auto *command =
+      app.add_subcommand("export", "Export every record in key order as CSV with a header row and CRLF line ends;\n"
+                                   "nulls are unquoted empty fields, empty texts \"\".");
   const auto table = addTableArguments(*command);
   const auto file = std::make_shared<std::string>();
   command->add_option("FILE", *file, "CSV file; standard output when left out or -");
-  command->callback([&context, table, file] { context.status = exportFile(context, table->database, table->table, *file); });
+  command->callback(
+      [&context, table, file] { context.status = exportFile(context, table->database, table->table, *file); });
 }
 
 } // namespace vandro::admin

@@ -37,20 +37,20 @@ using namespace corpus;
 
 namespace {
 
-int exportRst(Context &context, const std::string &database, const std::string &table, const std::string &folder, const std::vector<std::string> &documents, Force force) {
+int exportRst(Context &context, const std::string &database, const std::string &table, const std::string &folder,
+              const std::vector<std::string> &documents, Force force) {
   Context::Session session(context);
   if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
     return kFailure;
-  const RstExportResult result = admin::exportRst(session.cursor(), folder, documents,
-                                                  force == Force::Yes ? ExistingFiles::Replace
-                                                                      : ExistingFiles::KeepChanged);
+  const RstExportResult result = admin::exportRst(
+      session.cursor(), folder, documents, force == Force::Yes ? ExistingFiles::Replace : ExistingFiles::KeepChanged);
   if (!result.ok)
     return context.failure(result.error);
   for (const std::string &line : result.listed)
     context.out << shownLine(line) << "\n";
   context.out << result.documents << " documents written to " << folder << " (" << result.identical
-        << " byte for byte as imported), " << result.signalsAdded << " signals added, " << result.signalsRemoved
-        << " removed, " << result.signalsNotWritten << " not written\n";
+              << " byte for byte as imported), " << result.signalsAdded << " signals added, " << result.signalsRemoved
+              << " removed, " << result.signalsNotWritten << " not written\n";
   return kSuccess;
 }
 
@@ -58,15 +58,14 @@ int exportRst(Context &context, const std::string &database, const std::string &
 
 void addExportRstCommand(CLI::App &app, Context &context) {
   auto *command = app.add_subcommand(
-      "export-rst",
-      "Write the RST documents that import-rst stored with TABLE into FOLDER under their\n"
-      "file names, with the table's markers as dm signals, all or nothing. A document\n"
-      "whose markers did not change is written byte for byte as imported; in the others\n"
-      "each part of a changed marker (\"and + instead\") is one dm signal: signals the user\n"
-      "kept stay as they were, new parts become signals, parts taken away remove theirs.\n"
-      "Every signal added and removed, parts that cannot be written, markers that would\n"
-      "read back otherwise and records whose other columns changed are listed by Id. A file\n"
-      "in FOLDER that changed since the import is not replaced without --force.");
+      "export-rst", "Write the RST documents that import-rst stored with TABLE into FOLDER under their\n"
+                    "file names, with the table's markers as dm signals, all or nothing. A document\n"
+                    "whose markers did not change is written byte for byte as imported; in the others\n"
+                    "each part of a changed marker (\"and + instead\") is one dm signal: signals the user\n"
+                    "kept stay as they were, new parts become signals, parts taken away remove theirs.\n"
+                    "Every signal added and removed, parts that cannot be written, markers that would\n"
+                    "read back otherwise and records whose other columns changed are listed by Id. A file\n"
+                    "in FOLDER that changed since the import is not replaced without --force.");
   const auto table = addTableArguments(*command);
   struct Options {
     std::string folder;

@@ -51,7 +51,9 @@ int importFile(Context &context, const std::string &database, const std::string 
   std::function<void(long)> progress;
   const bool terminal = ::isatty(STDERR_FILENO) == 1 && &context.err == &std::cerr;
   if (terminal)
-    progress = [&](long records) { context.err << "\rImporting " << file << ": " << records << " records" << std::flush; };
+    progress = [&](long records) {
+      context.err << "\rImporting " << file << ": " << records << " records" << std::flush;
+    };
   const TransferResult result = importCsv(session.cursor(), in, file, progress);
   if (terminal)
     context.err << "\n";
@@ -64,14 +66,15 @@ int importFile(Context &context, const std::string &database, const std::string 
 } // namespace
 
 void addImportCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand(
-      "import", "Import an RFC 4180 CSV file (UTF-8, header row naming the columns in any order)\n"
-                "into TABLE, all or nothing: an unquoted empty field is null, \"\" the empty text.\n"
-                "The first bad record stops the import, naming its line, column and reason.");
+  auto *command =
+      app.add_subcommand("import", "Import an RFC 4180 CSV file (UTF-8, header row naming the columns in any order)\n"
+                                   "into TABLE, all or nothing: an unquoted empty field is null, \"\" the empty text.\n"
+                                   "The first bad record stops the import, naming its line, column and reason.");
   const auto table = addTableArguments(*command);
   const auto file = std::make_shared<std::string>();
   command->add_option("FILE", *file, "CSV file")->required();
-  command->callback([&context, table, file] { context.status = importFile(context, table->database, table->table, *file); });
+  command->callback(
+      [&context, table, file] { context.status = importFile(context, table->database, table->table, *file); });
 }
 
 } // namespace vandro::admin

@@ -37,7 +37,8 @@ using namespace corpus;
 
 namespace {
 
-int importRst(Context &context, const std::string &database, const std::string &table, const std::string &mapFile, const std::vector<std::string> &paths) {
+int importRst(Context &context, const std::string &database, const std::string &table, const std::string &mapFile,
+              const std::vector<std::string> &paths) {
   namespace fs = std::filesystem;
   // The documents: files as given, folders as their .rs3 and .rs4 files.
   std::vector<std::string> files;
@@ -93,7 +94,7 @@ int importRst(Context &context, const std::string &database, const std::string &
   if (terminal)
     progress = [&](const RstImportResult &sofar) {
       context.err << "\rImporting: " << sofar.documents << " of " << files.size() << " documents, " << sofar.records
-            << " records" << std::flush;
+                  << " records" << std::flush;
     };
   const RstImportResult result = admin::importRst(session.cursor(), files, map, progress);
   if (terminal)
@@ -101,7 +102,7 @@ int importRst(Context &context, const std::string &database, const std::string &
   if (!result.ok)
     return context.failure(result.error);
   context.out << result.documents << " documents, " << result.records << " records, " << result.withMarker
-        << " records with a marker\n";
+              << " records with a marker\n";
   for (const std::string &warning : result.warnings)
     context.err << "vandro-admin: warning: " << warning << "\n";
   return kSuccess;
@@ -111,11 +112,10 @@ int importRst(Context &context, const std::string &database, const std::string &
 
 void addImportRstCommand(CLI::App &app, Context &context) {
   auto *command = app.add_subcommand(
-      "import-rst",
-      "Import RST documents (rs3/rs4 XML of RST annotation tools) as relation records: one\n"
-      "record per satellite and per pair of adjacent co-nuclei, markers from rs4 discourse\n"
-      "signals. Records go after the table's largest Id, document after document, all or\n"
-      "nothing. The map of the GUM corpus's relation names is " VANDRO_DATA_DIR "/gum-map.csv.");
+      "import-rst", "Import RST documents (rs3/rs4 XML of RST annotation tools) as relation records: one\n"
+                    "record per satellite and per pair of adjacent co-nuclei, markers from rs4 discourse\n"
+                    "signals. Records go after the table's largest Id, document after document, all or\n"
+                    "nothing. The map of the GUM corpus's relation names is " VANDRO_DATA_DIR "/gum-map.csv.");
   const auto table = addTableArguments(*command);
   struct Options {
     std::string mapFile;
@@ -124,7 +124,8 @@ void addImportRstCommand(CLI::App &app, Context &context) {
   const auto options = std::make_shared<Options>();
   command->add_option("--map", options->mapFile,
                       "CSV file with the header from,to: relation names to store in place of the documents' own");
-  command->add_option("PATH", options->paths, "An .rs3/.rs4 file, or a folder whose .rs3 and .rs4 files are taken by name")
+  command
+      ->add_option("PATH", options->paths, "An .rs3/.rs4 file, or a folder whose .rs3 and .rs4 files are taken by name")
       ->required();
   command->callback([&context, table, options] {
     context.status = importRst(context, table->database, table->table, options->mapFile, options->paths);

@@ -51,10 +51,10 @@ int initDemo(Context &context) {
 } // namespace
 
 void addInitCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand(
-      "init", "With --demo: add the alias Vandro for ~/.local/share/vandro when there is none,\n"
-              "and make the demo table Vandro.DB there when it is missing. Changes nothing\n"
-              "when both exist.");
+  auto *command =
+      app.add_subcommand("init", "With --demo: add the alias Vandro for ~/.local/share/vandro when there is none,\n"
+                                 "and make the demo table Vandro.DB there when it is missing. Changes nothing\n"
+                                 "when both exist.");
   const auto demo = std::make_shared<bool>(false);
   command->add_flag("--demo", *demo, "Make the demo table")->required();
   command->callback([&context, demo] { context.status = initDemo(context); });

@@ -50,16 +50,18 @@ int locks(Context &context, const std::string &database, const std::string &tabl
   }
   context.out << "Record\tUser\tMachine\tSince\n";
   for (const LockHolder &h : holders)
-    context.out << shownLine(h.record) << "\t" << shownLine(h.user) << (h.program.empty() ? "" : " (" + shownLine(h.program) + ")")
-          << "\t" << shownLine(h.machine) << "\t" << (h.since ? sinceText(*h.since) : std::string()) << "\n";
+    context.out << shownLine(h.record) << "\t" << shownLine(h.user)
+                << (h.program.empty() ? "" : " (" + shownLine(h.program) + ")") << "\t" << shownLine(h.machine) << "\t"
+                << (h.since ? sinceText(*h.since) : std::string()) << "\n";
   return kSuccess;
 }
 
 } // namespace
 
 void addLocksCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand("locks", "List the records of TABLE that annotators (or other clients) hold locked now, one\n"
-               "line each: the record, who holds it, on which machine, since when");
+  auto *command =
+      app.add_subcommand("locks", "List the records of TABLE that annotators (or other clients) hold locked now, one\n"
+                                  "line each: the record, who holds it, on which machine, since when");
   const auto table = addTableArguments(*command);
   command->callback([&context, table] { context.status = locks(context, table->database, table->table); });
 }

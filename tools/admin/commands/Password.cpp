@@ -49,7 +49,8 @@ int refuseServerPassword(Context &context, const std::string &database) {
   return kSuccess;
 }
 
-int setPassword(Context &context, const std::string &database, const std::string &table, const std::optional<std::string> &password) {
+int setPassword(Context &context, const std::string &database, const std::string &table,
+                const std::optional<std::string> &password) {
   Context::Session session(context);
   if (!session.openDatabase(database) || !session.openTable(table))
     return kFailure;

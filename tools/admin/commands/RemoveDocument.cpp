@@ -37,7 +37,8 @@ using namespace corpus;
 
 namespace {
 
-int removeDocuments(Context &context, const std::string &database, const std::string &table, const std::vector<std::string> &names, Force force) {
+int removeDocuments(Context &context, const std::string &database, const std::string &table,
+                    const std::vector<std::string> &names, Force force) {
   Context::Session session(context);
   if (!session.openDatabase(database) || !session.openTable(table))
     return kFailure;
@@ -48,8 +49,9 @@ int removeDocuments(Context &context, const std::string &database, const std::st
     bool stored = false;
     const Result found = corpus.documentRecords(name, records, marked, stored);
     if (found == code::RecordNotFound)
-      return context.failure("the table has no document " + shownText(name) + " (no record's From is " + shownText(name) +
-                     "; vandro-admin documents lists the documents kept). Nothing was removed");
+      return context.failure("the table has no document " + shownText(name) + " (no record's From is " +
+                             shownText(name) +
+                             "; vandro-admin documents lists the documents kept). Nothing was removed");
     if (found != code::Ok)
       return context.failure(engineMessage(found));
     long changed = 0;
@@ -57,9 +59,9 @@ int removeDocuments(Context &context, const std::string &database, const std::st
       return context.failure(engineMessage(counted));
     if (changed > 0 && force == Force::No)
       return context.failure("the document " + shownText(name) + " has " + std::to_string(changed) +
-                     (changed == 1 ? " marker" : " markers") +
-                     " changed since its import, which removing it would drop (export-rst writes them into the "
-                     "document's file, and --force then removes the document). Nothing was removed");
+                             (changed == 1 ? " marker" : " markers") +
+                             " changed since its import, which removing it would drop (export-rst writes them into the "
+                             "document's file, and --force then removes the document). Nothing was removed");
   }
   for (const std::string &name : names) {
     long records = 0, marked = 0;

@@ -37,8 +37,10 @@ using namespace corpus;
 
 namespace {
 
-int stats(Context &context, const std::string &database, const std::string &table, const std::string &by, const std::vector<std::string> &documents, bool csv, const std::string &chart) {
-  const auto found = std::find_if(kStatsBy.begin(), kStatsBy.end(), [&](const auto &named) { return named.first == by; });
+int stats(Context &context, const std::string &database, const std::string &table, const std::string &by,
+          const std::vector<std::string> &documents, bool csv, const std::string &chart) {
+  const auto found =
+      std::find_if(kStatsBy.begin(), kStatsBy.end(), [&](const auto &named) { return named.first == by; });
   if (found == kStatsBy.end())
     return context.failure("--by " + by + ": count by relation, marker, position or document");
   std::optional<ChartFormat> format;
@@ -70,10 +72,11 @@ int stats(Context &context, const std::string &database, const std::string &tabl
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
       qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's remarks about the desktop session are no concern of a chart.
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-      if (type != QtDebugMsg && type != QtInfoMsg && !message.startsWith(QLatin1String("QStandardPaths:")))
-        std::cerr << "vandro-admin: " << message.toStdString() << "\n";
-    });
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+          if (type != QtDebugMsg && type != QtInfoMsg && !message.startsWith(QLatin1String("QStandardPaths:")))
+            std::cerr << "vandro-admin: " << message.toStdString() << "\n";
+        });
     int argc = 1;
     char name[] = "vandro-admin";
     char *argv[] = {name, nullptr};
@@ -118,8 +121,8 @@ void addStatsCommand(CLI::App &app, Context &context) {
   command->add_flag("--csv", options->csv, "RFC 4180 CSV instead of the aligned table (every marker)");
   command->add_option("--chart", options->chart, "Also draw the table into FILE, an .svg or .png");
   command->callback([&context, table, options] {
-    context.status = stats(context, table->database, table->table, options->by, options->documents, options->csv,
-                           options->chart);
+    context.status =
+        stats(context, table->database, table->table, options->by, options->documents, options->csv, options->chart);
   });
 }
 
