@@ -230,36 +230,26 @@ std::string Corpus::recordColumns(const std::string &alias) const {
 }
 
 Result Corpus::exists(bool &out) {
-  std::vector<std::vector<Value>> rows;
-  Result result;
-  if (m_cursor.dialect() == SqlDialect::Sqlite)
-    result = m_cursor.execute("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name IN (?, ?)",
-                              {Value::text(m_cursor.tableName() + "_documents"),
-                               Value::text(m_cursor.tableName() + "_sources")},
-                              &rows);
-  else
-    result = m_cursor.execute("SELECT (to_regclass(?) IS NOT NULL)::int + (to_regclass(?) IS NOT NULL)::int",
-                              {Value::text(documentsTable()), Value::text(sourcesTable())}, &rows);
-  if (result != code::Ok)
+  bool documents = false, sources = false;
+  if (const Result result = m_cursor.hasSibling(kDocumentsSuffix, documents); result != code::Ok)
     return result;
-  out = !rows.empty() && integerOf(rows[0][0]) == 2;
+  if (const Result result = m_cursor.hasSibling(kSourcesSuffix, sources); result != code::Ok)
+    return result;
+  out = documents && sources;
   return code::Ok;
 }
 
+// A new table's name leaves room for its companions' (Database::createTable).
+static_assert(std::string_view(Corpus::kSourcesIndexSuffix).size() <= Database::kSiblingSuffixRoom);
+
 Result Corpus::create() {
-  // The server would cut a longer companion name to one that may be the
-  // relation table's own or another's.
-  if (m_cursor.dialect() == SqlDialect::Postgres &&
-      m_cursor.tableName().size() + Database::kSiblingSuffixRoom > Database::kLongestServerName)
-    return ErrorEntries::fail(
-        code::InvalidParameter,
-        {{code::InvalidParameter, 0, "Table name: " + m_cursor.tableName()},
-         {code::InvalidParameter, 0,
-          "The tables that keep the documents beside this table would need names longer than the server's " +
-              std::to_string(Database::kLongestServerName) + " bytes; rename the table to " +
-              std::to_string(Database::kLongestServerName - Database::kSiblingSuffixRoom) + " bytes at most"}});
-  const std::string bytes = m_cursor.dialect() == SqlDialect::Sqlite ? "BLOB" : "BYTEA";
-  const std::string indexName = quoteIdentifier(m_cursor.tableName() + "_sources_document");
+  for (const char *suffix : {kDocumentsSuffix, kSourcesSuffix, kSourcesIndexSuffix})
+    if (const auto problem = m_cursor.siblingNameProblem(suffix))
+      return ErrorEntries::fail(code::InvalidParameter,
+                                {{code::InvalidParameter, 0, "Table name: " + m_cursor.tableName()},
+                                 {code::InvalidParameter, 0, *problem}});
+  const std::string bytes = m_cursor.columnType(FieldKind::Blob, 0);
+  const std::string indexName = quoteIdentifier(m_cursor.tableName() + kSourcesIndexSuffix);
   const std::string statements[] = {
       "CREATE TABLE IF NOT EXISTS " + documentsTable() +
           " (\"Name\" TEXT PRIMARY KEY, \"File\" TEXT NOT NULL, \"Content\" " + bytes +

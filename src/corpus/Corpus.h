@@ -59,6 +59,11 @@ struct DocumentSummary {
 // of the statement it ran.
 class Corpus {
 public:
+  // The tables beside the relation table T: T_documents and T_sources, and
+  // the index of the sources by document.
+  static constexpr const char *kDocumentsSuffix = "_documents";
+  static constexpr const char *kSourcesSuffix = "_sources";
+  static constexpr const char *kSourcesIndexSuffix = "_sources_document";
   explicit Corpus(Cursor &cursor) : m_cursor(cursor) {}
 
   // Whether the two tables exist.
@@ -112,8 +117,8 @@ public:
   static std::string digest(const std::string &text);
 
 private:
-  std::string documentsTable() const { return m_cursor.siblingName("_documents"); }
-  std::string sourcesTable() const { return m_cursor.siblingName("_sources"); }
+  std::string documentsTable() const { return m_cursor.siblingName(kDocumentsSuffix); }
+  std::string sourcesTable() const { return m_cursor.siblingName(kSourcesSuffix); }
   // " WHERE ..." for the document's records, with its parameters.
   std::string recordsOf(const std::string &name, std::vector<Value> &parameters);
   // The relation table's columns (the standard ones), qualified by `alias`.

@@ -17,7 +17,6 @@ enum class ShareMode { Shared, Exclusive };
 enum class LockMode { NoLock, WriteLock };
 enum class SearchDirection { Forward, Backward };
 // The SQL a driver speaks, for the engine's own statements (execute()).
-enum class SqlDialect { Sqlite, Postgres };
 
 // A cursor stands before the first record, on a record, or after the last
 // record. A read that finds nothing leaves it where it was, so that the caller
@@ -130,16 +129,23 @@ public:
 
   // The engine's own statements about the table and the tables it keeps
   // beside it (the corpus a table was imported from, counts): never text a
-  // user typed. `sql` is in the cursor's dialect with "?" for each of
+  // user typed. `sql` is portable SQL with "?" for each of
   // `parameters` (integers, reals, texts, bytes, nulls); it runs on the
   // cursor's connection, inside its bulk transaction when one is open. The
   // rows it gives, if any, go into `rows` (integers, reals, texts, bytes,
   // nulls, as the columns' types say). Fails with the storage library's
   // code and message.
-  virtual SqlDialect dialect() const = 0;
   // The quoted name of the table `<table><suffix>` beside this one: in the
   // same file, or the same schema on the server.
   virtual std::string siblingName(const std::string &suffix) const = 0;
+  // Why the store cannot name the table (or index) `<table><suffix>`
+  // beside this one (a server cuts long names), or nothing.
+  virtual std::optional<std::string> siblingNameProblem(const std::string &suffix) const = 0;
+  // Whether the table `<table><suffix>` exists beside this one.
+  [[nodiscard]] virtual Result hasSibling(const std::string &suffix, bool &out) = 0;
+  // The column type of a field of `kind` and `size` in this store's tables,
+  // for the statements that make the tables beside this one.
+  virtual std::string columnType(FieldKind kind, int size) const = 0;
   // The quoted name of this table, for the same statements.
   virtual std::string quotedName() const = 0;
   [[nodiscard]] virtual Result execute(const std::string &sql, const std::vector<Value> &parameters,

@@ -3,6 +3,7 @@
 #include "../ErrorEntries.h"
 #include "../Expects.h"
 #include "../Quoted.h"
+#include "../Database.h"
 #include "../FieldValues.h"
 #include "AdvisoryLockKey.h"
 #include "PgCatalogue.h"
@@ -628,6 +629,27 @@ Result PostgresCursor::beginSnapshot() {
 Result PostgresCursor::endSnapshot() {
   m_snapshot = false;
   return m_conn->exec("COMMIT");
+}
+
+std::string PostgresCursor::columnType(FieldKind kind, int size) const { return pgTypeFor(kind, size); }
+
+std::optional<std::string> PostgresCursor::siblingNameProblem(const std::string &suffix) const {
+  // The server would cut a longer name to one that may be this table's own
+  // or another's.
+  if (m_table.size() + suffix.size() <= Database::kLongestServerName)
+    return std::nullopt;
+  return "The table " + m_table + suffix + " beside this one would need a name longer than the server's " +
+         std::to_string(Database::kLongestServerName) + " bytes; rename the table to " +
+         std::to_string(Database::kLongestServerName - Database::kSiblingSuffixRoom) + " bytes at most";
+}
+
+Result PostgresCursor::hasSibling(const std::string &suffix, bool &out) {
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = execute("SELECT (to_regclass(?) IS NOT NULL)::int", {Value::text(siblingName(suffix))}, &rows);
+      result != code::Ok)
+    return result;
+  out = !rows.empty() && !rows[0].empty() && rows[0][0].isInteger() && rows[0][0].asInteger() == 1;
+  return code::Ok;
 }
 
 std::string PostgresCursor::siblingName(const std::string &suffix) const {

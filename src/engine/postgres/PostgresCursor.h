@@ -43,7 +43,9 @@ public:
   Result endSnapshot() override;
   Result integrityCheck(std::vector<std::string> &problems) override;
   Result lockHolders(std::vector<LockHolder> &out) override;
-  SqlDialect dialect() const override { return SqlDialect::Postgres; }
+  std::optional<std::string> siblingNameProblem(const std::string &suffix) const override;
+  Result hasSibling(const std::string &suffix, bool &out) override;
+  std::string columnType(FieldKind kind, int size) const override;
   std::string siblingName(const std::string &suffix) const override;
   std::string quotedName() const override { return m_qualified; }
   Result execute(const std::string &sql, const std::vector<Value> &parameters,

@@ -616,6 +616,16 @@ Result SqliteCursor::integrityCheck(std::vector<std::string> &problems) {
   return code::Ok;
 }
 
+Result SqliteCursor::hasSibling(const std::string &suffix, bool &out) {
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = execute("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?",
+                                    {Value::text(m_table + suffix)}, &rows);
+      result != code::Ok)
+    return result;
+  out = !rows.empty() && !rows[0].empty() && rows[0][0].isInteger() && rows[0][0].asInteger() > 0;
+  return code::Ok;
+}
+
 std::string SqliteCursor::siblingName(const std::string &suffix) const { return quoteIdentifier(m_table + suffix); }
 std::string SqliteCursor::quotedName() const { return quoteIdentifier(m_table); }
 
