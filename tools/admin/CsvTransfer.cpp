@@ -38,6 +38,60 @@ std::string engineFailure(Result result) {
   return message;
 }
 
+namespace {
+
+// Why a row is refused: the column (empty for the whole row) and the cause.
+struct Refusal {
+  std::string column, why;
+};
+
+// Which field each column of the header `row` fills, in `target`; or why
+// not.
+std::optional<Refusal> columnsOf(const csv::Row &row, const std::vector<FieldDescription> &fields,
+                                 std::vector<int> &target) {
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    const std::string_view name = row[i].text;
+    const auto it = std::find_if(fields.begin(), fields.end(),
+                                 [&](const FieldDescription &f) { return sameName(f.name, name); });
+    if (it == fields.end())
+      return Refusal{std::string(name), "the table has no such column"};
+    const int field = static_cast<int>(it - fields.begin());
+    if (std::find(target.begin(), target.end(), field) != target.end())
+      return Refusal{std::string(name), "the header names this column twice"};
+    if (it->readOnly)
+      return Refusal{std::string(name), "the column is computed by the table"};
+    target.push_back(field);
+  }
+  return std::nullopt;
+}
+
+// The values of `row` into `record`, its columns filling the fields
+// `target` says, the others null; or why not.
+std::optional<Refusal> fillRecord(const csv::Row &row, const std::vector<int> &target,
+                                  const std::vector<FieldDescription> &fields, Record &record) {
+  std::fill(record.values.begin(), record.values.end(), Value());
+  std::string why;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    const csv::Field cell = row[i];
+    const FieldDescription &field = fields[static_cast<std::size_t>(target[i])];
+    if (cell.isNull())
+      continue;
+    const bool isText = field.kind == FieldKind::String || field.kind == FieldKind::Memo;
+    if (cell.text.empty() && !isText)
+      return Refusal{field.name, "an empty text is no value for a " + field.declaredType + " column"};
+    if (field.kind == FieldKind::String && utf8Length(cell.text) > static_cast<std::size_t>(field.size))
+      return Refusal{field.name, "the text has " + std::to_string(utf8Length(cell.text)) +
+                                     " characters; the column takes at most " + std::to_string(field.size)};
+    auto value = textToValue(cell.text, field.kind, why);
+    if (!value)
+      return Refusal{field.name, why};
+    record.values[static_cast<std::size_t>(target[i])] = std::move(*value);
+  }
+  return std::nullopt;
+}
+
+} // namespace
+
 TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fileName,
                          const std::function<void(long)> &progress) {
   TransferResult result;
@@ -62,19 +116,8 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
   }
   // Which field each column of the file fills.
   std::vector<int> target;
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    const std::string_view name = row[i].text;
-    const auto it = std::find_if(fields.begin(), fields.end(),
-                                 [&](const FieldDescription &f) { return sameName(f.name, name); });
-    if (it == fields.end())
-      return failAt(row.line(), std::string(name), "the table has no such column");
-    const int field = static_cast<int>(it - fields.begin());
-    if (std::find(target.begin(), target.end(), field) != target.end())
-      return failAt(row.line(), std::string(name), "the header names this column twice");
-    if (it->readOnly)
-      return failAt(row.line(), std::string(name), "the column is computed by the table");
-    target.push_back(field);
-  }
+  if (const auto refused = columnsOf(row, fields, target))
+    return failAt(row.line(), refused->column, refused->why);
 
   if (const Result begin = cursor.beginBulk(); begin != code::Ok)
     return failAt(row.line(), "", engineFailure(begin));
@@ -85,7 +128,6 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
 
   Record record = cursor.blankRecord();
   std::vector<std::size_t> lines; // of the records inserted, in order
-  std::string why;
   while (reader.next(row, error)) {
     // A blank line is no record.
     if (row.size() == 1 && row[0].isNull() && target.size() > 1)
@@ -94,25 +136,8 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
       return abandon(row.line(), "",
                      std::to_string(row.size()) + " fields where the header has " +
                          std::to_string(target.size()));
-    std::fill(record.values.begin(), record.values.end(), Value());
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      const csv::Field cell = row[i];
-      const FieldDescription &field = fields[static_cast<std::size_t>(target[i])];
-      if (cell.isNull())
-        continue;
-      const bool isText = field.kind == FieldKind::String || field.kind == FieldKind::Memo;
-      if (cell.text.empty() && !isText)
-        return abandon(row.line(), field.name, "an empty text is no value for a " +
-                                                   field.declaredType + " column");
-      if (field.kind == FieldKind::String && utf8Length(cell.text) > static_cast<std::size_t>(field.size))
-        return abandon(row.line(), field.name,
-                       "the text has " + std::to_string(utf8Length(cell.text)) +
-                           " characters; the column takes at most " + std::to_string(field.size));
-      auto value = textToValue(cell.text, field.kind, why);
-      if (!value)
-        return abandon(row.line(), field.name, why);
-      record.values[static_cast<std::size_t>(target[i])] = std::move(*value);
-    }
+    if (const auto refused = fillRecord(row, target, fields, record))
+      return abandon(row.line(), refused->column, refused->why);
     if (const Result insert = cursor.insertRecord(record); insert != code::Ok)
       return abandon(row.line(), "", engineFailure(insert));
     lines.push_back(row.line());
