@@ -87,10 +87,13 @@ std::string Config::defaultPath() {
   return base + "/vandro/engine.conf";
 }
 
-Result Config::load(const std::string &path) {
-  m_path = path;
-  m_lines.clear();
-  m_fileExists = false;
+namespace {
+
+// The bytes of the configuration file at `path`: Ok with `exists` false
+// when there is none, and with nothing read for /dev/null (a configuration
+// without aliases); ConfigUnreadable naming the cause otherwise.
+Result readConfigFile(const std::string &path, std::string &content, bool &exists) {
+  exists = false;
   auto unreadable = [&](int error) {
     return ErrorEntries::fail(code::ConfigUnreadable,
                               {{code::ConfigUnreadable, 0, "File: " + path},
@@ -108,7 +111,7 @@ Result Config::load(const std::string &path) {
   struct stat null {};
   if (!statError && S_ISCHR(status.st_mode) && ::stat("/dev/null", &null) == 0 && null.st_rdev == status.st_rdev) {
     ::close(fd);
-    m_fileExists = true;
+    exists = true;
     return code::Ok;
   }
   if (statError || !S_ISREG(status.st_mode)) {
@@ -119,7 +122,6 @@ Result Config::load(const std::string &path) {
     return ErrorEntries::fail(code::ConfigUnreadable, {{code::ConfigUnreadable, 0, "File: " + path},
                                                        {code::ConfigUnreadable, 0, "It is not a regular file"}});
   }
-  std::string content;
   char buffer[8192];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -135,12 +137,28 @@ Result Config::load(const std::string &path) {
     content.append(buffer, static_cast<std::size_t>(got));
   }
   ::close(fd);
-  m_fileExists = true;
+  exists = true;
+  return code::Ok;
+}
+
+} // namespace
+
+Result Config::load(const std::string &path) {
+  m_path = path;
+  m_lines.clear();
+  std::string content;
+  if (const Result read = readConfigFile(path, content, m_fileExists); read != code::Ok)
+    return read;
   // Editors may start a UTF-8 file with a byte-order mark; it is no text.
   if (content.rfind("\xEF\xBB\xBF", 0) == 0) {
     m_byteOrderMark = true;
     content.erase(0, 3);
   }
+  return parse(content);
+}
+
+Result Config::parse(const std::string &content) {
+  const std::string &path = m_path;
   m_lineEnd = "\n";
   std::string section;
   int number = 0;

@@ -73,6 +73,9 @@ public:
   [[nodiscard]] Result save() const;
 
 private:
+  // Reads the lines of the configuration from `content`, the text of m_path
+  // without its byte-order mark; ConfigMalformed naming the first bad line.
+  [[nodiscard]] Result parse(const std::string &content);
   std::string resolvedPath(const std::string &value) const;
 
   struct Line {
