@@ -573,10 +573,8 @@ void TMainForm::refuseRecordChangedSinceShown(bool wasEditing) {
     if (!wasEditing && !table.ChangedAtEdit().isEmpty()) {
       const QStringList changed = table.ChangedAtEdit();
       table.Cancel();
-      throw store::storeError(
-          engine::code::RecordChanged,
-          {QStringLiteral("Changed since the window showed it: %1.").arg(changed.join(QStringLiteral(", "))),
-           QStringLiteral("Your markers stay in the boxes; Insert stores them on the record as it stands now.")});
+      throw store::changedSinceShown(
+          changed, QStringLiteral("Your markers stay in the boxes; Insert stores them on the record as it stands now."));
     }
   }
 }

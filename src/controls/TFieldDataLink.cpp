@@ -139,10 +139,8 @@ void TFieldDataLink::requestEdit() {
   if (browsing && table->State() == store::DataSetState::Edit && !table->ChangedAtEdit().isEmpty()) {
     const QStringList changed = table->ChangedAtEdit();
     table->Cancel();
-    throw store::storeError(engine::code::RecordChanged,
-                            {QStringLiteral("Changed since the window showed it: %1.").arg(changed.join(QStringLiteral(", "))),
-                             QStringLiteral("The boxes show the record as stored now; the key you pressed was not "
-                                            "applied.")});
+    throw store::changedSinceShown(
+        changed, QStringLiteral("The boxes show the record as stored now; the key you pressed was not applied."));
   }
 }
 

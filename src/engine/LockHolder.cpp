@@ -33,7 +33,9 @@ std::string holderText(const LockHolder &holder) {
   return text;
 }
 
-std::string thisUser() {
+namespace {
+
+std::string userName() {
   std::vector<char> buffer(16384);
   passwd entry{}, *found = nullptr;
   if (getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
@@ -41,11 +43,24 @@ std::string thisUser() {
   return "user " + std::to_string(::geteuid());
 }
 
-std::string thisMachine() {
+std::string hostName() {
   char name[256] = {};
   if (::gethostname(name, sizeof name - 1) != 0)
     return {};
   return name;
+}
+
+} // namespace
+
+// Looked up once: every lock the process takes names them.
+std::string thisUser() {
+  static const std::string user = userName();
+  return user;
+}
+
+std::string thisMachine() {
+  static const std::string machine = hostName();
+  return machine;
 }
 
 std::int64_t secondsNow() { return static_cast<std::int64_t>(std::time(nullptr)); }

@@ -45,4 +45,10 @@ EDBEngineError storeError(Result result, const QStringList &details) {
   return EDBEngineError(message, std::move(errors));
 }
 
+EDBEngineError changedSinceShown(const QStringList &fields, const QString &outcome) {
+  return storeError(code::RecordChanged,
+                    {QStringLiteral("Changed since the window showed it: %1.").arg(fields.join(QStringLiteral(", "))),
+                     outcome});
+}
+
 } // namespace vandro::store

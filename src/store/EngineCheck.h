@@ -24,4 +24,9 @@ void check(engine::Result result);
 // for `result`, then `details`, a line each.
 EDBEngineError storeError(engine::Result result, const QStringList &details);
 
+// The failure of an edit whose record another client changed since the
+// window showed it (TTable::ChangedAtEdit gives `fields`), then what became
+// of what the user did.
+EDBEngineError changedSinceShown(const QStringList &fields, const QString &outcome);
+
 } // namespace vandro::store

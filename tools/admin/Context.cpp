@@ -29,6 +29,8 @@ int Context::failure(const std::string &message) {
   return kFailure;
 }
 
+void Context::warn(const std::string &text) { err << "vandro-admin: warning: " << shownLine(text) << "\n"; }
+
 Context::Session::Session(Context &context) : m_context(context) {
   m_started = Engine::instance().initialise(kInterfaceVersion, kLanguage) == code::Ok;
 }

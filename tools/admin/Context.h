@@ -30,6 +30,8 @@ public:
   // Writes `message` (lines after the first indented, each cut and
   // escaped) after the program's name to `err`; kFailure.
   int failure(const std::string &message);
+  // Writes `text` (cut and escaped) as a warning to `err`.
+  void warn(const std::string &text);
 
   std::ostream &out;
   std::ostream &err;

@@ -4,7 +4,6 @@
 
 #include "engine/Cursor.h"
 
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>

@@ -81,6 +81,12 @@ std::vector<std::optional<std::string>> lockRow(const AdvisoryLockKey &key) {
 constexpr const char *kHolderColumns =
     "a.usename, a.application_name, host(a.client_addr), a.client_hostname, "
     "extract(epoch FROM coalesce(a.xact_start, a.backend_start))::bigint";
+// The locks other sessions hold, each with its session.
+constexpr const char *kOthersLocks = " FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+                                     "WHERE l.granted AND l.pid <> pg_backend_pid() ";
+// Advisory locks, of this database only.
+constexpr const char *kAdvisoryHere =
+    "AND l.locktype = 'advisory' AND l.database = (SELECT oid FROM pg_database WHERE datname = current_database()) ";
 
 // The holder a row of kHolderColumns (from `column` on) describes.
 LockHolder holderFromRow(const PgResult &rows, int row, int column) {
@@ -285,10 +291,15 @@ Result PostgresCursor::queryPage(SearchDirection direction, const Bookmark *from
   return code::Ok;
 }
 
-Result PostgresCursor::fetchKey(const std::vector<Value> &key, PgResult &rows) {
+std::string PostgresCursor::keyCondition(std::size_t columns) const {
   std::string where;
-  for (std::size_t i = 0; i < m_keyColumns.size() && i < key.size(); ++i)
+  for (std::size_t i = 0; i < m_keyColumns.size() && i < columns; ++i)
     where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
+  return where;
+}
+
+Result PostgresCursor::fetchKey(const std::vector<Value> &key, PgResult &rows) {
+  const std::string where = keyCondition(key.size());
   const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " +
                           keyOrder(SearchDirection::Forward) + " LIMIT 1";
   if (const Result ran = run("key_" + std::to_string(key.size()), sql, keyParameters(key), rows); ran != code::Ok)
@@ -354,9 +365,7 @@ Result PostgresCursor::lockUntilCommit(const Bookmark &key) {
 }
 
 Result PostgresCursor::storeDeleted(const Bookmark &key) {
-  std::string where;
-  for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
-    where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
+  const std::string where = keyCondition(m_keyColumns.size());
   PgResult rows;
   return run("delete", "DELETE FROM " + m_qualified + " WHERE " + where, keyParameters(key), rows, Retry::Never);
 }
@@ -366,10 +375,7 @@ std::optional<LockHolder> PostgresCursor::holderOf(const Bookmark &key) const {
   const auto row = lockRow(advisoryLockKey(m_tableOid, key));
   if (m_conn->isBroken() ||
       m_conn->execPrepared("holder",
-                           std::string("SELECT ") + kHolderColumns +
-                               " FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
-                               "WHERE l.locktype = 'advisory' AND l.granted AND l.pid <> pg_backend_pid() "
-                               "AND l.database = (SELECT oid FROM pg_database WHERE datname = current_database()) "
+                           std::string("SELECT ") + kHolderColumns + kOthersLocks + kAdvisoryHere +
                                "AND l.classid = $1::oid AND l.objid = $2::oid AND l.objsubid = $3::int2 LIMIT 1",
                            pointers(row), rows) != code::Ok ||
       rows.rows() == 0)
@@ -383,16 +389,12 @@ std::optional<LockHolder> PostgresCursor::rowHolder(const Bookmark &key) const {
   // Another client's open transaction holds the row: the row's xmax is
   // that transaction, whose own lock in pg_locks names its session. (Rows
   // several share-lock together carry a multixact instead: unnamed.)
-  std::string where;
-  for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
-    where += (i ? " AND " : "") + m_keyColumns[i] + " = $" + std::to_string(i + 1);
+  const std::string where = keyCondition(m_keyColumns.size());
   const Parameters parameters = keyParameters(key);
   PgResult rows;
   if (m_conn->isBroken() ||
-      m_conn->exec(std::string("SELECT ") + kHolderColumns +
-                       " FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
-                       "WHERE l.locktype = 'transactionid' AND l.mode = 'ExclusiveLock' AND l.granted "
-                       "AND l.pid <> pg_backend_pid() AND l.transactionid = (SELECT xmax FROM " +
+      m_conn->exec(std::string("SELECT ") + kHolderColumns + kOthersLocks +
+                       "AND l.locktype = 'transactionid' AND l.mode = 'ExclusiveLock' AND l.transactionid = (SELECT xmax FROM " +
                        m_qualified + " WHERE " + where + ") LIMIT 1",
                    pointers(parameters), rows) != code::Ok ||
       rows.rows() == 0)
@@ -408,10 +410,7 @@ Result PostgresCursor::lockHolders(std::vector<LockHolder> &out) {
   const std::string oid = std::to_string(m_tableOid);
   if (const Result listed =
           run("holders",
-              std::string("SELECT l.objid::bigint, ") + kHolderColumns +
-                  " FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
-                  "WHERE l.locktype = 'advisory' AND l.granted AND l.pid <> pg_backend_pid() "
-                  "AND l.database = (SELECT oid FROM pg_database WHERE datname = current_database()) "
+              std::string("SELECT l.objid::bigint, ") + kHolderColumns + kOthersLocks + kAdvisoryHere +
                   "AND l.classid = $1::oid AND l.objsubid = 2 ORDER BY l.objid::int8::bit(32)::int4",
               {oid}, rows);
       listed != code::Ok)

@@ -84,6 +84,8 @@ private:
              Retry retry = Retry::OnNewConnection);
   Result rowToRecord(const PgResult &rows, int row, Record &out) const;
   Parameters keyParameters(const Bookmark &key) const;
+  // "key1 = $1 AND key2 = $2 ...", over the first `columns` key columns.
+  std::string keyCondition(std::size_t columns) const;
   std::string keyList() const;
   // The key columns in ascending (Forward) or descending order.
   std::string keyOrder(SearchDirection direction) const;

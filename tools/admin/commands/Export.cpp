@@ -2,38 +2,18 @@
 #include "Commands.h"
 
 #include "CsvTransfer.h"
-#include "RelationMap.h"
-#include "RstExport.h"
-#include "RstTransfer.h"
-#include "Stats.h"
-#include "StatsChart.h"
-#include "corpus/Corpus.h"
-#include "corpus/RelationTable.h"
-#include "demo/DemoSetup.h"
-#include "engine/Config.h"
 #include "engine/DatabaseName.h"
-#include "engine/Drivers.h"
-#include "engine/Engine.h"
-#include "engine/FailureMessage.h"
-#include "engine/MessageText.h"
 #include "engine/WholeFile.h"
 
-#include <QGuiApplication>
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iostream>
-#include <map>
-#include <unistd.h>
 #include <vector>
 
 namespace vandro::admin {
 
 using namespace engine;
-using namespace corpus;
 
 namespace {
 
@@ -44,7 +24,7 @@ int exportFile(Context &context, const std::string &database, const std::string 
   if (file.empty() || file == "-") {
     const TransferResult result = exportCsv(session.cursor(), std::cout, "standard output");
     for (const std::string &warning : result.warnings)
-      context.err << "vandro-admin: warning: " << shownLine(warning) << "\n";
+      context.warn(warning);
     return result.ok ? kSuccess : context.failure(result.error);
   }
   // A failed export never leaves half a file under the name asked for.
@@ -86,7 +66,7 @@ int exportFile(Context &context, const std::string &database, const std::string 
   if (const std::string reason = target.finish(); !reason.empty())
     return context.failure(file + ": the file could not be written: " + reason);
   for (const std::string &warning : result.warnings)
-    context.err << "vandro-admin: warning: " << shownLine(warning) << "\n";
+    context.warn(warning);
   return kSuccess;
 }
 

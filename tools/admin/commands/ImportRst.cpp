@@ -1,32 +1,16 @@
 // vandro-admin import-rst: RST documents as relation records.
 #include "Commands.h"
 
-#include "CsvTransfer.h"
 #include "RelationMap.h"
-#include "RstExport.h"
 #include "RstTransfer.h"
-#include "Stats.h"
-#include "StatsChart.h"
-#include "corpus/Corpus.h"
 #include "corpus/RelationTable.h"
-#include "demo/DemoSetup.h"
-#include "engine/Config.h"
-#include "engine/DatabaseName.h"
-#include "engine/Drivers.h"
-#include "engine/Engine.h"
 #include "engine/FailureMessage.h"
-#include "engine/MessageText.h"
-#include "engine/WholeFile.h"
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <unistd.h>
 #include <vector>
 
@@ -104,7 +88,7 @@ int importRst(Context &context, const std::string &database, const std::string &
   context.out << result.documents << " documents, " << result.records << " records, " << result.withMarker
               << " records with a marker\n";
   for (const std::string &warning : result.warnings)
-    context.err << "vandro-admin: warning: " << warning << "\n";
+    context.warn(warning);
   return kSuccess;
 }
 

@@ -1,39 +1,11 @@
 // vandro-admin init --demo: the demo table for a user who has none.
 #include "Commands.h"
 
-#include "CsvTransfer.h"
-#include "RelationMap.h"
-#include "RstExport.h"
-#include "RstTransfer.h"
-#include "Stats.h"
-#include "StatsChart.h"
-#include "corpus/Corpus.h"
-#include "corpus/RelationTable.h"
 #include "demo/DemoSetup.h"
-#include "engine/Config.h"
-#include "engine/DatabaseName.h"
-#include "engine/Drivers.h"
-#include "engine/Engine.h"
-#include "engine/FailureMessage.h"
-#include "engine/MessageText.h"
-#include "engine/WholeFile.h"
-
-#include <QGuiApplication>
-#include <algorithm>
-#include <cctype>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iostream>
-#include <map>
-#include <unistd.h>
-#include <vector>
 
 namespace vandro::admin {
 
 using namespace engine;
-using namespace corpus;
 
 namespace {
 
