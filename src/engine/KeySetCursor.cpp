@@ -99,7 +99,20 @@ Result KeySetCursor::findText(SearchDirection direction, int fieldNo, const std:
   return arriveAt(std::move(record), out);
 }
 
-void KeySetCursor::noteWritableFields() {
+void KeySetCursor::setSite(std::string table, std::string label, std::string location, bool writable) {
+  m_table = std::move(table);
+  m_locationLabel = std::move(label);
+  m_location = std::move(location);
+  m_writable = writable;
+}
+
+void KeySetCursor::setShape(TableDescription description, IndexDescription index, int keyColumnCount,
+                            bool rowidKey) {
+  m_description = std::move(description);
+  m_description.writable = m_writable;
+  m_index = std::move(index);
+  m_keyColumnCount = keyColumnCount;
+  m_rowidKey = rowidKey;
   m_writableFields.clear();
   for (std::size_t i = 0; i < m_description.fields.size(); ++i)
     if (!m_description.fields[i].readOnly)

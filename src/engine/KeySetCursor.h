@@ -93,8 +93,18 @@ protected:
   // Who holds the lock of the record with `key`, as far as the store keeps it.
   virtual std::optional<LockHolder> holderOf(const Bookmark &key) const = 0;
 
-  // After the description is filled in: the fields a write sets.
-  void noteWritableFields();
+  // Where the table is, set by the driver as it opens it: its name in its
+  // database, where it is for messages (`label` "File: " or "Table: " and
+  // the place), and whether it is opened for writing.
+  void setSite(std::string table, std::string label, std::string location, bool writable);
+  // What the table holds, set by the driver once it has read the schema:
+  // its fields, its key, how many values a bookmark has, and whether the
+  // records are ordered by a row number (a table without a primary key).
+  // The fields a write sets follow from it.
+  void setShape(TableDescription description, IndexDescription index, int keyColumnCount, bool rowidKey);
+  bool isWritable() const { return m_writable; }
+  // The fields a write sets, in order.
+  const std::vector<int> &writableFields() const { return m_writableFields; }
 
   Place place() const { return m_place; }
   // The key of the record the cursor stands on.
@@ -111,16 +121,6 @@ protected:
   // "File: /path" or "Table: ..." for the error entries.
   std::string locationEntry() const { return m_locationLabel + m_location; }
 
-  TableDescription m_description;
-  IndexDescription m_index;
-  std::vector<int> m_writableFields; // the fields a write sets, in order
-  bool m_writable = false;           // opened for writing
-  std::string m_table;          // the table's name in its database
-  std::string m_location;       // where it is, for messages
-  std::string m_locationLabel = "File: ";
-  bool m_rowidKey = false;      // ordered by a row number: the table has no primary key
-  int m_keyColumnCount = 0;     // the values of a bookmark
-
 private:
   Result readStep(SearchDirection direction, Record &out);
   // The checks of a write: the values a key or a required field needs, and
@@ -134,6 +134,16 @@ private:
   Result recordChanged();
   // The cursor stands on `record`, which `out` then holds.
   Result arriveAt(Record record, Record &out);
+
+  TableDescription m_description;
+  IndexDescription m_index;
+  std::vector<int> m_writableFields; // the fields a write sets, in order
+  bool m_writable = false;           // opened for writing
+  std::string m_table;          // the table's name in its database
+  std::string m_location;       // where it is, for messages
+  std::string m_locationLabel = "File: ";
+  bool m_rowidKey = false;      // ordered by a row number: the table has no primary key
+  int m_keyColumnCount = 0;     // the values of a bookmark
 
   Place m_place = Place::BeforeFirst;
   Bookmark m_key;

@@ -116,12 +116,11 @@ Result PostgresCursor::open(std::unique_ptr<PgConnection> &connection, const std
                             const std::string &tableName, OpenMode openMode, std::unique_ptr<Cursor> &out) {
   std::unique_ptr<PostgresCursor> cursor(new PostgresCursor);
   cursor->m_conn = std::move(connection);
-  cursor->m_table = std::filesystem::path(tableName).stem().string();
+  const std::string table = std::filesystem::path(tableName).stem().string();
   cursor->m_schema = schema.empty() ? "" : quoteIdentifier(schema) + ".";
-  cursor->m_qualified = cursor->m_schema + quoteIdentifier(cursor->m_table);
-  cursor->m_locationLabel = "Table: ";
-  cursor->m_location = cursor->m_qualified + " on " + cursor->m_conn->serverName();
-  cursor->m_writable = openMode == OpenMode::ReadWrite;
+  cursor->m_qualified = cursor->m_schema + quoteIdentifier(table);
+  cursor->setSite(table, "Table: ", cursor->m_qualified + " on " + cursor->m_conn->serverName(),
+                  openMode == OpenMode::ReadWrite);
   if (const Result result = cursor->describe(); result != code::Ok) {
     connection = std::move(cursor->m_conn); // the caller may use it again
     return result;
@@ -142,17 +141,15 @@ PostgresCursor::~PostgresCursor() {
 
 Result PostgresCursor::describe() {
   PgTable table;
-  if (const Result described = describePgTable(*m_conn, m_qualified, locationEntry(), m_writable, table);
+  if (const Result described = describePgTable(*m_conn, m_qualified, locationEntry(), isWritable(), table);
       described != code::Ok)
     return described;
   m_tableOid = table.oid;
-  m_description = std::move(table.description);
-  m_index = std::move(table.index);
+  const int keyColumnCount = static_cast<int>(table.index.keyFields.size());
+  setShape(std::move(table.description), std::move(table.index), keyColumnCount, false);
   m_keyColumns = std::move(table.keyColumns);
-  m_keyColumnCount = static_cast<int>(m_index.keyFields.size());
-  noteWritableFields();
-  for (std::size_t i = 0; i < m_description.fields.size(); ++i) {
-    const FieldDescription &field = m_description.fields[i];
+  for (std::size_t i = 0; i < description().fields.size(); ++i) {
+    const FieldDescription &field = description().fields[i];
     m_selectList += (i ? ", " : "") + quoteIdentifier(field.name) + (field.kind == FieldKind::Money ? "::numeric" : "");
   }
   m_updateSql = updateStatement();
@@ -166,14 +163,14 @@ std::string PostgresCursor::updateStatement() const {
   // byte). The parameters: the new values, the key, the values as read.
   std::string sets, where;
   int n = 0;
-  for (int field : m_writableFields) {
+  for (int field : writableFields()) {
     sets += n ? ", " : "";
-    sets += quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name) + " = $" + std::to_string(++n);
+    sets += quoteIdentifier(description().fields[static_cast<std::size_t>(field)].name) + " = $" + std::to_string(++n);
   }
   for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
     where += (i ? ", $" : "$") + std::to_string(++n);
   where = "(" + keyList() + ") = (" + where + ")";
-  for (const FieldDescription &field : m_description.fields) {
+  for (const FieldDescription &field : description().fields) {
     std::string column = quoteIdentifier(field.name);
     if (field.kind == FieldKind::Money)
       column += "::numeric";
@@ -211,7 +208,7 @@ std::string PostgresCursor::pastKey(const Bookmark &from, SearchDirection direct
 PostgresCursor::Parameters PostgresCursor::keyParameters(const Bookmark &key) const {
   Parameters parameters;
   for (std::size_t i = 0; i < key.size(); ++i) {
-    const FieldDescription &field = m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])];
+    const FieldDescription &field = description().fields[static_cast<std::size_t>(currentIndex().keyFields[i])];
     parameters.push_back(key[i].isNull() ? std::nullopt : std::optional(pgTextFromValue(field, key[i])));
   }
   return parameters;
@@ -253,18 +250,18 @@ Result PostgresCursor::run(const std::string &name, const std::string &sql, cons
 }
 
 Result PostgresCursor::rowToRecord(const PgResult &rows, int row, Record &out) const {
-  out.values.assign(m_description.fields.size(), Value());
-  for (std::size_t i = 0; i < m_description.fields.size(); ++i) {
+  out.values.assign(description().fields.size(), Value());
+  for (std::size_t i = 0; i < description().fields.size(); ++i) {
     if (rows.isNull(row, static_cast<int>(i)))
       continue;
     // A text that reads as no value of the field is kept as the server
     // sent it: the record is shown, and check names the value.
-    const FieldDescription &field = m_description.fields[i];
+    const FieldDescription &field = description().fields[i];
     auto value = valueFromPgText(field, rows.text(row, static_cast<int>(i)));
     out.values[i] = value ? std::move(*value) : Value::text(rows.text(row, static_cast<int>(i)));
   }
   out.bookmark.clear();
-  for (int field : m_index.keyFields)
+  for (int field : currentIndex().keyFields)
     out.bookmark.push_back(out.values[static_cast<std::size_t>(field)]);
   return code::Ok;
 }
@@ -323,7 +320,7 @@ Result PostgresCursor::queryText(SearchDirection direction, int fieldNo, const s
   std::string where = from ? pastKey(*from, direction, parameters) + " AND " : "";
   parameters.push_back(text);
   // "C": byte for byte, whatever collation the column has.
-  where += quoteIdentifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name) + " = $" +
+  where += quoteIdentifier(description().fields[static_cast<std::size_t>(fieldNo)].name) + " = $" +
            std::to_string(parameters.size()) + " COLLATE \"C\"";
   const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " +
                           keyOrder(direction) + " LIMIT 1";
@@ -449,7 +446,7 @@ Result PostgresCursor::queryRecord(const Bookmark &key, ReadFor purpose, Record 
     // The record as the edit found it, in the server's own words: a post
     // stores only over exactly this.
     m_readTexts.clear();
-    for (int i = 0; i < static_cast<int>(m_description.fields.size()); ++i)
+    for (int i = 0; i < static_cast<int>(description().fields.size()); ++i)
       m_readTexts.push_back(rows.isNull(0, i) ? std::nullopt : std::optional(rows.text(0, i)));
     m_lostWhileLocked = false;
   }
@@ -478,10 +475,10 @@ Result PostgresCursor::relock() {
 
 Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
   Parameters parameters;
-  for (int field : m_writableFields) {
-    const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
+  for (int field : writableFields()) {
+    const FieldDescription &described = description().fields[static_cast<std::size_t>(field)];
     const Value &value = record.values[static_cast<std::size_t>(field)];
-    parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgTextFromValue(description, value)));
+    parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgTextFromValue(described, value)));
   }
   for (auto &part : keyParameters(currentKey()))
     parameters.push_back(std::move(part));
@@ -522,7 +519,7 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
   Record now;
   if (brokeInTheMiddle && queryKey(keyOf(record), now) == code::Ok) {
     Record expected = now;
-    for (int field : m_writableFields)
+    for (int field : writableFields())
       expected.values[static_cast<std::size_t>(field)] = record.values[static_cast<std::size_t>(field)];
     if (now.values == expected.values) {
       key = now.bookmark;
@@ -535,16 +532,16 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
 Result PostgresCursor::storeInserted(const Record &record, Bookmark &key) {
   Parameters parameters;
   std::string columns, placeholders, variant;
-  for (int field : m_writableFields) {
-    const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
+  for (int field : writableFields()) {
+    const FieldDescription &described = description().fields[static_cast<std::size_t>(field)];
     const Value &value = record.values[static_cast<std::size_t>(field)];
-    if (description.kind == FieldKind::AutoInc && value.isNull()) {
+    if (described.kind == FieldKind::AutoInc && value.isNull()) {
       variant += 'n'; // numbered by the server
       continue;
     }
     variant += 'v';
-    parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgTextFromValue(description, value)));
-    columns += (columns.empty() ? "" : ", ") + quoteIdentifier(description.name);
+    parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgTextFromValue(described, value)));
+    columns += (columns.empty() ? "" : ", ") + quoteIdentifier(described.name);
     placeholders += (placeholders.empty() ? "$" : ", $") + std::to_string(parameters.size());
   }
   if (m_bulk && variant.find('n') == std::string::npos) {
@@ -575,8 +572,8 @@ Result PostgresCursor::storeInserted(const Record &record, Bookmark &key) {
 
 Bookmark PostgresCursor::keyOfRow(const PgResult &rows) const {
   Bookmark key;
-  for (std::size_t i = 0; i < m_index.keyFields.size(); ++i) {
-    const FieldDescription &field = m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])];
+  for (std::size_t i = 0; i < currentIndex().keyFields.size(); ++i) {
+    const FieldDescription &field = description().fields[static_cast<std::size_t>(currentIndex().keyFields[i])];
     key.push_back(valueFromPgText(field, rows.text(0, static_cast<int>(i))).value_or(Value()));
   }
   return key;
@@ -587,7 +584,7 @@ Result PostgresCursor::setPassword(const std::optional<std::string> &) {
 }
 
 Result PostgresCursor::beginBulk() {
-  if (!m_writable)
+  if (!isWritable())
     return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
   if (const Result begun = m_conn->exec("BEGIN"); begun != code::Ok)
     return begun;
@@ -635,9 +632,9 @@ std::string PostgresCursor::columnType(FieldKind kind, int size) const { return 
 std::optional<std::string> PostgresCursor::siblingNameProblem(const std::string &suffix) const {
   // The server would cut a longer name to one that may be this table's own
   // or another's.
-  if (m_table.size() + suffix.size() <= Database::kLongestServerName)
+  if (tableName().size() + suffix.size() <= Database::kLongestServerName)
     return std::nullopt;
-  return "The table " + m_table + suffix + " beside this one would need a name longer than the server's " +
+  return "The table " + tableName() + suffix + " beside this one would need a name longer than the server's " +
          std::to_string(Database::kLongestServerName) + " bytes; rename the table to " +
          std::to_string(Database::kLongestServerName - Database::kSiblingSuffixRoom) + " bytes at most";
 }
@@ -652,7 +649,7 @@ Result PostgresCursor::hasSibling(const std::string &suffix, bool &out) {
 }
 
 std::string PostgresCursor::siblingName(const std::string &suffix) const {
-  return m_schema + quoteIdentifier(m_table + suffix);
+  return m_schema + quoteIdentifier(tableName() + suffix);
 }
 
 Result PostgresCursor::execute(const std::string &sql, const std::vector<Value> &parameters,
@@ -691,8 +688,8 @@ Result PostgresCursor::integrityCheck(std::vector<std::string> &problems) {
     const Result read = queryPage(SearchDirection::Forward, after.empty() ? nullptr : &after, 1000, page);
     for (const Record &record : page) {
       for (std::size_t i = 0; i < record.values.size(); ++i)
-        if (const auto problem = storedValueProblem(m_description.fields[i], record.values[i]))
-          problems.push_back(fieldProblem(m_description.fields[i], recordName(record.bookmark), *problem));
+        if (const auto problem = storedValueProblem(description().fields[i], record.values[i]))
+          problems.push_back(fieldProblem(description().fields[i], recordName(record.bookmark), *problem));
       after = record.bookmark;
     }
     if (read != code::Ok) {

@@ -52,7 +52,7 @@ SqliteCursor::~SqliteCursor() {
 }
 
 Result SqliteCursor::fail(int sqliteCode, const std::string &what) const {
-  return sqliteFailure(sqliteCode, m_db, m_location, what);
+  return sqliteFailure(sqliteCode, m_db, location(), what);
 }
 
 Result SqliteCursor::runSql(const std::string &sql) {
@@ -87,9 +87,7 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
     return checked;
 
   std::unique_ptr<SqliteCursor> cursor(new SqliteCursor);
-  cursor->m_location = path;
-  cursor->m_table = std::filesystem::path(path).stem().string();
-  cursor->m_writable = openMode == OpenMode::ReadWrite;
+  cursor->setSite(std::filesystem::path(path).stem().string(), "File: ", path, openMode == OpenMode::ReadWrite);
 
   if (const Result connected = cursor->connectFile(path, hasLog); connected != code::Ok)
     return connected;
@@ -103,7 +101,7 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
   if (const Result accepted = cursor->acceptPassword(passwords); accepted != code::Ok)
     return accepted;
 
-  if (cursor->m_writable) {
+  if (cursor->isWritable()) {
     // Durable posts: a commit is on disk when it returns.
     if (const Result result = cursor->runSql("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL");
         result != code::Ok)
@@ -111,7 +109,7 @@ Result SqliteCursor::open(const std::string &path, OpenMode openMode,
   }
   if (const Result result = cursor->prepareStatements(); result != code::Ok)
     return result;
-  if (cursor->m_writable) {
+  if (cursor->isWritable()) {
     if (const Result result = cursor->m_lock.open(path); result != code::Ok)
       return result;
   }
@@ -130,7 +128,7 @@ Result SqliteCursor::connectFile(const std::string &path, bool hasLog) {
   };
   m_logFiles.attach(path);
   int rc;
-  if (m_writable) {
+  if (isWritable()) {
     rc = connect(path, SQLITE_OPEN_READWRITE);
     if (rc == SQLITE_OK && sqlite3_db_readonly(m_db, "main") == 1)
       return ErrorEntries::fail(code::ReadOnlyTable,
@@ -153,7 +151,7 @@ Result SqliteCursor::connectFile(const std::string &path, bool hasLog) {
                         nullptr);
   };
   rc = probe();
-  if (!m_writable && !hasLog &&
+  if (!isWritable() && !hasLog &&
       ((rc & 0xFF) == SQLITE_CANTOPEN || (rc & 0xFF) == SQLITE_READONLY)) {
     // A write-ahead-log database on a medium that cannot be written at all,
     // with no log holding records that the file lacks: nobody can change
@@ -180,7 +178,7 @@ Result SqliteCursor::acceptPassword(const std::vector<std::string> &passwords) c
     }
     if (!accepted)
       return ErrorEntries::fail(code::PasswordNeeded,
-                                {{code::PasswordNeeded, 0, fileEntry(m_location)}});
+                                {{code::PasswordNeeded, 0, fileEntry(location())}});
   }
   return code::Ok;
 }
@@ -190,7 +188,8 @@ Result SqliteCursor::describe() {
   int rc = info.prepare(m_db, "SELECT name, type, \"notnull\", pk, hidden FROM pragma_table_xinfo(?1)");
   if (rc != SQLITE_OK)
     return fail(rc);
-  sqlite3_bind_text(info.get(), 1, m_table.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(info.get(), 1, tableName().c_str(), -1, SQLITE_TRANSIENT);
+  TableDescription table;
   std::vector<std::pair<int, int>> keyOrder; // (position in key, field number)
   std::vector<std::string> seen;
   while ((rc = sqlite3_step(info.get())) == SQLITE_ROW) {
@@ -219,39 +218,37 @@ Result SqliteCursor::describe() {
     field.kind = kind->kind;
     field.size = kind->size;
     if (pk > 0)
-      keyOrder.emplace_back(pk, static_cast<int>(m_description.fields.size()));
-    m_description.fields.push_back(std::move(field));
+      keyOrder.emplace_back(pk, static_cast<int>(table.fields.size()));
+    table.fields.push_back(std::move(field));
   }
   if (rc != SQLITE_DONE)
     return fail(rc);
-  if (m_description.fields.empty())
+  if (table.fields.empty())
     return ErrorEntries::fail(code::TableMissingInFile,
                               {{code::TableMissingInFile, 0, locationEntry()},
-                               {code::TableMissingInFile, 0, "No table named \"" + m_table + "\""}});
+                               {code::TableMissingInFile, 0, "No table named \"" + tableName() + "\""}});
   std::sort(keyOrder.begin(), keyOrder.end());
-  m_index = {};
+  IndexDescription index;
   for (const auto &[position, field] : keyOrder) {
-    m_index.keyFields.push_back(field);
-    m_keyColumns.push_back(quoteIdentifier(m_description.fields[static_cast<std::size_t>(field)].name));
-    const auto &f = m_description.fields[static_cast<std::size_t>(field)];
-    m_index.keySize += storageSize(f.kind, f.size);
+    index.keyFields.push_back(field);
+    m_keyColumns.push_back(quoteIdentifier(table.fields[static_cast<std::size_t>(field)].name));
+    const auto &f = table.fields[static_cast<std::size_t>(field)];
+    index.keySize += storageSize(f.kind, f.size);
   }
-  m_index.exists = !m_index.keyFields.empty();
-  if (!m_index.exists) {
-    m_rowidKey = true;
+  index.exists = !index.keyFields.empty();
+  if (!index.exists) {
     m_keyColumns = {"rowid"};
   }
-  m_keyColumnCount = static_cast<int>(m_keyColumns.size());
-  for (const auto &f : m_description.fields)
-    m_description.recordSize += storageSize(f.kind, f.size);
-  noteWritableFields();
-  m_description.writable = m_writable;
+  for (const auto &f : table.fields)
+    table.recordSize += storageSize(f.kind, f.size);
+  const bool rowidKey = !index.exists;
+  setShape(std::move(table), std::move(index), static_cast<int>(m_keyColumns.size()), rowidKey);
   return code::Ok;
 }
 
 Result SqliteCursor::prepareStatements() {
   std::string columns;
-  for (const auto &field : m_description.fields)
+  for (const auto &field : description().fields)
     columns += (columns.empty() ? "" : ", ") + quoteIdentifier(field.name);
   std::string key, keyAsc, keyDesc, placeholders;
   for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
@@ -261,7 +258,7 @@ Result SqliteCursor::prepareStatements() {
     keyDesc += sep + m_keyColumns[i] + " DESC";
     placeholders += std::string(sep) + "?" + std::to_string(i + 1);
   }
-  const std::string table = quoteIdentifier(m_table);
+  const std::string table = quoteIdentifier(tableName());
   m_selectColumns = columns + ", " + key;
   const std::string select = "SELECT " + m_selectColumns + " FROM " + table;
   const std::string limit = " LIMIT ?" + std::to_string(m_keyColumns.size() + 1);
@@ -282,19 +279,19 @@ Result SqliteCursor::prepareStatements() {
     if (const int rc = p.statement.prepare(m_db, p.sql); rc != SQLITE_OK)
       return fail(rc, "Preparing " + p.sql);
 
-  if (m_writable && !m_writableFields.empty()) {
+  if (isWritable() && !writableFields().empty()) {
     std::string sets, names, values;
     int n = 1;
-    for (int field : m_writableFields) {
-      const FieldDescription &description = m_description.fields[static_cast<std::size_t>(field)];
-      const std::string name = quoteIdentifier(description.name);
+    for (int field : writableFields()) {
+      const FieldDescription &described = description().fields[static_cast<std::size_t>(field)];
+      const std::string name = quoteIdentifier(described.name);
       const std::string placeholder = "?" + std::to_string(n);
       sets += (n > 1 ? ", " : "") + name + " = " + placeholder;
       names += (n > 1 ? ", " : "") + name;
       values += n > 1 ? ", " : "";
       // An empty auto-increment field is numbered one past the largest, in
       // the same statement, so that two writers never take one number.
-      values += description.kind == FieldKind::AutoInc
+      values += described.kind == FieldKind::AutoInc
                     ? "coalesce(" + placeholder + ", (SELECT coalesce(max(" + name + "), 0) + 1 FROM " +
                           table + "))"
                     : placeholder;
@@ -307,7 +304,7 @@ Result SqliteCursor::prepareStatements() {
     for (std::size_t i = 0; i < m_keyColumns.size(); ++i)
       where += std::string(i ? ", " : "") + "?" + std::to_string(n++);
     where = "(" + key + ") = (" + where + ")";
-    for (const auto &field : m_description.fields)
+    for (const auto &field : description().fields)
       where += " AND " + quoteIdentifier(field.name) + " IS ?" + std::to_string(n++) + " COLLATE BINARY";
     const std::string update = "UPDATE " + table + " SET " + sets + " WHERE " + where + " RETURNING " + key;
     const std::string insert =
@@ -317,7 +314,7 @@ Result SqliteCursor::prepareStatements() {
     if (const int rc = m_insert.prepare(m_db, insert); rc != SQLITE_OK)
       return fail(rc, "Preparing " + insert);
   }
-  if (m_writable) {
+  if (isWritable()) {
     const std::string remove = "DELETE FROM " + table + " WHERE (" + key + ") = (" + placeholders + ")";
     if (const int rc = m_delete.prepare(m_db, remove); rc != SQLITE_OK)
       return fail(rc, "Preparing " + remove);
@@ -326,7 +323,7 @@ Result SqliteCursor::prepareStatements() {
 }
 
 Result SqliteCursor::rowToRecord(sqlite3_stmt *stmt, Record &out) const {
-  engine::rowToRecord(stmt, m_description, m_keyColumns.size(), out);
+  engine::rowToRecord(stmt, description(), m_keyColumns.size(), out);
   return code::Ok;
 }
 
@@ -376,11 +373,11 @@ std::optional<LockHolder> SqliteCursor::holderOf(const Bookmark &key) const {
 }
 
 Result SqliteCursor::lockHolders(std::vector<LockHolder> &out) {
-  if (m_writable) {
+  if (isWritable()) {
     out = m_lock.holders();
   } else {
     RecordLock reader;
-    reader.openToRead(m_location);
+    reader.openToRead(location());
     out = reader.holders();
   }
   return code::Ok;
@@ -416,7 +413,7 @@ Result SqliteCursor::queryRecord(const Bookmark &key, ReadFor purpose, Record &o
   if (purpose == ReadFor::Edit) {
     // The record as the edit found it: a post stores only over exactly this.
     m_readValues.clear();
-    for (int i = 0; i < static_cast<int>(m_description.fields.size()); ++i)
+    for (int i = 0; i < static_cast<int>(description().fields.size()); ++i)
       m_readValues.push_back(storedValue(use.get(), i));
   }
   return code::Ok;
@@ -431,14 +428,14 @@ Result SqliteCursor::queryKey(const std::vector<Value> &key, Record &out) {
         where += std::string(i ? " AND " : "") + m_keyColumns[i] + " = ?" + std::to_string(i + 1);
       order += std::string(i ? ", " : "") + m_keyColumns[i];
     }
-    const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(m_table) + " WHERE " + where +
+    const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(tableName()) + " WHERE " + where +
                             " ORDER BY " + order + " LIMIT 1";
     if (const int rc = statement.prepare(m_db, sql); rc != SQLITE_OK)
       return fail(rc, "Preparing " + sql);
   }
   StatementUse use(statement);
   for (std::size_t i = 0; i < key.size(); ++i)
-    bindField(use.get(), static_cast<int>(i) + 1, m_description.fields[static_cast<std::size_t>(m_index.keyFields[i])],
+    bindField(use.get(), static_cast<int>(i) + 1, description().fields[static_cast<std::size_t>(currentIndex().keyFields[i])],
               key[i]);
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE)
@@ -468,13 +465,13 @@ Result SqliteCursor::queryText(SearchDirection direction, int fieldNo, const std
     // whatever collation the column was declared with. The type is asked
     // only of the values that compare equal, which keeps the scan as fast
     // as a plain comparison.
-    const std::string column = quoteIdentifier(m_description.fields[static_cast<std::size_t>(fieldNo)].name);
+    const std::string column = quoteIdentifier(description().fields[static_cast<std::size_t>(fieldNo)].name);
     const std::string asked = "?" + std::to_string(textIndex);
     std::string where = "CAST(" + column + " AS TEXT) = " + asked + " COLLATE BINARY AND typeof(" + column +
                         ") IN ('text', 'blob')";
     if (from)
       where = "(" + key + ") " + (forward ? ">" : "<") + " (" + placeholders + ") AND " + where;
-    const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(m_table) + " WHERE " + where +
+    const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(tableName()) + " WHERE " + where +
                             " ORDER BY " + order + " LIMIT 1";
     if (const int rc = statement.prepare(m_db, sql); rc != SQLITE_OK)
       return fail(rc, "Preparing " + sql);
@@ -497,8 +494,8 @@ Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {
   VANDRO_EXPECTS(statement, "a table opened for writing");
   StatementUse use(statement);
   int n = 1;
-  for (int field : m_writableFields)
-    bindField(use.get(), n++, m_description.fields[static_cast<std::size_t>(field)],
+  for (int field : writableFields())
+    bindField(use.get(), n++, description().fields[static_cast<std::size_t>(field)],
               record.values[static_cast<std::size_t>(field)]);
   if (write == Write::Replace) {
     for (const auto &part : currentKey())
@@ -522,7 +519,7 @@ Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {
 }
 
 Result SqliteCursor::setPassword(const std::optional<std::string> &password) {
-  if (!m_writable)
+  if (!isWritable())
     return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
   if (password && password->size() > 255)
     return ErrorEntries::fail(code::PasswordTooLong);
@@ -548,7 +545,7 @@ Result SqliteCursor::setPassword(const std::optional<std::string> &password) {
 }
 
 Result SqliteCursor::beginBulk() {
-  if (!m_writable)
+  if (!isWritable())
     return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
   if (const Result result = runSql("BEGIN IMMEDIATE"); result != code::Ok)
     return result;
@@ -602,13 +599,13 @@ Result SqliteCursor::integrityCheck(std::vector<std::string> &problems) {
   // Every stored value against its field, in key order.
   StatementUse all(m_first);
   sqlite3_bind_int(all.get(), 1, -1); // no limit
-  const int fields = static_cast<int>(m_description.fields.size());
+  const int fields = static_cast<int>(description().fields.size());
   while ((rc = sqlite3_step(all.get())) == SQLITE_ROW) {
     Bookmark key;
     for (std::size_t k = 0; k < m_keyColumns.size(); ++k)
       key.push_back(keyValue(all.get(), fields + static_cast<int>(k)));
     for (int i = 0; i < fields; ++i)
-      if (auto problem = misfit(all.get(), i, m_description.fields[static_cast<std::size_t>(i)], recordName(key)))
+      if (auto problem = misfit(all.get(), i, description().fields[static_cast<std::size_t>(i)], recordName(key)))
         problems.push_back(*problem);
   }
   if (rc != SQLITE_DONE)
@@ -619,15 +616,15 @@ Result SqliteCursor::integrityCheck(std::vector<std::string> &problems) {
 Result SqliteCursor::hasSibling(const std::string &suffix, bool &out) {
   std::vector<std::vector<Value>> rows;
   if (const Result result = execute("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?",
-                                    {Value::text(m_table + suffix)}, &rows);
+                                    {Value::text(tableName() + suffix)}, &rows);
       result != code::Ok)
     return result;
   out = !rows.empty() && !rows[0].empty() && rows[0][0].isInteger() && rows[0][0].asInteger() > 0;
   return code::Ok;
 }
 
-std::string SqliteCursor::siblingName(const std::string &suffix) const { return quoteIdentifier(m_table + suffix); }
-std::string SqliteCursor::quotedName() const { return quoteIdentifier(m_table); }
+std::string SqliteCursor::siblingName(const std::string &suffix) const { return quoteIdentifier(tableName() + suffix); }
+std::string SqliteCursor::quotedName() const { return quoteIdentifier(tableName()); }
 
 Result SqliteCursor::execute(const std::string &sql, const std::vector<Value> &parameters,
                              std::vector<std::vector<Value>> *rows) {
