@@ -160,10 +160,40 @@ void TMainForm::destroyComponents() {
   m_dataSource.reset();
 }
 
-void TMainForm::createControls() {
-  const int editHeight = fontMetrics().height() + 8;
+namespace {
 
-  // The bevels first, so that they lie beneath what they frame.
+// A combo box of the window: its items, none chosen, as high as an edit box.
+controls::TComboBox *comboBox(const char *name, QWidget *parent, QRect geometry, int height, const QStringList &items) {
+  auto *box = new controls::TComboBox(parent);
+  box->setObjectName(QString::fromLatin1(name));
+  box->addItems(items);
+  box->setCurrentIndex(-1);
+  box->setGeometry(geometry.x(), geometry.y(), geometry.width(), height);
+  return box;
+}
+
+QPushButton *pushButton(const char *name, QWidget *parent, const char *caption, QRect geometry) {
+  auto *button = new QPushButton(QString::fromLatin1(caption), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(geometry);
+  // Enter presses a button only while it has the focus; no button is the
+  // window's default.
+  button->setAutoDefault(true);
+  button->setDefault(false);
+  return button;
+}
+
+} // namespace
+
+void TMainForm::createControls() {
+  // In this order: the bevels lie beneath what they frame.
+  createFramesAndLabels();
+  createMarkerPanel();
+  createBoundControls();
+  createSearchPanel();
+}
+
+void TMainForm::createFramesAndLabels() {
   auto *bevel1 = new controls::TBevel(this);
   bevel1->setObjectName(QStringLiteral("Bevel1"));
   bevel1->setGeometry(16, 464, 305, 57);
@@ -178,36 +208,23 @@ void TMainForm::createControls() {
       label->setFont(font()); // their own font, equal to the window's
     label->setGeometry(place.left, place.top, fontMetrics().horizontalAdvance(label->text()), 13);
   }
+}
 
+void TMainForm::createMarkerPanel() {
+  const int editHeight = fontMetrics().height() + 8;
   Edit1 = new controls::TEdit(this);
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setGeometry(24, 488, 201, editHeight);
-  auto combo = [&](const char *name, QWidget *parent, QRect geometry, const QStringList &items) {
-    auto *box = new controls::TComboBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->addItems(items);
-    box->setCurrentIndex(-1);
-    box->setGeometry(geometry.x(), geometry.y(), geometry.width(), editHeight);
-    return box;
-  };
-  ComboBox2 = combo("ComboBox2", this, {232, 488, 81, 21}, kMarkerPositions);
+  ComboBox2 = comboBox("ComboBox2", this, {232, 488, 81, 21}, editHeight, kMarkerPositions);
   Edit2 = new controls::TEdit(this);
   Edit2->setObjectName(QStringLiteral("Edit2"));
   Edit2->setGeometry(344, 488, 201, editHeight);
-  ComboBox3 = combo("ComboBox3", this, {552, 488, 81, 21}, kMarkerPositions);
-
-  auto pushButton = [&](const char *name, QWidget *parent, const char *caption, QRect geometry) {
-    auto *button = new QPushButton(QString::fromLatin1(caption), parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(geometry);
-    // Enter presses a button only while it has the focus; no button is
-    // the window's default.
-    button->setAutoDefault(true);
-    button->setDefault(false);
-    return button;
-  };
+  ComboBox3 = comboBox("ComboBox3", this, {552, 488, 81, 21}, editHeight, kMarkerPositions);
   Button2 = pushButton("Button2", this, "Insert", {300, 535, 57, 27});
+}
 
+void TMainForm::createBoundControls() {
+  const int editHeight = fontMetrics().height() + 8;
   for (const auto &place : kBoundEdits) {
     auto *edit = new controls::TDBEdit(QString::fromLatin1(place.name), QString::fromLatin1(place.field),
                                        place.readOnly ? controls::BoxAccess::ReadOnly : controls::BoxAccess::Editable,
@@ -239,7 +256,10 @@ void TMainForm::createControls() {
                                             {NavigateButton::Edit, NavigateButton::Post}, this);
   DBNavigator2->setRequestedGeometry(193, 14, 112, 25);
   DBNavigator2->setDataSource(m_dataSource.get());
+}
 
+void TMainForm::createSearchPanel() {
+  const int editHeight = fontMetrics().height() + 8;
   GroupBox1 = new QGroupBox(QStringLiteral(" Search database "), this);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
   GroupBox1->setGeometry(400, 16, 241, 113);
@@ -250,7 +270,7 @@ void TMainForm::createControls() {
   RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
   RadioButton1->setGeometry(16, 48, 113, 17);
   RadioButton1->setChecked(true);
-  ComboBox1 = combo("ComboBox1", GroupBox1, {64, 82, 97, 21}, kRelationNames);
+  ComboBox1 = comboBox("ComboBox1", GroupBox1, {64, 82, 97, 21}, editHeight, kRelationNames);
   Button1 = pushButton("Button1", GroupBox1, "Search", {168, 80, 57, 25});
   auto *label13 = new QLabel(QStringLiteral("Relation"), GroupBox1);
   label13->setObjectName(QStringLiteral("Label13"));

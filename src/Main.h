@@ -102,7 +102,14 @@ private:
   store::MarkerTexts panelTexts() const;
   // The default position of span `span` (0 or 1) while its marker is typed.
   void proposePosition(int span);
+  // The window's controls, in the order they lie over one another: the
+  // frames and labels, the marker panel, the boxes bound to the table, the
+  // search panel and Go to.
   void createControls();
+  void createFramesAndLabels();
+  void createMarkerPanel();
+  void createBoundControls();
+  void createSearchPanel();
   void setKeyboardOrder();
   void wireEvents();
   // Rescales the layout when the window font's height differs from the
