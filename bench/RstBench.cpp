@@ -71,16 +71,15 @@ int main(int argc, char **argv) {
   }
 
   // The import into a fresh table each run.
-  rst::RelationMap map;
-  QString error;
   const QString mapFile = QStringLiteral(VANDRO_SOURCE_DIR "/data/gum-map.csv");
-  if (!rst::readRelationMap(mapFile, map, error)) {
-    std::fprintf(stderr, "%s\n", qPrintable(error));
+  const auto map = rst::readRelationMap(mapFile);
+  if (!map) {
+    std::fprintf(stderr, "%s\n", qPrintable(map.error()));
     return 1;
   }
   engine::Database &database = bench::benchDatabase();
   double importMs = 1e18;
-  admin::RstImportResult result;
+  admin::RstImportSummary result;
   for (int run = 0; run < 3; ++run) {
     const std::string name = "Rst" + std::to_string(documents) + ".DB";
     for (const char *suffix : {"", "-wal", "-shm", "-lock"})
@@ -92,12 +91,13 @@ int main(int argc, char **argv) {
         engine::code::Ok)
       return 1;
     clock.start();
-    result = admin::importRst(*cursor, files, map);
+    const auto imported = admin::importRst(*cursor, files, *map);
     importMs = std::min(importMs, static_cast<double>(clock.nsecsElapsed()) / 1e6);
-    if (!result.ok) {
-      std::fprintf(stderr, "%s\n", result.error.c_str());
+    if (!imported) {
+      std::fprintf(stderr, "%s\n", imported.error().c_str());
       return 1;
     }
+    result = *imported;
   }
   // Written back: untouched (every file as imported), then with the marker
   // of one record in ten changed (those documents' signals rewritten).
@@ -107,7 +107,7 @@ int main(int argc, char **argv) {
     return 1;
   const std::string out = bench::benchDirectory() + "/rst-export-" + std::to_string(documents);
   double exportMs[2] = {1e18, 1e18};
-  admin::RstExportResult exported[2];
+  admin::RstExportSummary exported[2];
   for (int changed = 0; changed < 2; ++changed) {
     if (changed && cursor->execute("UPDATE " + cursor->quotedName() +
                                        " SET \"Marker2\" = 'the', \"Position2\" = 'Middle' WHERE \"Id\" % 10 = 0",
@@ -115,12 +115,13 @@ int main(int argc, char **argv) {
       return 1;
     for (int run = 0; run < 3; ++run) {
       clock.start();
-      exported[changed] = admin::exportRst(*cursor, out, {});
+      const auto written = admin::exportRst(*cursor, out, {});
       exportMs[changed] = std::min(exportMs[changed], static_cast<double>(clock.nsecsElapsed()) / 1e6);
-      if (!exported[changed].ok) {
-        std::fprintf(stderr, "%s\n", exported[changed].error.c_str());
+      if (!written) {
+        std::fprintf(stderr, "%s\n", written.error().c_str());
         return 1;
       }
+      exported[changed] = *written;
     }
   }
   std::printf("%-10s %10s %10s %12s %14s %16s %8s\n", "documents", "MB", "records", "with marker", "XML parse ms",

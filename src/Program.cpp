@@ -152,13 +152,13 @@ int VandroMain(int argc, char **argv) {
   if (const char *named = std::getenv("VANDRO_ENGINE_CONFIG"); !named || !*named) {
     struct stat status {};
     if (::lstat(store::TSession::configurationPath().toLocal8Bit().constData(), &status) != 0 && errno == ENOENT) {
-      const demo::DemoSetup setup = demo::setUpDemo();
-      if (!setup.ok) {
-        Application->ShowLastResortBox(std::make_exception_ptr(Exception(QString::fromStdString(setup.error))));
+      const Outcome<demo::DemoSetup> setup = demo::setUpDemo();
+      if (!setup) {
+        Application->ShowLastResortBox(std::make_exception_ptr(Exception(QString::fromStdString(setup.error()))));
         return 1;
       }
-      if (!setup.tableMade.empty())
-        startNotice = demoNotice(QString::fromStdString(setup.directory));
+      if (!setup->tableMade.empty())
+        startNotice = demoNotice(QString::fromStdString(setup->directory));
     }
   }
   Program program;

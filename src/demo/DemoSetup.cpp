@@ -39,13 +39,9 @@ private:
 
 } // namespace
 
-DemoSetup setUpDemo() {
+Outcome<DemoSetup> setUpDemo() {
   DemoSetup setup;
-  const auto fail = [&](const std::string &error) {
-    setup.ok = false;
-    setup.error = error;
-    return setup;
-  };
+  const auto fail = [](const std::string &error) -> Outcome<DemoSetup> { return Failure{error}; };
   Config config;
   if (const Result result = config.load(Config::defaultPath()); result != code::Ok)
     return fail(engineMessage(result));

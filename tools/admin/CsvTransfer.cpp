@@ -92,17 +92,15 @@ std::optional<Refusal> fillRecord(const csv::Row &row, const std::vector<int> &t
 
 } // namespace
 
-TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fileName,
-                         const std::function<void(long)> &progress) {
-  TransferResult result;
+Outcome<long> importCsv(Cursor &cursor, std::istream &in, const std::string &fileName,
+                        const std::function<void(long)> &progress) {
+  long records = 0;
   const auto &fields = cursor.description().fields;
   // The place once, then why; a column name as the file has it, cut and
   // escaped.
-  auto failAt = [&](std::size_t line, const std::string &column, const std::string &why) {
-    result.ok = false;
-    result.error = fileName + ", line " + std::to_string(line) +
-                   (column.empty() ? "" : ", column " + shownLine(column, kShownCharacters)) + ": " + why;
-    return result;
+  auto failAt = [&](std::size_t line, const std::string &column, const std::string &why) -> Outcome<long> {
+    return Failure{fileName + ", line " + std::to_string(line) +
+                   (column.empty() ? "" : ", column " + shownLine(column, kShownCharacters)) + ": " + why};
   };
 
   csv::Reader reader(in);
@@ -141,9 +139,9 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
     if (const Result insert = cursor.insertRecord(record); insert != code::Ok)
       return abandon(row.line(), "", engineFailure(insert));
     lines.push_back(row.line());
-    ++result.records;
-    if (progress && result.records % 4096 == 0)
-      progress(result.records);
+    ++records;
+    if (progress && records % 4096 == 0)
+      progress(records);
   }
   if (error) {
     // The reader counts fields from 1; the header says whose column it is.
@@ -163,8 +161,8 @@ TransferResult importCsv(Cursor &cursor, std::istream &in, const std::string &fi
     return abandon(line, "", engineFailure(commit));
   }
   if (progress)
-    progress(result.records);
-  return result;
+    progress(records);
+  return records;
 }
 
 namespace {
@@ -183,8 +181,9 @@ std::string recordOf(const Cursor &cursor, const Record &record) {
 
 } // namespace
 
-TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &fileName) {
-  TransferResult result;
+Outcome<long> exportCsv(Cursor &cursor, std::ostream &out, const std::string &fileName,
+                        std::vector<std::string> &warnings) {
+  long records = 0;
   const auto &fields = cursor.description().fields;
   csv::Writer writer(out);
   std::vector<csv::Value> cells;
@@ -210,8 +209,8 @@ TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &f
         // Bytes another client stored (a database that keeps any bytes)
         // go out as stored, never changed unseen: named for the user.
         if (!isValidUtf8(value.asText()))
-          result.warnings.push_back(fieldProblem(fields[i], recordOf(cursor, record),
-                                                 "holds text that is not valid UTF-8: written as stored"));
+          warnings.push_back(fieldProblem(fields[i], recordOf(cursor, record),
+                                          "holds text that is not valid UTF-8: written as stored"));
       } else {
         texts[i] = valueToText(value, fields[i].kind);
         cells[i] = texts[i];
@@ -219,18 +218,15 @@ TransferResult exportCsv(Cursor &cursor, std::ostream &out, const std::string &f
     }
     if (!writer.writeRow(cells))
       break;
-    ++result.records;
+    ++records;
   }
   if (step == code::Eof)
     step = cursor.endSnapshot();
-  if (step != code::Ok && step != code::Eof) {
-    result.ok = false;
-    result.error = engineFailure(step);
-  } else if (!out.flush()) {
-    result.ok = false;
-    result.error = fileName + ": the file could not be written: " + std::strerror(errno);
-  }
-  return result;
+  if (step != code::Ok && step != code::Eof)
+    return Failure{engineFailure(step)};
+  if (!out.flush())
+    return Failure{fileName + ": the file could not be written: " + std::strerror(errno)};
+  return records;
 }
 
 } // namespace vandro::admin

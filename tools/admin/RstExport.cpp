@@ -1,5 +1,6 @@
 #include "RstExport.h"
 
+#include "CsvTransfer.h"
 #include "RstDocument.h"
 #include "RstMarkers.h"
 #include "RstRelations.h"
@@ -48,12 +49,11 @@ struct Output {
   bool replaced = false, backedUp = false;
 };
 
-bool writeWhole(const std::string &path, const QByteArray &bytes, std::string &error) {
+// Writes `bytes` as the whole file `path`; the system's reason otherwise.
+Outcome<void> writeWhole(const std::string &path, const QByteArray &bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
+  if (fd < 0)
+    return Failure{std::string(std::strerror(errno))};
   const char *data = bytes.constData();
   std::size_t left = static_cast<std::size_t>(bytes.size());
   while (left > 0) {
@@ -61,18 +61,16 @@ bool writeWhole(const std::string &path, const QByteArray &bytes, std::string &e
     if (written < 0 && errno == EINTR)
       continue;
     if (written < 0) {
-      error = std::strerror(errno);
+      const std::string cause = std::strerror(errno);
       ::close(fd);
-      return false;
+      return Failure{cause};
     }
     data += written;
     left -= static_cast<std::size_t>(written);
   }
-  if (::close(fd) != 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  return true;
+  if (::close(fd) != 0)
+    return Failure{std::string(std::strerror(errno))};
+  return {};
 }
 
 // Takes every new file away again, and puts back the old files it replaced.
@@ -89,45 +87,42 @@ void undoOutputs(std::vector<Output> &outputs) {
 }
 
 // Writes one output beside its target.
-bool writeBeside(Output &output, std::string &error) {
+Outcome<void> writeBeside(Output &output) {
   const std::string suffix = "-" + std::to_string(::getpid());
   output.temporary = output.target + ".part" + suffix;
   output.backup = output.target + ".was" + suffix;
-  std::string cause;
-  if (!writeWhole(output.temporary, output.bytes, cause)) {
-    error = output.target + ": the file cannot be written: " + cause;
-    return false;
-  }
+  if (const auto written = writeWhole(output.temporary, output.bytes); !written)
+    return Failure{output.target + ": the file cannot be written: " + written.error()};
   output.bytes.clear();
-  return true;
+  return {};
 }
 
 // Puts every output written beside its target in its place, or none; a
 // failure puts the old files back. The new files are on the disk before
 // they replace the old ones (one sync of the file system for all of them),
 // and the renames are, before it returns.
-bool placeAll(const std::string &folder, std::vector<Output> &outputs, std::string &error) {
+Outcome<void> placeAll(const std::string &folder, std::vector<Output> &outputs) {
   const int directory = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (directory < 0 || ::syncfs(directory) != 0) {
-    error = folder + ": the files cannot be stored: " + std::strerror(errno);
+    const std::string cause = std::strerror(errno);
     if (directory >= 0)
       ::close(directory);
     undoOutputs(outputs);
-    return false;
+    return Failure{folder + ": the files cannot be stored: " + cause};
   }
   for (Output &output : outputs) {
     output.backedUp = ::link(output.target.c_str(), output.backup.c_str()) == 0;
     if (!output.backedUp && errno != ENOENT) {
-      error = output.target + ": the file cannot be replaced: " + std::strerror(errno);
+      const std::string cause = std::strerror(errno);
       undoOutputs(outputs);
       ::close(directory);
-      return false;
+      return Failure{output.target + ": the file cannot be replaced: " + cause};
     }
     if (::rename(output.temporary.c_str(), output.target.c_str()) != 0) {
-      error = output.target + ": the file cannot be replaced: " + std::strerror(errno);
+      const std::string cause = std::strerror(errno);
       undoOutputs(outputs);
       ::close(directory);
-      return false;
+      return Failure{output.target + ": the file cannot be replaced: " + cause};
     }
     output.replaced = true;
   }
@@ -136,7 +131,7 @@ bool placeAll(const std::string &folder, std::vector<Output> &outputs, std::stri
       (void)::unlink(output.backup.c_str());
   (void)::fsync(directory);
   ::close(directory);
-  return true;
+  return {};
 }
 
 // Why the export may not write the file `name` into `folder` (resolved):
@@ -179,42 +174,43 @@ std::optional<std::string> targetProblem(const std::filesystem::path &folder, co
 
 // Whether the file `target` may be replaced: it is not there, or it holds
 // the document as imported (`imported`) or as about to be written (`now`).
-// False with `why` for a file changed since, by someone else perhaps.
-bool mayReplace(const std::string &target, const QByteArray &imported, const QByteArray &now, std::string &why) {
+// The reason otherwise: a file changed since, by someone else perhaps.
+Outcome<void> mayReplace(const std::string &target, const QByteArray &imported, const QByteArray &now) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(target, ec);
   if (!fs::exists(status))
-    return true;
+    return {};
   if (fs::is_regular_file(status)) {
     const std::uintmax_t size = fs::file_size(target, ec);
     QFile file(QString::fromStdString(target));
     const bool sizeFits = !ec && (size == static_cast<std::uintmax_t>(imported.size()) ||
                                   size == static_cast<std::uintmax_t>(now.size()));
     if (sizeFits && !file.open(QIODevice::ReadOnly)) {
-      why = target + ": the file there cannot be read to see whether it changed: " + file.errorString().toStdString();
-      return false;
+      return Failure{target + ": the file there cannot be read to see whether it changed: " +
+                     file.errorString().toStdString()};
     }
     if (sizeFits)
       if (const QByteArray there = file.readAll(); there == imported || there == now)
-        return true;
+        return {};
   }
-  why = target + ": the file there is neither the document as imported nor what the export writes now (changed "
+  return Failure{target + ": the file there is neither the document as imported nor what the export writes now (changed "
                  "since the import: in another tool, or by an earlier export of other markers); export into another "
-                 "folder, or replace it with --force";
-  return false;
+                 "folder, or replace it with --force"};
 }
 
 // The records a stored document gives, found by the nodes they came from.
 class DocumentRecords {
 public:
-  bool build(const rst::RstDocument &document, QString &error) {
+  Outcome<void, QString> build(const rst::RstDocument &document) {
     m_built = true;
-    if (!rst::relationRecords(document, {}, m_records, error))
-      return false;
+    auto made = rst::relationRecords(document, {});
+    if (!made)
+      return Failure{made.error()};
+    m_records = std::move(made).value();
     for (const rst::RelationRecord &r : m_records)
       m_byNodes.emplace(std::pair(r.node1.toStdString(), r.node2.toStdString()), &r);
-    return true;
+    return {};
   }
   bool built() const { return m_built; }
   const rst::RelationRecord *find(const RecordSource &source) const {
@@ -286,7 +282,7 @@ std::string leftOutSignals(const DocumentRecords &records, const RecordSource &s
 class DocumentExport {
 public:
   // `document` reads the document, when a changed marker needs its tokens.
-  DocumentExport(std::function<const rst::RstDocument *()> document, RstExportResult &result)
+  DocumentExport(std::function<const rst::RstDocument *()> document, RstExportSummary &result)
       : m_read(std::move(document)), m_result(result) {}
   // Whether the document cannot be written: it does not read, or a record's
   // source does not fit it (error() then says which and why).
@@ -338,10 +334,9 @@ private:
     if (!read())
       return false;
     if (!m_records.built()) {
-      QString error;
-      if (!m_records.build(*m_document, error)) {
+      if (const auto built = m_records.build(*m_document); !built) {
         m_failed = true;
-        m_error = "the stored document does not give its records: " + error.toStdString();
+        m_error = "the stored document does not give its records: " + built.error().toStdString();
       }
     }
     return !m_failed;
@@ -525,7 +520,7 @@ private:
   DocumentRecords m_records;
   bool m_failed = false;
   std::string m_error;
-  RstExportResult &m_result;
+  RstExportSummary &m_result;
   std::vector<rst::SignalEdit> m_edits;
   bool m_changed = false;
 };
@@ -566,7 +561,7 @@ std::optional<std::string> chooseDocuments(const std::vector<DocumentSummary> &a
 // its place in the folder `resolved`; why not, or nothing.
 std::optional<std::string> exportDocument(Corpus &corpus, const std::string &name,
                                           const std::filesystem::path &resolved, ExistingFiles existing,
-                                          RstExportResult &result, std::vector<Output> &outputs) {
+                                          RstExportSummary &result, std::vector<Output> &outputs) {
   CorpusDocument stored;
   std::vector<RecordSource> sources;
   std::vector<Record> records;
@@ -582,11 +577,17 @@ std::optional<std::string> exportDocument(Corpus &corpus, const std::string &nam
   const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
                          static_cast<qsizetype>(stored.content.size()));
   stored.content = {};
-  rst::RstDocument document;
+  std::optional<rst::RstDocument> document;
   QString error;
   DocumentExport exported(
       [&]() -> const rst::RstDocument * {
-        return rst::readRstDocument(QString::fromStdString(stored.file), bytes, document, error) ? &document : nullptr;
+        auto read = rst::readRstDocument(QString::fromStdString(stored.file), bytes);
+        if (!read) {
+          error = read.error();
+          return nullptr;
+        }
+        document = std::move(read).value();
+        return &*document;
       },
       result);
   for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
@@ -599,36 +600,51 @@ std::optional<std::string> exportDocument(Corpus &corpus, const std::string &nam
            ". Nothing was written";
   Output output{(resolved / stored.file).string(), {}, {}, bytes};
   if (!exported.edits().empty()) {
-    if (!rst::editSignals(bytes, exported.edits(), output.bytes, error))
-      return stored.file + ": " + error.toStdString() + ". Nothing was written";
+    const auto edited = rst::editSignals(bytes, exported.edits());
+    if (!edited)
+      return stored.file + ": " + edited.error().toStdString() + ". Nothing was written";
+    output.bytes = *edited;
   } else {
     ++result.identical;
   }
   if (existing == ExistingFiles::KeepChanged)
-    if (std::string why; !mayReplace(output.target, bytes, output.bytes, why))
-      return why + ". Nothing was written";
-  std::string cause;
+    if (const auto may = mayReplace(output.target, bytes, output.bytes); !may)
+      return may.error() + ". Nothing was written";
   outputs.push_back(std::move(output));
-  if (!writeBeside(outputs.back(), cause))
-    return cause + ". Nothing was written";
+  if (const auto written = writeBeside(outputs.back()); !written)
+    return written.error() + ". Nothing was written";
   return std::nullopt;
 }
 
-RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::vector<std::string> &names,
-                          ExistingFiles existing) {
-  RstExportResult result;
+namespace {
+
+// The lines of the listing by Id, each record's in the order they were
+// made, without the keys that sorted them.
+void orderById(std::vector<std::string> &listed) {
+  std::stable_sort(listed.begin(), listed.end(),
+                   [](const std::string &a, const std::string &b) { return a.compare(0, 20, b, 0, 20) < 0; });
+  for (std::string &line : listed)
+    line.erase(0, 20);
+}
+
+} // namespace
+
+Outcome<RstExportSummary> exportRst(Cursor &cursor, const std::string &folder, const std::vector<std::string> &names,
+                                    ExistingFiles existing) {
+  RstExportSummary result;
   std::vector<Output> outputs;
-  auto failure = [&](const std::string &why) {
-    undoOutputs(outputs);
-    result.ok = false;
-    result.error = why;
-    return result;
-  };
   namespace fs = std::filesystem;
   bool madeFolder = false;
   // Whatever fails, nothing is left behind: no file beside a target, no
   // folder the export made. An interruption is answered between documents,
   // and never while the files are put in their places.
+  auto failure = [&](const std::string &why) -> Outcome<RstExportSummary> {
+    undoOutputs(outputs);
+    std::error_code ignored;
+    if (madeFolder)
+      fs::remove(folder, ignored); // only when it is empty again
+    return Failure{why};
+  };
   const Interruption interruption;
   try {
     Corpus corpus(cursor);
@@ -643,11 +659,7 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
       return failure(engineFailure(begun));
     auto readFailure = [&](const std::string &why) {
       (void)cursor.endSnapshot();
-      failure(why);
-      std::error_code ignored;
-      if (madeFolder)
-        fs::remove(folder, ignored); // only when it is empty again
-      return result;
+      return failure(why);
     };
     std::vector<DocumentSummary> all;
     if (const Result listed = corpus.summaries(all); listed != code::Ok)
@@ -674,38 +686,23 @@ RstExportResult exportRst(Cursor &cursor, const std::string &folder, const std::
         return readFailure("interrupted. Nothing was written");
     }
     (void)cursor.endSnapshot();
-    std::string error;
-    if (!placeAll(folder, outputs, error)) {
-      failure(error + ". Nothing was written");
-      std::error_code ignored;
-      if (madeFolder)
-        fs::remove(folder, ignored);
-      return result;
-    }
+    if (const auto placed = placeAll(folder, outputs); !placed)
+      return failure(placed.error() + ". Nothing was written");
   } catch (const std::exception &e) {
     (void)cursor.endSnapshot();
-    failure(std::string("the export failed: ") + e.what() + ". Nothing was written");
-    std::error_code ignored;
-    if (madeFolder)
-      fs::remove(folder, ignored);
-    return result;
+    return failure(std::string("the export failed: ") + e.what() + ". Nothing was written");
   }
   result.documents = static_cast<long>(outputs.size());
-  // By Id; a record's lines in the order they were made.
-  std::stable_sort(result.listed.begin(), result.listed.end(),
-                   [](const std::string &a, const std::string &b) { return a.compare(0, 20, b, 0, 20) < 0; });
-  for (std::string &line : result.listed)
-    line.erase(0, 20);
+  orderById(result.listed);
   return result;
 }
 
-bool corpusSourceProblems(Cursor &cursor, std::vector<std::string> &out, std::string &error) {
+Outcome<std::vector<std::string>> corpusSourceProblems(Cursor &cursor) {
   Corpus corpus(cursor);
   std::vector<DocumentSummary> documents;
-  if (const Result listed = corpus.summaries(documents); listed != code::Ok) {
-    error = engineFailure(listed);
-    return false;
-  }
+  if (const Result listed = corpus.summaries(documents); listed != code::Ok)
+    return Failure{engineFailure(listed)};
+  std::vector<std::string> out;
   for (const DocumentSummary &summary : documents) {
     CorpusDocument stored;
     std::vector<RecordSource> sources;
@@ -716,17 +713,17 @@ bool corpusSourceProblems(Cursor &cursor, std::vector<std::string> &out, std::st
     if (corpus.document(summary.name, stored) != code::Ok ||
         corpus.sources(summary.name, sources, records, &malformed) != code::Ok)
       continue;
-    rst::RstDocument document;
-    QString why;
     const QByteArray bytes(reinterpret_cast<const char *>(stored.content.data()),
                            static_cast<qsizetype>(stored.content.size()));
-    if (!rst::readRstDocument(QString::fromStdString(stored.file), bytes, document, why)) {
-      out.push_back("The document " + shownText(summary.name) + " does not read: " + why.toStdString());
+    const auto document = rst::readRstDocument(QString::fromStdString(stored.file), bytes);
+    if (!document) {
+      out.push_back("The document " + shownText(summary.name) + " does not read: " + document.error().toStdString());
       continue;
     }
     DocumentRecords given;
-    if (!given.build(document, why)) {
-      out.push_back("The document " + shownText(summary.name) + " does not give its records: " + why.toStdString());
+    if (const auto built = given.build(*document); !built) {
+      out.push_back("The document " + shownText(summary.name) +
+                    " does not give its records: " + built.error().toStdString());
       continue;
     }
     for (const RecordSource &source : sources)
@@ -735,7 +732,7 @@ bool corpusSourceProblems(Cursor &cursor, std::vector<std::string> &out, std::st
         out.push_back("The source of record Id = " + std::to_string(source.id) + " does not fit the document " +
                       shownText(summary.name) + ": " + problem);
   }
-  return true;
+  return out;
 }
 
 } // namespace vandro::admin

@@ -2,17 +2,18 @@
 // documents, with the table's markers as discourse signals.
 #pragma once
 
-#include "CsvTransfer.h"
 #include "RstDocument.h"
 #include "corpus/Corpus.h"
 #include "engine/Cursor.h"
+#include "engine/Outcome.h"
 
 #include <string>
 #include <vector>
 
 namespace vandro::admin {
 
-struct RstExportResult : TransferResult {
+// What an export wrote.
+struct RstExportSummary {
   long documents = 0, identical = 0; // written, and of them byte for byte as imported
   // The dm signals added and removed, and the parts of markers that no
   // signal could be made of.
@@ -24,9 +25,9 @@ struct RstExportResult : TransferResult {
 
 // Every kept document read and every source checked against the record the
 // document gives for its nodes (its spans' tokens, each signal it names one
-// of that span's dm signals, none named twice), one line each into `out`.
-// False with `error` when the corpus cannot be read.
-bool corpusSourceProblems(engine::Cursor &cursor, std::vector<std::string> &out, std::string &error);
+// of that span's dm signals, none named twice): what is wrong, one line
+// each. Fails when the corpus cannot be read.
+Outcome<std::vector<std::string>> corpusSourceProblems(engine::Cursor &cursor);
 
 // What an export does with a file of the folder that holds neither the
 // document as imported nor what it would write now: refuses, or replaces it.
@@ -41,8 +42,10 @@ enum class ExistingFiles { KeepChanged, Replace };
 // one dm signal (engine::MarkerNotation): a part equal to what a signal of
 // the span showed keeps that <signal> element exactly, another part
 // becomes a new signal on the span's tokens, and a signal whose part the
-// user took away is removed; nothing else in the file changes.
-RstExportResult exportRst(engine::Cursor &cursor, const std::string &folder, const std::vector<std::string> &names,
-                          ExistingFiles existing = ExistingFiles::KeepChanged);
+// user took away is removed; nothing else in the file changes. Fails,
+// writing nothing, with the reason.
+Outcome<RstExportSummary> exportRst(engine::Cursor &cursor, const std::string &folder,
+                                    const std::vector<std::string> &names,
+                                    ExistingFiles existing = ExistingFiles::KeepChanged);
 
 } // namespace vandro::admin

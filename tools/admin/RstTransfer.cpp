@@ -1,5 +1,6 @@
 #include "RstTransfer.h"
 
+#include "CsvTransfer.h"
 #include "RstDocument.h"
 #include "corpus/Corpus.h"
 #include "engine/MessageText.h"
@@ -62,7 +63,7 @@ namespace {
 // the documents the table and this run hold, what to warn of at the end.
 class RstImport {
 public:
-  RstImport(Cursor &cursor, const rst::RelationMap &map, RstImportResult &result)
+  RstImport(Cursor &cursor, const rst::RelationMap &map, RstImportSummary &result)
       : m_cursor(cursor), m_fields(cursor.description().fields), m_map(map), m_result(result), m_corpus(cursor) {
     for (const std::string_view name : kRelationNames)
       m_knownNames.emplace(name);
@@ -109,13 +110,14 @@ public:
     const QByteArray content = in.readAll();
     if (in.error() != QFileDevice::NoError)
       return file + ": the file cannot be read: " + in.errorString().toStdString();
-    rst::RstDocument document;
-    std::vector<rst::RelationRecord> records;
+    const auto read = rst::readRstDocument(QString::fromStdString(file), content);
+    if (!read)
+      return read.error().toStdString();
+    const rst::RstDocument &document = *read;
     rst::RstWarnings warnings;
-    QString error;
-    if (!rst::readRstDocument(QString::fromStdString(file), content, document, error) ||
-        !rst::relationRecords(document, m_map, records, error, &warnings))
-      return error.toStdString();
+    const auto records = rst::relationRecords(document, m_map, &warnings);
+    if (!records)
+      return records.error().toStdString();
     const std::string name = document.name.toStdString();
     if (!m_importedNow.insert(name).second)
       return file + ": the document " + name + " is given twice. Nothing was imported";
@@ -125,7 +127,7 @@ public:
              ". Nothing was imported";
     noteWarnings(file, warnings);
     std::vector<RecordSource> sources;
-    for (const rst::RelationRecord &r : records) {
+    for (const rst::RelationRecord &r : *records) {
       if (auto refused = storeRecord(file, document, r, sources))
         return refused;
     }
@@ -248,7 +250,7 @@ private:
   Cursor &m_cursor;
   const std::vector<FieldDescription> &m_fields;
   const rst::RelationMap &m_map;
-  RstImportResult &m_result;
+  RstImportSummary &m_result;
   Corpus m_corpus;
   int m_column[column::Count] = {};
   std::int64_t m_lastId = 0;
@@ -258,24 +260,17 @@ private:
 
 } // namespace
 
-RstImportResult importRst(Cursor &cursor, const std::vector<std::string> &files, const rst::RelationMap &map,
-                          const std::function<void(const RstImportResult &)> &progress) {
-  RstImportResult result;
-  auto failure = [&](const std::string &why) {
-    result.ok = false;
-    result.error = why;
-    return result;
-  };
+Outcome<RstImportSummary> importRst(Cursor &cursor, const std::vector<std::string> &files, const rst::RelationMap &map,
+                                    const std::function<void(const RstImportSummary &)> &progress) {
+  RstImportSummary result;
   RstImport import(cursor, map, result);
   if (const auto why = import.prepare())
-    return failure(*why);
+    return Failure{*why};
   if (const Result begun = cursor.beginBulk(); begun != code::Ok)
-    return failure(engineFailure(begun));
-  auto abandon = [&](const std::string &why) {
+    return Failure{engineFailure(begun)};
+  auto abandon = [&](const std::string &why) -> Outcome<RstImportSummary> {
     (void)cursor.rollbackBulk();
-    result.records = 0;
-    result.warnings.clear();
-    return failure(why);
+    return Failure{why};
   };
   if (const auto why = import.openCorpus())
     return abandon(*why);

@@ -266,20 +266,15 @@ std::size_t width(const std::string &text) {
 
 } // namespace
 
-bool buildStats(Cursor &cursor, StatsBy by, const std::vector<std::string> &documents, StatsReport &out,
-                std::string &error) {
-  out = StatsReport();
+Outcome<StatsReport> buildStats(Cursor &cursor, StatsBy by, const std::vector<std::string> &documents) {
+  StatsReport out;
   out.by = by;
   Statistics statistics(cursor, documents);
   std::vector<std::string> unknown;
-  if (const Result checked = statistics.unknownDocuments(unknown); checked != code::Ok) {
-    error = failureMessage(checked, ErrorEntries::all());
-    return false;
-  }
-  if (!unknown.empty()) {
-    error = "no record's From is " + unknown.front() + " (stats --by document lists them)";
-    return false;
-  }
+  if (const Result checked = statistics.unknownDocuments(unknown); checked != code::Ok)
+    return Failure{failureMessage(checked, ErrorEntries::all())};
+  if (!unknown.empty())
+    return Failure{"no record's From is " + unknown.front() + " (stats --by document lists them)"};
   std::vector<GroupCount> first, second;
   Result result = code::Ok;
   switch (by) {
@@ -292,17 +287,15 @@ bool buildStats(Cursor &cursor, StatsBy by, const std::vector<std::string> &docu
   case StatsBy::Position: result = statistics.byPosition(first); break;
   case StatsBy::Document: result = statistics.byDocument(first); break;
   }
-  if (result != code::Ok) {
-    error = failureMessage(result, ErrorEntries::all());
-    return false;
-  }
+  if (result != code::Ok)
+    return Failure{failureMessage(result, ErrorEntries::all())};
   switch (by) {
   case StatsBy::Relation: byRelation(first, second, out); break;
   case StatsBy::Marker: byMarker(first, out); break;
   case StatsBy::Position: byPosition(first, out); break;
   case StatsBy::Document: byDocument(first, out); break;
   }
-  return true;
+  return out;
 }
 
 std::string statsText(const StatsReport &report) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/Cursor.h"
+#include "engine/Outcome.h"
 
 #include <string>
 #include <utility>
@@ -44,9 +45,8 @@ inline constexpr std::size_t kMarkersShown = 40;
 
 // Counts the records of the table behind `cursor` (of the documents named
 // in `documents`, all when empty) by `by`, in grouping queries of the
-// database. False with `error` when a query fails.
-bool buildStats(engine::Cursor &cursor, StatsBy by, const std::vector<std::string> &documents, StatsReport &out,
-                std::string &error);
+// database. Fails with the reason when a query fails or a document is unknown.
+Outcome<StatsReport> buildStats(engine::Cursor &cursor, StatsBy by, const std::vector<std::string> &documents);
 
 // The table aligned in columns, as text for a terminal.
 std::string statsText(const StatsReport &report);

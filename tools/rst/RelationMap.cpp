@@ -9,17 +9,16 @@
 
 namespace vandro::rst {
 
-bool readRelationMap(const QString &path, RelationMap &out, QString &error) {
-  out.clear();
+Outcome<RelationMap, QString> readRelationMap(const QString &path) {
+  RelationMap out;
   std::error_code ec;
   if (std::filesystem::is_directory(path.toStdString(), ec)) {
-    error = QStringLiteral("%1: it is a folder, not a map of relation names").arg(path);
-    return false;
+    return Failure{QStringLiteral("%1: it is a folder, not a map of relation names").arg(path)};
   }
   std::ifstream in(path.toStdString(), std::ios::binary);
   if (!in) {
-    error = QStringLiteral("%1: the map cannot be read: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-    return false;
+    return Failure{
+        QStringLiteral("%1: the map cannot be read: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)))};
   }
   csv::Reader reader(in);
   csv::Row row;
@@ -30,14 +29,13 @@ bool readRelationMap(const QString &path, RelationMap &out, QString &error) {
     if (row.size() == 1 && row[0].isNull())
       continue; // a blank line
     if (row.size() != 2) {
-      error = QStringLiteral("%1: line %2: a line of the map has two fields, from and to").arg(path).arg(row.line());
-      return false;
+      return Failure{
+          QStringLiteral("%1: line %2: a line of the map has two fields, from and to").arg(path).arg(row.line())};
     }
     if (header) {
       if (text(0).trimmed().compare(QLatin1String("from"), Qt::CaseInsensitive) != 0 ||
           text(1).trimmed().compare(QLatin1String("to"), Qt::CaseInsensitive) != 0) {
-        error = QStringLiteral("%1: line %2: the map starts with the header from,to").arg(path).arg(row.line());
-        return false;
+        return Failure{QStringLiteral("%1: line %2: the map starts with the header from,to").arg(path).arg(row.line())};
       }
       header = false;
       continue;
@@ -45,14 +43,12 @@ bool readRelationMap(const QString &path, RelationMap &out, QString &error) {
     out.insert(text(0), text(1));
   }
   if (fault) {
-    error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(fault.message()));
-    return false;
+    return Failure{QStringLiteral("%1: %2").arg(path, QString::fromStdString(fault.message()))};
   }
   if (header) {
-    error = QStringLiteral("%1: the map is empty; it starts with the header from,to").arg(path);
-    return false;
+    return Failure{QStringLiteral("%1: the map is empty; it starts with the header from,to").arg(path)};
   }
-  return true;
+  return out;
 }
 
 } // namespace vandro::rst

@@ -33,26 +33,26 @@ std::vector<int> tokenList(const QString &text) {
 // The text of the segment element just started, its child elements'
 // texts included. An entity the document does not define (one an external
 // DTD might) is an error: it would otherwise be left out of the text.
-bool readSegmentText(QXmlStreamReader &xml, const QString &path, QString &text, QString &error) {
+Outcome<QString, QString> readSegmentText(QXmlStreamReader &xml, const QString &path) {
+  QString text;
   for (int depth = 1; depth > 0 && !xml.atEnd();) {
     switch (xml.readNext()) {
     case QXmlStreamReader::StartElement: ++depth; break;
     case QXmlStreamReader::EndElement: --depth; break;
     case QXmlStreamReader::Characters: text += xml.text(); break;
     case QXmlStreamReader::EntityReference:
-      error = where(path, xml) +
-              QStringLiteral(": the entity '&%1;' is not defined in the document").arg(xml.name().toString());
-      return false;
+      return Failure{where(path, xml) +
+                     QStringLiteral(": the entity '&%1;' is not defined in the document").arg(xml.name().toString())};
     default: break;
     }
   }
-  return true; // a fault of the XML itself is reported after the loop
+  return text; // a fault of the XML itself is reported after the loop
 }
 
 // Links each node to its parent, refuses parents that name no node and
 // cycles of parents, and gives every node its coverage. No recursion: a
 // chain of a hundred thousand groups is as cheap as a flat one.
-bool linkTree(const QString &path, RstDocument &document, QString &error) {
+Outcome<void, QString> linkTree(const QString &path, RstDocument &document) {
   auto &nodes = document.nodes;
   const int count = static_cast<int>(nodes.size());
   std::vector<std::vector<int>> children(static_cast<std::size_t>(count));
@@ -65,11 +65,10 @@ bool linkTree(const QString &path, RstDocument &document, QString &error) {
     }
     const auto found = document.nodeIndex.constFind(node.parent);
     if (found == document.nodeIndex.constEnd()) {
-      error = QStringLiteral("%1:%2: node %3 names the parent %4, which is no segment or group of the document")
-                  .arg(path)
-                  .arg(node.line)
-                  .arg(node.id, node.parent);
-      return false;
+      return Failure{QStringLiteral("%1:%2: node %3 names the parent %4, which is no segment or group of the document")
+                         .arg(path)
+                         .arg(node.line)
+                         .arg(node.id, node.parent)};
     }
     node.parentIndex = *found;
     children[static_cast<std::size_t>(*found)].push_back(i);
@@ -102,11 +101,10 @@ bool linkTree(const QString &path, RstDocument &document, QString &error) {
       cycle << nodes[static_cast<std::size_t>(at)].id;
       at = nodes[static_cast<std::size_t>(at)].parentIndex;
     } while (at != start && cycle.size() < 10);
-    error = QStringLiteral("%1:%2: the parents of nodes %3 form a cycle")
-                .arg(path)
-                .arg(nodes[static_cast<std::size_t>(start)].line)
-                .arg(cycle.join(QStringLiteral(", ")));
-    return false;
+    return Failure{QStringLiteral("%1:%2: the parents of nodes %3 form a cycle")
+                       .arg(path)
+                       .arg(nodes[static_cast<std::size_t>(start)].line)
+                       .arg(cycle.join(QStringLiteral(", ")))};
   }
   // Coverage: children before their parents.
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
@@ -121,68 +119,55 @@ bool linkTree(const QString &path, RstDocument &document, QString &error) {
       parent.high = std::max(parent.high, node.high);
     }
   }
-  return true;
+  return {};
 }
 
 } // namespace
 
-bool readRstDocument(const QString &path, RstDocument &out, QString &error) {
+Outcome<RstDocument, QString> readRstDocument(const QString &path) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    out = RstDocument();
-    error = QStringLiteral("%1: the file cannot be read: %2").arg(path, file.errorString());
-    return false;
-  }
+  if (!file.open(QIODevice::ReadOnly))
+    return Failure{QStringLiteral("%1: the file cannot be read: %2").arg(path, file.errorString())};
   const QByteArray content = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    out = RstDocument();
-    error = QStringLiteral("%1: the file cannot be read: %2").arg(path, file.errorString());
-    return false;
-  }
-  return readRstDocument(path, content, out, error);
+  if (file.error() != QFileDevice::NoError)
+    return Failure{QStringLiteral("%1: the file cannot be read: %2").arg(path, file.errorString())};
+  return readRstDocument(path, content);
 }
 
-bool readRstDocument(const QString &path, const QByteArray &content, RstDocument &out, QString &error) {
-  out = RstDocument();
+Outcome<RstDocument, QString> readRstDocument(const QString &path, const QByteArray &content) {
+  RstDocument out;
   out.name = QFileInfo(path).completeBaseName();
   out.path = path;
   QXmlStreamReader xml(content);
   int signalCount = 0;
-  auto addNode = [&](RstNode node) {
-    if (node.id.isEmpty()) {
-      error = where(path, xml) + QStringLiteral(": a %1 without an id")
-                                     .arg(node.kind == RstNode::Kind::Segment ? QStringLiteral("segment")
-                                                                              : QStringLiteral("group"));
-      return false;
-    }
-    if (out.nodeIndex.contains(node.id)) {
-      error = where(path, xml) + QStringLiteral(": the id %1 is given twice").arg(node.id);
-      return false;
-    }
+  auto addNode = [&](RstNode node) -> Outcome<void, QString> {
+    if (node.id.isEmpty())
+      return Failure{where(path, xml) + QStringLiteral(": a %1 without an id")
+                                            .arg(node.kind == RstNode::Kind::Segment ? QStringLiteral("segment")
+                                                                                     : QStringLiteral("group"))};
+    if (out.nodeIndex.contains(node.id))
+      return Failure{where(path, xml) + QStringLiteral(": the id %1 is given twice").arg(node.id)};
     if (node.parent == QLatin1String("0"))
       node.parent.clear();
     node.line = xml.lineNumber();
     node.column = xml.columnNumber();
     out.nodeIndex.insert(node.id, static_cast<int>(out.nodes.size()));
     out.nodes.push_back(std::move(node));
-    return true;
+    return {};
   };
 
   while (!xml.atEnd()) {
     switch (xml.readNext()) {
     case QXmlStreamReader::DTD:
       for (const auto &entity : xml.entityDeclarations())
-        if (!entity.systemId().isEmpty() || !entity.publicId().isEmpty()) {
-          error = where(path, xml) + QStringLiteral(": the document declares the external entity '%1'; "
-                                                    "external entities are never read")
-                                         .arg(entity.name().toString());
-          return false;
-        }
+        if (!entity.systemId().isEmpty() || !entity.publicId().isEmpty())
+          return Failure{where(path, xml) + QStringLiteral(": the document declares the external entity '%1'; "
+                                                           "external entities are never read")
+                                                .arg(entity.name().toString())};
       break;
     case QXmlStreamReader::EntityReference:
-      error = where(path, xml) +
-              QStringLiteral(": the entity '&%1;' is not defined in the document").arg(xml.name().toString());
-      return false;
+      return Failure{where(path, xml) +
+                     QStringLiteral(": the entity '&%1;' is not defined in the document").arg(xml.name().toString())};
     case QXmlStreamReader::StartElement: {
       const auto attributes = xml.attributes();
       auto attribute = [&](const char *name) { return attributes.value(QLatin1String(name)).toString(); };
@@ -192,15 +177,17 @@ bool readRstDocument(const QString &path, const QByteArray &content, RstDocument
       } else if (name == QLatin1String("segment")) {
         RstNode node{attribute("id"), attribute("parent"), attribute("relname"), RstNode::Kind::Segment,
                      static_cast<int>(out.segmentTexts.size()) + 1};
-        if (!addNode(std::move(node)))
-          return false;
-        QString text;
-        if (!readSegmentText(xml, path, text, error))
-          return false;
-        out.segmentTexts.push_back(text.simplified());
+        if (auto added = addNode(std::move(node)); !added)
+          return Failure{added.error()};
+        const auto text = readSegmentText(xml, path);
+        if (!text)
+          return Failure{text.error()};
+        out.segmentTexts.push_back(text->simplified());
       } else if (name == QLatin1String("group")) {
-        if (!addNode({attribute("id"), attribute("parent"), attribute("relname"), groupKind(attribute("type"))}))
-          return false;
+        if (auto added =
+                addNode({attribute("id"), attribute("parent"), attribute("relname"), groupKind(attribute("type"))});
+            !added)
+          return Failure{added.error()};
       } else if (name == QLatin1String("signal")) {
         if (attribute("type") == QLatin1String("dm"))
           out.markers.push_back({attribute("source"), tokenList(attribute("tokens")), signalCount, xml.lineNumber()});
@@ -211,17 +198,17 @@ bool readRstDocument(const QString &path, const QByteArray &content, RstDocument
     default: break;
     }
   }
-  if (xml.hasError()) {
-    error = where(path, xml) + QStringLiteral(": ") + xml.errorString();
-    return false;
-  }
+  if (xml.hasError())
+    return Failure{where(path, xml) + QStringLiteral(": ") + xml.errorString()};
   for (const QString &text : out.segmentTexts) {
     out.firstToken.push_back(static_cast<int>(out.tokens.size()));
     for (const QString &token : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
       out.tokens.push_back(token);
     out.lastToken.push_back(static_cast<int>(out.tokens.size()) - 1);
   }
-  return linkTree(path, out, error);
+  if (auto linked = linkTree(path, out); !linked)
+    return Failure{linked.error()};
+  return out;
 }
 
 } // namespace vandro::rst

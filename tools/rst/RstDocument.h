@@ -3,6 +3,8 @@
 // discourse-marker signals (rs4).
 #pragma once
 
+#include "engine/Outcome.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
@@ -56,11 +58,11 @@ struct RstDocument {
 // default, ISO-8859-1 and the others Qt knows when the file says so); no
 // external entity is ever read, entity expansion is bounded, and nothing
 // is recursive, so hostile nesting costs neither stack nor much time.
-// Links every node to its parent and gives it its coverage. False with
-// `error` naming the file (and for XML faults the line and column) when the
-// file is malformed, a parent names no node, or parents form a cycle.
-bool readRstDocument(const QString &path, RstDocument &out, QString &error);
+// Links every node to its parent and gives it its coverage. Fails naming
+// the file (and for XML faults the line and column) when the file is
+// malformed, a parent names no node, or parents form a cycle.
+Outcome<RstDocument, QString> readRstDocument(const QString &path);
 // The same for the bytes `content` of the file `path`.
-bool readRstDocument(const QString &path, const QByteArray &content, RstDocument &out, QString &error);
+Outcome<RstDocument, QString> readRstDocument(const QString &path, const QByteArray &content);
 
 } // namespace vandro::rst

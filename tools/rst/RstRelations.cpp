@@ -37,24 +37,30 @@ public:
       m_signalsOf[document.markers[i].source].push_back(static_cast<int>(i));
   }
 
-  bool build(std::vector<RelationRecord> &out, QString &error) {
+  Outcome<std::vector<RelationRecord>, QString> build() {
+    std::vector<RelationRecord> out;
     const auto &nodes = m_document.nodes;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
       const RstNode &node = nodes[i];
       // Rule 1: a satellite and its nucleus.
       if (node.parentIndex >= 0 && node.relname != QLatin1String("span") && !isMultinuclearChild(node)) {
         const RstNode &parent = nodes[static_cast<std::size_t>(node.parentIndex)];
-        Coverage nucleus;
-        if (!nucleusOf(parent, nucleus, error) || !covered(node, error) || !covered(parent, nucleus, error))
-          return false;
+        const auto nucleusFound = nucleusOf(parent);
+        if (!nucleusFound)
+          return Failure{nucleusFound.error()};
+        const Coverage nucleus = *nucleusFound;
+        if (auto fault = covered(node); !fault)
+          return Failure{fault.error()};
+        if (auto fault = covered(parent, nucleus); !fault)
+          return Failure{fault.error()};
         const Coverage satellite = coverageOf(node);
         const bool satelliteFirst = satellite.low < nucleus.low;
         RelationRecord r = record(node.relname, satelliteFirst ? QStringLiteral("SN") : QStringLiteral("NS"),
                                   satelliteFirst ? satellite : nucleus, satelliteFirst ? nucleus : satellite,
                                   {node.id}, QStringLiteral("satellite %1").arg(node.id));
         r.node1 = node.id;
-        if (!apart(r, node, error))
-          return false;
+        if (auto fault = apart(r, node); !fault)
+          return Failure{fault.error()};
         out.push_back(std::move(r));
       }
       // Rule 2: each pair of adjacent co-nuclei.
@@ -62,8 +68,8 @@ public:
         std::vector<int> nuclei;
         for (int child : m_children[i])
           if (isMultinuclearChild(nodes[static_cast<std::size_t>(child)])) {
-            if (!covered(nodes[static_cast<std::size_t>(child)], error))
-              return false;
+            if (auto fault = covered(nodes[static_cast<std::size_t>(child)]); !fault)
+              return Failure{fault.error()};
             nuclei.push_back(child);
           }
         std::stable_sort(nuclei.begin(), nuclei.end(), [&](int a, int b) {
@@ -80,8 +86,8 @@ public:
                                     QStringLiteral("co-nuclei %1 and %2 of group %3").arg(first.id, second.id, node.id));
           r.node1 = first.id;
           r.node2 = second.id;
-          if (!apart(r, first, error))
-            return false;
+          if (auto fault = apart(r, first); !fault)
+            return Failure{fault.error()};
           out.push_back(std::move(r));
         }
       }
@@ -91,7 +97,7 @@ public:
     });
     if (m_warnings)
       warn();
-    return true;
+    return out;
   }
 
 private:
@@ -101,23 +107,22 @@ private:
            m_document.isMultinuclear(node.relname);
   }
 
-  // The nucleus a satellite of `parent` stands beside. False with `error`
-  // for a span group without a span child: it has no nucleus.
-  bool nucleusOf(const RstNode &parent, Coverage &nucleus, QString &error) const {
+  // The nucleus a satellite of `parent` stands beside. Fails for a span
+  // group without a span child: it has no nucleus.
+  Outcome<Coverage, QString> nucleusOf(const RstNode &parent) const {
     // Once per group: a group of many satellites would otherwise look at
     // all its children for each of them.
     const auto index = static_cast<std::size_t>(m_document.nodeIndex.value(parent.id));
-    if (m_nuclei[index]) {
-      nucleus = *m_nuclei[index];
-      return true;
-    }
-    if (!findNucleusOf(parent, nucleus, error))
-      return false;
-    m_nuclei[index] = nucleus;
-    return true;
+    if (m_nuclei[index])
+      return *m_nuclei[index];
+    auto found = findNucleusOf(parent);
+    if (found)
+      m_nuclei[index] = *found;
+    return found;
   }
 
-  bool findNucleusOf(const RstNode &parent, Coverage &nucleus, QString &error) const {
+  Outcome<Coverage, QString> findNucleusOf(const RstNode &parent) const {
+    Coverage nucleus;
     const auto &children = m_children[static_cast<std::size_t>(m_document.nodeIndex.value(parent.id))];
     auto childrenWhere = [&](auto keep) {
       for (int child : children)
@@ -138,33 +143,31 @@ private:
       if (nucleus.empty() && std::none_of(children.begin(), children.end(), [&](int child) {
             return isSpan(m_document.nodes[static_cast<std::size_t>(child)]);
           })) {
-        error = QStringLiteral("%1:%2:%3: the span group %4 has no nucleus")
-                    .arg(m_document.path)
-                    .arg(parent.line)
-                    .arg(parent.column)
-                    .arg(parent.id);
-        return false;
+        return Failure{QStringLiteral("%1:%2:%3: the span group %4 has no nucleus")
+                           .arg(m_document.path)
+                           .arg(parent.line)
+                           .arg(parent.column)
+                           .arg(parent.id)};
       }
       break;
     }
-    return true;
+    return nucleus;
   }
 
   // A record whose two spans share a segment comes from a tree whose
   // branches cross.
-  bool apart(const RelationRecord &r, const RstNode &node, QString &error) const {
+  Outcome<void, QString> apart(const RelationRecord &r, const RstNode &node) const {
     if (r.h1 < r.l2)
-      return true;
-    error = QStringLiteral("%1:%2: the record of the %3 would have spans that overlap (segments %4-%5 and "
-                           "%6-%7): the tree's branches cross")
-                .arg(m_document.path)
-                .arg(node.line)
-                .arg(r.origin)
-                .arg(r.l1)
-                .arg(r.h1)
-                .arg(r.l2)
-                .arg(r.h2);
-    return false;
+      return {};
+    return Failure{QStringLiteral("%1:%2: the record of the %3 would have spans that overlap (segments %4-%5 and "
+                                  "%6-%7): the tree's branches cross")
+                       .arg(m_document.path)
+                       .arg(node.line)
+                       .arg(r.origin)
+                       .arg(r.l1)
+                       .arg(r.h1)
+                       .arg(r.l2)
+                       .arg(r.h2)};
   }
 
   void warn() const {
@@ -192,15 +195,14 @@ private:
     }
   }
 
-  bool covered(const RstNode &node, QString &error) const { return covered(node, coverageOf(node), error); }
-  bool covered(const RstNode &node, const Coverage &coverage, QString &error) const {
+  Outcome<void, QString> covered(const RstNode &node) const { return covered(node, coverageOf(node)); }
+  Outcome<void, QString> covered(const RstNode &node, const Coverage &coverage) const {
     if (!coverage.empty())
-      return true;
-    error = QStringLiteral("%1:%2: node %3 holds no segment, so it has no span of text")
-                .arg(m_document.path)
-                .arg(node.line)
-                .arg(node.id);
-    return false;
+      return {};
+    return Failure{QStringLiteral("%1:%2: node %3 holds no segment, so it has no span of text")
+                       .arg(m_document.path)
+                       .arg(node.line)
+                       .arg(node.id)};
   }
 
   QString textOf(const Coverage &span) const {
@@ -287,10 +289,9 @@ private:
 
 } // namespace
 
-bool relationRecords(const RstDocument &document, const RelationMap &map, std::vector<RelationRecord> &out,
-                     QString &error, RstWarnings *warnings) {
-  out.clear();
-  return Builder(document, map, warnings).build(out, error);
+Outcome<std::vector<RelationRecord>, QString> relationRecords(const RstDocument &document, const RelationMap &map,
+                                                              RstWarnings *warnings) {
+  return Builder(document, map, warnings).build();
 }
 
 } // namespace vandro::rst

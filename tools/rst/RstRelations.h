@@ -5,6 +5,7 @@
 
 #include "RstDocument.h"
 #include "RstMarkers.h"
+#include "engine/Outcome.h"
 
 #include <QHash>
 #include <QString>
@@ -54,11 +55,11 @@ struct RstWarnings {
 // the one pair of co-nuclei whose second child is its source (its first
 // child: the group's first pair); within the record, to the span that
 // holds its first token inside the two spans (showSignal). Each span's
-// marker names every signal it owns (spanMarker). False with `error` naming the document
+// marker names every signal it owns (spanMarker). Fails naming the document
 // and the node when a node that a record needs covers no segment, when a
 // satellite stands beside a span group without a nucleus, or when a
 // record's two spans would overlap.
-bool relationRecords(const RstDocument &document, const RelationMap &map, std::vector<RelationRecord> &out,
-                     QString &error, RstWarnings *warnings = nullptr);
+Outcome<std::vector<RelationRecord>, QString> relationRecords(const RstDocument &document, const RelationMap &map,
+                                                              RstWarnings *warnings = nullptr);
 
 } // namespace vandro::rst

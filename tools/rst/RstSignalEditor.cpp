@@ -24,7 +24,8 @@ struct Layout {
   bool hasSigtypes = false, declaresDm = false, hasHeader = false;
 };
 
-bool readLayout(const QString &text, Layout &layout, QString &error) {
+Outcome<Layout, QString> readLayout(const QString &text) {
+  Layout layout;
   QXmlStreamReader xml(text);
   std::vector<qsizetype> openSignal; // the start of the <signal> being read
   // Elements inside a <segment> are its text to the document's reader, and
@@ -79,11 +80,10 @@ bool readLayout(const QString &text, Layout &layout, QString &error) {
       }
     }
   }
-  if (xml.hasError()) {
-    error = QStringLiteral("line %1, column %2: %3").arg(xml.lineNumber()).arg(xml.columnNumber()).arg(xml.errorString());
-    return false;
-  }
-  return true;
+  if (xml.hasError())
+    return Failure{
+        QStringLiteral("line %1, column %2: %3").arg(xml.lineNumber()).arg(xml.columnNumber()).arg(xml.errorString())};
+  return layout;
 }
 
 QString escaped(QString value) {
@@ -228,10 +228,18 @@ private:
   std::vector<Change> m_changes;
 };
 
-} // namespace
+// The document's text, and what gives its bytes back: the byte-order mark
+// before it and the encoder of its encoding.
+struct DocumentText {
+  QByteArray bom;
+  QString text;
+  QStringEncoder encoder;
+};
 
-bool editSignals(const QByteArray &bytes, const std::vector<SignalEdit> &edits, QByteArray &out, QString &error) {
-  // The encoding: a byte-order mark, else the declaration, else UTF-8.
+// The text of the document `bytes` in its encoding: a byte-order mark, else
+// the declaration, else UTF-8. Fails when the encoding cannot write, or
+// does not give the bytes back.
+Outcome<DocumentText, QString> decodeDocument(const QByteArray &bytes) {
   QByteArray bom;
   QStringConverter::Encoding encoding = QStringConverter::Utf8;
   QString declared;
@@ -251,92 +259,118 @@ bool editSignals(const QByteArray &bytes, const std::vector<SignalEdit> &edits, 
   }
   QStringDecoder decoder = declared.isEmpty() ? QStringDecoder(encoding) : QStringDecoder(declared.toLatin1().constData());
   QStringEncoder encoder = declared.isEmpty() ? QStringEncoder(encoding) : QStringEncoder(declared.toLatin1().constData());
-  if (!decoder.isValid() || !encoder.isValid()) {
-    error = QStringLiteral("its encoding %1 cannot be written").arg(declared);
-    return false;
-  }
+  if (!decoder.isValid() || !encoder.isValid())
+    return Failure{QStringLiteral("its encoding %1 cannot be written").arg(declared)};
   const QByteArray body = bytes.mid(bom.size());
-  const QString text = decoder.decode(body);
-  if (decoder.hasError() || QByteArray(encoder.encode(text)) != body) {
-    error = QStringLiteral("its bytes are not all text of its encoding, so it cannot be written back unchanged");
-    return false;
-  }
-  Layout layout;
-  if (!readLayout(text, layout, error))
-    return false;
+  QString text = decoder.decode(body);
+  if (decoder.hasError() || QByteArray(encoder.encode(text)) != body)
+    return Failure{
+        QStringLiteral("its bytes are not all text of its encoding, so it cannot be written back unchanged")};
+  return DocumentText{std::move(bom), std::move(text), std::move(encoder)};
+}
 
-  // A signal removed twice would be two changes of one place.
+// A signal removed twice would be two changes of one place.
+Outcome<void, QString> removedOnce(const std::vector<SignalEdit> &edits) {
   std::vector<int> allRemoved;
   for (const SignalEdit &edit : edits)
     allRemoved.insert(allRemoved.end(), edit.removed.begin(), edit.removed.end());
   std::sort(allRemoved.begin(), allRemoved.end());
-  if (const auto twice = std::adjacent_find(allRemoved.begin(), allRemoved.end()); twice != allRemoved.end()) {
-    error = QStringLiteral("its signal number %1 would be removed twice").arg(*twice + 1);
-    return false;
-  }
-  Editor editor(text);
-  QStringList appended; // new signals without a place of their own
-  bool adds = false;
-  auto element = [&](int place, std::pair<qsizetype, qsizetype> &out) {
-    if (place < 0 || static_cast<std::size_t>(place) >= layout.signalElements.size()) {
-      error = QStringLiteral("it has no signal number %1").arg(place + 1);
-      return false;
-    }
-    out = layout.signalElements[static_cast<std::size_t>(place)];
-    return true;
-  };
+  if (const auto twice = std::adjacent_find(allRemoved.begin(), allRemoved.end()); twice != allRemoved.end())
+    return Failure{QStringLiteral("its signal number %1 would be removed twice").arg(*twice + 1)};
+  return {};
+}
+
+// Where the <signal> element at `place` (from 0) stands: [start, end).
+Outcome<std::pair<qsizetype, qsizetype>, QString> signalElement(const Layout &layout, int place) {
+  if (place < 0 || static_cast<std::size_t>(place) >= layout.signalElements.size())
+    return Failure{QStringLiteral("it has no signal number %1").arg(place + 1)};
+  return layout.signalElements[static_cast<std::size_t>(place)];
+}
+
+// Each edit's removals, and its new signals where a removed or a kept one
+// stood. Gives the new signals without a place of their own, in order.
+Outcome<QStringList, QString> editElements(const Layout &layout, const std::vector<SignalEdit> &edits, Editor &editor) {
+  QStringList appended;
   for (const SignalEdit &edit : edits) {
     QStringList added;
     for (const NewSignal &signal : edit.added)
       added << signalXml(signal);
-    adds = adds || !added.isEmpty();
     std::vector<int> removed = edit.removed;
     std::sort(removed.begin(), removed.end());
     for (std::size_t i = 0; i < removed.size(); ++i) {
-      std::pair<qsizetype, qsizetype> at;
-      if (!element(removed[i], at))
-        return false;
-      editor.replaceElement(at.first, at.second, i == 0 ? added : QStringList());
+      const auto at = signalElement(layout, removed[i]);
+      if (!at)
+        return Failure{at.error()};
+      editor.replaceElement(at->first, at->second, i == 0 ? added : QStringList());
     }
     if (!removed.empty() || added.isEmpty())
       continue;
     if (edit.after) {
-      std::pair<qsizetype, qsizetype> at;
-      if (!element(*edit.after, at))
-        return false;
-      editor.insertAfterElement(at.first, at.second, added);
+      const auto at = signalElement(layout, *edit.after);
+      if (!at)
+        return Failure{at.error()};
+      editor.insertAfterElement(at->first, at->second, added);
     } else {
       appended << added;
     }
   }
-  if (!appended.isEmpty()) {
-    if (layout.signalsClose >= 0) {
-      // Indented as the signals already there.
-      QString indent;
-      if (!layout.signalElements.empty() && editor.firstOnLine(layout.signalElements.back().first))
-        indent = editor.indentation(layout.signalElements.back().first);
-      editor.insertBefore(layout.signalsClose, appended, indent);
-    } else if (layout.signalsEmpty >= 0) {
-      editor.add({layout.signalsEmpty, layout.signalsEmptyEnd - layout.signalsEmpty,
-                  QStringLiteral("<signals>") + appended.join(QString()) + QStringLiteral("</signals>")});
-    } else if (layout.bodyClose >= 0) {
-      editor.insertBefore(layout.bodyClose, {editor.wrapped(layout.bodyClose, QStringLiteral("signals"), appended)});
-    } else {
-      error = QStringLiteral("it has no <body> for its signals");
-      return false;
-    }
+  return appended;
+}
+
+// The new signals `appended` at the end of the <signals> element; an rs3
+// document without one gains it at the end of <body>.
+Outcome<void, QString> placeAppended(const Layout &layout, const QStringList &appended, Editor &editor) {
+  if (layout.signalsClose >= 0) {
+    // Indented as the signals already there.
+    QString indent;
+    if (!layout.signalElements.empty() && editor.firstOnLine(layout.signalElements.back().first))
+      indent = editor.indentation(layout.signalElements.back().first);
+    editor.insertBefore(layout.signalsClose, appended, indent);
+  } else if (layout.signalsEmpty >= 0) {
+    editor.add({layout.signalsEmpty, layout.signalsEmptyEnd - layout.signalsEmpty,
+                QStringLiteral("<signals>") + appended.join(QString()) + QStringLiteral("</signals>")});
+  } else if (layout.bodyClose >= 0) {
+    editor.insertBefore(layout.bodyClose, {editor.wrapped(layout.bodyClose, QStringLiteral("signals"), appended)});
+  } else {
+    return Failure{QStringLiteral("it has no <body> for its signals")};
   }
-  if (adds && !layout.declaresDm) {
-    const QString dm = QStringLiteral("<sig type=\"dm\" subtypes=\"dm\"/>");
-    if (layout.sigtypesClose >= 0)
-      editor.insertBefore(layout.sigtypesClose, {dm});
-    else if (layout.headerClose >= 0)
-      editor.insertBefore(layout.headerClose, {editor.wrapped(layout.headerClose, QStringLiteral("sigtypes"), {dm})});
-    else if (!layout.hasHeader && layout.rootEnd >= 0)
-      editor.add({layout.rootEnd, 0, QStringLiteral("<header><sigtypes>") + dm + QStringLiteral("</sigtypes></header>")});
-  }
-  out = bom + QByteArray(encoder.encode(editor.result()));
-  return true;
+  return {};
+}
+
+// The declaration of the dm signal type, in <sigtypes>, made in the header
+// when missing (and the header, when the document has none).
+void declareDm(const Layout &layout, Editor &editor) {
+  const QString dm = QStringLiteral("<sig type=\"dm\" subtypes=\"dm\"/>");
+  if (layout.sigtypesClose >= 0)
+    editor.insertBefore(layout.sigtypesClose, {dm});
+  else if (layout.headerClose >= 0)
+    editor.insertBefore(layout.headerClose, {editor.wrapped(layout.headerClose, QStringLiteral("sigtypes"), {dm})});
+  else if (!layout.hasHeader && layout.rootEnd >= 0)
+    editor.add({layout.rootEnd, 0, QStringLiteral("<header><sigtypes>") + dm + QStringLiteral("</sigtypes></header>")});
+}
+
+} // namespace
+
+Outcome<QByteArray, QString> editSignals(const QByteArray &bytes, const std::vector<SignalEdit> &edits) {
+  auto document = decodeDocument(bytes);
+  if (!document)
+    return Failure{document.error()};
+  const auto layout = readLayout(document->text);
+  if (!layout)
+    return Failure{layout.error()};
+  if (const auto once = removedOnce(edits); !once)
+    return Failure{once.error()};
+  Editor editor(document->text);
+  const auto appended = editElements(*layout, edits, editor);
+  if (!appended)
+    return Failure{appended.error()};
+  if (!appended->isEmpty())
+    if (const auto placed = placeAppended(*layout, *appended, editor); !placed)
+      return Failure{placed.error()};
+  const bool adds = std::any_of(edits.begin(), edits.end(), [](const SignalEdit &edit) { return !edit.added.empty(); });
+  if (adds && !layout->declaresDm)
+    declareDm(*layout, editor);
+  return document->bom + QByteArray(document->encoder.encode(editor.result()));
 }
 
 } // namespace vandro::rst

@@ -2,6 +2,8 @@
 // document, leaving everything else exactly as it was.
 #pragma once
 
+#include "engine/Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -30,9 +32,9 @@ struct SignalEdit {
 // rs3 document without one gains it at the end of <body>, and a header
 // without a dm signal type gains its declaration in <sigtypes>. Nothing
 // else changes, byte for byte: the file keeps its encoding, its byte-order
-// mark, its line ends, its formatting and its comments. False with `error`
+// mark, its line ends, its formatting and its comments. Fails, saying why,
 // when the document cannot be written back so (an encoding that does not
 // give its bytes back, malformed XML, a signal it does not have).
-bool editSignals(const QByteArray &bytes, const std::vector<SignalEdit> &edits, QByteArray &out, QString &error);
+Outcome<QByteArray, QString> editSignals(const QByteArray &bytes, const std::vector<SignalEdit> &edits);
 
 } // namespace vandro::rst

@@ -85,14 +85,14 @@ TEST_F(CsvTransferTest, ImportAcceptsOrRejectsWholeFiles) {
     auto cursor = newTable("T" + std::to_string(n++) + ".DB");
     ASSERT_TRUE(cursor);
     std::istringstream in(c.csv);
-    const TransferResult result = importCsv(*cursor, in, "in.csv");
+    const Outcome<long> result = importCsv(*cursor, in, "in.csv");
     const bool good = c.errorStart.empty();
-    EXPECT_EQ(result.ok, good) << c.csv << "\n" << result.error;
+    EXPECT_EQ(result.ok(), good) << c.csv << "\n" << (result ? std::string() : result.error());
     if (good) {
-      EXPECT_EQ(result.records, c.records) << c.csv;
+      EXPECT_EQ(*result, c.records) << c.csv;
       EXPECT_EQ(allRecords(*cursor).size(), static_cast<std::size_t>(c.records)) << c.csv;
     } else {
-      EXPECT_EQ(result.error.substr(0, c.errorStart.size()), c.errorStart) << c.csv;
+      EXPECT_EQ(result.error().substr(0, c.errorStart.size()), c.errorStart) << c.csv;
       EXPECT_TRUE(allRecords(*cursor).empty()) << c.csv;
     }
   }

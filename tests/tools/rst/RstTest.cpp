@@ -33,12 +33,11 @@ std::string line(const RelationRecord &r) {
 }
 
 std::vector<std::string> recordsOf(const QString &file, const RelationMap &map = {}) {
-  RstDocument document;
-  std::vector<RelationRecord> records;
-  QString error;
-  EXPECT_TRUE(readRstDocument(kFixtures + QLatin1Char('/') + file, document, error) &&
-              relationRecords(document, map, records, error))
-      << error.toStdString();
+  const auto document = readRstDocument(kFixtures + QLatin1Char('/') + file);
+  const auto made = document ? relationRecords(*document, map)
+                             : Outcome<std::vector<RelationRecord>, QString>(Failure{document.error()});
+  EXPECT_TRUE(document && made) << made.error().toStdString();
+  const std::vector<RelationRecord> records = made ? *made : std::vector<RelationRecord>();
   std::vector<std::string> lines;
   for (const auto &r : records)
     lines.push_back(line(r));
@@ -98,13 +97,12 @@ TEST(RstTest, EverySignalShowsInTheMarkerNotation) {
     for (const char *tokens : c.tokens)
       text += QStringLiteral("<signal source=\"1\" type=\"dm\" subtype=\"dm\" tokens=\"%1\"/>\n").arg(tokens);
     text += QStringLiteral("</signals></body></rst>");
-    RstDocument document;
-    std::vector<RelationRecord> records;
     RstWarnings warnings;
-    QString error;
-    ASSERT_TRUE(readRstDocument(QStringLiteral("n.rs4"), text.toUtf8(), document, error) &&
-                relationRecords(document, {}, records, error, &warnings))
-        << error.toStdString();
+    const auto document = readRstDocument(QStringLiteral("n.rs4"), text.toUtf8());
+    const auto made = document ? relationRecords(*document, {}, &warnings)
+                               : Outcome<std::vector<RelationRecord>, QString>(Failure{document.error()});
+    ASSERT_TRUE(document && made) << made.error().toStdString();
+    const std::vector<RelationRecord> &records = *made;
     ASSERT_EQ(records.size(), 1u);
     auto shown = [](const std::optional<QString> &v) { return v ? v->toStdString() : std::string("-"); };
     EXPECT_EQ(shown(records[0].marker1) + "|" + shown(records[0].position1) + "|" + shown(records[0].marker2) + "|" +
@@ -136,13 +134,13 @@ TEST(RstTest, TheMapIsACsvFileFromTo) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(c.content);
     file.close();
-    RelationMap map;
-    QString error;
-    const bool read = readRelationMap(path, map, error);
-    EXPECT_EQ(read, *c.error == 0) << error.toStdString();
+    const auto map = readRelationMap(path);
+    const bool read = map.ok();
+    EXPECT_EQ(read, *c.error == 0) << (read ? std::string() : map.error().toStdString());
     if (read) {
-      EXPECT_EQ(map.size(), std::string(c.content).find("same") != std::string::npos ? 2 : 1);
+      EXPECT_EQ(map->size(), std::string(c.content).find("same") != std::string::npos ? 2 : 1);
     } else {
+      const QString &error = map.error();
       EXPECT_TRUE(error.contains(QString::fromLatin1(c.error))) << error.toStdString();
       EXPECT_TRUE(error.startsWith(path)) << error.toStdString();
     }

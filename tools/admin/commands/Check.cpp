@@ -32,8 +32,10 @@ int check(Context &context, const std::string &database, const std::string &tabl
   if (kept) {
     if (const Result result = corpus.problems(problems); result != code::Ok)
       return context.failure(engineMessage(result));
-    if (std::string error; !corpusSourceProblems(session.cursor(), problems, error))
-      return context.failure(error);
+    const Outcome<std::vector<std::string>> sources = corpusSourceProblems(session.cursor());
+    if (!sources)
+      return context.failure(sources.error());
+    problems.insert(problems.end(), sources->begin(), sources->end());
   }
   for (const auto &problem : problems)
     context.out << shownLine(session.cursor().location()) << ": " << shownLine(problem) << "\n";

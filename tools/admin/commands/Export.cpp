@@ -21,11 +21,12 @@ int exportFile(Context &context, const std::string &database, const std::string 
   Context::Session session(context);
   if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
     return kFailure;
+  std::vector<std::string> warnings;
   if (file.empty() || file == "-") {
-    const TransferResult result = exportCsv(session.cursor(), std::cout, "standard output");
-    for (const std::string &warning : result.warnings)
+    const Outcome<long> exported = exportCsv(session.cursor(), std::cout, "standard output", warnings);
+    for (const std::string &warning : warnings)
       context.warn(warning);
-    return result.ok ? kSuccess : context.failure(result.error);
+    return exported ? kSuccess : context.failure(exported.error());
   }
   // A failed export never leaves half a file under the name asked for.
   WholeFile target(file);
@@ -43,7 +44,6 @@ int exportFile(Context &context, const std::string &database, const std::string 
     if (written == fs::weakly_canonical(own, ec) || fs::equivalent(file, own, ec))
       return context.failure(file + ": it is the table's own file; name another file for the export");
   }
-  TransferResult result;
   {
     std::ofstream out(target.writePath(), std::ios::binary | (target.direct() ? std::ios::app : std::ios::trunc));
     if (!out) {
@@ -56,16 +56,16 @@ int exportFile(Context &context, const std::string &database, const std::string 
                ? cause
                : "no new file can be made in " + fs::path(target.finalPath()).parent_path().string() + ": " + cause));
     }
-    result = exportCsv(session.cursor(), out, file);
+    const Outcome<long> exported = exportCsv(session.cursor(), out, file, warnings);
     out.close();
-    if (result.ok && !out)
-      result = {false, 0, file + ": the file could not be written: " + std::strerror(errno), {}};
+    if (!exported)
+      return context.failure(exported.error());
+    if (!out)
+      return context.failure(file + ": the file could not be written: " + std::strerror(errno));
   }
-  if (!result.ok)
-    return context.failure(result.error);
   if (const std::string reason = target.finish(); !reason.empty())
     return context.failure(file + ": the file could not be written: " + reason);
-  for (const std::string &warning : result.warnings)
+  for (const std::string &warning : warnings)
     context.warn(warning);
   return kSuccess;
 }

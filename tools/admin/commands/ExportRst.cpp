@@ -17,15 +17,15 @@ int exportRst(Context &context, const std::string &database, const std::string &
   Context::Session session(context);
   if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
     return kFailure;
-  const RstExportResult result = admin::exportRst(
+  const Outcome<RstExportSummary> exported = admin::exportRst(
       session.cursor(), folder, documents, force == Force::Yes ? ExistingFiles::Replace : ExistingFiles::KeepChanged);
-  if (!result.ok)
-    return context.failure(result.error);
-  for (const std::string &line : result.listed)
+  if (!exported)
+    return context.failure(exported.error());
+  for (const std::string &line : exported->listed)
     context.out << shownLine(line) << "\n";
-  context.out << result.documents << " documents written to " << folder << " (" << result.identical
-              << " byte for byte as imported), " << result.signalsAdded << " signals added, " << result.signalsRemoved
-              << " removed, " << result.signalsNotWritten << " not written\n";
+  context.out << exported->documents << " documents written to " << folder << " (" << exported->identical
+              << " byte for byte as imported), " << exported->signalsAdded << " signals added, "
+              << exported->signalsRemoved << " removed, " << exported->signalsNotWritten << " not written\n";
   return kSuccess;
 }
 

@@ -33,12 +33,12 @@ int importFile(Context &context, const std::string &database, const std::string 
     progress = [&](long records) {
       context.err << "\rImporting " << file << ": " << records << " records" << std::flush;
     };
-  const TransferResult result = importCsv(session.cursor(), in, file, progress);
+  const Outcome<long> imported = importCsv(session.cursor(), in, file, progress);
   if (terminal)
     context.err << "\n";
-  if (!result.ok)
-    return context.failure(result.error + " (nothing was imported)");
-  context.out << result.records << " records imported from " << file << "\n";
+  if (!imported)
+    return context.failure(imported.error() + " (nothing was imported)");
+  context.out << *imported << " records imported from " << file << "\n";
   return kSuccess;
 }
 

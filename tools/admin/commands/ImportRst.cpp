@@ -56,9 +56,10 @@ int importRst(Context &context, const std::string &database, const std::string &
   }
   rst::RelationMap map;
   if (!mapFile.empty()) {
-    QString error;
-    if (!rst::readRelationMap(QString::fromStdString(mapFile), map, error))
-      return context.failure(error.toStdString());
+    auto read = rst::readRelationMap(QString::fromStdString(mapFile));
+    if (!read)
+      return context.failure(read.error().toStdString());
+    map = std::move(read).value();
   }
   Context::Session session(context);
   if (!session.openDatabase(database))
@@ -74,20 +75,20 @@ int importRst(Context &context, const std::string &database, const std::string &
   if (!session.openTable(table))
     return kFailure;
   const bool terminal = ::isatty(STDERR_FILENO) == 1 && &context.err == &std::cerr;
-  std::function<void(const RstImportResult &)> progress;
+  std::function<void(const RstImportSummary &)> progress;
   if (terminal)
-    progress = [&](const RstImportResult &sofar) {
+    progress = [&](const RstImportSummary &sofar) {
       context.err << "\rImporting: " << sofar.documents << " of " << files.size() << " documents, " << sofar.records
                   << " records" << std::flush;
     };
-  const RstImportResult result = admin::importRst(session.cursor(), files, map, progress);
+  const Outcome<RstImportSummary> imported = admin::importRst(session.cursor(), files, map, progress);
   if (terminal)
     context.err << "\n";
-  if (!result.ok)
-    return context.failure(result.error);
-  context.out << result.documents << " documents, " << result.records << " records, " << result.withMarker
+  if (!imported)
+    return context.failure(imported.error());
+  context.out << imported->documents << " documents, " << imported->records << " records, " << imported->withMarker
               << " records with a marker\n";
-  for (const std::string &warning : result.warnings)
+  for (const std::string &warning : imported->warnings)
     context.warn(warning);
   return kSuccess;
 }

@@ -10,13 +10,13 @@ using namespace engine;
 namespace {
 
 int initDemo(Context &context) {
-  const demo::DemoSetup setup = demo::setUpDemo();
-  if (!setup.aliasAddedIn.empty())
-    context.out << "Alias Vandro added for " << setup.directory << " in " << setup.aliasAddedIn << "\n";
-  if (!setup.ok)
-    return context.failure(setup.error);
-  if (!setup.tableMade.empty())
-    context.out << "Demo table made: " << setup.tableMade << "\n";
+  const Outcome<demo::DemoSetup> setup = demo::setUpDemo();
+  if (!setup)
+    return context.failure(setup.error());
+  if (!setup->aliasAddedIn.empty())
+    context.out << "Alias Vandro added for " << setup->directory << " in " << setup->aliasAddedIn << "\n";
+  if (!setup->tableMade.empty())
+    context.out << "Demo table made: " << setup->tableMade << "\n";
   return kSuccess;
 }
 

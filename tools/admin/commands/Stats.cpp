@@ -42,10 +42,10 @@ int stats(Context &context, const std::string &database, const std::string &tabl
   Context::Session session(context);
   if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
     return kFailure;
-  StatsReport report;
-  std::string error;
-  if (!buildStats(session.cursor(), found->second, documents, report, error))
-    return context.failure(error);
+  const Outcome<StatsReport> built = buildStats(session.cursor(), found->second, documents);
+  if (!built)
+    return context.failure(built.error());
+  const StatsReport &report = *built;
   context.out << (csv ? statsCsv(report) : statsText(report));
   if (!format)
     return kSuccess;

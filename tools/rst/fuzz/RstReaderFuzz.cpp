@@ -34,14 +34,15 @@ void expect(bool holds, const char *what) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-  RstDocument document;
-  QString error;
-  if (!readRstDocument(QStringLiteral("fuzz.rs4"), bytes, document, error))
+  const auto read = readRstDocument(QStringLiteral("fuzz.rs4"), bytes);
+  if (!read)
     return 0;
-  std::vector<RelationRecord> records;
+  const RstDocument &document = *read;
   RstWarnings warnings;
-  if (!relationRecords(document, {}, records, error, &warnings))
+  const auto made = relationRecords(document, {}, &warnings);
+  if (!made)
     return 0;
+  const std::vector<RelationRecord> &records = *made;
   const int count = static_cast<int>(document.tokens.size()) - 1;
   for (const RelationRecord &r : records)
     for (const std::vector<int> *owned : {&r.signals1, &r.signals2})
@@ -50,10 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (const RelationRecord &r : records)
     expect(r.first1 >= 1 && r.last2 <= count, "a record's tokens lie outside the document");
 
-  QByteArray written;
-  if (!editSignals(bytes, {}, written, error))
+  const auto untouched = editSignals(bytes, {});
+  if (!untouched)
     return 0; // an encoding that does not give its bytes back
-  expect(written == bytes, "an untouched document is not written byte for byte");
+  expect(*untouched == bytes, "an untouched document is not written byte for byte");
 
   // The first record with signals: its signals go, one new one comes.
   for (const RelationRecord &r : records) {
@@ -63,11 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     edit.removed = r.signals1;
     edit.removed.insert(edit.removed.end(), r.signals2.begin(), r.signals2.end());
     edit.added.push_back({r.node2.isEmpty() ? r.node1 : r.node2, {r.first1}});
-    if (!editSignals(bytes, {edit}, written, error))
+    const auto written = editSignals(bytes, {edit});
+    if (!written)
       return 0;
-    RstDocument again;
-    expect(readRstDocument(QStringLiteral("fuzz.rs4"), written, again, error), "the written document does not read");
-    expect(again.markers.size() == document.markers.size() - edit.removed.size() + 1,
+    const auto again = readRstDocument(QStringLiteral("fuzz.rs4"), *written);
+    expect(again.ok(), "the written document does not read");
+    expect(again->markers.size() == document.markers.size() - edit.removed.size() + 1,
            "the written document has other signals than the edit says");
     break;
   }
