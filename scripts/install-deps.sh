@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev
-  libsqlite3-dev sqlite3 libsodium-dev libpq-dev postgresql
+  libsqlite3-dev sqlite3 libsodium-dev libpq-dev libicu-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth xdotool openbox imagemagick fonts-dejavu-core x11-utils xclip
   desktop-file-utils appstream man-db groff-base dpkg-dev lintian

@@ -3,9 +3,11 @@
 
 #include "Record.h"
 #include "LockHolder.h"
+#include "RecordFilter.h"
 #include "Result.h"
 #include "Schema.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,6 +79,13 @@ public:
   // string and memo fields; one query, never a record-by-record read.
   [[nodiscard]] virtual Result findText(SearchDirection direction, int fieldNo, const std::string &text,
                                         Record &out) = 0;
+  // The same for the next (prior) record that passes every part of
+  // `filter`: one key-set query from the cursor's place, whatever the
+  // table's size; Eof (Bof) with the cursor where it was when none does.
+  [[nodiscard]] virtual Result findWhere(SearchDirection direction, const RecordFilter &filter, Record &out) = 0;
+  // How many records pass `filter` (all of them for an empty one), in one
+  // counting query.
+  [[nodiscard]] virtual Result countWhere(const RecordFilter &filter, std::int64_t &out) = 0;
 
   // Replace the record the cursor stands on, which this cursor must have
   // locked, and release the lock. The cursor then stands on the record,

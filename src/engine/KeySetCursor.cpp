@@ -87,16 +87,37 @@ Result KeySetCursor::findKey(const std::vector<Value> &key, Record &out) {
 }
 
 Result KeySetCursor::findText(SearchDirection direction, int fieldNo, const std::string &text, Record &out) {
+  return findWhere(direction, {FilterPart::equals(fieldNo, text)}, out);
+}
+
+Result KeySetCursor::findWhere(SearchDirection direction, const RecordFilter &filter, Record &out) {
   const bool forward = direction == SearchDirection::Forward;
-  VANDRO_EXPECTS(fieldNo >= 0 && static_cast<std::size_t>(fieldNo) < m_description.fields.size(), "a field of the table");
+  checkFilter(filter);
   if (m_place == (forward ? Place::AfterLast : Place::BeforeFirst))
     return ErrorEntries::fail(forward ? code::Eof : code::Bof);
   Record record;
-  if (const Result result =
-          queryText(direction, fieldNo, text, m_place == Place::OnRecord ? &m_key : nullptr, record);
+  if (const Result result = queryWhere(direction, filter, m_place == Place::OnRecord ? &m_key : nullptr, record);
       result != code::Ok)
     return result;
   return arriveAt(std::move(record), out);
+}
+
+Result KeySetCursor::countWhere(const RecordFilter &filter, std::int64_t &out) {
+  checkFilter(filter);
+  out = 0;
+  return queryCount(filter, out);
+}
+
+void KeySetCursor::checkFilter(const RecordFilter &filter) const {
+  for (const FilterPart &part : filter) {
+    if (part.test == FilterPart::Test::AnyOf) {
+      VANDRO_EXPECTS(!part.alternatives.empty(), "alternatives to choose from");
+      checkFilter(part.alternatives);
+    } else if (part.test != FilterPart::Test::Sql) {
+      VANDRO_EXPECTS(part.fieldNo >= 0 && static_cast<std::size_t>(part.fieldNo) < m_description.fields.size(),
+                     "a field of the table");
+    }
+  }
 }
 
 void KeySetCursor::setSite(std::string table, std::string label, std::string location, bool writable) {

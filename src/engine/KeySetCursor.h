@@ -37,6 +37,8 @@ public:
   Result gotoBookmark(const Bookmark &bookmark) override;
   Result findKey(const std::vector<Value> &key, Record &out) override;
   Result findText(SearchDirection direction, int fieldNo, const std::string &text, Record &out) override;
+  Result findWhere(SearchDirection direction, const RecordFilter &filter, Record &out) override;
+  Result countWhere(const RecordFilter &filter, std::int64_t &out) override;
   void setReadAhead(int records) override { m_readAhead = records < 1 ? 1 : records; }
 
 protected:
@@ -53,9 +55,11 @@ protected:
   // when there is none.
   [[nodiscard]] virtual Result queryKey(const std::vector<Value> &key, Record &out) = 0;
   // The next (prior) record after (before) `from` (null: from the start or
-  // end) whose field `fieldNo` holds exactly `text`; Eof (Bof) when none.
-  [[nodiscard]] virtual Result queryText(SearchDirection direction, int fieldNo, const std::string &text,
-                                         const Bookmark *from, Record &out) = 0;
+  // end) that passes `filter` (checked already); Eof (Bof) when none.
+  [[nodiscard]] virtual Result queryWhere(SearchDirection direction, const RecordFilter &filter, const Bookmark *from,
+                                          Record &out) = 0;
+  // How many records pass `filter`.
+  [[nodiscard]] virtual Result queryCount(const RecordFilter &filter, std::int64_t &out) = 0;
   // Whether the records read ahead may still be served: nobody has
   // committed a change to the table since they were read.
   virtual bool aheadIsFresh() = 0;
@@ -123,6 +127,8 @@ protected:
 
 private:
   Result readStep(SearchDirection direction, Record &out);
+  // A filter's fields are the table's.
+  void checkFilter(const RecordFilter &filter) const;
   // The checks of a write: the values a key or a required field needs, and
   // every value fitting its field (an empty auto-increment field of a new
   // record is numbered by the driver).

@@ -313,25 +313,119 @@ Result PostgresCursor::queryKey(const std::vector<Value> &key, Record &out) {
   return rowToRecord(rows, 0, out);
 }
 
-Result PostgresCursor::queryText(SearchDirection direction, int fieldNo, const std::string &text, const Bookmark *from,
-                                 Record &out) {
+Result PostgresCursor::foldedSql(const std::string &expression, std::string &out) {
+  if (!m_icuFolding) {
+    // ICU's root locale, as foldedCase uses; a server without ICU, or a
+    // database of no UTF-8 encoding, folds with its own lower and upper.
+    PgResult rows;
+    if (const Result ran =
+            run("icu_folding",
+                "SELECT current_setting('server_encoding') = 'UTF8' AND EXISTS (SELECT 1 FROM pg_collation "
+                "WHERE collname = 'und-x-icu' AND collprovider = 'i')",
+                {}, rows);
+        ran != code::Ok)
+      return ran;
+    m_icuFolding = rows.rows() == 1 && rows.text(0, 0) == "t";
+  }
+  out = *m_icuFolding ? "replace(lower(upper((" + expression + ")::text COLLATE \"und-x-icu\")), chr(962), chr(963))"
+                      : "lower(upper((" + expression + ")::text))";
+  return code::Ok;
+}
+
+Result PostgresCursor::filterSql(const RecordFilter &filter, Parameters &parameters, std::string &out,
+                                 const char *joiner) {
+  out.clear();
+  for (const FilterPart &part : filter) {
+    out += out.empty() ? "(" : std::string(" ") + joiner + " (";
+    const std::string column =
+        part.fieldNo >= 0 ? quoteIdentifier(description().fields[static_cast<std::size_t>(part.fieldNo)].name) : "";
+    switch (part.test) {
+    case FilterPart::Test::Equals:
+      // "C": byte for byte, whatever collation the column has.
+      out += column + " = ? COLLATE \"C\"";
+      parameters.push_back(part.text);
+      break;
+    case FilterPart::Test::Contains: {
+      // Both texts folded by the server, so that they fold alike.
+      std::string stored, asked;
+      if (const Result folded = foldedSql(column, stored); folded != code::Ok)
+        return folded;
+      if (const Result folded = foldedSql("?", asked); folded != code::Ok)
+        return folded;
+      out += "strpos(" + stored + ", " + asked + ") > 0";
+      parameters.push_back(part.text);
+      break;
+    }
+    case FilterPart::Test::Sql:
+      out += part.sql;
+      for (const Value &value : part.parameters)
+        parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgParameterText(value)));
+      break;
+    case FilterPart::Test::AnyOf: {
+      std::string alternatives;
+      if (const Result built = filterSql(part.alternatives, parameters, alternatives, "OR"); built != code::Ok)
+        return built;
+      out += alternatives;
+      break;
+    }
+    }
+    out += ")";
+  }
+  return code::Ok;
+}
+
+Result PostgresCursor::runFiltered(const std::string &sql, const Parameters &parameters, PgResult &out) {
+  auto named = m_filterStatements.find(sql);
+  if (named == m_filterStatements.end())
+    named = m_filterStatements.emplace(sql, "filter_" + std::to_string(m_filterStatements.size())).first;
+  return run(named->second, numberedParameters(sql), parameters, out);
+}
+
+Result PostgresCursor::queryWhere(SearchDirection direction, const RecordFilter &filter, const Bookmark *from,
+                                  Record &out) {
   const bool forward = direction == SearchDirection::Forward;
   Parameters parameters;
-  std::string where = from ? pastKey(*from, direction, parameters) + " AND " : "";
-  parameters.push_back(text);
-  // "C": byte for byte, whatever collation the column has.
-  where += quoteIdentifier(description().fields[static_cast<std::size_t>(fieldNo)].name) + " = $" +
-           std::to_string(parameters.size()) + " COLLATE \"C\"";
-  const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + " WHERE " + where + " ORDER BY " +
-                          keyOrder(direction) + " LIMIT 1";
+  std::string where;
+  if (from) {
+    // The key's own "$n" placeholders as "?", numbered with the rest.
+    where = "(" + keyList() + ") " + (forward ? ">" : "<") + " (";
+    for (std::size_t i = 0; i < from->size(); ++i)
+      where += i ? ", ?" : "?";
+    where += ")";
+    parameters = keyParameters(*from);
+  }
+  std::string conditions;
+  if (const Result built = filterSql(filter, parameters, conditions); built != code::Ok)
+    return built;
+  if (!conditions.empty())
+    where += (where.empty() ? "" : " AND ") + conditions;
+  const std::string sql = "SELECT " + m_selectList + " FROM " + m_qualified + (where.empty() ? "" : " WHERE " + where) +
+                          " ORDER BY " + keyOrder(direction) + " LIMIT 1";
   PgResult rows;
-  if (const Result ran = run("text_" + std::to_string(fieldNo) + (forward ? "_f" : "_b") + (from ? "_from" : ""), sql,
-                             parameters, rows);
-      ran != code::Ok)
+  if (const Result ran = runFiltered(sql, parameters, rows); ran != code::Ok)
     return ran;
   if (rows.rows() == 0)
     return ErrorEntries::fail(forward ? code::Eof : code::Bof);
   return rowToRecord(rows, 0, out);
+}
+
+Result PostgresCursor::queryCount(const RecordFilter &filter, std::int64_t &out) {
+  Parameters parameters;
+  std::string conditions;
+  if (const Result built = filterSql(filter, parameters, conditions); built != code::Ok)
+    return built;
+  PgResult rows;
+  if (const Result ran = runFiltered("SELECT count(*) FROM " + m_qualified +
+                                         (conditions.empty() ? "" : " WHERE " + conditions),
+                                     parameters, rows);
+      ran != code::Ok)
+    return ran;
+  const std::string text = rows.rows() == 1 ? rows.text(0, 0) : std::string();
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty())
+    return ErrorEntries::fail(code::ValueDoesNotFit, {{code::ValueDoesNotFit, 0, locationEntry()},
+                                                      {code::ValueDoesNotFit, 0, "The server counted \"" + text + "\""}});
+  return code::Ok;
 }
 
 Result PostgresCursor::lock(const Bookmark &key) {

@@ -54,8 +54,9 @@ public:
 protected:
   Result queryPage(SearchDirection direction, const Bookmark *from, int limit, std::deque<Record> &out) override;
   Result queryKey(const std::vector<Value> &key, Record &out) override;
-  Result queryText(SearchDirection direction, int fieldNo, const std::string &text, const Bookmark *from,
-                   Record &out) override;
+  Result queryWhere(SearchDirection direction, const RecordFilter &filter, const Bookmark *from,
+                    Record &out) override;
+  Result queryCount(const RecordFilter &filter, std::int64_t &out) override;
   // Only inside a snapshot: elsewhere another user's post must show at once.
   bool aheadIsFresh() override { return m_snapshot; }
   Result queryRecord(const Bookmark &key, ReadFor purpose, Record &out) override;
@@ -92,6 +93,14 @@ private:
   // "(key) > ($1, ...)" (or "<" Backward) for the records past `from`,
   // whose key values it puts into `parameters`.
   std::string pastKey(const Bookmark &from, SearchDirection direction, Parameters &parameters) const;
+  // The condition of `filter`'s parts, joined by `joiner`, with "?" for
+  // the parameters it adds.
+  Result filterSql(const RecordFilter &filter, Parameters &parameters, std::string &out, const char *joiner = "AND");
+  // The SQL that folds the letter case of the text `expression` as
+  // foldedCase does: with the server's ICU collation where it has one.
+  Result foldedSql(const std::string &expression, std::string &out);
+  // Runs a find or count, prepared once per text of `sql` ("?" numbered).
+  Result runFiltered(const std::string &sql, const Parameters &parameters, PgResult &out);
   // The key of the first row of a statement that returns the key columns.
   Bookmark keyOfRow(const PgResult &rows) const;
   // Locks the record with `key` on the server; RecordLocked when another
@@ -108,6 +117,8 @@ private:
   std::string m_qualified;  // "schema"."table"
   std::string m_schema;     // quoted, with its dot; empty for the search path
   std::string m_selectList; // the fields, as the engine reads them
+  std::map<std::string, std::string> m_filterStatements; // a find's text -> its prepared statement's name
+  std::optional<bool> m_icuFolding; // whether the server folds with ICU, once asked
   std::vector<std::string> m_keyColumns;
   std::uint32_t m_tableOid = 0; // the table's identity, for the advisory locks
   std::string m_updateSql;

@@ -1,5 +1,6 @@
 #include "SqliteCursor.h"
 
+#include "../CaseFold.h"
 #include "../DateText.h"
 #include "../ErrorEntries.h"
 #include "../Expects.h"
@@ -29,6 +30,26 @@ namespace {
 // The table of table-wide settings (the password hash) kept in the file.
 constexpr const char *kMetaTable = "_vandro_meta";
 
+// vandro_folded(x): the text x with its letter case set aside (foldedCase);
+// bytes read as their UTF-8 text, anything else (a number, a null) as no
+// text at all.
+void foldedFunction(sqlite3_context *context, int, sqlite3_value **arguments) {
+  const int type = sqlite3_value_type(arguments[0]);
+  if (type != SQLITE_TEXT && type != SQLITE_BLOB) {
+    sqlite3_result_null(context);
+    return;
+  }
+  const auto *bytes = static_cast<const char *>(sqlite3_value_blob(arguments[0]));
+  const std::string folded =
+      foldedCase(std::string_view(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_value_bytes(arguments[0]))));
+  sqlite3_result_text64(context, folded.data(), folded.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+void registerFolding(sqlite3 *db) {
+  sqlite3_create_function_v2(db, "vandro_folded", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                             foldedFunction, nullptr, nullptr, nullptr);
+}
+
 } // namespace
 
 SqliteCursor::~SqliteCursor() {
@@ -46,7 +67,7 @@ SqliteCursor::~SqliteCursor() {
   m_delete = {};
   m_version = {};
   m_find.clear();
-  m_findText.clear();
+  m_filtered.clear();
   m_executed.clear();
   sqlite3_close(m_db);
 }
@@ -141,6 +162,7 @@ Result SqliteCursor::connectFile(const std::string &path, bool hasLog) {
     return fail(rc);
   sqlite3_extended_result_codes(m_db, 1);
   sqlite3_busy_handler(m_db, waitForWriter, nullptr);
+  registerFolding(m_db);
   // The tables kept beside the relation table refer to its records: a
   // record deleted through this connection takes its source with it.
   sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
@@ -445,48 +467,110 @@ Result SqliteCursor::queryKey(const std::vector<Value> &key, Record &out) {
   return rowToRecord(use.get(), out);
 }
 
-Result SqliteCursor::queryText(SearchDirection direction, int fieldNo, const std::string &text,
-                               const Bookmark *from, Record &out) {
-  const bool forward = direction == SearchDirection::Forward;
-  auto &statement = m_findText[{fieldNo, forward, from != nullptr}];
-  const int textIndex = from ? static_cast<int>(m_keyColumns.size()) + 1 : 1;
-  if (!statement) {
-    std::string key, placeholders, order;
-    for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
-      const char *sep = i ? ", " : "";
-      key += sep + m_keyColumns[i];
-      placeholders += std::string(sep) + "?" + std::to_string(i + 1);
-      order += sep + m_keyColumns[i] + (forward ? "" : " DESC");
+std::string SqliteCursor::filterSql(const RecordFilter &filter, std::vector<Value> &parameters,
+                                    const char *joiner) const {
+  std::string where;
+  for (const FilterPart &part : filter) {
+    where += where.empty() ? "(" : std::string(" ") + joiner + " (";
+    const std::string column =
+        part.fieldNo >= 0 ? quoteIdentifier(description().fields[static_cast<std::size_t>(part.fieldNo)].name) : "";
+    switch (part.test) {
+    case FilterPart::Test::Equals:
+      // The values a text field reads as text: texts, and bytes another
+      // program stored, taken as UTF-8 text; a number stored by another
+      // program reads as no text. Compared as texts (no column affinity
+      // turns the asked text into a number) and BINARY: byte for byte,
+      // whatever collation the column was declared with. The type is asked
+      // only of the values that compare equal, which keeps the scan as fast
+      // as a plain comparison.
+      where += "CAST(" + column + " AS TEXT) = ? COLLATE BINARY AND typeof(" + column + ") IN ('text', 'blob')";
+      parameters.push_back(Value::text(part.text));
+      break;
+    case FilterPart::Test::Contains:
+      // The asked text folded here, once; the stored ones by the
+      // connection's function, which reads a number as no text.
+      where += "instr(vandro_folded(" + column + "), ?) > 0";
+      parameters.push_back(Value::text(foldedCase(part.text)));
+      break;
+    case FilterPart::Test::Sql:
+      where += part.sql;
+      parameters.insert(parameters.end(), part.parameters.begin(), part.parameters.end());
+      break;
+    case FilterPart::Test::AnyOf:
+      where += filterSql(part.alternatives, parameters, "OR");
+      break;
     }
-    // The values a text field reads as text: texts, and bytes another
-    // program stored, taken as UTF-8 text; a number stored by another
-    // program reads as no text. Compared as texts (no column affinity
-    // turns the asked text into a number) and BINARY: byte for byte,
-    // whatever collation the column was declared with. The type is asked
-    // only of the values that compare equal, which keeps the scan as fast
-    // as a plain comparison.
-    const std::string column = quoteIdentifier(description().fields[static_cast<std::size_t>(fieldNo)].name);
-    const std::string asked = "?" + std::to_string(textIndex);
-    std::string where = "CAST(" + column + " AS TEXT) = " + asked + " COLLATE BINARY AND typeof(" + column +
-                        ") IN ('text', 'blob')";
-    if (from)
-      where = "(" + key + ") " + (forward ? ">" : "<") + " (" + placeholders + ") AND " + where;
-    const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(tableName()) + " WHERE " + where +
-                            " ORDER BY " + order + " LIMIT 1";
-    if (const int rc = statement.prepare(m_db, sql); rc != SQLITE_OK)
-      return fail(rc, "Preparing " + sql);
+    where += ")";
   }
-  StatementUse use(statement);
-  if (from)
-    for (std::size_t i = 0; i < from->size(); ++i)
-      bindRaw(use.get(), static_cast<int>(i) + 1, (*from)[i]);
-  sqlite3_bind_text(use.get(), textIndex, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  return where;
+}
+
+Result SqliteCursor::filterStatement(const std::string &sql, SqliteStatement *&out) {
+  auto found = m_filtered.find(sql);
+  if (found == m_filtered.end()) {
+    if (m_filtered.size() >= 64)
+      m_filtered.clear(); // a user trying many conditions; prepared again when asked again
+    found = m_filtered.emplace(sql, SqliteStatement()).first;
+    if (const int rc = found->second.prepare(m_db, sql); rc != SQLITE_OK) {
+      m_filtered.erase(found);
+      return fail(rc, "Preparing " + sql);
+    }
+  }
+  out = &found->second;
+  return code::Ok;
+}
+
+Result SqliteCursor::queryWhere(SearchDirection direction, const RecordFilter &filter, const Bookmark *from,
+                                Record &out) {
+  const bool forward = direction == SearchDirection::Forward;
+  std::vector<Value> parameters;
+  std::string key, placeholders, order;
+  for (std::size_t i = 0; i < m_keyColumns.size(); ++i) {
+    const char *sep = i ? ", " : "";
+    key += sep + m_keyColumns[i];
+    placeholders += std::string(sep) + "?";
+    order += sep + m_keyColumns[i] + (forward ? "" : " DESC");
+  }
+  std::string where;
+  if (from) {
+    where = "(" + key + ") " + (forward ? ">" : "<") + " (" + placeholders + ")";
+    parameters.insert(parameters.end(), from->begin(), from->end());
+  }
+  const std::string conditions = filterSql(filter, parameters);
+  if (!conditions.empty())
+    where += (where.empty() ? "" : " AND ") + conditions;
+  const std::string sql = "SELECT " + m_selectColumns + " FROM " + quoteIdentifier(tableName()) +
+                          (where.empty() ? "" : " WHERE " + where) + " ORDER BY " + order + " LIMIT 1";
+  SqliteStatement *statement = nullptr;
+  if (const Result prepared = filterStatement(sql, statement); prepared != code::Ok)
+    return prepared;
+  StatementUse use(*statement);
+  for (std::size_t i = 0; i < parameters.size(); ++i)
+    bindRaw(use.get(), static_cast<int>(i) + 1, parameters[i]);
   const int rc = sqlite3_step(use.get());
   if (rc == SQLITE_DONE)
     return ErrorEntries::fail(forward ? code::Eof : code::Bof);
   if (rc != SQLITE_ROW)
     return fail(rc);
   return rowToRecord(use.get(), out);
+}
+
+Result SqliteCursor::queryCount(const RecordFilter &filter, std::int64_t &out) {
+  std::vector<Value> parameters;
+  const std::string conditions = filterSql(filter, parameters);
+  const std::string sql =
+      "SELECT count(*) FROM " + quoteIdentifier(tableName()) + (conditions.empty() ? "" : " WHERE " + conditions);
+  SqliteStatement *statement = nullptr;
+  if (const Result prepared = filterStatement(sql, statement); prepared != code::Ok)
+    return prepared;
+  StatementUse use(*statement);
+  for (std::size_t i = 0; i < parameters.size(); ++i)
+    bindRaw(use.get(), static_cast<int>(i) + 1, parameters[i]);
+  const int rc = sqlite3_step(use.get());
+  if (rc != SQLITE_ROW)
+    return fail(rc);
+  out = sqlite3_column_int64(use.get(), 0);
+  return code::Ok;
 }
 
 Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {

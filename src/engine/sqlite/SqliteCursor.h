@@ -53,8 +53,9 @@ public:
 protected:
   Result queryPage(SearchDirection direction, const Bookmark *from, int limit, std::deque<Record> &out) override;
   Result queryKey(const std::vector<Value> &key, Record &out) override;
-  Result queryText(SearchDirection direction, int fieldNo, const std::string &text, const Bookmark *from,
-                   Record &out) override;
+  Result queryWhere(SearchDirection direction, const RecordFilter &filter, const Bookmark *from,
+                    Record &out) override;
+  Result queryCount(const RecordFilter &filter, std::int64_t &out) override;
   // Another connection has committed since the last read: PRAGMA data_version.
   bool aheadIsFresh() override;
   Result queryRecord(const Bookmark &key, ReadFor purpose, Record &out) override;
@@ -82,6 +83,11 @@ private:
   enum class Write { Replace, Insert };
   Result write(Write write, const Record &record, Bookmark &key);
   Result runSql(const std::string &sql);
+  // The condition of `filter`'s parts, joined by `joiner`, and their
+  // parameters, in order.
+  std::string filterSql(const RecordFilter &filter, std::vector<Value> &parameters, const char *joiner = "AND") const;
+  // The cached statement of `sql`, prepared when it is new.
+  Result filterStatement(const std::string &sql, SqliteStatement *&out);
 
   // Declared before the connection: it acts after the connection closed.
   LogFiles m_logFiles;
@@ -91,8 +97,8 @@ private:
 
   SqliteStatement m_first, m_last, m_after, m_before, m_at, m_update, m_insert, m_delete, m_version;
   std::map<std::size_t, SqliteStatement> m_find; // by the number of key fields given
-  // The text searches, by field, direction and whether they start after a key.
-  std::map<std::tuple<int, bool, bool>, SqliteStatement> m_findText;
+  // The finds and counts, by their text; a few dozen at most.
+  std::map<std::string, SqliteStatement> m_filtered;
   std::map<std::string, SqliteStatement> m_executed; // execute()'s statements, by their text
   std::string m_selectColumns; // the fields, then the key columns, for a SELECT
   RecordLock m_lock;
