@@ -416,6 +416,12 @@ std::string Corpus::recordsOf(const std::string &name, std::vector<Value> &param
   return " WHERE \"From\" = ? OR \"Id\" IN (SELECT \"Id\" FROM " + sourcesTable() + " WHERE \"Document\" = ?)";
 }
 
+std::string Corpus::markersChangedCondition() const {
+  const std::string table = m_cursor.quotedName();
+  return "EXISTS (SELECT 1 FROM " + sourcesTable() + " s WHERE s.\"Id\" = " + table + ".\"Id\" AND (" +
+         markerChanged(table, "s", 1) + " OR " + markerChanged(table, "s", 2) + "))";
+}
+
 Result Corpus::changedMarkers(const std::string &name, long &out) {
   out = 0;
   bool kept = false;

@@ -102,6 +102,11 @@ public:
   // and nothing is removed. RecordNotFound when there is neither a record
   // nor the document.
   [[nodiscard]] Result removeDocument(const std::string &name, long &records, long &marked);
+  // An SQL condition on the relation table's records (named by the
+  // cursor's quotedName()): the record's source says that a marker or its
+  // position differs from what the import gave. Only for a kept corpus
+  // (exists()); a record without a source never passes.
+  std::string markersChangedCondition() const;
   // What is wrong in the two tables: a source whose record or document is
   // missing, a document whose bytes no longer give its digest.
   [[nodiscard]] Result problems(std::vector<std::string> &out);

@@ -473,6 +473,39 @@ bool TTable::jumpToText(const TField &field, const QString &text, SearchDirectio
   return found;
 }
 
+bool TTable::FindWhere(const engine::RecordFilter &filter, SearchDirection direction) {
+  const bool forward = direction == SearchDirection::Forward;
+  checkActive();
+  raiseBeforeMove();
+  SettleEdit();
+  raiseBeforeScroll();
+  Record record;
+  const Result result = m_cursor->findWhere(direction, filter, record);
+  if (result == (forward ? code::Eof : code::Bof))
+    return false;
+  if (result != code::Ok)
+    throw engineError(result);
+  m_atStart = m_atEnd = false;
+  m_current = std::move(record);
+  m_hasRecord = true;
+  notify(DataEvent::DataSetScroll);
+  raiseAfterScroll();
+  return true;
+}
+
+std::int64_t TTable::CountWhere(const engine::RecordFilter &filter) {
+  checkActive();
+  std::int64_t count = 0;
+  if (const Result result = m_cursor->countWhere(filter, count); result != code::Ok)
+    throw engineError(result);
+  return count;
+}
+
+engine::Cursor &TTable::QueryCursor() {
+  checkActive();
+  return *m_cursor;
+}
+
 bool TTable::FindByKey(int key) {
   checkActive();
   raiseBeforeMove();

@@ -97,6 +97,19 @@ public:
   // moves, LookupField and ValuesEqual raise.
   bool SearchField(const QString &fieldName, const QString &text, engine::SearchDirection direction,
                    SearchMeans means = SearchMeans::EngineWhereExact);
+  // Settles the pending edit (after BeforeMove, as every move), then looks
+  // for the next (prior) record after (before) the one shown that passes
+  // `filter`, in one query of the engine. True with the table on it (one
+  // scroll); false when none does, the table staying where it stands
+  // without a scroll.
+  bool FindWhere(const engine::RecordFilter &filter, engine::SearchDirection direction);
+  // How many records pass `filter` as stored now; every record for an
+  // empty one.
+  std::int64_t CountWhere(const engine::RecordFilter &filter);
+  // The open table's engine cursor, for the corpus layer to build a filter
+  // (its columns, the tables kept beside it). Reads only: every write goes
+  // through the edit cycle. Raises on a closed table.
+  engine::Cursor &QueryCursor();
 
   // Component notifications; the program handles BeforeMove and AfterScroll.
   std::function<void(TTable &)> BeforeScroll;
