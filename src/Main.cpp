@@ -1,5 +1,7 @@
 #include "Main.h"
 
+#include "FindDialog.h"
+
 #include "controls/ArrowFocus.h"
 #include "controls/LayoutScaling.h"
 #include "controls/TBevel.h"
@@ -24,6 +26,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QRadioButton>
 #include <cmath>
 #include <limits>
@@ -134,6 +137,7 @@ TMainForm::TMainForm(QWidget *parent)
     scaleToFont();
     keepLabelsClearOfBoxes();
     wireEvents();
+    createShortcuts();
     Edit1->setFocus(Qt::OtherFocusReason);
 
     // Loading is complete: the remembered Active opens the table now.
@@ -152,6 +156,7 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::destroyComponents() {
+  m_findDialog.reset();
   // Controls first, then the table (closed once no control is left), then
   // its data source.
   for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
@@ -340,6 +345,42 @@ void TMainForm::keepLabelsClearOfBoxes() {
     if (label->geometry().right() + 1 > limit)
       label->move(limit - label->width(), label->y());
   }
+}
+
+void TMainForm::createShortcuts() {
+  // Window-wide: a box that uses a key for its text (a line edit's
+  // Ctrl+Home, say) claims it first and keeps it.
+  auto key = [this](const QKeySequence &sequence, const QString &name, std::function<void()> action) {
+    auto *shortcut = new QShortcut(sequence, this);
+    shortcut->setObjectName(name);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [action = std::move(action)] { guarded(action); });
+  };
+  auto navigate = [this](NavigateButton button) { return [this, button] { DBNavigator1->BtnClick(button); }; };
+  key(QKeySequence(Qt::CTRL | Qt::Key_PageDown), QStringLiteral("NextKey"), navigate(NavigateButton::Next));
+  key(QKeySequence(Qt::CTRL | Qt::Key_PageUp), QStringLiteral("PriorKey"), navigate(NavigateButton::Prior));
+  key(QKeySequence(Qt::ALT | Qt::Key_Home), QStringLiteral("FirstKey"), navigate(NavigateButton::First));
+  key(QKeySequence(Qt::ALT | Qt::Key_End), QStringLiteral("LastKey"), navigate(NavigateButton::Last));
+  key(QKeySequence(Qt::CTRL | Qt::Key_G), QStringLiteral("GoToKey"), [this] { Button3->click(); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_I), QStringLiteral("InsertKey"), [this] { Button2->click(); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_F), QStringLiteral("FindKey"), [this] { findDialog()->open(this); });
+  key(QKeySequence(Qt::Key_F3), QStringLiteral("FindNextKey"),
+      [this] { findAgain(engine::SearchDirection::Forward); });
+  key(QKeySequence(Qt::SHIFT | Qt::Key_F3), QStringLiteral("FindPreviousKey"),
+      [this] { findAgain(engine::SearchDirection::Backward); });
+}
+
+FindDialog *TMainForm::findDialog() {
+  if (!m_findDialog)
+    m_findDialog = std::make_unique<FindDialog>(*m_table);
+  return m_findDialog.get();
+}
+
+void TMainForm::findAgain(engine::SearchDirection direction) {
+  if (!m_findDialog || !m_findDialog->hasFound())
+    findDialog()->open(this);
+  else
+    m_findDialog->find(direction);
 }
 
 void TMainForm::wireEvents() {

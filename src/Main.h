@@ -25,6 +25,8 @@ class TEdit;
 
 namespace vandro {
 
+class FindDialog;
+
 class TMainForm : public QWidget {
   Q_OBJECT
 public:
@@ -72,6 +74,12 @@ public:
   // discard it. False keeps the window open.
   bool settleBeforeClose();
 
+  // Find (Ctrl+F): the dialog, made when first asked for.
+  FindDialog *findDialog();
+  // F3 and Shift+F3: the last find again, or the Find dialog when there
+  // was none yet.
+  void findAgain(engine::SearchDirection direction);
+
 protected:
   void closeEvent(QCloseEvent *event) override;
 
@@ -112,6 +120,9 @@ private:
   void createSearchPanel();
   void setKeyboardOrder();
   void wireEvents();
+  // The keys that move through the records and run the commands from any
+  // box; a key a box uses for its text stays the box's.
+  void createShortcuts();
   // Rescales the layout when the window font's height differs from the
   // 13 pixels it was designed for.
   void scaleToFont();
@@ -132,6 +143,8 @@ private:
   // once no control is left, then its data source goes.
   std::unique_ptr<store::TDataSource> m_dataSource;
   std::unique_ptr<store::TTable> m_table;
+  // Closed with the window, before the table.
+  std::unique_ptr<FindDialog> m_findDialog;
 };
 
 // The main window, from the moment it is created.

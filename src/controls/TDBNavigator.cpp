@@ -27,10 +27,11 @@ constexpr int kHintShowTime = 2500;
 
 const char *hintText(NavigateButton index) {
   switch (index) {
-  case NavigateButton::First: return "First record";
-  case NavigateButton::Prior: return "Prior record";
-  case NavigateButton::Next: return "Next record";
-  case NavigateButton::Last: return "Last record";
+  // With the keys that do the same from any box of the main window.
+  case NavigateButton::First: return "First record (Alt+Home)";
+  case NavigateButton::Prior: return "Prior record (Ctrl+PgUp)";
+  case NavigateButton::Next: return "Next record (Ctrl+PgDn)";
+  case NavigateButton::Last: return "Last record (Alt+End)";
   case NavigateButton::Edit: return "Edit record";
   case NavigateButton::Post: return "Post edit";
   default: return "";

@@ -349,8 +349,8 @@ TEST_F(NavigatorTest, EachButtonHasItsTipShownAfterAPauseAndAtOnceNextDoor) {
     NavigateButton index;
     const char *hint;
   } tips[] = {
-      {NavigateButton::First, "First record"}, {NavigateButton::Prior, "Prior record"},
-      {NavigateButton::Next, "Next record"},   {NavigateButton::Last, "Last record"},
+      {NavigateButton::First, "First record (Alt+Home)"}, {NavigateButton::Prior, "Prior record (Ctrl+PgUp)"},
+      {NavigateButton::Next, "Next record (Ctrl+PgDn)"},   {NavigateButton::Last, "Last record (Alt+End)"},
       {NavigateButton::Edit, "Edit record"},   {NavigateButton::Post, "Post edit"},
   };
   for (const auto &t : tips)
