@@ -23,6 +23,7 @@ void addImportCommand(CLI::App &app, Context &context);
 void addImportRstCommand(CLI::App &app, Context &context);
 void addExportRstCommand(CLI::App &app, Context &context);
 void addDocumentsCommand(CLI::App &app, Context &context);
+void addFindCommand(CLI::App &app, Context &context);
 void addLocksCommand(CLI::App &app, Context &context);
 void addRemoveDocumentCommand(CLI::App &app, Context &context);
 void addStatsCommand(CLI::App &app, Context &context);

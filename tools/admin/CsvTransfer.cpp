@@ -182,7 +182,7 @@ std::string recordOf(const Cursor &cursor, const Record &record) {
 } // namespace
 
 Outcome<long> exportCsv(Cursor &cursor, std::ostream &out, const std::string &fileName,
-                        std::vector<std::string> &warnings) {
+                        std::vector<std::string> &warnings, const engine::RecordFilter *filter) {
   long records = 0;
   const auto &fields = cursor.description().fields;
   csv::Writer writer(out);
@@ -199,7 +199,10 @@ Outcome<long> exportCsv(Cursor &cursor, std::ostream &out, const std::string &fi
   Result step = cursor.beginSnapshot();
   if (step == code::Ok)
     step = cursor.setToBegin();
-  while (step == code::Ok && (step = cursor.readNext(record)) == code::Ok) {
+  auto next = [&] {
+    return filter ? cursor.findWhere(SearchDirection::Forward, *filter, record) : cursor.readNext(record);
+  };
+  while (step == code::Ok && (step = next()) == code::Ok) {
     for (std::size_t i = 0; i < fields.size(); ++i) {
       const Value &value = record.values[i];
       if (value.isNull()) {

@@ -26,12 +26,13 @@ std::string engineFailure(engine::Result result);
 Outcome<long> importCsv(engine::Cursor &cursor, std::istream &in, const std::string &fileName,
                         const std::function<void(long)> &progress = {});
 
-// Writes every record of the table, in key order, with a header row: RFC
+// Writes every record of the table (with `filter`, those that pass it), in
+// key order, with a header row: RFC
 // 4180 quoting, CRLF line ends, nulls as unquoted empty fields. Gives the
 // records written, or why it stopped. What it says of the values it writes
 // goes into `warnings`, one line each, also when it fails after them (each
 // value written as stored although it is no UTF-8 text).
 Outcome<long> exportCsv(engine::Cursor &cursor, std::ostream &out, const std::string &fileName,
-                        std::vector<std::string> &warnings);
+                        std::vector<std::string> &warnings, const engine::RecordFilter *filter = nullptr);
 
 } // namespace vandro::admin

@@ -28,7 +28,8 @@ int main(int argc, char **argv) {
   CLI::App app{"Administration of Vandro's relation tables: where they live (aliases), creating,\n"
                "importing and exporting CSV, passwords, checks, and the demo table; RST corpora\n"
                "imported and exported with their markers, their documents listed and removed,\n"
-               "counts of what the annotation says, and the records held locked now.\n\n"
+               "counts of what the annotation says, the records still to do (find), and the\n"
+               "records held locked now.\n\n"
                "DATABASE is an alias of the engine configuration, or a directory path when it\n"
                "holds \"/\", \":\" or \"\\\" (for the current directory write ./). TABLE is a file\n"
                "name in that directory, such as Vandro.DB.",
@@ -39,9 +40,9 @@ int main(int argc, char **argv) {
   // The commands, in the order --help lists them.
   for (const auto add :
        {admin::addAliasCommand, admin::addCreateCommand, admin::addImportCommand, admin::addImportRstCommand,
-        admin::addExportRstCommand, admin::addDocumentsCommand, admin::addLocksCommand, admin::addRemoveDocumentCommand,
-        admin::addStatsCommand, admin::addExportCommand, admin::addPasswordCommand, admin::addCheckCommand,
-        admin::addInitCommand})
+        admin::addExportRstCommand, admin::addDocumentsCommand, admin::addFindCommand, admin::addLocksCommand,
+        admin::addRemoveDocumentCommand, admin::addStatsCommand, admin::addExportCommand, admin::addPasswordCommand,
+        admin::addCheckCommand, admin::addInitCommand})
     add(app, context);
 
   // A word where a command belongs that names none: said plainly, with the
