@@ -412,3 +412,41 @@ TEST_F(AdminCommandTest, InitDemoMakesTheDemoTableOnce) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(AdminCommandTest, FindPrintsTheRecordsTheWindowsFindMeets) {
+  makeTable("F.DB", "Id,From,Relation,Span1,Span2,Marker1,Marker2\n"
+                    "1,a,contrast,x,y,But,\n"
+                    "2,a,joint,\xC3\x84rger,y,,\n"
+                    "3,b,contrast,x,y,,\" \"\n"
+                    "10,a,contrast,x,y,,however\n");
+  const struct {
+    std::vector<std::string> options;
+    std::string out;
+  } cases[] = {
+      {{"--relation", "contrast"}, "1\n3\n10\n"},
+      {{"--document", "a", "--without-marker", "both"}, "2\n"},
+      {{"--without-marker", "2"}, "1\n2\n3\n"},
+      {{"--marker", "BUT", "--span", "1"}, "1\n"},
+      {{"--text", "\xC3\xA4RGER"}, "2\n"},
+      {{"--relation", "contrast", "--count"}, "3\n"},
+      {{"--relation", "nothing"}, ""},
+      {{"--marker", "however", "--csv"}, kHeader + "10,a,contrast,,,,,x,y,,,,,,,,however,\r\n"},
+  };
+  for (const auto &c : cases) {
+    std::vector<std::string> args = {"find", m_dir, "F.DB"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const Outcome r = run(args);
+    SCOPED_TRACE(show(r));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, c.out);
+  }
+  Outcome r = run({"find", m_dir, "F.DB", "--changed"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("keeps no imported corpus"), std::string::npos) << show(r);
+  r = run({"find", m_dir, "F.DB", "--span", "3"});
+  EXPECT_EQ(r.status, 2) << show(r);
+}
+
+} // namespace
