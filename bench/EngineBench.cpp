@@ -2,6 +2,7 @@
 // Every operation should cost the same at every size. On a server's tables
 // with bench/with_private_postgres.sh build/bench/engine_bench.
 #include "BenchTables.h"
+#include "corpus/RecordFind.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -139,6 +140,46 @@ void BM_SearchMiss(benchmark::State &state) {
   }
 }
 
+// The find's conditions (corpus::recordFilter) that the find and count
+// benchmarks run: a span text no record holds, letter case aside; and no
+// marker on either span in a document no record has.
+vandro::corpus::FindConditions findConditions(long which) {
+  vandro::corpus::FindConditions conditions;
+  if (which == 0) {
+    conditions.text = "Nothing-Matches";
+  } else {
+    conditions.document = "GUM_bench_none";
+    conditions.withoutMarker = vandro::corpus::Spans::Both;
+  }
+  return conditions;
+}
+
+// A find that misses, from the first record: args (records, conditions).
+void BM_FindMiss(benchmark::State &state) {
+  auto cursor = openBench(state.range(0));
+  const auto filter = vandro::corpus::recordFilter(*cursor, findConditions(state.range(1)));
+  Record record;
+  for (auto _ : state) {
+    check(cursor->setToBegin());
+    check(cursor->readNext(record));
+    if (cursor->findWhere(SearchDirection::Forward, *filter, record) != code::Eof)
+      throw std::runtime_error("the find found something");
+  }
+}
+
+// The Find dialog's count of the records without a marker on either span.
+void BM_FindCount(benchmark::State &state) {
+  auto cursor = openBench(state.range(0));
+  vandro::corpus::FindConditions conditions;
+  conditions.withoutMarker = vandro::corpus::Spans::Both;
+  const auto filter = vandro::corpus::recordFilter(*cursor, conditions);
+  std::int64_t count = 0;
+  for (auto _ : state)
+    check(cursor->countWhere(*filter, count));
+  if (count != state.range(0))
+    throw std::runtime_error("an unexpected count");
+}
+
 // Steps through every record of the table and reports how much the peak
 // resident memory grew meanwhile.
 void BM_StepThroughAll(benchmark::State &state) {
@@ -212,6 +253,8 @@ BENCHMARK(BM_Last) SIZES;
 BENCHMARK(BM_FindKey) SIZES;
 BENCHMARK(BM_Modify) SIZES;
 BENCHMARK(BM_SearchMiss) SIZES;
+BENCHMARK(BM_FindMiss)->ArgsProduct({{1000, 100000, 1000000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindCount)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KilledHolderLockFree)->Arg(1000)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StepThroughAll)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 

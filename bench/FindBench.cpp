@@ -1,0 +1,197 @@
+// The Find as the user runs it: conditions typed into the Find dialog and
+// Find next from the first record, until the "End of database!" notice
+// (answered as soon as it shows), on the standard relation table of 1,000,
+// 100,000 and 1,000,000 records, a quarter of them with a marker; and the
+// dialog's count. Each against the sqlite3 shell running the same scan on
+// the same file in the same run (letter case set aside by its own lower(),
+// as the shell knows no other). Prints one table.
+#include "BenchTables.h"
+#include "FindDialog.h"
+#include "Main.h"
+#include "Program.h"
+#include "corpus/RecordFind.h"
+#include "shell/TApplication.h"
+#include "shell/TMessageForm.h"
+#include "store/TTable.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sqlite3.h>
+#include <string>
+#include <vector>
+
+using namespace vandro;
+
+namespace {
+
+// Answers every notice the moment it is shown.
+class NoticeAnswerer : public QObject {
+public:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::Show)
+      if (auto *notice = qobject_cast<TMessageForm *>(watched)) {
+        ++notices;
+        notice->done(TDialogForm::Ok);
+      }
+    return false;
+  }
+  int notices = 0;
+};
+
+// The sqlite3 shell's own timing of `sql` on `file`, in milliseconds (the
+// best of three runs, each in a fresh shell).
+double sqliteShellMilliseconds(const std::string &file, const std::string &sql) {
+  double best = 1e18;
+  for (int run = 0; run < 3; ++run) {
+    const std::string command = "sqlite3 '" + file + "' 2>&1 <<'SQL'\n.timer on\n" + sql + "\nSQL\n";
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+      return -1;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe))
+      if (const char *real = std::strstr(line, "Run Time: real "))
+        best = std::min(best, std::atof(real + 15) * 1000.0);
+    pclose(pipe);
+  }
+  return best;
+}
+
+void execute(const std::string &file, const std::string &sql) {
+  sqlite3 *db = nullptr;
+  sqlite3_open(file.c_str(), &db);
+  sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
+// The best of three runs of `action`, in milliseconds.
+double bestOfThree(const std::function<void()> &action) {
+  double best = 1e18;
+  for (int run = 0; run < 3; ++run) {
+    QElapsedTimer clock;
+    clock.start();
+    action();
+    best = std::min(best, static_cast<double>(clock.nsecsElapsed()) / 1e6);
+  }
+  return best;
+}
+
+const char *kNoMarker1 = "nullif(trim(Marker1, ' '||char(9,10,13)), '') IS NULL";
+const char *kNoMarker2 = "nullif(trim(Marker2, ' '||char(9,10,13)), '') IS NULL";
+
+} // namespace
+
+int main(int argc, char **argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  TApplication application(argc, argv);
+  NoticeAnswerer answerer;
+  application.installEventFilter(&answerer);
+
+  std::printf("%-10s %-34s %12s %12s %8s\n", "records", "find", "Vandro ms", "sqlite3 ms", "ratio");
+  for (const long records : {1000L, 100000L, 1000000L}) {
+    const std::string folder = bench::benchDirectory() + "/find-" + std::to_string(records);
+    std::filesystem::create_directories(folder);
+    {
+      std::unique_ptr<engine::Database> database;
+      if (!engine::Engine::instance().isInitialised())
+        (void)engine::Engine::instance().initialise(engine::kInterfaceVersion, engine::kLanguage);
+      if (engine::Engine::instance().openDatabase("", folder, engine::OpenMode::ReadWrite,
+                                                  engine::ShareMode::Shared, database) != engine::code::Ok) {
+        std::fprintf(stderr, "cannot open %s\n", folder.c_str());
+        return 1;
+      }
+      bench::ensureRelationTable(*database, records, "Vandro.DB");
+    }
+    (void)engine::Engine::instance().exit();
+    const std::string file = folder + "/Vandro.DB";
+    execute(file, "UPDATE Vandro SET Marker1 = 'However', Position1 = 'Beginning' WHERE Id % 4 = 0 AND Marker1 IS NULL;");
+    const std::string config = folder + "/engine.conf";
+    std::ofstream(config) << "[Vandro]\ndriver = sqlite\npath = " << folder << "\n";
+    qputenv("VANDRO_ENGINE_CONFIG", config.c_str());
+
+    Program program;
+    if (!program.startUp())
+      return 1;
+    TMainForm &form = *program.mainForm();
+    FindDialog &dialog = *form.findDialog();
+    dialog.open(&form);
+    auto box = [&](const char *name) { return dialog.findChild<QWidget *>(QString::fromLatin1(name)); };
+    auto set = [&](const char *name, const char *text) {
+      if (auto *edit = qobject_cast<QLineEdit *>(box(name)))
+        edit->setText(QString::fromUtf8(text));
+      else if (auto *combo = qobject_cast<QComboBox *>(box(name)))
+        combo->setEditText(QString::fromUtf8(text));
+    };
+    auto clear = [&] {
+      for (const char *name : {"Relation", "Document", "Marker", "Text"})
+        set(name, "");
+      qobject_cast<QComboBox *>(box("WithoutMarker"))->setCurrentIndex(0);
+    };
+    struct Row {
+      const char *name;
+      std::function<void()> conditions;
+      std::string sql;
+      bool count;
+    };
+    const std::vector<Row> rows = {
+        {"marker miss", [&] { set("Marker", "nothing-matches"); },
+         "SELECT Id FROM Vandro WHERE Id > 1 AND (instr(lower(Marker1), 'nothing-matches') > 0 OR "
+         "instr(lower(Marker2), 'nothing-matches') > 0) ORDER BY Id LIMIT 1;",
+         false},
+        {"span text miss", [&] { set("Text", "nothing-matches"); },
+         "SELECT Id FROM Vandro WHERE Id > 1 AND (instr(lower(Span1), 'nothing-matches') > 0 OR "
+         "instr(lower(Span2), 'nothing-matches') > 0) ORDER BY Id LIMIT 1;",
+         false},
+        {"document without a marker, miss",
+         [&] {
+           set("Document", "GUM_bench_none");
+           qobject_cast<QComboBox *>(box("WithoutMarker"))->setCurrentIndex(4);
+         },
+         std::string("SELECT Id FROM Vandro WHERE Id > 1 AND \"From\" = 'GUM_bench_none' AND ") + kNoMarker1 +
+             " AND " + kNoMarker2 + " ORDER BY Id LIMIT 1;",
+         false},
+        {"count without a marker", [&] { qobject_cast<QComboBox *>(box("WithoutMarker"))->setCurrentIndex(4); },
+         std::string("SELECT count(*) FROM Vandro WHERE ") + kNoMarker1 + " AND " + kNoMarker2 + ";", true},
+        {"count of a span text", [&] { set("Text", "DECISION"); },
+         "SELECT count(*) FROM Vandro WHERE instr(lower(Span1), 'decision') > 0 OR "
+         "instr(lower(Span2), 'decision') > 0;",
+         true},
+    };
+    for (const Row &row : rows) {
+      clear();
+      row.conditions();
+      const int noticesBefore = answerer.notices;
+      double ms = 0;
+      if (row.count) {
+        const auto filter = corpus::recordFilter(form.Table1()->QueryCursor(), dialog.conditions());
+        std::int64_t counted = -1;
+        ms = bestOfThree([&] { counted = form.Table1()->CountWhere(*filter); });
+        if (counted <= 0)
+          std::fprintf(stderr, "unexpected count %lld\n", static_cast<long long>(counted));
+      } else {
+        ms = bestOfThree([&] {
+          form.Table1()->First();
+          dialog.find(engine::SearchDirection::Forward);
+        });
+        if (answerer.notices - noticesBefore != 3)
+          std::fprintf(stderr, "a miss that found something\n");
+      }
+      const double shell = sqliteShellMilliseconds(file, row.sql);
+      if (shell > 0)
+        std::printf("%-10ld %-34s %12.2f %12.0f %8.2f\n", records, row.name, ms, shell, ms / shell);
+      else
+        std::printf("%-10ld %-34s %12.2f %12s %8s\n", records, row.name, ms, "<1", "-");
+      std::fflush(stdout);
+    }
+    program.shutDown();
+  }
+  std::printf("peak resident memory: %ld KiB\n", bench::peakResidentKiB());
+  return 0;
+}
