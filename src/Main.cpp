@@ -11,6 +11,7 @@
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
 #include "corpus/MarkerPlacement.h"
+#include "corpus/RelationTable.h"
 #include "shell/AskText.h"
 #include "shell/IntegerText.h"
 #include "shell/ScreenCentre.h"
@@ -644,7 +645,7 @@ void TMainForm::storeSegmentsDistance() {
   store::TTable &table = *m_table;
   const store::Variant l2 = table.LookupField(QStringLiteral("L2")).AsValue();
   const store::Variant h1 = table.LookupField(QStringLiteral("H1")).AsValue();
-  const store::Variant between = store::SubtractValues(store::SubtractValues(l2, h1), store::Variant::integer(1));
+  const store::Variant between = corpus::segmentsDistance(h1, l2, store::Variant::integer(1), store::SubtractValues);
   // A distance beyond 32 bits would be stored as its low bits: another
   // number entirely.
   if (between.kind() == store::Variant::Kind::Float &&

@@ -27,8 +27,16 @@ inline constexpr const char *kRelationColumnNames[column::Count] = {
     "H2", "Segments_distance", "Marker1", "Position1", "Marker2", "Position2"};
 
 // The segments between the spans, which Segments_distance holds: those
-// after the first span's last segment and before the second's first.
-constexpr std::int64_t segmentsDistance(std::int64_t h1, std::int64_t l2) { return l2 - h1 - 1; }
+// after the first span's last segment and before the second's first,
+// L2 - H1 - 1. `minus` subtracts two values of the caller's kind: plain
+// numbers, or the window's general values with their own rules for nulls.
+template <class V, class Minus>
+constexpr V segmentsDistance(const V &h1, const V &l2, const V &one, Minus minus) {
+  return minus(minus(l2, h1), one);
+}
+constexpr std::int64_t segmentsDistance(std::int64_t h1, std::int64_t l2) {
+  return segmentsDistance<std::int64_t>(h1, l2, 1, [](std::int64_t a, std::int64_t b) { return a - b; });
+}
 
 // The columns of a relation table, in order; Id (field 0) is the primary key.
 std::vector<FieldDescription> relationTableFields();

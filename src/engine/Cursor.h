@@ -18,7 +18,6 @@ enum class OpenMode { ReadWrite, ReadOnly };
 enum class ShareMode { Shared, Exclusive };
 enum class LockMode { NoLock, WriteLock };
 enum class SearchDirection { Forward, Backward };
-// The SQL a driver speaks, for the engine's own statements (execute()).
 
 // A cursor stands before the first record, on a record, or after the last
 // record. A read that finds nothing leaves it where it was, so that the caller
@@ -136,14 +135,6 @@ public:
   // table at once, as an export does.
   virtual void setReadAhead(int records) = 0;
 
-  // The engine's own statements about the table and the tables it keeps
-  // beside it (the corpus a table was imported from, counts): never text a
-  // user typed. `sql` is portable SQL with "?" for each of
-  // `parameters` (integers, reals, texts, bytes, nulls); it runs on the
-  // cursor's connection, inside its bulk transaction when one is open. The
-  // rows it gives, if any, go into `rows` (integers, reals, texts, bytes,
-  // nulls, as the columns' types say). Fails with the storage library's
-  // code and message.
   // The quoted name of the table `<table><suffix>` beside this one: in the
   // same file, or the same schema on the server.
   virtual std::string siblingName(const std::string &suffix) const = 0;
@@ -157,6 +148,16 @@ public:
   virtual std::string columnType(FieldKind kind, int size) const = 0;
   // The quoted name of this table, for the same statements.
   virtual std::string quotedName() const = 0;
+  // The statements of the layers above about the table and the tables
+  // kept beside it (what a table was imported from, counts): never text a
+  // user typed. `sql` is portable SQL with "?" for each of
+  // `parameters` (integers, reals, texts, bytes, nulls); it runs on the
+  // cursor's connection, inside its bulk transaction when one is open. The
+  // rows it gives, if any, go into `rows` (integers, reals, texts, bytes,
+  // nulls, as the columns' types say). Fails with the storage library's
+  // code and message. Never a write of the table's own records: those go
+  // through modifyRecord, insertRecord and deleteRecords and their checks
+  // (the table writable, other programs' record locks, the record as read).
   [[nodiscard]] virtual Result execute(const std::string &sql, const std::vector<Value> &parameters,
                                        std::vector<std::vector<Value>> *rows = nullptr) = 0;
 };

@@ -17,6 +17,11 @@ struct TableArguments {
 };
 std::shared_ptr<TableArguments> addTableArguments(CLI::App &command);
 
+// A command of the tool: `summary`, one line, is what --help lists;
+// `details` follow in the command's own --help.
+CLI::App *addCommand(CLI::App &app, const std::string &name, const std::string &summary,
+                     const std::string &details);
+
 void addAliasCommand(CLI::App &app, Context &context);
 void addCreateCommand(CLI::App &app, Context &context);
 void addImportCommand(CLI::App &app, Context &context);

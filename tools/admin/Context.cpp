@@ -75,6 +75,13 @@ std::shared_ptr<TableArguments> addTableArguments(CLI::App &command) {
   return arguments;
 }
 
+CLI::App *addCommand(CLI::App &app, const std::string &name, const std::string &summary,
+                     const std::string &details) {
+  auto *command = app.add_subcommand(name, summary);
+  command->footer("\n" + details);
+  return command;
+}
+
 std::optional<std::string> readPassword(const std::string &prompt) {
   std::string line;
   if (::isatty(STDIN_FILENO) == 1) {

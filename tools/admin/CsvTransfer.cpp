@@ -70,7 +70,6 @@ std::optional<Refusal> columnsOf(const csv::Row &row, const std::vector<FieldDes
 std::optional<Refusal> fillRecord(const csv::Row &row, const std::vector<int> &target,
                                   const std::vector<FieldDescription> &fields, Record &record) {
   std::fill(record.values.begin(), record.values.end(), Value());
-  std::string why;
   for (std::size_t i = 0; i < row.size(); ++i) {
     const csv::Field cell = row[i];
     const FieldDescription &field = fields[static_cast<std::size_t>(target[i])];
@@ -82,9 +81,9 @@ std::optional<Refusal> fillRecord(const csv::Row &row, const std::vector<int> &t
     if (field.kind == FieldKind::String && utf8Length(cell.text) > static_cast<std::size_t>(field.size))
       return Refusal{field.name, "the text has " + std::to_string(utf8Length(cell.text)) +
                                      " characters; the column takes at most " + std::to_string(field.size)};
-    auto value = textToValue(cell.text, field.kind, why);
+    auto value = textToValue(cell.text, field.kind);
     if (!value)
-      return Refusal{field.name, why};
+      return Refusal{field.name, value.error()};
     record.values[static_cast<std::size_t>(target[i])] = std::move(*value);
   }
   return std::nullopt;

@@ -366,25 +366,13 @@ private:
       return fail(source, "its source in the corpus does not fit the stored document: " + problem +
                               " (vandro-admin check lists every such source)");
     const rst::RecordSpans spans{source.first1, source.last1, source.first2, source.last2};
-    const int first = spans.first(number), last = spans.last(number);
-    // The span's signals: those its source names, and those the document
-    // gives it that the source leaves out (imported before every signal
-    // showed), which a part may keep but the user never saw to take away.
-    std::vector<int> places = spanSignals;
-    const rst::RelationRecord *given = m_records.find(source);
-    for (const int place : number == 1 ? given->signals1 : given->signals2)
-      if (std::find(places.begin(), places.end(), place) == places.end())
-        places.push_back(place);
-    std::sort(places.begin(), places.end());
-    std::vector<rst::ShownSignal> had;
-    for (int place : places)
-      had.push_back(rst::showSignal(*m_document, *rst::signalAt(*m_document, place), spans));
-    const std::string prefix = "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + ": ";
+    SpanChange change{source, number, spans.first(number), spans.last(number),
+                      "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + ": ", {}, {}, {}};
+    const std::vector<rst::ShownSignal> had = signalsOf(source, number, spanSignals, spans);
     std::vector<std::string> shownParts = markerParts(normal(importedMarker, importedPosition).first.value_or(""));
     const std::vector<std::string> parts = markerParts(now.first.value_or(""));
 
     std::vector<bool> keep(had.size(), false);
-    std::vector<int> taken; // tokens of the signals the span keeps or gains
     std::vector<std::string> fresh;
     for (const std::string &part : parts) {
       const auto same = std::find_if(had.begin(), had.end(), [&](const rst::ShownSignal &signal) {
@@ -396,70 +384,115 @@ private:
         continue;
       }
       keep[static_cast<std::size_t>(same - had.begin())] = true;
-      taken.insert(taken.end(), same->tokens.begin(), same->tokens.end());
+      change.taken.insert(change.taken.end(), same->tokens.begin(), same->tokens.end());
     }
+    for (const std::string &part : fresh)
+      addSignal(change, part, parts.size() == 1 ? position : std::nullopt);
+    for (std::size_t i = 0; i < had.size(); ++i)
+      keepOrRemove(change, had[i], keep[i], shownParts);
+    checkReadBack(change, now, marker, position);
+    // New signals of a span that keeps none follow the record's last one.
+    if (!change.edit.after) {
+      const auto &both = number == 1 ? source.signals2 : source.signals1;
+      if (const auto last = std::max_element(both.begin(), both.end()); last != both.end())
+        change.edit.after = *last;
+    }
+    if (!change.edit.removed.empty() || !change.edit.added.empty())
+      m_edits.push_back(std::move(change.edit));
+  }
+
+  // What the export does to one span's signals, as it goes.
+  struct SpanChange {
+    const RecordSource &source;
+    int number, first, last;
+    std::string prefix;   // "Id 5: span 1: " for the listing
     rst::SignalEdit edit;
     std::vector<rst::ShownSignal> after; // what a new import would show
-    bool unwritten = false;
-    for (const std::string &part : fresh) {
-      const std::vector<int> tokens = placeOf(QString::fromStdString(part), parts.size() == 1 ? position : std::nullopt,
-                                              first, last, taken);
-      if (tokens.empty()) {
-        unwritten = true;
-        ++m_result.signalsNotWritten;
-        const bool elsewhere = !rst::partPlacements(*m_document, QString::fromStdString(part), first, last).empty();
-        list(source.id, prefix + shownText(part) +
-                            (elsewhere ? " stands only on tokens another part of the marker has; not written"
-                                       : " is no sequence of the span's tokens (letter case as the document writes "
-                                         "it); not written"));
-        continue;
-      }
-      taken.insert(taken.end(), tokens.begin(), tokens.end());
-      edit.added.push_back({QString::fromStdString(source.node2.value_or(source.node1)), tokens});
-      rst::ShownSignal shown;
-      shown.tokens = tokens;
-      shown.text = QString::fromStdString(part);
-      after.push_back(std::move(shown));
-      ++m_result.signalsAdded;
-      list(source.id, prefix + "signal added: " + shownText(part) + " (tokens " + tokenList(tokens) + ")");
+    std::vector<int> taken; // tokens of the signals the span keeps or gains
+    bool unwritten = false; // a part of the marker could not be written
+  };
+
+  // The span's signals: those its source names, and those the document
+  // gives it that the source leaves out (imported before every signal
+  // showed), which a part may keep but the user never saw to take away.
+  std::vector<rst::ShownSignal> signalsOf(const RecordSource &source, int number, const std::vector<int> &spanSignals,
+                                          const rst::RecordSpans &spans) const {
+    std::vector<int> places = spanSignals;
+    const rst::RelationRecord *given = m_records.find(source);
+    for (const int place : number == 1 ? given->signals1 : given->signals2)
+      if (std::find(places.begin(), places.end(), place) == places.end())
+        places.push_back(place);
+    std::sort(places.begin(), places.end());
+    std::vector<rst::ShownSignal> had;
+    for (int place : places)
+      had.push_back(rst::showSignal(*m_document, *rst::signalAt(*m_document, place), spans));
+    return had;
+  }
+
+  // A part of the marker that no signal showed: a new signal on the span's
+  // tokens, or listed as not written.
+  void addSignal(SpanChange &change, const std::string &part, const std::optional<std::string> &position) {
+    const std::vector<int> tokens =
+        placeOf(QString::fromStdString(part), position, change.first, change.last, change.taken);
+    const std::int64_t id = change.source.id;
+    if (tokens.empty()) {
+      change.unwritten = true;
+      ++m_result.signalsNotWritten;
+      const bool elsewhere =
+          !rst::partPlacements(*m_document, QString::fromStdString(part), change.first, change.last).empty();
+      list(id, change.prefix + shownText(part) +
+                   (elsewhere ? " stands only on tokens another part of the marker has; not written"
+                              : " is no sequence of the span's tokens (letter case as the document writes "
+                                "it); not written"));
+      return;
     }
-    for (std::size_t i = 0; i < had.size(); ++i) {
-      // A signal the user never saw in this span's marker (a table imported
-      // before every signal showed) is never taken away; nor is any while a
-      // part of the span cannot be written, which may have been meant to
-      // replace it.
-      const auto seen = std::find_if(shownParts.begin(), shownParts.end(), [&](const std::string &part) {
-        return partRuns(part) == partRuns(had[i].text.toStdString());
-      });
-      if (keep[i] || seen == shownParts.end() || unwritten) {
-        if (!keep[i] && seen != shownParts.end())
-          list(source.id, prefix + "signal kept: " + shownText(had[i].text.toStdString()) + " (tokens " +
-                              tokenList(had[i].tokens) + "), since a part of the marker could not be written");
-        after.push_back(had[i]);
-        edit.after = had[i].index;
-        continue;
-      }
-      shownParts.erase(seen);
-      edit.removed.push_back(had[i].index);
-      ++m_result.signalsRemoved;
-      list(source.id, prefix + "signal removed: " + shownText(had[i].text.toStdString()) + " (tokens " +
-                          tokenList(had[i].tokens) + ")");
+    change.taken.insert(change.taken.end(), tokens.begin(), tokens.end());
+    change.edit.added.push_back({QString::fromStdString(change.source.node2.value_or(change.source.node1)), tokens});
+    rst::ShownSignal shown;
+    shown.tokens = tokens;
+    shown.text = QString::fromStdString(part);
+    change.after.push_back(std::move(shown));
+    ++m_result.signalsAdded;
+    list(id, change.prefix + "signal added: " + shownText(part) + " (tokens " + tokenList(tokens) + ")");
+  }
+
+  // A signal the span had: kept when a part keeps it; else removed when the
+  // user saw its part in the marker and took it away. A signal the user
+  // never saw in this span's marker (a table imported before every signal
+  // showed) is never taken away; nor is any while a part of the span cannot
+  // be written, which may have been meant to replace it.
+  void keepOrRemove(SpanChange &change, const rst::ShownSignal &signal, bool kept,
+                    std::vector<std::string> &shownParts) {
+    const std::int64_t id = change.source.id;
+    const auto seen = std::find_if(shownParts.begin(), shownParts.end(), [&](const std::string &part) {
+      return partRuns(part) == partRuns(signal.text.toStdString());
+    });
+    if (kept || seen == shownParts.end() || change.unwritten) {
+      if (!kept && seen != shownParts.end())
+        list(id, change.prefix + "signal kept: " + shownText(signal.text.toStdString()) + " (tokens " +
+                     tokenList(signal.tokens) + "), since a part of the marker could not be written");
+      change.after.push_back(signal);
+      change.edit.after = signal.index;
+      return;
     }
+    shownParts.erase(seen);
+    change.edit.removed.push_back(signal.index);
+    ++m_result.signalsRemoved;
+    list(id, change.prefix + "signal removed: " + shownText(signal.text.toStdString()) + " (tokens " +
+                 tokenList(signal.tokens) + ")");
+  }
+
+  // Lists a marker that a new import of the written signals would read
+  // otherwise.
+  void checkReadBack(const SpanChange &change, const Marker &now, const std::optional<std::string> &marker,
+                     const std::optional<std::string> &position) {
     std::optional<QString> readMarker, readPosition;
-    rst::spanMarker(*m_document, after, first, last, readMarker, readPosition);
+    rst::spanMarker(*m_document, change.after, change.first, change.last, readMarker, readPosition);
     const Marker readBack = normal(readMarker ? std::optional(readMarker->toStdString()) : std::nullopt,
                                    readPosition ? std::optional(readPosition->toStdString()) : std::nullopt);
     if (readBack != now)
-      list(source.id, prefix + "the marker " + shown(marker) + " at " + shown(position) + " reads back as " +
-                          shown(readBack.first) + " at " + shown(readBack.second));
-    // New signals of a span that keeps none follow the record's last one.
-    if (!edit.after) {
-      const auto &both = number == 1 ? source.signals2 : source.signals1;
-      if (const auto last = std::max_element(both.begin(), both.end()); last != both.end())
-        edit.after = *last;
-    }
-    if (!edit.removed.empty() || !edit.added.empty())
-      m_edits.push_back(std::move(edit));
+      list(change.source.id, change.prefix + "the marker " + shown(marker) + " at " + shown(position) +
+                                 " reads back as " + shown(readBack.first) + " at " + shown(readBack.second));
   }
 
   // Where a new signal of the words `part` goes among the tokens `first` to

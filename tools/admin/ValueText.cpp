@@ -115,14 +115,13 @@ std::string quotedWhy(std::string_view text, std::string_view reason) {
 
 } // namespace
 
-std::optional<Value> textToValue(std::string_view text, FieldKind kind, std::string &why) {
+Outcome<Value> textToValue(std::string_view text, FieldKind kind) {
   if (isWholeNumberKind(kind)) {
     std::int64_t v = 0;
     const char *first = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
     const auto [ptr, ec] = std::from_chars(first, text.data() + text.size(), v);
     if (ec != std::errc() || ptr != text.data() + text.size() || first == text.data() + text.size()) {
-      why = quotedWhy(text, "is not an integer");
-      return std::nullopt;
+      return Failure{quotedWhy(text, "is not an integer")};
     }
     std::int64_t low = std::numeric_limits<std::int32_t>::min();
     std::int64_t high = std::numeric_limits<std::int32_t>::max();
@@ -131,8 +130,7 @@ std::optional<Value> textToValue(std::string_view text, FieldKind kind, std::str
     else if (kind == FieldKind::Word)
       low = 0, high = 65535;
     if (v < low || v > high) {
-      why = std::string(text) + " lies outside " + std::to_string(low) + " to " + std::to_string(high);
-      return std::nullopt;
+      return Failure{std::string(text) + " lies outside " + std::to_string(low) + " to " + std::to_string(high)};
     }
     return Value::integer(v);
   }
@@ -142,20 +140,17 @@ std::optional<Value> textToValue(std::string_view text, FieldKind kind, std::str
       return Value::integer(1);
     if (text == "false" || text == "0")
       return Value::integer(0);
-    why = quotedWhy(text, "is not true or false");
-    return std::nullopt;
+    return Failure{quotedWhy(text, "is not true or false")};
   case FieldKind::Decimal:
     if (auto units = parseDecimal(text))
       return Value::integer(*units);
-    why = quotedWhy(text, "is not a number below 9.2e14 with at most four decimals");
-    return std::nullopt;
+    return Failure{quotedWhy(text, "is not a number below 9.2e14 with at most four decimals")};
   case FieldKind::Float:
   case FieldKind::Money: {
     double v = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || ptr != text.data() + text.size() || text.empty() || !std::isfinite(v)) {
-      why = quotedWhy(text, "is not a number");
-      return std::nullopt;
+      return Failure{quotedWhy(text, "is not a number")};
     }
     return Value::real(v);
   }
@@ -164,8 +159,7 @@ std::optional<Value> textToValue(std::string_view text, FieldKind kind, std::str
   case FieldKind::DateTime:
     if (auto days = engine::isoTextToDays(text))
       return Value::real(*days);
-    why = quotedWhy(text, "is not an ISO 8601 date or time");
-    return std::nullopt;
+    return Failure{quotedWhy(text, "is not an ISO 8601 date or time")};
   case FieldKind::Blob: {
     if (text.substr(0, 2) != "\\x")
       return Value::bytes(engine::Bytes(text.begin(), text.end()));
@@ -176,8 +170,7 @@ std::optional<Value> textToValue(std::string_view text, FieldKind kind, std::str
     };
     for (std::size_t i = 2; i < text.size(); i += 2) {
       if (i + 1 >= text.size() || nibble(text[i]) < 0 || nibble(text[i + 1]) < 0) {
-        why = "'\\x' must be followed by pairs of hexadecimal digits";
-        return std::nullopt;
+        return Failure{"'\\x' must be followed by pairs of hexadecimal digits"};
       }
       bytes.push_back(static_cast<std::uint8_t>(nibble(text[i]) * 16 + nibble(text[i + 1])));
     }
@@ -186,8 +179,7 @@ std::optional<Value> textToValue(std::string_view text, FieldKind kind, std::str
   default:
     break;
   }
-  std::string copy(text);
-  return std::optional<Value>(std::in_place, Value::text(std::move(copy)));
+  return Value::text(std::string(text));
 }
 
 } // namespace vandro::admin

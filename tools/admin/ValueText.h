@@ -1,6 +1,7 @@
 // Field values as the text of a CSV file, independent of the user's locale.
 #pragma once
 
+#include "engine/Outcome.h"
 #include "engine/Schema.h"
 #include "engine/Value.h"
 
@@ -17,8 +18,7 @@ namespace vandro::admin {
 std::string valueToText(const engine::Value &value, engine::FieldKind kind);
 
 // The value for `text` in a field of `kind`, the inverse of valueToText;
-// on failure nothing, with `why` saying what is wrong.
-std::optional<engine::Value> textToValue(std::string_view text, engine::FieldKind kind,
-                                         std::string &why);
+// or what is wrong with the text.
+Outcome<engine::Value> textToValue(std::string_view text, engine::FieldKind kind);
 
 } // namespace vandro::admin

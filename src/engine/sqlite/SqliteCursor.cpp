@@ -163,7 +163,7 @@ Result SqliteCursor::connectFile(const std::string &path, bool hasLog) {
   sqlite3_extended_result_codes(m_db, 1);
   sqlite3_busy_handler(m_db, waitForWriter, nullptr);
   registerFolding(m_db);
-  // The tables kept beside the relation table refer to its records: a
+  // The tables kept beside a table may refer to its records: a
   // record deleted through this connection takes its source with it.
   sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
 

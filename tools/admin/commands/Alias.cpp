@@ -133,7 +133,8 @@ int aliasRemove(Context &context, const std::string &name) {
 } // namespace
 
 void addAliasCommand(CLI::App &app, Context &context) {
-  auto *alias = app.add_subcommand("alias", "Edit the database aliases of the engine configuration\n"
+  auto *alias = addCommand(app, "alias", "Edit the database aliases of the engine configuration",
+                 "Edit the database aliases of the engine configuration\n"
                                             "($VANDRO_ENGINE_CONFIG, else ~/.config/vandro/engine.conf)");
   alias->require_subcommand(1);
   struct Options {

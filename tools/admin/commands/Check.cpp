@@ -49,7 +49,8 @@ int check(Context &context, const std::string &database, const std::string &tabl
 
 void addCheckCommand(CLI::App &app, Context &context) {
   auto *command =
-      app.add_subcommand("check", "Check the table file's integrity and every stored value against its column's\n"
+      addCommand(app, "check", "Check the table and every stored value; exit status 1 when anything is wrong",
+                 "Check the table file's integrity and every stored value against its column's\n"
                                   "kind and size; exit status 1 when anything is wrong");
   const auto table = addTableArguments(*command);
   command->callback([&context, table] { context.status = check(context, table->database, table->table); });

@@ -39,8 +39,8 @@ int documents(Context &context, const std::string &database, const std::string &
 } // namespace
 
 void addDocumentsCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand("documents",
-                                     "List the RST documents stored with TABLE: name, records, records with a marker,\n"
+  auto *command = addCommand(app, "documents", "List the RST documents kept with TABLE",
+                 "List the RST documents stored with TABLE: name, records, records with a marker,\n"
                                      "records whose markers changed since the import, time of import");
   const auto table = addTableArguments(*command);
   command->callback([&context, table] { context.status = documents(context, table->database, table->table); });

@@ -74,7 +74,8 @@ int exportFile(Context &context, const std::string &database, const std::string 
 
 void addExportCommand(CLI::App &app, Context &context) {
   auto *command =
-      app.add_subcommand("export", "Export every record in key order as CSV with a header row and CRLF line ends;\n"
+      addCommand(app, "export", "Export every record in key order as CSV",
+                 "Export every record in key order as CSV with a header row and CRLF line ends;\n"
                                    "nulls are unquoted empty fields, empty texts \"\".");
   const auto table = addTableArguments(*command);
   const auto file = std::make_shared<std::string>();

@@ -32,8 +32,8 @@ int exportRst(Context &context, const std::string &database, const std::string &
 } // namespace
 
 void addExportRstCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand(
-      "export-rst", "Write the RST documents that import-rst stored with TABLE into FOLDER under their\n"
+  auto *command = addCommand(app, "export-rst", "Write the imported RST documents back, the table's markers as dm signals",
+                 "Write the RST documents that import-rst stored with TABLE into FOLDER under their\n"
                     "file names, with the table's markers as dm signals, all or nothing. A document\n"
                     "whose markers did not change is written byte for byte as imported; in the others\n"
                     "each part of a changed marker (\"and + instead\") is one dm signal: signals the user\n"

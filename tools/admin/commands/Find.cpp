@@ -69,8 +69,8 @@ int find(Context &context, const TableArguments &table, FindOptions options) {
 } // namespace
 
 void addFindCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand(
-      "find", "Print the Ids of the records that meet every condition given, in key order, one a line\n"
+  auto *command = addCommand(app, "find", "Print the records that meet the conditions of the window's Find",
+                 "Print the Ids of the records that meet every condition given, in key order, one a line\n"
               "(the window's Find): --count prints only how many, --csv the records as export writes them");
   const auto table = addTableArguments(*command);
   const auto options = std::make_shared<FindOptions>();

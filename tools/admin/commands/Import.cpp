@@ -46,7 +46,8 @@ int importFile(Context &context, const std::string &database, const std::string 
 
 void addImportCommand(CLI::App &app, Context &context) {
   auto *command =
-      app.add_subcommand("import", "Import an RFC 4180 CSV file (UTF-8, header row naming the columns in any order)\n"
+      addCommand(app, "import", "Import a CSV file into TABLE, all or nothing",
+                 "Import an RFC 4180 CSV file (UTF-8, header row naming the columns in any order)\n"
                                    "into TABLE, all or nothing: an unquoted empty field is null, \"\" the empty text.\n"
                                    "The first bad record stops the import, naming its line, column and reason.");
   const auto table = addTableArguments(*command);

@@ -96,8 +96,8 @@ int importRst(Context &context, const std::string &database, const std::string &
 } // namespace
 
 void addImportRstCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand(
-      "import-rst", "Import RST documents (rs3/rs4 XML of RST annotation tools) as relation records: one\n"
+  auto *command = addCommand(app, "import-rst", "Import RST documents (rs3/rs4) as relation records with their markers",
+                 "Import RST documents (rs3/rs4 XML of RST annotation tools) as relation records: one\n"
                     "record per satellite and per pair of adjacent co-nuclei, markers from rs4 discourse\n"
                     "signals. Records go after the table's largest Id, document after document, all or\n"
                     "nothing. The map of the GUM corpus's relation names is " VANDRO_DATA_DIR "/gum-map.csv.");

@@ -24,7 +24,8 @@ int initDemo(Context &context) {
 
 void addInitCommand(CLI::App &app, Context &context) {
   auto *command =
-      app.add_subcommand("init", "With --demo: add the alias Vandro for ~/.local/share/vandro when there is none,\n"
+      addCommand(app, "init", "With --demo: make the demo table and its alias when they are missing",
+                 "With --demo: add the alias Vandro for ~/.local/share/vandro when there is none,\n"
                                  "and make the demo table Vandro.DB there when it is missing. Changes nothing\n"
                                  "when both exist.");
   const auto demo = std::make_shared<bool>(false);

@@ -34,7 +34,8 @@ int locks(Context &context, const std::string &database, const std::string &tabl
 
 void addLocksCommand(CLI::App &app, Context &context) {
   auto *command =
-      app.add_subcommand("locks", "List the records of TABLE that annotators (or other clients) hold locked now, one\n"
+      addCommand(app, "locks", "List the records of TABLE held locked now: who, where, since when",
+                 "List the records of TABLE that annotators (or other clients) hold locked now, one\n"
                                   "line each: the record, who holds it, on which machine, since when");
   const auto table = addTableArguments(*command);
   command->callback([&context, table] { context.status = locks(context, table->database, table->table); });

@@ -37,8 +37,8 @@ int setPassword(Context &context, const std::string &database, const std::string
 } // namespace
 
 void addPasswordCommand(CLI::App &app, Context &context) {
-  auto *password = app.add_subcommand(
-      "password", "Set or clear a table's password (read from the terminal without echo,\n"
+  auto *password = addCommand(app, "password", "Set or clear a table's password",
+                 "Set or clear a table's password (read from the terminal without echo,\n"
                   "or one line of standard input). It guards opening; it does not encrypt the file.");
   password->require_subcommand(1);
   auto *set = password->add_subcommand("set", "Set the table's password");

@@ -51,8 +51,8 @@ int removeDocuments(Context &context, const std::string &database, const std::st
 } // namespace
 
 void addRemoveDocumentCommand(CLI::App &app, Context &context) {
-  auto *command = app.add_subcommand(
-      "remove-document", "Delete the named documents' records, their sources and the stored documents,\n"
+  auto *command = addCommand(app, "remove-document", "Delete the named documents' records, their sources and the documents",
+                 "Delete the named documents' records, their sources and the stored documents,\n"
                          "each in one transaction, saying how many records (and with markers) went. Refused\n"
                          "while another program edits one of the records, and for a document whose markers\n"
                          "changed since its import unless --force");
