@@ -109,8 +109,11 @@ void FindDialog::createControls() {
 
   // A changed condition is counted once the typing pauses.
   auto later = [this] { m_countLater.start(); };
-  for (QComboBox *box : {static_cast<QComboBox *>(m_relation), static_cast<QComboBox *>(m_document)})
+  for (controls::TComboBox *box : {m_relation, m_document}) {
+    // Typed (with its completion) or chosen from the list.
+    connect(box, &controls::TComboBox::userEdited, this, later);
     connect(box, &QComboBox::currentTextChanged, this, later);
+  }
   for (QLineEdit *box : {m_marker, m_text})
     connect(box, &QLineEdit::textChanged, this, later);
   for (QComboBox *box : {m_spans, m_withoutMarker})
@@ -173,12 +176,16 @@ void FindDialog::fillDocuments() {
   m_document->setText(typed);
 }
 
+void FindDialog::countLater() {
+  if (isVisible())
+    m_countLater.start();
+}
+
 void FindDialog::count() {
   m_countLater.stop();
-  if (!m_table.Active()) {
-    m_count->clear();
+  m_count->clear(); // a count that fails leaves no old figure behind
+  if (!m_table.Active())
     return;
-  }
   const auto filter = corpus::recordFilter(m_table.QueryCursor(), conditions());
   if (!filter) {
     m_count->setText(QString::fromStdString(filter.error()));
@@ -202,8 +209,7 @@ void FindDialog::find(engine::SearchDirection direction) {
   }
   // The count, which stores made meanwhile may have changed, once the
   // record is shown, and only where the dialog shows it.
-  if (isVisible())
-    m_countLater.start();
+  countLater();
 }
 
 void FindDialog::keyPressEvent(QKeyEvent *event) {

@@ -38,6 +38,10 @@ public:
   // opened first: what F3 in the main window repeats.
   bool hasFound() const { return m_hasFound; }
 
+  // Counts again once the user pauses, while the dialog is shown: after a
+  // move or a store of the main window, which may change the figure.
+  void countLater();
+
   // The conditions as the boxes say.
   corpus::FindConditions conditions() const;
 

@@ -469,6 +469,8 @@ void TMainForm::Button3Click(QObject *) {
 // The marker panel ------------------------------------------------------------
 
 void TMainForm::Table1AfterScroll(store::TTable &dataSet) {
+  if (m_findDialog)
+    m_findDialog->countLater(); // the Find's progress, once the moves pause
   // Each box after its field, in this order: a default position that
   // Edit1Change writes while Edit1 is refilled is overwritten by the
   // record's own position at once.
@@ -578,6 +580,8 @@ void TMainForm::Button2Click(QObject *) {
                          error.Errors());
   }
   m_shownMarkers = store::MarkerTexts::current(table);
+  if (m_findDialog)
+    m_findDialog->countLater(); // the markers stored may change the Find's count
 }
 
 std::array<TMainForm::MarkerSpan, 2> TMainForm::markerSpans() const {

@@ -109,6 +109,7 @@ TEST_F(FindTest, TheFindDialogByKeysAloneWalksTheRecordsStillToDo) {
   // Relation "contrast", Tab past Document, Marker and Text, Look in, then
   // "Both spans" without a marker: the contrasts with no marker at all.
   QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("contrast"));
+  QTRY_COMPARE(count(), QStringLiteral("4 of 6")); // counted once the typing pauses
   for (int i = 0; i < 5; ++i)
     press(Qt::Key_Tab);
   ASSERT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("WithoutMarker"));

@@ -6,6 +6,7 @@
 #include "TableFixture.h"
 #include "engine/Engine.h"
 #include "shell/TApplication.h"
+#include "store/TSession.h"
 #include "TestText.h"
 
 #include <QFileInfo>
@@ -133,6 +134,26 @@ TEST_F(SpineTest, AWriteProtectedTableOpensForBrowsingOnly) {
   EXPECT_EQ(table.State(), store::DataSetState::Browse);
   table.Next();
   EXPECT_EQ(str(table.LookupField(QStringLiteral("id")).AsString()), "2") << "browsing goes on";
+  program.shutDown();
+
+  // A folder nobody may write either: read without the shared-memory file,
+  // on a connection of its own, which finds by text letter case aside as
+  // every connection does.
+  makeTableFromSql("T.DB", "CREATE TABLE T (Id INTEGER PRIMARY KEY, Span1 TEXT); PRAGMA journal_mode = WAL;"
+                           "INSERT INTO T VALUES (1, 'x'), (2, 'Die Stra\xC3\x9F" "e');");
+  ASSERT_EQ(::chmod(m_directory.c_str(), 0555), 0);
+  {
+    store::TSession session;
+    store::TTable other(QStringLiteral("Other"), &session);
+    other.DatabaseName = QStringLiteral("Vandro");
+    other.TableName = QStringLiteral("T.DB");
+    other.Open();
+    engine::RecordFilter filter{engine::FilterPart::contains(1, "STRASSE")};
+    EXPECT_EQ(other.CountWhere(filter), 1);
+    EXPECT_TRUE(other.FindWhere(filter, engine::SearchDirection::Forward));
+    EXPECT_EQ(str(other.LookupField(QStringLiteral("Id")).AsString()), "2");
+  }
+  ASSERT_EQ(::chmod(m_directory.c_str(), 0755), 0);
 }
 
 QLineEdit *passwordBox(QWidget *dialog) { return dialog->findChild<QLineEdit *>(QStringLiteral("Password")); }

@@ -145,7 +145,18 @@ Result SqliteCursor::connectFile(const std::string &path, bool hasLog) {
       sqlite3_close(m_db);
       m_db = nullptr;
     }
-    return sqlite3_open_v2(name.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(name.c_str(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK) {
+      // What every connection of the cursor has, the one made again for a
+      // medium nobody can write included.
+      sqlite3_extended_result_codes(m_db, 1);
+      sqlite3_busy_handler(m_db, waitForWriter, nullptr);
+      registerFolding(m_db);
+      // The tables kept beside a table may refer to its records: a record
+      // deleted through this connection takes its source with it.
+      sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
+    }
+    return rc;
   };
   m_logFiles.attach(path);
   int rc;
@@ -160,12 +171,6 @@ Result SqliteCursor::connectFile(const std::string &path, bool hasLog) {
   }
   if (rc != SQLITE_OK)
     return fail(rc);
-  sqlite3_extended_result_codes(m_db, 1);
-  sqlite3_busy_handler(m_db, waitForWriter, nullptr);
-  registerFolding(m_db);
-  // The tables kept beside a table may refer to its records: a
-  // record deleted through this connection takes its source with it.
-  sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_FKEY, 1, nullptr);
 
   // The first read of the schema tells whether this is a database at all.
   auto probe = [&] {
