@@ -139,8 +139,12 @@ void FindDialog::open(QWidget *owner) {
     if (owner && owner->windowHandle()) {
       winId();
       windowHandle()->setTransientParent(owner->windowHandle()); // kept above the main window
-      // Beside the window where the screen has room, so that the record
-      // stays in view; else over its right-hand side.
+    }
+    // The first time beside the window where the screen has room, so that
+    // the record stays in view, else over its right-hand side; afterwards
+    // where the user left it.
+    if (owner && !m_placed) {
+      m_placed = true;
       const QRect frame = owner->frameGeometry();
       const QRect screen = owner->screen() ? owner->screen()->availableGeometry() : QRect();
       const QPoint beside = frame.topRight() + QPoint(horizontal(4), 0);

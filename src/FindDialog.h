@@ -67,6 +67,7 @@ private:
   QLabel *m_count = nullptr;
   QTimer m_countLater; // a count once the typing pauses
   bool m_documentsFilled = false;
+  bool m_placed = false; // placed beside the main window once
   bool m_hasFound = false;
 };
 
