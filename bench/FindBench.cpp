@@ -7,6 +7,7 @@
 // the same file in the same run (letter case set aside by its own lower(),
 // as the shell knows no other). Prints one table.
 #include "BenchTables.h"
+#include "WindowBench.h"
 #include "FindDialog.h"
 #include "Main.h"
 #include "Program.h"
@@ -20,57 +21,13 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sqlite3.h>
 #include <string>
 #include <vector>
 
 using namespace vandro;
 
 namespace {
-
-// Answers every notice the moment it is shown.
-class NoticeAnswerer : public QObject {
-public:
-  bool eventFilter(QObject *watched, QEvent *event) override {
-    if (event->type() == QEvent::Show)
-      if (auto *notice = qobject_cast<TMessageForm *>(watched)) {
-        ++notices;
-        notice->done(TDialogForm::Ok);
-      }
-    return false;
-  }
-  int notices = 0;
-};
-
-// The sqlite3 shell's own timing of `sql` on `file`, in milliseconds (the
-// best of three runs, each in a fresh shell).
-double sqliteShellMilliseconds(const std::string &file, const std::string &sql) {
-  double best = 1e18;
-  for (int run = 0; run < 3; ++run) {
-    const std::string command = "sqlite3 '" + file + "' 2>&1 <<'SQL'\n.timer on\n" + sql + "\nSQL\n";
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-      return -1;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe))
-      if (const char *real = std::strstr(line, "Run Time: real "))
-        best = std::min(best, std::atof(real + 15) * 1000.0);
-    pclose(pipe);
-  }
-  return best;
-}
-
-void execute(const std::string &file, const std::string &sql) {
-  sqlite3 *db = nullptr;
-  sqlite3_open(file.c_str(), &db);
-  sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
-  sqlite3_close(db);
-}
 
 // The best of three runs of `action`, in milliseconds.
 double bestOfThree(const std::function<void()> &action) {
@@ -92,34 +49,20 @@ const char *kNoMarker2 = "nullif(trim(Marker2, ' '||char(9,10,13)), '') IS NULL"
 int main(int argc, char **argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   TApplication application(argc, argv);
-  NoticeAnswerer answerer;
+  bench::NoticeAnswerer answerer;
   application.installEventFilter(&answerer);
 
   std::printf("%-10s %-34s %12s %12s %8s\n", "records", "find", "Vandro ms", "sqlite3 ms", "ratio");
   for (const long records : {1000L, 100000L, 1000000L}) {
-    const std::string folder = bench::benchDirectory() + "/find-" + std::to_string(records);
-    std::filesystem::create_directories(folder);
-    {
-      std::unique_ptr<engine::Database> database;
-      if (!engine::Engine::instance().isInitialised())
-        (void)engine::Engine::instance().initialise(engine::kInterfaceVersion, engine::kLanguage);
-      if (engine::Engine::instance().openDatabase("", folder, engine::OpenMode::ReadWrite,
-                                                  engine::ShareMode::Shared, database) != engine::code::Ok) {
-        std::fprintf(stderr, "cannot open %s\n", folder.c_str());
-        return 1;
-      }
-      bench::ensureRelationTable(*database, records, "Vandro.DB");
-    }
-    (void)engine::Engine::instance().exit();
-    const std::string file = folder + "/Vandro.DB";
-    execute(file, "UPDATE Vandro SET Marker1 = 'However', Position1 = 'Beginning' WHERE Id % 4 = 0 AND Marker1 IS NULL;");
+    // A database folder per size holding Vandro.DB, and the alias to it.
+    const std::string file = bench::windowTable("find-" + std::to_string(records), records);
+    if (file.empty())
+      return 1;
+    bench::executeSql(file, "UPDATE Vandro SET Marker1 = 'However', Position1 = 'Beginning' WHERE Id % 4 = 0 AND Marker1 IS NULL;");
     // A fifth of the spans with letters beyond ASCII, as in a real corpus
     // (GUM: 18%), which the letter case folding reads with its tables.
-    execute(file, "UPDATE Vandro SET Span2 = Span2 || ' \u2013 \u201Ccaf\u00E9\u201D at the Z\u00FCrich mus\u00E9e' "
+    bench::executeSql(file, "UPDATE Vandro SET Span2 = Span2 || ' \u2013 \u201Ccaf\u00E9\u201D at the Z\u00FCrich mus\u00E9e' "
                   "WHERE Id % 5 = 0 AND instr(Span2, 'caf\u00E9') = 0;");
-    const std::string config = folder + "/engine.conf";
-    std::ofstream(config) << "[Vandro]\ndriver = sqlite\npath = " << folder << "\n";
-    qputenv("VANDRO_ENGINE_CONFIG", config.c_str());
 
     Program program;
     if (!program.startUp())
@@ -188,7 +131,7 @@ int main(int argc, char **argv) {
         if (answerer.notices - noticesBefore != 3)
           std::fprintf(stderr, "a miss that found something\n");
       }
-      const double shell = sqliteShellMilliseconds(file, row.sql);
+      const double shell = bench::sqliteShellMilliseconds(file, row.sql);
       if (shell > 0)
         std::printf("%-10ld %-34s %12.2f %12.0f %8.2f\n", records, row.name, ms, shell, ms / shell);
       else

@@ -9,6 +9,7 @@
 //   - the record-by-record walk (the fallback) for the miss, for scale.
 // Usage: search_bench [--no-walk-at-million]
 #include "BenchTables.h"
+#include "WindowBench.h"
 #include "Main.h"
 #include "Program.h"
 #include "shell/TApplication.h"
@@ -23,56 +24,12 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sqlite3.h>
 #include <string>
 #include <vector>
 
 using namespace vandro;
 
 namespace {
-
-// Answers every notice the moment it is shown.
-class NoticeAnswerer : public QObject {
-public:
-  bool eventFilter(QObject *watched, QEvent *event) override {
-    if (event->type() == QEvent::Show)
-      if (auto *notice = qobject_cast<TMessageForm *>(watched)) {
-        ++notices;
-        notice->done(TDialogForm::Ok);
-      }
-    return false;
-  }
-  int notices = 0;
-};
-
-// The sqlite3 shell's own timing of `sql` on `file`, in milliseconds (the
-// best of three runs, each in a fresh shell).
-double sqliteShellMilliseconds(const std::string &file, const std::string &sql) {
-  double best = 1e18;
-  for (int run = 0; run < 3; ++run) {
-    const std::string command = "sqlite3 '" + file + "' 2>&1 <<'SQL'\n.timer on\n" + sql + "\nSQL\n";
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-      return -1;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe))
-      if (const char *real = std::strstr(line, "Run Time: real "))
-        best = std::min(best, std::atof(real + 15) * 1000.0);
-    pclose(pipe);
-  }
-  return best;
-}
-
-void execute(const std::string &file, const std::string &sql) {
-  sqlite3 *db = nullptr;
-  sqlite3_open(file.c_str(), &db);
-  sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
-  sqlite3_close(db);
-}
 
 // One click on "Search" from the record `startId`, for `text` forward; the
 // best of three, in milliseconds, and the Id it ends on.
@@ -101,33 +58,18 @@ int main(int argc, char **argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   const bool walkAtMillion = !(argc > 1 && std::string(argv[1]) == "--no-walk-at-million");
   TApplication application(argc, argv);
-  NoticeAnswerer answerer;
+  bench::NoticeAnswerer answerer;
   application.installEventFilter(&answerer);
 
   std::printf("%-10s %-22s %12s %12s %8s\n", "records", "search", "Vandro ms", "sqlite3 ms", "ratio");
   for (const long records : {1000L, 100000L, 1000000L}) {
-    // A database folder per size holding Vandro.DB, and an alias to it.
-    const std::string folder = bench::benchDirectory() + "/search-" + std::to_string(records);
-    std::filesystem::create_directories(folder);
-    {
-      std::unique_ptr<engine::Database> database;
-      if (!engine::Engine::instance().isInitialised())
-        (void)engine::Engine::instance().initialise(engine::kInterfaceVersion, engine::kLanguage);
-      if (engine::Engine::instance().openDatabase("", folder, engine::OpenMode::ReadWrite,
-                                                  engine::ShareMode::Shared, database) != engine::code::Ok) {
-        std::fprintf(stderr, "cannot open %s\n", folder.c_str());
-        return 1;
-      }
-      bench::ensureRelationTable(*database, records, "Vandro.DB");
-    }
-    (void)engine::Engine::instance().exit();
-    const std::string file = folder + "/Vandro.DB";
+    // A database folder per size holding Vandro.DB, and the alias to it.
+    const std::string file = bench::windowTable("search-" + std::to_string(records), records);
+    if (file.empty())
+      return 1;
     const long middle = records / 2;
-    execute(file, "UPDATE Vandro SET Relation = 'needle-middle' WHERE Id = " + std::to_string(middle) +
+    bench::executeSql(file, "UPDATE Vandro SET Relation = 'needle-middle' WHERE Id = " + std::to_string(middle) +
                       "; UPDATE Vandro SET Relation = 'needle-last' WHERE Id = " + std::to_string(records) + ";");
-    const std::string config = folder + "/engine.conf";
-    std::ofstream(config) << "[Vandro]\ndriver = sqlite\npath = " << folder << "\n";
-    qputenv("VANDRO_ENGINE_CONFIG", config.c_str());
 
     Program program;
     if (!program.startUp())
@@ -156,7 +98,7 @@ int main(int argc, char **argv) {
       form.searchMeans = row.means;
       const int noticesBefore = answerer.notices;
       const auto [ms, endId] = searchMilliseconds(form, 1, row.text);
-      const double shell = sqliteShellMilliseconds(file, row.sql);
+      const double shell = bench::sqliteShellMilliseconds(file, row.sql);
       const bool miss = row.text == QLatin1String("nothing-matches");
       const long expectedEnd = miss ? records : row.text.endsWith(QLatin1String("middle")) ? middle : records;
       if (endId != expectedEnd || (miss && answerer.notices - noticesBefore != 3))
