@@ -1,8 +1,8 @@
 #include "RstExport.h"
 
 #include "CsvTransfer.h"
-#include "RstDocument.h"
-#include "RstMarkers.h"
+#include "corpus/RstDocument.h"
+#include "corpus/RstMarkers.h"
 #include "RstRelations.h"
 #include "RstSignalEditor.h"
 #include "Interruption.h"

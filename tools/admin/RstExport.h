@@ -2,7 +2,7 @@
 // documents, with the table's markers as discourse signals.
 #pragma once
 
-#include "RstDocument.h"
+#include "corpus/RstDocument.h"
 #include "corpus/Corpus.h"
 #include "engine/Cursor.h"
 #include "engine/Outcome.h"

@@ -1,7 +1,7 @@
 #include "RstTransfer.h"
 
 #include "CsvTransfer.h"
-#include "RstDocument.h"
+#include "corpus/RstDocument.h"
 #include "corpus/Corpus.h"
 #include "engine/MessageText.h"
 #include "corpus/RelationTable.h"

@@ -3,8 +3,8 @@
 // of rs4 signals.
 #pragma once
 
-#include "RstDocument.h"
-#include "RstMarkers.h"
+#include "corpus/RstDocument.h"
+#include "corpus/RstMarkers.h"
 #include "engine/Outcome.h"
 
 #include <QHash>

@@ -6,7 +6,7 @@
 // outside both spans; the map of names),
 // and cafe.rs3 an ISO-8859-1 file without signals.
 #include "RelationMap.h"
-#include "RstDocument.h"
+#include "corpus/RstDocument.h"
 #include "RstRelations.h"
 
 #include <QDir>

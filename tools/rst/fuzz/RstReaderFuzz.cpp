@@ -8,8 +8,8 @@
 //    the result reads again with that many fewer signals and one more.
 // Any mismatch abort()s so that libFuzzer keeps the input.
 
-#include "RstDocument.h"
-#include "RstMarkers.h"
+#include "corpus/RstDocument.h"
+#include "corpus/RstMarkers.h"
 #include "RstRelations.h"
 #include "RstSignalEditor.h"
 

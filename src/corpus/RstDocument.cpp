@@ -1,4 +1,4 @@
-#include "RstDocument.h"
+#include "corpus/RstDocument.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // tokens. The notation itself is engine::MarkerNotation's.
 #pragma once
 
-#include "RstDocument.h"
+#include "corpus/RstDocument.h"
 
 #include <QString>
 #include <QStringList>

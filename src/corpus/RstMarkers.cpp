@@ -1,4 +1,4 @@
-#include "RstMarkers.h"
+#include "corpus/RstMarkers.h"
 
 #include "corpus/MarkerPlacement.h"
 #include "corpus/MarkerNotation.h"
