@@ -119,6 +119,37 @@ bool tokenOf(const Value &value, int &out) {
   return true;
 }
 
+// "12,13;20": the tokens of each part of a chosen marker, parts separated
+// by ";".
+std::string choiceTokens(const std::vector<std::vector<int>> &parts) {
+  std::string text;
+  for (const std::vector<int> &part : parts) {
+    if (!text.empty())
+      text += ';';
+    for (std::size_t t = 0; t < part.size(); ++t)
+      text += (t ? "," : "") + std::to_string(part[t]);
+  }
+  return text;
+}
+
+// The parts of "12,13;20"; false for another text, or a token below 1.
+bool choicePartsOf(const Value &value, std::vector<std::vector<int>> &out) {
+  out.clear();
+  if (!value.isText())
+    return false;
+  const std::string &text = value.asText();
+  for (std::size_t at = 0; at <= text.size();) {
+    const std::size_t end = std::min(text.find(';', at), text.size());
+    std::vector<int> tokens;
+    if (!signalsOf(Value::text(text.substr(at, end - at)), tokens) || tokens.empty() ||
+        std::any_of(tokens.begin(), tokens.end(), [](int token) { return token < 1; }))
+      return false;
+    out.push_back(std::move(tokens));
+    at = end + 1;
+  }
+  return !out.empty();
+}
+
 // The sources table's columns, in the order addSources binds them.
 constexpr const char *kSourceColumns[] = {"Id",     "Document", "Node1",     "Node2",    "First1",    "Last1",
                                           "First2", "Last2",    "Marker1",   "Position1", "Marker2",  "Position2",
@@ -381,6 +412,106 @@ Result Corpus::sources(const std::string &document, std::vector<RecordSource> &s
   return code::Ok;
 }
 
+Result Corpus::recordSource(std::int64_t id, RecordSource &source, std::string &documentSha256,
+                            std::vector<TokenChoice> &choices) {
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute("SELECT " + sourceColumns("s.") + ", d.\"Sha256\" FROM " + sourcesTable() +
+                                                 " s JOIN " + documentsTable() +
+                                                 " d ON d.\"Name\" = s.\"Document\" WHERE s.\"Id\" = ?",
+                                             {Value::integer(id)}, &rows);
+      result != code::Ok)
+    return result;
+  if (rows.empty())
+    return ErrorEntries::fail(code::RecordNotFound, {{code::RecordNotFound, 0, "Record: Id = " + std::to_string(id)}});
+  if (std::string why; !sourceOf(rows[0], source, why))
+    return ErrorEntries::fail(code::ValueDoesNotFit,
+                              {{code::ValueDoesNotFit, 0, "Record: Id = " + std::to_string(id) + " in " + sourcesTable()},
+                               {code::ValueDoesNotFit, 0, why}});
+  documentSha256 = textOf(rows[0][kSourceColumnCount]);
+  choices.clear();
+  bool kept = false;
+  if (const Result result = hasChoices(kept); result != code::Ok || !kept)
+    return result;
+  rows.clear();
+  if (const Result result = m_cursor.execute("SELECT \"Id\", \"Span\", \"Marker\", \"Tokens\" FROM " + choicesTable() +
+                                                 " WHERE \"Id\" = ? ORDER BY \"Span\"",
+                                             {Value::integer(id)}, &rows);
+      result != code::Ok)
+    return result;
+  choicesOf(rows, choices, nullptr, {});
+  return code::Ok;
+}
+
+Result Corpus::keepChoice(const TokenChoice &choice) {
+  if (const auto problem = m_cursor.siblingNameProblem(kChoicesSuffix))
+    return ErrorEntries::fail(code::InvalidParameter, {{code::InvalidParameter, 0, "Table name: " + m_cursor.tableName()},
+                                                       {code::InvalidParameter, 0, *problem}});
+  if (const Result made = m_cursor.execute(
+          "CREATE TABLE IF NOT EXISTS " + choicesTable() + " (\"Id\" INTEGER NOT NULL REFERENCES " +
+              m_cursor.quotedName() +
+              " (\"Id\") ON DELETE CASCADE ON UPDATE CASCADE, \"Span\" INTEGER NOT NULL, \"Marker\" TEXT NOT NULL, "
+              "\"Tokens\" TEXT NOT NULL, PRIMARY KEY (\"Id\", \"Span\"))",
+          {});
+      made != code::Ok)
+    return made;
+  return m_cursor.execute("INSERT INTO " + choicesTable() +
+                              " (\"Id\", \"Span\", \"Marker\", \"Tokens\") VALUES (?, ?, ?, ?) ON CONFLICT (\"Id\", "
+                              "\"Span\") DO UPDATE SET \"Marker\" = excluded.\"Marker\", \"Tokens\" = excluded.\"Tokens\"",
+                          {Value::integer(choice.id), Value::integer(choice.span), Value::text(choice.marker),
+                           Value::text(choiceTokens(choice.parts))});
+}
+
+Result Corpus::choices(const std::string &document, std::vector<TokenChoice> &out) {
+  bool kept = false;
+  if (const Result result = hasChoices(kept); result != code::Ok || !kept)
+    return result;
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute(
+          "SELECT c.\"Id\", c.\"Span\", c.\"Marker\", c.\"Tokens\" FROM " + choicesTable() + " c JOIN " +
+              sourcesTable() + " s ON s.\"Id\" = c.\"Id\" WHERE s.\"Document\" = ? ORDER BY c.\"Id\", c.\"Span\"",
+          {Value::text(document)}, &rows);
+      result != code::Ok)
+    return result;
+  choicesOf(rows, out, nullptr, {});
+  return code::Ok;
+}
+
+void Corpus::choicesOf(const std::vector<std::vector<Value>> &rows, std::vector<TokenChoice> &out,
+                       std::vector<std::string> *malformed, const std::string &table) {
+  for (const auto &row : rows) {
+    TokenChoice choice;
+    choice.id = integerOf(row[0]);
+    const bool span = row[1].isInteger() && (row[1].asInteger() == 1 || row[1].asInteger() == 2);
+    const bool marker = row[2].isText() && isValidUtf8(row[2].asText());
+    const bool tokens = choicePartsOf(row[3], choice.parts);
+    if (span && marker && tokens) {
+      choice.span = static_cast<int>(row[1].asInteger());
+      choice.marker = row[2].asText();
+      out.push_back(std::move(choice));
+    } else if (malformed) {
+      malformed->push_back("The token choice of record Id = " + textOf(row[0]) + " in " + table + ": " +
+                           (!span ? "Span holds " + shownValue(row[1]) + ", which is neither 1 nor 2"
+                            : !marker ? "Marker holds " + shownValue(row[2]) + ", which is no text"
+                                      : "Tokens holds " + shownValue(row[3]) + ", which is no list of tokens"));
+    }
+  }
+}
+
+Result Corpus::choiceProblems(std::vector<std::string> &out) {
+  bool kept = false;
+  if (const Result result = hasChoices(kept); result != code::Ok || !kept)
+    return result;
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute("SELECT \"Id\", \"Span\", \"Marker\", \"Tokens\" FROM " + choicesTable() +
+                                                 " ORDER BY \"Id\", \"Span\"",
+                                             {}, &rows);
+      result != code::Ok)
+    return result;
+  std::vector<TokenChoice> ignored;
+  choicesOf(rows, ignored, &out, choicesTable());
+  return code::Ok;
+}
+
 Result Corpus::documentRecords(const std::string &name, long &records, long &marked, bool &stored) {
   if (const Result checked = exists(stored); checked != code::Ok)
     return checked;
@@ -464,6 +595,11 @@ Result Corpus::removeDocument(const std::string &name, long &records, long &mark
     return ErrorEntries::fail(result, entries);
   }
   std::vector<std::pair<std::string, std::vector<Value>>> statements;
+  bool choices = false;
+  if (stored && hasChoices(choices) == code::Ok && choices)
+    statements.emplace_back("DELETE FROM " + choicesTable() + " WHERE \"Id\" IN (SELECT \"Id\" FROM " + sourcesTable() +
+                                " WHERE \"Document\" = ?)",
+                            std::vector<Value>{Value::text(name)});
   if (stored) {
     statements.emplace_back("DELETE FROM " + sourcesTable() + " WHERE \"Document\" = ?",
                             std::vector<Value>{Value::text(name)});
@@ -523,6 +659,8 @@ Result Corpus::problems(std::vector<std::string> &out) {
       result != code::Ok)
     return result;
   std::map<std::string, std::string> files; // file name -> the first document stored under it
+  if (const Result listed = choiceProblems(out); listed != code::Ok)
+    return listed;
   for (const auto &row : rows) {
     const std::string document = "The document " + shownText(textOf(row[0])) + " in " + documentsTable();
     if (Bytes content; !contentOf(row[1], content) || sha256(content) != textOf(row[2]))

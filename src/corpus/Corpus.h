@@ -45,6 +45,18 @@ struct RecordSource {
   std::string columns;
 };
 
+// Tokens a user chose for a span's marker by clicking them in the
+// document: the record, the span (1 or 2), the marker they give as stored,
+// and each part's tokens, in the marker's order. The export writes a
+// marker so chosen on exactly these tokens while the record's marker is
+// still this one.
+struct TokenChoice {
+  std::int64_t id = 0;
+  int span = 0;
+  std::string marker;
+  std::vector<std::vector<int>> parts;
+};
+
 // One document's line of `vandro-admin documents`.
 struct DocumentSummary {
   std::string name, file, imported;
@@ -64,6 +76,7 @@ public:
   static constexpr const char *kDocumentsSuffix = "_documents";
   static constexpr const char *kSourcesSuffix = "_sources";
   static constexpr const char *kSourcesIndexSuffix = "_sources_document";
+  static constexpr const char *kChoicesSuffix = "_choices";
   explicit Corpus(Cursor &cursor) : m_cursor(cursor) {}
 
   // Whether the two tables exist.
@@ -85,6 +98,17 @@ public:
   // with `skipped`, such sources are left out and counted there.
   [[nodiscard]] Result sources(const std::string &document, std::vector<RecordSource> &sources,
                                std::vector<Record> &records, long *skipped = nullptr);
+  // The source of the record `id` and the SHA-256 of its document as kept,
+  // with the record's token choices (keepChoice); RecordNotFound when the
+  // record has no source, ValueDoesNotFit when its values are malformed.
+  [[nodiscard]] Result recordSource(std::int64_t id, RecordSource &source, std::string &documentSha256,
+                                    std::vector<TokenChoice> &choices);
+  // Keeps `choice`, over an earlier one of the same record and span; makes
+  // T_choices beside the table when it is missing.
+  [[nodiscard]] Result keepChoice(const TokenChoice &choice);
+  // The token choices of the document's records, by Id and span. A
+  // malformed one is left out.
+  [[nodiscard]] Result choices(const std::string &document, std::vector<TokenChoice> &out);
   // The document's records (those whose From is `name`, and those whose
   // source names the document): how many, how many with a marker, and
   // whether the document itself is kept. RecordNotFound when there is
@@ -124,6 +148,15 @@ public:
 private:
   std::string documentsTable() const { return m_cursor.siblingName(kDocumentsSuffix); }
   std::string sourcesTable() const { return m_cursor.siblingName(kSourcesSuffix); }
+  std::string choicesTable() const { return m_cursor.siblingName(kChoicesSuffix); }
+  // The choices the rows `rows` (Id, Span, Marker, Tokens) hold; a
+  // malformed one goes into `malformed` as a line of check, when given.
+  static void choicesOf(const std::vector<std::vector<Value>> &rows, std::vector<TokenChoice> &out,
+                        std::vector<std::string> *malformed, const std::string &table);
+  // The malformed rows of T_choices, as lines of check.
+  [[nodiscard]] Result choiceProblems(std::vector<std::string> &out);
+  // Whether T_choices exists.
+  [[nodiscard]] Result hasChoices(bool &out) { return m_cursor.hasSibling(kChoicesSuffix, out); }
   // " WHERE ..." for the document's records, with its parameters.
   std::string recordsOf(const std::string &name, std::vector<Value> &parameters);
   // The relation table's columns (the standard ones), qualified by `alias`.

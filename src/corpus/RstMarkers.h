@@ -50,4 +50,47 @@ QString markerPosition(const RstDocument &document, int markerFirst, int markerL
 
 std::vector<std::vector<int>> partPlacements(const RstDocument &document, const QString &part, int first, int last);
 
+// Where a new signal of the words `part` goes among the tokens `first` to
+// `last`: the first place that shares no token with `taken`; for the only
+// part of a marker placed "Beginning", "Middle" or "End", the first such
+// place there, when there is one. Empty when there is none.
+std::vector<int> placePart(const RstDocument &document, const QString &part, const std::optional<QString> &position,
+                           int first, int last, const std::vector<int> &taken);
+
+// A part of a span's marker and the tokens it stands on: those of a signal
+// the span had, which it keeps (`kept`, its place in `had`), else those of
+// a new signal, empty when the part has no place among the span's tokens.
+struct PlacedPart {
+  QString part;
+  std::vector<int> tokens;
+  int kept = -1;
+};
+
+// The signals a span's marker of `parts` (markerParts) means, as an export
+// writes them: a part the user chose tokens for (`chosen`, one list a part,
+// in the parts' order) stands on those tokens; another part equal to what a
+// signal in `had` showed keeps that signal; the rest go where placePart
+// puts them, clear of the tokens already taken. In the parts' order.
+std::vector<PlacedPart> placeParts(const RstDocument &document, const std::vector<std::string> &parts,
+                                   const std::optional<QString> &position, int first, int last,
+                                   const std::vector<ShownSignal> &had, const std::vector<std::vector<int>> &chosen);
+
+// The marker and position that tokens chosen among a span's (`chosen`, a
+// list of tokens for each signal) give, as an import of those signals would
+// read them; `parts` holds the signals in the marker's order, each
+// ascending and without repeats, empty ones left out. Nothing when a token lies outside
+// the span `first` to `last` or no token is chosen.
+struct ChosenMarker {
+  QString marker, position;
+  std::vector<std::vector<int>> parts;
+};
+std::optional<ChosenMarker> chosenMarker(const RstDocument &document, std::vector<std::vector<int>> chosen, int first,
+                                         int last);
+
+// Whether the tokens `chosen` (a list for each part) still give the marker
+// `marker` in the span `first` to `last` of `document`: one list a part,
+// each inside the span, and the words they stand on the part's.
+bool choiceFits(const RstDocument &document, const std::string &marker, const std::vector<std::vector<int>> &chosen,
+                int first, int last);
+
 } // namespace vandro::rst

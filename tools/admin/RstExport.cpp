@@ -289,17 +289,25 @@ public:
   bool failed() const { return m_failed; }
   const std::string &error() const { return m_error; }
 
-  void record(const RecordSource &source, const Record &record) {
+  // The record and the token choices of its spans (any record's: those of
+  // another are passed over).
+  void record(const RecordSource &source, const Record &record, const std::vector<TokenChoice> &choices) {
     const std::string id = "Id " + std::to_string(source.id) + ": ";
     if (otherColumnsDigest(record.values) != source.columns) {
       const std::string changed = changedColumns(source, record);
       list(source.id, id + "columns other than the markers differ from the import" +
                           (changed.empty() ? std::string() : " (" + changed + ")"));
     }
-    span(source, 1, source.marker1, source.position1, textOf(record.values[kMarker1]),
-         textOf(record.values[kPosition1]), source.signals1);
-    span(source, 2, source.marker2, source.position2, textOf(record.values[kMarker2]),
-         textOf(record.values[kPosition2]), source.signals2);
+    auto choiceOf = [&](int number) -> const TokenChoice * {
+      const auto found = std::find_if(choices.begin(), choices.end(), [&](const TokenChoice &choice) {
+        return choice.id == source.id && choice.span == number;
+      });
+      return found == choices.end() ? nullptr : &*found;
+    };
+    span(source, 1, {source.marker1, source.position1}, {textOf(record.values[kMarker1]), textOf(record.values[kPosition1])},
+         source.signals1, choiceOf(1));
+    span(source, 2, {source.marker2, source.position2}, {textOf(record.values[kMarker2]), textOf(record.values[kPosition2])},
+         source.signals2, choiceOf(2));
   }
 
   const std::vector<rst::SignalEdit> &edits() const { return m_edits; }
@@ -347,50 +355,59 @@ private:
     m_error = "record Id = " + std::to_string(source.id) + ": " + why;
   }
 
-  // One span whose marker changed since the import: each part of its
-  // marker now is one signal. A part equal to what a signal of the span
-  // showed keeps that signal as it is; another part becomes a new signal on
-  // the span's tokens; a signal whose part the user saw and took away goes.
-  void span(const RecordSource &source, int number, const std::optional<std::string> &importedMarker,
-            const std::optional<std::string> &importedPosition, const std::optional<std::string> &marker,
-            const std::optional<std::string> &position, const std::vector<int> &spanSignals) {
-    const Marker now = normal(marker, position);
-    if (now == normal(importedMarker, importedPosition))
+  // One span whose marker changed since the import, or whose marker the
+  // user chose tokens for: each part of its marker now is one signal. A
+  // part on chosen tokens stands on them; another part equal to what a
+  // signal of the span showed keeps that signal as it is; another part
+  // becomes a new signal on the span's tokens; a signal whose part the user
+  // saw and took away goes.
+  void span(const RecordSource &source, int number, const Marker &imported, const Marker &stored,
+            const std::vector<int> &spanSignals, const TokenChoice *choice) {
+    const Marker now = normal(stored.first, stored.second);
+    const bool unchanged = now == normal(imported.first, imported.second);
+    if (choice && (!now.first || choice->marker != *now.first))
+      choice = nullptr; // chosen for a marker the record no longer has
+    if (unchanged && !choice)
       return; // its signals stay as they are
-    m_changed = true;
     if (!read())
-      return;
+      return void(m_changed = true);
     if (!records())
-      return;
-    if (const std::string problem = sourceProblem(m_records, source); !problem.empty())
+      return void(m_changed = true);
+    if (const std::string problem = sourceProblem(m_records, source); !problem.empty()) {
+      m_changed = true;
       return fail(source, "its source in the corpus does not fit the stored document: " + problem +
                               " (vandro-admin check lists every such source)");
+    }
     const rst::RecordSpans spans{source.first1, source.last1, source.first2, source.last2};
     SpanChange change{source, number, spans.first(number), spans.last(number),
                       "Id " + std::to_string(source.id) + ": span " + std::to_string(number) + ": ", {}, {}, {}};
     const std::vector<rst::ShownSignal> had = signalsOf(source, number, spanSignals, spans);
-    std::vector<std::string> shownParts = markerParts(normal(importedMarker, importedPosition).first.value_or(""));
+    if (choice && !rst::choiceFits(*m_document, choice->marker, choice->parts, change.first, change.last)) {
+      list(source.id, change.prefix + "the tokens chosen for " + shownText(choice->marker) +
+                          " no longer give it; placed by its words");
+      choice = nullptr;
+    }
+    if (unchanged && (!choice || sameTokens(had, choice->parts)))
+      return; // the chosen tokens are the signals it has
+    m_changed = true;
+    std::vector<std::string> shownParts = markerParts(normal(imported.first, imported.second).first.value_or(""));
     const std::vector<std::string> parts = markerParts(now.first.value_or(""));
-
+    const std::optional<QString> position =
+        now.second ? std::optional(QString::fromStdString(*now.second)) : std::nullopt;
     std::vector<bool> keep(had.size(), false);
-    std::vector<std::string> fresh;
-    for (const std::string &part : parts) {
-      const auto same = std::find_if(had.begin(), had.end(), [&](const rst::ShownSignal &signal) {
-        return !keep[static_cast<std::size_t>(&signal - had.data())] &&
-               partRuns(signal.text.toStdString()) == partRuns(part);
-      });
-      if (same == had.end()) {
-        fresh.push_back(part);
+    for (const rst::PlacedPart &placed :
+         rst::placeParts(*m_document, parts, position, change.first, change.last, had,
+                         choice ? choice->parts : std::vector<std::vector<int>>{})) {
+      if (placed.kept < 0) {
+        addSignal(change, placed.part.toStdString(), placed.tokens);
         continue;
       }
-      keep[static_cast<std::size_t>(same - had.begin())] = true;
-      change.taken.insert(change.taken.end(), same->tokens.begin(), same->tokens.end());
+      keep[static_cast<std::size_t>(placed.kept)] = true;
+      change.taken.insert(change.taken.end(), placed.tokens.begin(), placed.tokens.end());
     }
-    for (const std::string &part : fresh)
-      addSignal(change, part, parts.size() == 1 ? position : std::nullopt);
     for (std::size_t i = 0; i < had.size(); ++i)
       keepOrRemove(change, had[i], keep[i], shownParts);
-    checkReadBack(change, now, marker, position);
+    checkReadBack(change, now, stored.first, stored.second);
     // New signals of a span that keeps none follow the record's last one.
     if (!change.edit.after) {
       const auto &both = number == 1 ? source.signals2 : source.signals1;
@@ -431,9 +448,7 @@ private:
 
   // A part of the marker that no signal showed: a new signal on the span's
   // tokens, or listed as not written.
-  void addSignal(SpanChange &change, const std::string &part, const std::optional<std::string> &position) {
-    const std::vector<int> tokens =
-        placeOf(QString::fromStdString(part), position, change.first, change.last, change.taken);
+  void addSignal(SpanChange &change, const std::string &part, const std::vector<int> &tokens) {
     const std::int64_t id = change.source.id;
     if (tokens.empty()) {
       change.unwritten = true;
@@ -495,24 +510,15 @@ private:
                                  " reads back as " + shown(readBack.first) + " at " + shown(readBack.second));
   }
 
-  // Where a new signal of the words `part` goes among the tokens `first` to
-  // `last`: the first place that shares no token with `taken`; for the only
-  // part of a marker placed "Beginning", "Middle" or "End", the first such
-  // place there, when there is one. Empty when there is none.
-  std::vector<int> placeOf(const QString &part, const std::optional<std::string> &position, int first, int last,
-                           const std::vector<int> &taken) const {
-    std::vector<int> chosen;
-    for (const std::vector<int> &tokens : rst::partPlacements(*m_document, part, first, last)) {
-      if (std::any_of(tokens.begin(), tokens.end(),
-                      [&](int token) { return std::find(taken.begin(), taken.end(), token) != taken.end(); }))
-        continue;
-      if (!position || rst::markerPosition(*m_document, tokens.front(), tokens.back(), first, last).toStdString() ==
-                           *position)
-        return tokens;
-      if (chosen.empty())
-        chosen = tokens;
-    }
-    return chosen;
+  // Whether the signals `had` stand on exactly the tokens `chosen`.
+  static bool sameTokens(const std::vector<rst::ShownSignal> &had, const std::vector<std::vector<int>> &chosen) {
+    std::vector<std::vector<int>> tokens;
+    for (const rst::ShownSignal &signal : had)
+      tokens.push_back(signal.tokens);
+    std::vector<std::vector<int>> sorted = chosen;
+    std::sort(tokens.begin(), tokens.end());
+    std::sort(sorted.begin(), sorted.end());
+    return tokens == sorted;
   }
 
   static std::string tokenList(const std::vector<int> &tokens) {
@@ -599,8 +605,11 @@ std::optional<std::string> exportDocument(Corpus &corpus, const std::string &nam
   std::vector<RecordSource> sources;
   std::vector<Record> records;
   Result got = corpus.document(name, stored);
+  std::vector<TokenChoice> choices;
   if (got == code::Ok)
     got = corpus.sources(name, sources, records);
+  if (got == code::Ok)
+    got = corpus.choices(name, choices);
   if (got != code::Ok)
     return engineFailure(got);
   if (Corpus::sha256(stored.content) != stored.sha256)
@@ -624,7 +633,7 @@ std::optional<std::string> exportDocument(Corpus &corpus, const std::string &nam
       },
       result);
   for (std::size_t i = 0; i < sources.size() && !exported.failed(); ++i)
-    exported.record(sources[i], records[i]);
+    exported.record(sources[i], records[i], choices);
   if (exported.failed() && !exported.error().empty())
     return "the document " + shownText(stored.name) + ": " + exported.error() + ". Nothing was written";
   if (exported.failed())
