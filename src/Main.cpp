@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "ContextView.h"
 #include "FindDialog.h"
 
 #include "controls/ArrowFocus.h"
@@ -10,6 +11,7 @@
 #include "controls/TDBMemo.h"
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
+#include "corpus/Corpus.h"
 #include "corpus/MarkerPlacement.h"
 #include "corpus/RelationTable.h"
 #include "shell/AskText.h"
@@ -21,7 +23,9 @@
 #include "store/TSession.h"
 #include "store/ValueRules.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -138,6 +142,7 @@ TMainForm::TMainForm(QWidget *parent)
     scaleToFont();
     keepLabelsClearOfBoxes();
     wireEvents();
+    createContextView();
     createShortcuts();
     Edit1->setFocus(Qt::OtherFocusReason);
 
@@ -351,19 +356,28 @@ void TMainForm::keepLabelsClearOfBoxes() {
 void TMainForm::createShortcuts() {
   // Window-wide: a box that uses a key for its text (a line edit's
   // Ctrl+Home, say) claims it first and keeps it.
-  auto key = [this](const QKeySequence &sequence, const QString &name, std::function<void()> action) {
-    auto *shortcut = new QShortcut(sequence, this);
-    shortcut->setObjectName(name);
-    shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, [action = std::move(action)] { guarded(action); });
+  // The keys that move through the records, store and open the view work
+  // in the context view too, so that tokens clicked there are stored
+  // without going back to the main window.
+  auto key = [this](const QKeySequence &sequence, const QString &name, std::function<void()> action,
+                    bool inContextView = false) {
+    for (QWidget *window : {static_cast<QWidget *>(this), static_cast<QWidget *>(m_contextView)}) {
+      if (window != this && !inContextView)
+        continue;
+      auto *shortcut = new QShortcut(sequence, window);
+      shortcut->setObjectName(name);
+      shortcut->setContext(Qt::WindowShortcut);
+      connect(shortcut, &QShortcut::activated, this, [action] { guarded(action); });
+    }
   };
   auto navigate = [this](NavigateButton button) { return [this, button] { DBNavigator1->BtnClick(button); }; };
-  key(QKeySequence(Qt::CTRL | Qt::Key_PageDown), QStringLiteral("NextKey"), navigate(NavigateButton::Next));
-  key(QKeySequence(Qt::CTRL | Qt::Key_PageUp), QStringLiteral("PriorKey"), navigate(NavigateButton::Prior));
-  key(QKeySequence(Qt::ALT | Qt::Key_Home), QStringLiteral("FirstKey"), navigate(NavigateButton::First));
-  key(QKeySequence(Qt::ALT | Qt::Key_End), QStringLiteral("LastKey"), navigate(NavigateButton::Last));
-  key(QKeySequence(Qt::CTRL | Qt::Key_G), QStringLiteral("GoToKey"), [this] { Button3->click(); });
-  key(QKeySequence(Qt::CTRL | Qt::Key_I), QStringLiteral("InsertKey"), [this] { Button2->click(); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_PageDown), QStringLiteral("NextKey"), navigate(NavigateButton::Next), true);
+  key(QKeySequence(Qt::CTRL | Qt::Key_PageUp), QStringLiteral("PriorKey"), navigate(NavigateButton::Prior), true);
+  key(QKeySequence(Qt::ALT | Qt::Key_Home), QStringLiteral("FirstKey"), navigate(NavigateButton::First), true);
+  key(QKeySequence(Qt::ALT | Qt::Key_End), QStringLiteral("LastKey"), navigate(NavigateButton::Last), true);
+  key(QKeySequence(Qt::CTRL | Qt::Key_G), QStringLiteral("GoToKey"), [this] { Button3->click(); }, true);
+  key(QKeySequence(Qt::CTRL | Qt::Key_I), QStringLiteral("InsertKey"), [this] { Button2->click(); }, true);
+  key(QKeySequence(Qt::Key_F2), QStringLiteral("ContextKey"), [this] { m_contextView->toggle(); }, true);
   key(QKeySequence(Qt::CTRL | Qt::Key_F), QStringLiteral("FindKey"), [this] { findDialog()->open(this); });
   key(QKeySequence(Qt::Key_F3), QStringLiteral("FindNextKey"),
       [this] { findAgain(engine::SearchDirection::Forward); });
@@ -375,6 +389,49 @@ FindDialog *TMainForm::findDialog() {
   if (!m_findDialog)
     m_findDialog = std::make_unique<FindDialog>(*m_table);
   return m_findDialog.get();
+}
+
+void TMainForm::createContextView() {
+  m_contextView = new ContextView(*m_table, this);
+  connect(m_contextView, &ContextView::markerChosen, this,
+          [this](int span, const QString &marker, const QString &position) {
+            guarded([&] { markerChosen(span, marker, position); });
+          });
+  // The boxes' menus open and close it too.
+  auto *action = new QAction(QStringLiteral("Conte&xt view\tF2"), this);
+  action->setObjectName(QStringLiteral("ContextViewAction"));
+  connect(action, &QAction::triggered, this, [this] { guarded([this] { m_contextView->toggle(); }); });
+  for (QWidget *box : findChildren<QWidget *>())
+    if (qobject_cast<QLineEdit *>(box) || qobject_cast<controls::TDBMemo *>(box) ||
+        qobject_cast<controls::TComboBox *>(box))
+      box->addAction(action);
+}
+
+void TMainForm::markerChosen(int span, const QString &marker, const QString &position) {
+  // As if typed: the box's change proposes a position, which the chosen
+  // tokens' own then replaces; leaving the record asks before dropping it.
+  controls::TEdit *box = span == 1 ? Edit1 : Edit2;
+  controls::TComboBox *chooser = span == 1 ? ComboBox2 : ComboBox3;
+  box->assignText(marker);
+  chooser->setText(position);
+  m_proposedPosition[span - 1] = position;
+}
+
+void TMainForm::keepTokenChoices() {
+  std::vector<corpus::TokenChoice> choices;
+  for (int span = 1; span <= 2; ++span)
+    if (auto choice = m_contextView->choiceFor(
+            span, m_table->LookupField(span == 1 ? QStringLiteral("Marker1") : QStringLiteral("Marker2")).AsString()))
+      choices.push_back(std::move(*choice));
+  m_contextView->forgetChoices();
+  if (choices.empty())
+    return;
+  corpus::Corpus corpus(m_table->QueryCursor());
+  for (const corpus::TokenChoice &choice : choices)
+    if (const engine::Result kept = corpus.keepChoice(choice); kept != engine::code::Ok)
+      throw store::storeError(kept, {QStringLiteral("The markers are stored; the tokens chosen for span %1 are not "
+                                                    "kept, and an export places its marker by its words.")
+                                         .arg(choice.span)});
 }
 
 void TMainForm::findAgain(engine::SearchDirection direction) {
@@ -431,10 +488,22 @@ bool TMainForm::settleBeforeClose() {
 void TMainForm::closeEvent(QCloseEvent *event) {
   bool mayClose = true;
   guarded([&] { mayClose = settleBeforeClose(); });
-  if (mayClose)
+  if (mayClose) {
     event->accept();
-  else
+    if (m_contextView)
+      m_contextView->ownerClosing(); // remembered open, if it is
+  } else {
     event->ignore();
+  }
+}
+
+void TMainForm::showEvent(QShowEvent *event) {
+  QWidget::showEvent(event);
+  // The context view opens with the window when the user left it open,
+  // beside the window once the window has its place.
+  if (!m_shownOnce && m_contextView && ContextView::rememberedOpen())
+    QTimer::singleShot(0, m_contextView, [this] { guarded([this] { m_contextView->open(); }); });
+  m_shownOnce = true;
 }
 
 // The relation search ----------------------------------------------------------
@@ -471,6 +540,8 @@ void TMainForm::Button3Click(QObject *) {
 void TMainForm::Table1AfterScroll(store::TTable &dataSet) {
   if (m_findDialog)
     m_findDialog->countLater(); // the Find's progress, once the moves pause
+  if (m_contextView)
+    m_contextView->follow(); // nothing while it is closed
   // Each box after its field, in this order: a default position that
   // Edit1Change writes while Edit1 is refilled is overwritten by the
   // record's own position at once.
@@ -517,9 +588,17 @@ bool TMainForm::typedMarkersKept() {
   return choice == kStore || choice == kDrop;
 }
 
-void TMainForm::Edit1Change(QObject *) { proposePosition(0); }
+void TMainForm::Edit1Change(QObject *) {
+  proposePosition(0);
+  if (m_contextView)
+    m_contextView->markerTyped(1, Edit1->text());
+}
 
-void TMainForm::Edit2Change(QObject *) { proposePosition(1); }
+void TMainForm::Edit2Change(QObject *) {
+  proposePosition(1);
+  if (m_contextView)
+    m_contextView->markerTyped(2, Edit2->text());
+}
 
 void TMainForm::proposePosition(int span) {
   // A blank position, or the one the rule gave the marker before, becomes
@@ -582,6 +661,8 @@ void TMainForm::Button2Click(QObject *) {
   m_shownMarkers = store::MarkerTexts::current(table);
   if (m_findDialog)
     m_findDialog->countLater(); // the markers stored may change the Find's count
+  keepTokenChoices();
+  m_contextView->follow(); // what the record owns now
 }
 
 std::array<TMainForm::MarkerSpan, 2> TMainForm::markerSpans() const {

@@ -25,6 +25,7 @@ class TEdit;
 
 namespace vandro {
 
+class ContextView;
 class FindDialog;
 
 class TMainForm : public QWidget {
@@ -80,8 +81,12 @@ public:
   // was none yet.
   void findAgain(engine::SearchDirection direction);
 
+  // The context view (F2): the record in its document.
+  ContextView *contextView() const { return m_contextView; }
+
 protected:
   void closeEvent(QCloseEvent *event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
   // A span's marker and position: their fields and their boxes.
@@ -118,6 +123,14 @@ private:
   void createMarkerPanel();
   void createBoundControls();
   void createSearchPanel();
+  // The context view, and its entry in the boxes' menus.
+  void createContextView();
+  // The tokens the user chose in the context view fill the span's marker
+  // and position boxes.
+  void markerChosen(int span, const QString &marker, const QString &position);
+  // After Insert stored the markers: the tokens chosen for them are kept
+  // with the record, for the export.
+  void keepTokenChoices();
   void setKeyboardOrder();
   void wireEvents();
   // The keys that move through the records and run the commands from any
@@ -145,6 +158,9 @@ private:
   std::unique_ptr<store::TTable> m_table;
   // Closed with the window, before the table.
   std::unique_ptr<FindDialog> m_findDialog;
+  // A window of the main window's: it goes with the other controls.
+  ContextView *m_contextView = nullptr;
+  bool m_shownOnce = false;
 };
 
 // The main window, from the moment it is created.

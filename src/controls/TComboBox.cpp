@@ -1,5 +1,11 @@
 #include "TComboBox.h"
 
+#include "BoxMenu.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <memory>
+
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -20,6 +26,7 @@ TComboBox::TComboBox(QWidget *parent) : QComboBox(parent) {
   // Choosing an item of the open list with the arrow keys sets the text at
   // once; the mouse only points until it clicks.
   view()->installEventFilter(this);
+  lineEdit()->installEventFilter(this); // for its menu
   connect(view()->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &index) {
     if (m_listKeys && index.isValid()) {
       lineEdit()->setText(itemText(index.row()));
@@ -39,6 +46,12 @@ void TComboBox::wheelEvent(QWheelEvent *event) {
 }
 
 bool TComboBox::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == lineEdit() && event->type() == QEvent::ContextMenu) {
+    // The text's own menu, with the window's commands added to the box.
+    const std::unique_ptr<QMenu> menu(lineEdit()->createStandardContextMenu());
+    execBoxMenu(*menu, *this, static_cast<QContextMenuEvent *>(event)->globalPos());
+    return true;
+  }
   if (watched == view() && event->type() == QEvent::KeyPress) {
     switch (static_cast<QKeyEvent *>(event)->key()) {
     case Qt::Key_Up:

@@ -1,5 +1,7 @@
 #include "TDBEdit.h"
 
+#include "BoxMenu.h"
+
 #include "KeyFilter.h"
 #include "shell/FocusRules.h"
 #include "shell/TApplication.h"
@@ -220,7 +222,7 @@ void TDBEdit::contextMenuEvent(QContextMenuEvent *event) {
   menu.addSeparator();
   add(tr("Select All"), QKeySequence::SelectAll, !text().isEmpty() && selectedText() != text(),
       [this] { selectAll(); });
-  menu.exec(event->globalPos());
+  execBoxMenu(menu, *this, event->globalPos());
 }
 
 void TDBEdit::focusInEvent(QFocusEvent *event) {

@@ -1,5 +1,11 @@
 #include "TDBMemo.h"
 
+#include "BoxMenu.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <memory>
+
 #include "shell/FocusRules.h"
 #include "shell/TApplication.h"
 #include "store/TField.h"
@@ -124,6 +130,11 @@ void TDBMemo::focusOutEvent(QFocusEvent *event) {
   if (!m_link.writeBackOnLeave(*this, [this] { selectAll(); }))
     return;
   guarded([this] { reload(); });
+}
+
+void TDBMemo::contextMenuEvent(QContextMenuEvent *event) {
+  const std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+  execBoxMenu(*menu, *this, event->globalPos());
 }
 
 } // namespace vandro::controls

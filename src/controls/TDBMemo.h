@@ -30,6 +30,8 @@ public:
   void focusControl() override { setFocus(Qt::OtherFocusReason); }
 
 protected:
+  // The box's own menu, with the window's commands added to the box.
+  void contextMenuEvent(QContextMenuEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
   void focusInEvent(QFocusEvent *event) override;
   void focusOutEvent(QFocusEvent *event) override;

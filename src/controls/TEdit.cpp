@@ -1,5 +1,11 @@
 #include "TEdit.h"
 
+#include "BoxMenu.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <memory>
+
 #include "shell/FocusRules.h"
 
 #include <QFocusEvent>
@@ -36,6 +42,11 @@ void TEdit::focusOutEvent(QFocusEvent *event) {
     deselect();
   else if (event->reason() == Qt::ActiveWindowFocusReason)
     m_inactiveSelection.keep(*this);
+}
+
+void TEdit::contextMenuEvent(QContextMenuEvent *event) {
+  const std::unique_ptr<QMenu> menu(createStandardContextMenu());
+  execBoxMenu(*menu, *this, event->globalPos());
 }
 
 } // namespace vandro::controls

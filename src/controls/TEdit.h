@@ -24,6 +24,8 @@ public:
   void assignText(const QString &text);
 
 protected:
+  // The box's own menu, with the window's commands added to the box.
+  void contextMenuEvent(QContextMenuEvent *event) override;
   void focusInEvent(QFocusEvent *event) override;
   void focusOutEvent(QFocusEvent *event) override;
 

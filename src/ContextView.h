@@ -1,0 +1,140 @@
+// The context view: a second window that shows the current record in the
+// document it came from, as the corpus kept with the table holds it, and
+// lets the user choose a span's marker by clicking its tokens.
+#pragma once
+
+#include "corpus/RecordContext.h"
+#include "store/TTable.h"
+
+#include <QTextEdit>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QTextDocument;
+
+namespace vandro {
+
+// The document's text: read-only, selectable and copyable; a click that
+// is no drag chooses the token under it.
+class TokenText : public QTextEdit {
+  Q_OBJECT
+public:
+  explicit TokenText(QWidget *parent);
+  // A click on the document's character `position` (-1 beside the text).
+  std::function<void(int position, Qt::KeyboardModifiers modifiers)> clicked;
+
+protected:
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+  QPoint m_pressed;
+};
+
+class ContextView : public QWidget {
+  Q_OBJECT
+public:
+  ContextView(store::TTable &table, QWidget *owner);
+  ~ContextView() override;
+
+  // Shows the view beside its owner (placed there the first time, after
+  // that where the user left it) with the current record; remembered open.
+  void open();
+  // Closes it, remembered closed.
+  void closeView();
+  // F2: opens or closes it.
+  void toggle();
+  // The main window closes: the view goes with it, remembered as it is.
+  void ownerClosing() { hide(); }
+  // Whether the user left the view open when the program last ran.
+  static bool rememberedOpen();
+
+  // Shows the table's current record, when the view is shown; a record of
+  // another document reads that document once. Never raises: what fails
+  // is said in the view.
+  void follow();
+
+  // The tokens the user chose for span `span` (1 or 2) of the record shown,
+  // when they give the marker `marker` (as the notation writes it).
+  std::optional<corpus::TokenChoice> choiceFor(int span, const QString &marker) const;
+  // The marker box of span `span` now holds `marker`: tokens chosen for
+  // another marker are no longer the box's.
+  void markerTyped(int span, const QString &marker);
+  // Forgets the tokens chosen: stored, or dropped.
+  void forgetChoices();
+
+  // What the view shows, for the tests: the line above the text, the text,
+  // the message below.
+  QString heading() const;
+  QString message() const;
+  TokenText *text() const { return m_text; }
+  // The character positions of token `token` of the document shown: [start,
+  // end); nothing for a token it does not have.
+  std::optional<std::pair<int, int>> tokenPlace(int token) const;
+
+signals:
+  // The user chose tokens giving `marker` at `position` for span `span`;
+  // an empty marker when the choice was taken back.
+  void markerChosen(int span, const QString &marker, const QString &position);
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  // A kept document, read once and laid out as text.
+  struct Loaded {
+    std::string sha256;
+    corpus::CorpusDocument stored;
+    rst::RstDocument document;
+    std::unique_ptr<QTextDocument> text;
+    std::vector<int> tokenStart, tokenEnd; // by token number
+    std::vector<int> segmentStart;         // by segment number: its first character
+    unsigned long used = 0;
+  };
+
+  void createControls();
+  void createShortcuts();
+  // The document `name` whose bytes have the digest `sha256`: from the
+  // ones read before, else read now. Null with `why` when it cannot be.
+  Loaded *loaded(const std::string &name, const std::string &sha256, QString &why);
+  static std::unique_ptr<Loaded> layOut(corpus::CorpusDocument stored, rst::RstDocument document);
+  void showMessageOnly(const QString &heading, const QString &text);
+  void showRecord();
+  void paint();
+  void scrollToRecord();
+  void tokenClicked(int position, Qt::KeyboardModifiers modifiers);
+  int tokenAt(int position) const;
+  void chooseToken(int span, int token, Qt::KeyboardModifiers modifiers);
+  void find(bool backward);
+  static void remember(bool open);
+
+  store::TTable &m_table;
+  QWidget *m_owner;
+  QLabel *m_heading = nullptr;
+  TokenText *m_text = nullptr;
+  QWidget *m_findBar = nullptr;
+  QLineEdit *m_findText = nullptr;
+  QLabel *m_message = nullptr;
+  std::unique_ptr<QTextDocument> m_placeholder; // shown when no document is
+  std::map<std::string, std::unique_ptr<Loaded>> m_documents;
+  unsigned long m_uses = 0;
+  Loaded *m_shown = nullptr; // the document shown, if any
+  corpus::RecordSource m_source;
+  corpus::RecordContext m_context;
+  std::int64_t m_id = 0;
+  // By span: the signals chosen (tokens each, the last being extended),
+  // the token a Shift+click extends from, and the marker they gave.
+  std::array<std::vector<std::vector<int>>, 2> m_chosen;
+  std::array<int, 2> m_anchor{};
+  std::array<QString, 2> m_chosenMarker;
+  bool m_placed = false;
+};
+
+} // namespace vandro

@@ -1,0 +1,55 @@
+// A relation record in the document it came from, as the context view
+// shows it: the tokens of its two spans, the dm signals each span owns, the
+// other signals nearby, and a line naming its place in the tree.
+#pragma once
+
+#include "corpus/Corpus.h"
+#include "corpus/RstMarkers.h"
+
+#include <QString>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace vandro::corpus {
+
+// A span's marker and position as the record holds them now (nulls for
+// none).
+struct SpanMarker {
+  std::optional<QString> marker, position;
+};
+
+struct RecordContext {
+  // "walk · concession · satellite 1 (span 1) → nucleus 2 (span 2) · above:
+  // top 1–6": the document, the relation, which span is the satellite and
+  // which the nucleus (or the two nuclei), with their segments, and the
+  // chain of relations above it up to the top of the tree.
+  QString heading;
+  // Each span's tokens (last < first for a span without any) and segments.
+  rst::RecordSpans spans;
+  std::array<int, 2> firstSegment{}, lastSegment{};
+  // By span, the tokens of each dm signal it owns: the signals the import
+  // gave it while its marker is the imported one, else where its marker
+  // now stands (the tokens chosen for it, else as an export places it).
+  std::array<std::vector<std::vector<int>>, 2> owned;
+  // The tokens of the document's other dm signals near the record.
+  std::vector<std::vector<int>> others;
+  // The segments to show around the record: a few before and after.
+  int showFirst = 0, showLast = 0;
+};
+
+// How many segments the view shows before and after the record's spans.
+inline constexpr int kContextSegments = 3;
+
+// The context of the record whose source is `source` in `document`, with
+// its relation and markers as it holds them now and its token choices.
+// Node ids, token numbers and signal places that `document` does not have
+// are passed over (check names them), never trusted.
+RecordContext recordContext(const rst::RstDocument &document, const RecordSource &source, const QString &relation,
+                            const std::array<SpanMarker, 2> &markers, const std::vector<TokenChoice> &choices);
+
+// The segment (from 1) that holds token `token`; 0 for a token the
+// document does not have.
+int segmentOf(const rst::RstDocument &document, int token);
+
+} // namespace vandro::corpus
