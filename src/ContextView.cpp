@@ -24,6 +24,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <set>
 
 namespace vandro {
 
@@ -90,7 +91,7 @@ void TokenText::mouseReleaseEvent(QMouseEvent *event) {
 }
 
 ContextView::ContextView(store::TTable &table, QWidget *owner)
-    : QWidget(owner, Qt::Window), m_table(table), m_owner(owner), m_placeholder(std::make_unique<QTextDocument>()) {
+    : QWidget(owner, Qt::Window), m_table(table), m_owner(owner) {
   setObjectName(QStringLiteral("ContextView"));
   setWindowTitle(QStringLiteral("Context"));
   setFont(TApplication::DefaultFont());
@@ -100,8 +101,9 @@ ContextView::ContextView(store::TTable &table, QWidget *owner)
 }
 
 ContextView::~ContextView() {
-  // The text box lets go of the documents before they go.
-  m_text->setDocument(m_placeholder.get());
+  // The text box lets go of the documents kept before they go.
+  hide();
+  m_text->setDocument(m_placeholder);
 }
 
 void ContextView::createControls() {
@@ -113,7 +115,8 @@ void ContextView::createControls() {
   m_heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
   m_text = new TokenText(this);
   m_text->setObjectName(QStringLiteral("Text"));
-  m_text->setDocument(m_placeholder.get());
+  m_placeholder = new QTextDocument(m_text);
+  m_text->setDocument(m_placeholder);
   m_text->clicked = [this](int position, Qt::KeyboardModifiers modifiers) { tokenClicked(position, modifiers); };
   m_findBar = new QWidget(this);
   auto *bar = new QHBoxLayout(m_findBar);
@@ -139,6 +142,10 @@ void ContextView::createControls() {
   m_message = new QLabel(this);
   m_message->setObjectName(QStringLiteral("Message"));
   m_message->setWordWrap(true);
+  // Room for two lines each, whatever they say: a label that wraps is
+  // otherwise given the height of one.
+  for (QLabel *label : {m_heading, m_message})
+    label->setMinimumHeight(2 * label->fontMetrics().lineSpacing() + 2);
   layout->addWidget(m_heading);
   layout->addWidget(m_text, 1);
   layout->addWidget(m_findBar);
@@ -214,10 +221,17 @@ void ContextView::open() {
     const QRect frame = m_owner->frameGeometry();
     const QRect screen = m_owner->screen() ? m_owner->screen()->availableGeometry() : QRect();
     const QPoint beside = frame.topRight() + QPoint(4, 0);
-    if (screen.contains(QRect(beside, frameSize())))
+    // Narrower where the screen leaves less room beside the window, down
+    // to a width that still reads; else over the window's right-hand side.
+    constexpr int kNarrowest = 400;
+    const int frameExtra = frameSize().width() - width();
+    const int room = screen.right() + 1 - beside.x() - frameExtra;
+    if (!screen.isEmpty() && room < width() && room >= kNarrowest)
+      resize(room, height());
+    if (screen.isEmpty() || screen.contains(QRect(beside, frameSize())))
       move(beside);
     else
-      move(std::max(screen.left(), screen.right() - frameSize().width()), frame.top());
+      move(std::max(screen.left(), screen.right() + 1 - frameSize().width()), frame.top());
   }
   remember(true);
   show();
@@ -253,7 +267,7 @@ std::optional<std::pair<int, int>> ContextView::tokenPlace(int token) const {
 void ContextView::showMessageOnly(const QString &heading, const QString &text) {
   m_shown = nullptr;
   m_text->setExtraSelections({});
-  m_text->setDocument(m_placeholder.get());
+  m_text->setDocument(m_placeholder);
   m_placeholder->setPlainText(text);
   m_heading->setText(heading);
   m_message->setText(QString());
@@ -355,7 +369,7 @@ ContextView::Loaded *ContextView::loaded(const std::string &name, const std::str
   }
   if (kept != m_documents.end() && kept->second.get() == m_shown) {
     m_shown = nullptr;
-    m_text->setDocument(m_placeholder.get());
+    m_text->setDocument(m_placeholder);
   }
   stored.sha256 = sha256;
   auto laid = layOut(std::move(stored), std::move(document).value());
@@ -411,9 +425,13 @@ void ContextView::paint() {
   const int count = static_cast<int>(d.tokens.size()) - 1;
   QList<QTextEdit::ExtraSelection> selections;
   auto place = [&](int token) { return std::pair(m_shown->tokenStart[token], m_shown->tokenEnd[token]); };
+  // A token shows one kind of mark, the strongest it has: chosen now, then
+  // owned by the record, then another signal's (overlapping marks of one
+  // token would be drawn over one another).
+  std::set<int> marked;
   auto eachToken = [&](const std::vector<int> &tokens, const QTextCharFormat &format) {
     for (int token : tokens)
-      if (token >= 1 && token <= count)
+      if (token >= 1 && token <= count && marked.insert(token).second)
         selections << selection(document, place(token).first, place(token).second, format);
   };
   // Each span's background, a segment at a time (the segment numbers stay
@@ -429,19 +447,6 @@ void ContextView::paint() {
       token = std::max(token, end) + 1;
     }
   }
-  QTextCharFormat faint;
-  faint.setForeground(kFaint);
-  faint.setUnderlineStyle(QTextCharFormat::DotLine);
-  faint.setUnderlineColor(kFaint);
-  for (const std::vector<int> &tokens : m_context.others)
-    eachToken(tokens, faint);
-  QTextCharFormat owned;
-  owned.setUnderlineStyle(QTextCharFormat::SingleUnderline);
-  owned.setUnderlineColor(Qt::black);
-  owned.setForeground(Qt::black);
-  for (const auto &span : m_context.owned)
-    for (const std::vector<int> &tokens : span)
-      eachToken(tokens, owned);
   for (int span = 0; span < 2; ++span) {
     QTextCharFormat chosen;
     chosen.setBackground(kChosenBackground[span]);
@@ -449,6 +454,19 @@ void ContextView::paint() {
     for (const std::vector<int> &tokens : m_chosen[static_cast<std::size_t>(span)])
       eachToken(tokens, chosen);
   }
+  QTextCharFormat owned;
+  owned.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+  owned.setUnderlineColor(Qt::black);
+  owned.setForeground(Qt::black);
+  for (const auto &span : m_context.owned)
+    for (const std::vector<int> &tokens : span)
+      eachToken(tokens, owned);
+  QTextCharFormat faint;
+  faint.setForeground(kFaint);
+  faint.setUnderlineStyle(QTextCharFormat::DotLine);
+  faint.setUnderlineColor(kFaint);
+  for (const std::vector<int> &tokens : m_context.others)
+    eachToken(tokens, faint);
   m_text->setExtraSelections(selections);
 }
 
@@ -541,9 +559,12 @@ void ContextView::chooseToken(int span, int token, Qt::KeyboardModifiers modifie
     QStringList tokens;
     for (const auto &signal : marker->parts)
       tokens << tokenList(signal);
-    m_message->setText(QStringLiteral("Span %1: “%2” at %3 (tokens %4). Insert stores it.")
+    const bool one = marker->parts.size() == 1 && marker->parts.front().size() == 1;
+    m_message->setText(QStringLiteral("Span %1: “%2” at %3 (%4 %5). Insert stores it.")
                            .arg(span)
-                           .arg(marker->marker, marker->position, tokens.join(QStringLiteral(" + "))));
+                           .arg(marker->marker, marker->position,
+                                one ? QStringLiteral("token") : QStringLiteral("tokens"),
+                                tokens.join(QStringLiteral(" + "))));
   } else {
     m_message->setText(QStringLiteral("Span %1: no token chosen.").arg(span));
   }

@@ -122,7 +122,7 @@ private:
   QWidget *m_findBar = nullptr;
   QLineEdit *m_findText = nullptr;
   QLabel *m_message = nullptr;
-  std::unique_ptr<QTextDocument> m_placeholder; // shown when no document is
+  QTextDocument *m_placeholder = nullptr; // shown when no document is; the text box's own
   std::map<std::string, std::unique_ptr<Loaded>> m_documents;
   unsigned long m_uses = 0;
   Loaded *m_shown = nullptr; // the document shown, if any

@@ -148,7 +148,8 @@ TEST_F(LayoutTest, BackspaceDeletesTheSelectionOrTheCharacterBeforeTheCaret) {
 
 TEST_F(LayoutTest, EnterPressesOnlyAFocusedButtonAndSpaceClicksIt) {
   showActive();
-  const QList<QPushButton *> buttons = MainForm->findChildren<QPushButton *>();
+  QList<QPushButton *> buttons = MainForm->findChildren<QPushButton *>();
+  buttons.removeIf([](QPushButton *button) { return button->window() != MainForm; }); // the context view's
   ASSERT_EQ(buttons.size(), 3);
   std::vector<std::unique_ptr<QSignalSpy>> spies;
   for (QPushButton *button : buttons)
