@@ -311,6 +311,10 @@ void ContextView::follow() {
     m_shown = document;
     m_text->setExtraSelections({});
     m_text->setDocument(document->text.get());
+    // Laid out whole now, once: left to itself the text lays out a piece
+    // at a time while the window is idle, and the moves that follow would
+    // pay for it.
+    (void)document->text->documentLayout()->documentSize();
   }
   std::array<corpus::SpanMarker, 2> markers;
   for (int span = 0; span < 2; ++span) {

@@ -1,0 +1,153 @@
+// The context view as the annotator meets it: the documents of an RST
+// corpus imported into a fresh table, the program started on it, and the
+// records of the largest document stepped through with the navigator's Next
+// (each move shown, the window's events run), with the view closed and
+// then open; and the first visit of that document, which reads and lays
+// it out once. Prints one table of milliseconds.
+//
+//   context_bench [CORPUS-FOLDER]   (default: ../shared/data/rs4 beside the
+//                                    source folder)
+#include "BenchTables.h"
+#include "ContextView.h"
+#include "Main.h"
+#include "Program.h"
+#include "RstTransfer.h"
+#include "RelationMap.h"
+#include "controls/TDBNavigator.h"
+#include "corpus/RelationTable.h"
+#include "engine/Engine.h"
+#include "shell/TApplication.h"
+#include "store/TTable.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <string>
+#include <vector>
+
+using namespace vandro;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Figures {
+  double mean = 0, worst = 0;
+};
+
+// Each of `moves` Next moves timed with the window's events run after it.
+Figures stepThrough(TMainForm &form, int moves) {
+  std::vector<double> times;
+  QElapsedTimer clock;
+  for (int i = 0; i < moves; ++i) {
+    clock.start();
+    form.DBNavigator1->BtnClick(controls::NavigateButton::Next);
+    QCoreApplication::processEvents();
+    times.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+  }
+  Figures figures;
+  figures.mean = std::accumulate(times.begin(), times.end(), 0.0) / static_cast<double>(times.size());
+  figures.worst = *std::max_element(times.begin(), times.end());
+  return figures;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  const std::string source = argc > 1 ? argv[1] : std::string(VANDRO_SOURCE_DIR) + "/../shared/data/rs4";
+  std::vector<std::string> files;
+  std::string largest;
+  for (const auto &entry : fs::directory_iterator(source))
+    if (entry.path().extension() == ".rs3" || entry.path().extension() == ".rs4") {
+      files.push_back(entry.path().string());
+      if (largest.empty() || fs::file_size(entry.path()) > fs::file_size(largest))
+        largest = entry.path().string();
+    }
+  if (files.empty()) {
+    std::fprintf(stderr, "no .rs3/.rs4 files in %s\n", source.c_str());
+    return 1;
+  }
+  std::sort(files.begin(), files.end());
+
+  // A fresh table of the corpus, and the alias Vandro to it.
+  const std::string folder = bench::benchDirectory() + "/context";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  {
+    (void)engine::Engine::instance().initialise(engine::kInterfaceVersion, engine::kLanguage);
+    std::unique_ptr<engine::Database> database;
+    std::unique_ptr<engine::Cursor> cursor;
+    const auto map = rst::readRelationMap(QStringLiteral(VANDRO_SOURCE_DIR "/data/gum-map.csv"));
+    if (!map ||
+        engine::Engine::instance().openDatabase("", folder, engine::OpenMode::ReadWrite, engine::ShareMode::Shared,
+                                                database) != engine::code::Ok ||
+        database->createTable("Vandro.DB", corpus::relationTableFields(), corpus::kRelationTableKey) !=
+            engine::code::Ok ||
+        database->openTable("Vandro.DB", "default", engine::OpenMode::ReadWrite, engine::ShareMode::Shared,
+                            cursor) != engine::code::Ok)
+      return 1;
+    const auto imported = admin::importRst(*cursor, files, *map);
+    if (!imported) {
+      std::fprintf(stderr, "%s\n", imported.error().c_str());
+      return 1;
+    }
+  }
+  (void)engine::Engine::instance().exit();
+  const std::string config = folder + "/engine.conf";
+  std::ofstream(config) << "[Vandro]\ndriver = sqlite\npath = " << folder << "\n";
+  qputenv("VANDRO_ENGINE_CONFIG", config.c_str());
+
+  TApplication application(argc, argv);
+  Program program;
+  if (!program.startUp())
+    return 1;
+  TMainForm &form = *program.mainForm();
+  store::TTable &table = *form.Table1();
+  const QString name = QString::fromStdString(fs::path(largest).stem().string());
+  // The largest document's records: the first one, and how many.
+  int first = 0, count = 0;
+  for (table.First(); !table.AtEnd(); table.Next())
+    if (table.LookupField(QStringLiteral("From")).AsString() == name) {
+      if (!first)
+        first = table.LookupField(QStringLiteral("Id")).AsString().toInt();
+      ++count;
+    }
+  if (!first || count < 2) {
+    std::fprintf(stderr, "no records of %s\n", qPrintable(name));
+    return 1;
+  }
+  const int moves = count - 1;
+
+  (void)table.FindByKey(first);
+  const Figures closed = stepThrough(form, moves);
+
+  // The view opened on another document's record; then the first move into
+  // the largest document reads it and lays it out.
+  ContextView &view = *form.contextView();
+  table.First();
+  if (table.LookupField(QStringLiteral("From")).AsString() == name)
+    table.Last();
+  view.open();
+  QCoreApplication::processEvents();
+  QElapsedTimer clock;
+  clock.start();
+  (void)table.FindByKey(first);
+  QCoreApplication::processEvents();
+  const double firstVisit = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+  const Figures open = stepThrough(form, moves);
+  if (!view.heading().startsWith(name)) {
+    std::fprintf(stderr, "the view shows no record of %s: %s\n", qPrintable(name), qPrintable(view.heading()));
+    return 1;
+  }
+
+  std::printf("%s: %lld bytes, %d records\n", qPrintable(name), static_cast<long long>(fs::file_size(largest)), count);
+  std::printf("%-44s %10s %10s\n", "", "mean ms", "worst ms");
+  std::printf("%-44s %10.3f %10.3f\n", "move, context view closed", closed.mean, closed.worst);
+  std::printf("%-44s %10.3f %10.3f\n", "move, context view open", open.mean, open.worst);
+  std::printf("%-44s %10.3f %10s\n", "first move into the document (read, laid out)", firstVisit, "");
+  program.shutDown();
+  return 0;
+}
