@@ -55,6 +55,7 @@ struct TokenChoice {
   int span = 0;
   std::string marker;
   std::vector<std::vector<int>> parts;
+  bool operator==(const TokenChoice &) const = default;
 };
 
 // One document's line of `vandro-admin documents`.
