@@ -99,6 +99,7 @@ int main(int argc, char **argv) {
   const std::string config = folder + "/engine.conf";
   std::ofstream(config) << "[Vandro]\ndriver = sqlite\npath = " << folder << "\n";
   qputenv("VANDRO_ENGINE_CONFIG", config.c_str());
+  qputenv("XDG_CONFIG_HOME", (folder + "/config").c_str()); // the view's open state, not the user's
 
   TApplication application(argc, argv);
   Program program;

@@ -1,15 +1,12 @@
 #include "ContextView.h"
 
 #include "corpus/MarkerNotation.h"
-#include "engine/Config.h"
 #include "shell/TApplication.h"
 #include "store/EngineCheck.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +16,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
+#include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -39,8 +37,11 @@ const QColor kFaint(0x80, 0x80, 0x80);
 // How many documents the view keeps read.
 constexpr std::size_t kKeptDocuments = 8;
 
+// The user's own settings of the window, whatever engine configuration the
+// program runs on: ${XDG_CONFIG_HOME:-~/.config}/vandro/window.conf.
 QString settingsPath() {
-  return QFileInfo(QString::fromStdString(engine::Config::defaultPath())).dir().filePath(QStringLiteral("window.conf"));
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/vandro/window.conf");
 }
 
 const QString kOpenKey = QStringLiteral("ContextView/Open");

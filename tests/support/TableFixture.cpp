@@ -19,6 +19,8 @@ void TableFixture::SetUp() {
   ASSERT_NE(::mkdtemp(pattern), nullptr);
   m_directory = pattern;
   ::setenv("VANDRO_ENGINE_CONFIG", (m_directory + "/engine.conf").c_str(), 1);
+  // The window's own settings (what the user left open) are the test's.
+  ::setenv("XDG_CONFIG_HOME", (m_directory + "/config").c_str(), 1);
   if (onServer()) {
     engine::testing::PostgresServer &server = engine::testing::PostgresServer::instance();
     ASSERT_TRUE(server.running()) << server.error();
