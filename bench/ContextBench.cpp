@@ -7,6 +7,7 @@
 //
 //   context_bench [CORPUS-FOLDER]   (default: ../shared/data/rs4 beside the
 //                                    source folder)
+//   bench/with_private_postgres.sh build/bench/context_bench   (on a server)
 #include "BenchTables.h"
 #include "ContextView.h"
 #include "Main.h"
@@ -16,6 +17,7 @@
 #include "controls/TDBNavigator.h"
 #include "corpus/RelationTable.h"
 #include "engine/Engine.h"
+#include "engine/Database.h"
 #include "shell/TApplication.h"
 #include "store/TTable.h"
 
@@ -72,32 +74,48 @@ int main(int argc, char **argv) {
   }
   std::sort(files.begin(), files.end());
 
-  // A fresh table of the corpus, and the alias Vandro to it.
+  // A fresh table of the corpus in the benchmark's database (on the server
+  // of $VANDRO_BENCH_ALIAS under bench/with_private_postgres.sh), and the
+  // alias Vandro to it for the program.
   const std::string folder = bench::benchDirectory() + "/context";
   fs::remove_all(folder);
   fs::create_directories(folder);
+  std::string settings = "[Vandro]\ndriver = sqlite\npath = " + bench::benchDirectory() + "\n";
+  if (bench::onServer()) {
+    // The server alias's own settings, under the name the program opens.
+    std::ifstream in(std::getenv("VANDRO_ENGINE_CONFIG"));
+    std::string line, section;
+    settings = "[Vandro]\n";
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.front() == '[')
+        section = line;
+      else if (section == "[" + std::string(std::getenv("VANDRO_BENCH_ALIAS")) + "]")
+        settings += line + "\n";
+    }
+  }
   {
-    (void)engine::Engine::instance().initialise(engine::kInterfaceVersion, engine::kLanguage);
-    std::unique_ptr<engine::Database> database;
+    engine::Database &database = bench::benchDatabase();
     std::unique_ptr<engine::Cursor> cursor;
+    if (!bench::onServer())
+      for (const char *suffix : {"", "-wal", "-shm", "-lock"})
+        fs::remove(database.location() + "/Vandro.DB" + suffix);
     const auto map = rst::readRelationMap(QStringLiteral(VANDRO_SOURCE_DIR "/data/gum-map.csv"));
     if (!map ||
-        engine::Engine::instance().openDatabase("", folder, engine::OpenMode::ReadWrite, engine::ShareMode::Shared,
-                                                database) != engine::code::Ok ||
-        database->createTable("Vandro.DB", corpus::relationTableFields(), corpus::kRelationTableKey) !=
+        database.createTable("Vandro.DB", corpus::relationTableFields(), corpus::kRelationTableKey) !=
             engine::code::Ok ||
-        database->openTable("Vandro.DB", "default", engine::OpenMode::ReadWrite, engine::ShareMode::Shared,
-                            cursor) != engine::code::Ok)
+        database.openTable("Vandro.DB", "default", engine::OpenMode::ReadWrite, engine::ShareMode::Shared,
+                           cursor) != engine::code::Ok) {
+      std::fprintf(stderr, "no fresh table Vandro.DB (one is left from an earlier run on the server?)\n");
       return 1;
+    }
     const auto imported = admin::importRst(*cursor, files, *map);
     if (!imported) {
       std::fprintf(stderr, "%s\n", imported.error().c_str());
       return 1;
     }
   }
-  (void)engine::Engine::instance().exit();
   const std::string config = folder + "/engine.conf";
-  std::ofstream(config) << "[Vandro]\ndriver = sqlite\npath = " << folder << "\n";
+  std::ofstream(config) << settings;
   qputenv("VANDRO_ENGINE_CONFIG", config.c_str());
   qputenv("XDG_CONFIG_HOME", (folder + "/config").c_str()); // the view's open state, not the user's
 

@@ -235,6 +235,7 @@ void ContextView::open() {
       move(std::max(screen.left(), screen.right() + 1 - frameSize().width()), frame.top());
   }
   remember(true);
+  m_choicesTable.reset(); // another annotator may have made it meanwhile
   show();
   raise();
   follow();
@@ -290,8 +291,14 @@ void ContextView::follow() {
   corpus::Corpus corpus(m_table.QueryCursor());
   std::string sha256;
   std::vector<corpus::TokenChoice> choices;
-  const engine::Result found = isNumber ? corpus.recordSource(id, m_source, sha256, choices)
-                                        : engine::Result(engine::code::RecordNotFound);
+  if (!m_choicesTable) {
+    bool exists = false;
+    if (corpus.hasChoices(exists) == engine::code::Ok)
+      m_choicesTable = exists;
+  }
+  const engine::Result found = isNumber
+                                   ? corpus.recordSource(id, m_source, sha256, choices, m_choicesTable.value_or(false))
+                                   : engine::Result(engine::code::RecordNotFound);
   const QString record = QStringLiteral("Record Id = %1").arg(m_table.LookupField(QStringLiteral("Id")).AsString());
   if (found != engine::code::Ok) {
     bool kept = false;

@@ -68,6 +68,8 @@ public:
   void markerTyped(int span, const QString &marker);
   // Forgets the tokens chosen: stored, or dropped.
   void forgetChoices();
+  // Tokens chosen were kept with a record: the table of choices exists.
+  void choicesKept() { m_choicesTable = true; }
 
   // What the view shows, for the tests: the line above the text, the text,
   // the message below.
@@ -135,6 +137,9 @@ private:
   std::array<int, 2> m_anchor{};
   std::array<QString, 2> m_chosenMarker;
   bool m_placed = false;
+  // Whether the table of token choices exists, asked once each time the
+  // view opens (not at every move).
+  std::optional<bool> m_choicesTable;
 };
 
 } // namespace vandro

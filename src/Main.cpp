@@ -432,6 +432,7 @@ void TMainForm::keepTokenChoices() {
       throw store::storeError(kept, {QStringLiteral("The markers are stored; the tokens chosen for span %1 are not "
                                                     "kept, and an export places its marker by its words.")
                                          .arg(choice.span)});
+  m_contextView->choicesKept();
 }
 
 void TMainForm::findAgain(engine::SearchDirection direction) {

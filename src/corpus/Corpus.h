@@ -100,10 +100,13 @@ public:
   [[nodiscard]] Result sources(const std::string &document, std::vector<RecordSource> &sources,
                                std::vector<Record> &records, long *skipped = nullptr);
   // The source of the record `id` and the SHA-256 of its document as kept,
-  // with the record's token choices (keepChoice); RecordNotFound when the
-  // record has no source, ValueDoesNotFit when its values are malformed.
+  // in one statement; with `withChoices` (T_choices exists: hasChoices),
+  // the record's token choices too. RecordNotFound when the record has no
+  // source, ValueDoesNotFit when its values are malformed.
   [[nodiscard]] Result recordSource(std::int64_t id, RecordSource &source, std::string &documentSha256,
-                                    std::vector<TokenChoice> &choices);
+                                    std::vector<TokenChoice> &choices, bool withChoices);
+  // Whether T_choices exists.
+  [[nodiscard]] Result hasChoices(bool &out) { return m_cursor.hasSibling(kChoicesSuffix, out); }
   // Keeps `choice`, over an earlier one of the same record and span; makes
   // T_choices beside the table when it is missing.
   [[nodiscard]] Result keepChoice(const TokenChoice &choice);
@@ -156,8 +159,6 @@ private:
                         std::vector<std::string> *malformed, const std::string &table);
   // The malformed rows of T_choices, as lines of check.
   [[nodiscard]] Result choiceProblems(std::vector<std::string> &out);
-  // Whether T_choices exists.
-  [[nodiscard]] Result hasChoices(bool &out) { return m_cursor.hasSibling(kChoicesSuffix, out); }
   // " WHERE ..." for the document's records, with its parameters.
   std::string recordsOf(const std::string &name, std::vector<Value> &parameters);
   // The relation table's columns (the standard ones), qualified by `alias`.
