@@ -2,7 +2,9 @@
 
 #include "corpus/MarkerNotation.h"
 #include "shell/TApplication.h"
+#include "corpus/RelationTable.h"
 #include "store/EngineCheck.h"
+#include "store/TDataSource.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QTextBlock>
@@ -32,7 +35,8 @@ namespace {
 // (sky blue and orange), pale for a span and full for the tokens chosen.
 const QColor kSpanBackground[2] = {QColor(0xCC, 0xE4, 0xF7), QColor(0xFB, 0xE3, 0xB0)};
 const QColor kChosenBackground[2] = {QColor(0x56, 0xB4, 0xE9), QColor(0xE6, 0x9F, 0x00)};
-const QColor kFaint(0x80, 0x80, 0x80);
+// Grey that still reads on either span's background.
+const QColor kFaint(0x66, 0x66, 0x66);
 
 // How many documents the view keeps read.
 constexpr std::size_t kKeptDocuments = 8;
@@ -45,6 +49,21 @@ QString settingsPath() {
 }
 
 const QString kOpenKey = QStringLiteral("ContextView/Open");
+const QString kGeometryKey = QStringLiteral("ContextView/Geometry");
+
+const QString kHint = QStringLiteral("Click a token of span 1 or span 2 to make it the marker; Shift+click reaches "
+                                     "further, Ctrl+click adds or removes a token apart, Ctrl+Shift+click starts a "
+                                     "second signal.");
+
+// A marker column of a relation record, as the view reads it.
+std::optional<QString> textOf(const engine::Value &value) {
+  if (value.isText())
+    return QString::fromStdString(value.asText());
+  if (value.isBytes())
+    return QString::fromUtf8(reinterpret_cast<const char *>(value.asBytes().data()),
+                             static_cast<qsizetype>(value.asBytes().size()));
+  return std::nullopt;
+}
 
 QTextEdit::ExtraSelection selection(QTextDocument *document, int start, int end, const QTextCharFormat &format) {
   QTextEdit::ExtraSelection made;
@@ -59,7 +78,7 @@ QString tokenList(const std::vector<int> &tokens) {
   QStringList list;
   for (int token : tokens)
     list << QString::number(token);
-  return list.join(QLatin1Char(','));
+  return list.join(QStringLiteral(", "));
 }
 
 } // namespace
@@ -80,10 +99,16 @@ void TokenText::mouseReleaseEvent(QMouseEvent *event) {
   const QPoint at = event->position().toPoint();
   if (event->button() != Qt::LeftButton || (at - m_pressed).manhattanLength() >= QApplication::startDragDistance())
     return; // a drag selects text to copy
-  // The character under the pointer, not the nearest one: a click beside
-  // the words chooses nothing.
+  // The character under the pointer, not the nearest place between two:
+  // a click beside the words, or on the blank after one, chooses nothing.
   const QPointF inDocument(at.x() + horizontalScrollBar()->value(), at.y() + verticalScrollBar()->value());
-  const int position = document()->documentLayout()->hitTest(inDocument, Qt::ExactHit);
+  int position = document()->documentLayout()->hitTest(inDocument, Qt::ExactHit);
+  if (position >= 0) {
+    QTextCursor between(document());
+    between.setPosition(position);
+    if (at.x() < cursorRect(between).left())
+      --position; // the click was on the character before that place
+  }
   QTextCursor cursor = textCursor();
   cursor.clearSelection();
   setTextCursor(cursor);
@@ -91,20 +116,42 @@ void TokenText::mouseReleaseEvent(QMouseEvent *event) {
     guarded([&] { clicked(position, event->modifiers()); });
 }
 
-ContextView::ContextView(store::TTable &table, QWidget *owner)
-    : QWidget(owner, Qt::Window), m_table(table), m_owner(owner) {
+ContextView::ContextView(store::TDataSource &source, store::TTable &table, QWidget *owner)
+    : QWidget(owner, Qt::Window), m_source(source), m_table(table), m_owner(owner) {
   setObjectName(QStringLiteral("ContextView"));
   setWindowTitle(QStringLiteral("Context"));
   setFont(TApplication::DefaultFont());
   createControls();
   createShortcuts();
   resize(560, 480);
+  m_neighbours.setSingleShot(true);
+  m_neighbours.setInterval(150);
+  connect(&m_neighbours, &QTimer::timeout, this, [this] { guarded([this] { readNeighbours(); }); });
+  m_source.addLink(this);
 }
 
 ContextView::~ContextView() {
-  // The text box lets go of the documents kept before they go.
+  m_source.removeLink(this);
   hide();
-  m_text->setDocument(m_placeholder);
+}
+
+void ContextView::dataEvent(store::DataEvent event, store::TField *) {
+  // Every move, and a post, a cancel or an edit that read the record anew:
+  // the record as it is now.
+  if (event == store::DataEvent::DataSetScroll || event == store::DataEvent::DataSetChange ||
+      event == store::DataEvent::RecordChange)
+    follow();
+}
+
+TokenText *ContextView::newPage() {
+  auto *page = new TokenText(m_pages);
+  page->setObjectName(QStringLiteral("Text"));
+  // The same width for every page, with or without a long text: a page
+  // laid out before it shows needs no new layout when it does.
+  page->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  page->clicked = [this](int position, Qt::KeyboardModifiers modifiers) { tokenClicked(position, modifiers); };
+  m_pages->addWidget(page);
+  return page;
 }
 
 void ContextView::createControls() {
@@ -114,11 +161,9 @@ void ContextView::createControls() {
   m_heading->setObjectName(QStringLiteral("Heading"));
   m_heading->setWordWrap(true);
   m_heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  m_text = new TokenText(this);
-  m_text->setObjectName(QStringLiteral("Text"));
-  m_placeholder = new QTextDocument(m_text);
-  m_text->setDocument(m_placeholder);
-  m_text->clicked = [this](int position, Qt::KeyboardModifiers modifiers) { tokenClicked(position, modifiers); };
+  m_pages = new QStackedWidget(this);
+  m_placeholder = newPage();
+  m_text = m_placeholder;
   m_findBar = new QWidget(this);
   auto *bar = new QHBoxLayout(m_findBar);
   bar->setContentsMargins(0, 0, 0, 0);
@@ -143,12 +188,15 @@ void ContextView::createControls() {
   m_message = new QLabel(this);
   m_message->setObjectName(QStringLiteral("Message"));
   m_message->setWordWrap(true);
-  // Room for two lines each, whatever they say: a label that wraps is
-  // otherwise given the height of one.
-  for (QLabel *label : {m_heading, m_message})
+  for (QLabel *label : {m_heading, m_message}) {
+    // Room for two lines each, whatever they say (a label that wraps is
+    // otherwise given the height of one), and never wider than the window:
+    // a long text wraps, it does not widen the window.
     label->setMinimumHeight(2 * label->fontMetrics().lineSpacing() + 2);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  }
   layout->addWidget(m_heading);
-  layout->addWidget(m_text, 1);
+  layout->addWidget(m_pages, 1);
   layout->addWidget(m_findBar);
   layout->addWidget(m_message);
 }
@@ -191,6 +239,7 @@ void ContextView::keyPressEvent(QKeyEvent *event) {
     if (m_findBar->isVisible() && m_findBar->isAncestorOf(focusWidget())) {
       m_findBar->hide();
       m_text->setFocus(Qt::OtherFocusReason);
+      showHint();
     } else {
       closeView();
     }
@@ -204,6 +253,17 @@ void ContextView::closeEvent(QCloseEvent *event) {
   QWidget::closeEvent(event);
 }
 
+void ContextView::showEvent(QShowEvent *event) {
+  QWidget::showEvent(event);
+  emit shownChanged(true);
+}
+
+void ContextView::hideEvent(QHideEvent *event) {
+  QWidget::hideEvent(event);
+  QSettings(settingsPath(), QSettings::IniFormat).setValue(kGeometryKey, saveGeometry());
+  emit shownChanged(false);
+}
+
 void ContextView::remember(bool open) {
   QSettings settings(settingsPath(), QSettings::IniFormat);
   settings.setValue(kOpenKey, open);
@@ -214,25 +274,43 @@ bool ContextView::rememberedOpen() {
   return settings.value(kOpenKey, false).toBool();
 }
 
+void ContextView::placeBesideOwner() {
+  // Where the user left it when the program last ran, when that is still
+  // on a screen.
+  const QByteArray kept = QSettings(settingsPath(), QSettings::IniFormat).value(kGeometryKey).toByteArray();
+  if (!kept.isEmpty() && restoreGeometry(kept))
+    return;
+  // Else beside the main window: narrower where the screen leaves less room
+  // beside it, down to a width that still reads; else the main window moves
+  // over so that both stand side by side, when the screen is wide enough;
+  // else over the window's right-hand side.
+  if (!m_owner)
+    return;
+  const QRect frame = m_owner->frameGeometry();
+  const QRect screen = m_owner->screen() ? m_owner->screen()->availableGeometry() : QRect();
+  constexpr int kGap = 4, kNarrowest = 400;
+  const int frameExtra = frameSize().width() - width();
+  const int room = screen.right() + 1 - (frame.right() + 1 + kGap) - frameExtra;
+  if (screen.isEmpty() || room >= width()) {
+    move(frame.topRight() + QPoint(kGap + 1, 0));
+  } else if (room >= kNarrowest) {
+    resize(room, height());
+    move(frame.topRight() + QPoint(kGap + 1, 0));
+  } else if (frame.width() + kGap + kNarrowest + frameExtra <= screen.width()) {
+    const int width = std::min(this->width(), screen.width() - frame.width() - kGap - frameExtra);
+    resize(width, height());
+    const int left = screen.right() + 1 - (frame.width() + kGap + width + frameExtra);
+    m_owner->move(m_owner->pos() + QPoint(left - frame.left(), 0));
+    move(left + frame.width() + kGap, frame.top());
+  } else {
+    move(std::max(screen.left(), screen.right() + 1 - frameSize().width()), frame.top());
+  }
+}
+
 void ContextView::open() {
-  if (!isVisible() && !m_placed && m_owner) {
-    // The first time beside the main window, where the screen has room,
-    // else over its right-hand side; afterwards where the user left it.
+  if (!isVisible() && !m_placed) {
     m_placed = true;
-    const QRect frame = m_owner->frameGeometry();
-    const QRect screen = m_owner->screen() ? m_owner->screen()->availableGeometry() : QRect();
-    const QPoint beside = frame.topRight() + QPoint(4, 0);
-    // Narrower where the screen leaves less room beside the window, down
-    // to a width that still reads; else over the window's right-hand side.
-    constexpr int kNarrowest = 400;
-    const int frameExtra = frameSize().width() - width();
-    const int room = screen.right() + 1 - beside.x() - frameExtra;
-    if (!screen.isEmpty() && room < width() && room >= kNarrowest)
-      resize(room, height());
-    if (screen.isEmpty() || screen.contains(QRect(beside, frameSize())))
-      move(beside);
-    else
-      move(std::max(screen.left(), screen.right() + 1 - frameSize().width()), frame.top());
+    placeBesideOwner();
   }
   remember(true);
   m_choicesTable.reset(); // another annotator may have made it meanwhile
@@ -245,6 +323,8 @@ void ContextView::closeView() {
   remember(false);
   hide();
 }
+
+void ContextView::ownerClosing() { hide(); }
 
 void ContextView::toggle() {
   if (isVisible()) {
@@ -259,6 +339,10 @@ QString ContextView::heading() const { return m_heading->text(); }
 
 QString ContextView::message() const { return m_message->text(); }
 
+void ContextView::warn(const QString &text) { m_message->setText(text); }
+
+void ContextView::showHint() { m_message->setText(m_shown ? kHint : QString()); }
+
 std::optional<std::pair<int, int>> ContextView::tokenPlace(int token) const {
   if (!m_shown || token < 1 || static_cast<std::size_t>(token) >= m_shown->tokenStart.size())
     return std::nullopt;
@@ -266,10 +350,20 @@ std::optional<std::pair<int, int>> ContextView::tokenPlace(int token) const {
                    m_shown->tokenEnd[static_cast<std::size_t>(token)]);
 }
 
+void ContextView::showPage(TokenText *page) {
+  if (m_text == page)
+    return;
+  const bool focused = m_text->hasFocus();
+  m_text->setExtraSelections({});
+  m_text = page;
+  m_pages->setCurrentWidget(page);
+  if (focused)
+    page->setFocus(Qt::OtherFocusReason);
+}
+
 void ContextView::showMessageOnly(const QString &heading, const QString &text) {
   m_shown = nullptr;
-  m_text->setExtraSelections({});
-  m_text->setDocument(m_placeholder);
+  showPage(m_placeholder);
   m_placeholder->setPlainText(text);
   m_heading->setText(heading);
   m_message->setText(QString());
@@ -291,14 +385,8 @@ void ContextView::follow() {
   corpus::Corpus corpus(m_table.QueryCursor());
   std::string sha256;
   std::vector<corpus::TokenChoice> choices;
-  if (!m_choicesTable) {
-    bool exists = false;
-    if (corpus.hasChoices(exists) == engine::code::Ok)
-      m_choicesTable = exists;
-  }
-  const engine::Result found = isNumber
-                                   ? corpus.recordSource(id, m_source, sha256, choices, m_choicesTable.value_or(false))
-                                   : engine::Result(engine::code::RecordNotFound);
+  const engine::Result found = isNumber ? corpus.recordSource(id, m_record, sha256, choices, false)
+                                        : engine::Result(engine::code::RecordNotFound);
   const QString record = QStringLiteral("Record Id = %1").arg(m_table.LookupField(QStringLiteral("Id")).AsString());
   if (found != engine::code::Ok) {
     bool kept = false;
@@ -312,17 +400,36 @@ void ContextView::follow() {
                                        .arg(store::engineError(found).message()));
   }
   QString why;
-  Loaded *document = loaded(m_source.document, sha256, why);
+  Loaded *document = loaded(m_record.document, sha256, why);
   if (!document)
     return showMessageOnly(record, why);
-  if (m_shown != document) {
-    m_shown = document;
-    m_text->setExtraSelections({});
-    m_text->setDocument(document->text.get());
-    // Laid out whole now, once: left to itself the text lays out a piece
-    // at a time while the window is idle, and the moves that follow would
-    // pay for it.
-    (void)document->text->documentLayout()->documentSize();
+  m_shown = document;
+  showPage(document->text);
+
+  // The other records near it, with their markers as they stand now, and
+  // the tokens chosen for any of them.
+  std::vector<corpus::RecordSource> sources;
+  std::vector<engine::Record> records;
+  long skipped = 0;
+  if (!m_choicesTable) {
+    bool exists = false;
+    if (corpus.hasChoices(exists) == engine::code::Ok)
+      m_choicesTable = exists;
+  }
+  if (corpus.sources(m_record.document, sources, records, &skipped, corpus::shownTokens(document->document, m_record)) !=
+          engine::code::Ok ||
+      (m_choicesTable.value_or(false) && corpus.choices(m_record.document, choices) != engine::code::Ok)) {
+    sources.clear(); // the record is shown all the same, without them
+    records.clear();
+  }
+  std::vector<corpus::NearbyRecord> nearby;
+  for (std::size_t i = 0; i < sources.size() && i < records.size(); ++i) {
+    const auto &values = records[i].values;
+    if (values.size() <= corpus::column::Position2)
+      continue;
+    nearby.push_back({std::move(sources[i]),
+                      {{{textOf(values[corpus::column::Marker1]), textOf(values[corpus::column::Position1])},
+                        {textOf(values[corpus::column::Marker2]), textOf(values[corpus::column::Position2])}}}});
   }
   std::array<corpus::SpanMarker, 2> markers;
   for (int span = 0; span < 2; ++span) {
@@ -334,18 +441,19 @@ void ContextView::follow() {
     if (!position.IsNull())
       markers[static_cast<std::size_t>(span)].position = position.AsString();
   }
-  m_context = corpus::recordContext(document->document, m_source,
-                                    m_table.LookupField(QStringLiteral("Relation")).AsString(), markers, choices);
+  m_context = corpus::recordContext(document->document, m_record,
+                                    m_table.LookupField(QStringLiteral("Relation")).AsString(), markers, nearby,
+                                    choices);
   m_heading->setText(m_context.heading);
-  m_message->setText(QStringLiteral("Click a token of span 1 or span 2 to make it the marker; Shift+click reaches "
-                                    "further, Ctrl+click adds a token apart, Ctrl+Shift+click starts a second signal."));
+  showHint();
   paint();
   scrollToRecord();
+  m_neighbours.start();
 }
 
 ContextView::Loaded *ContextView::loaded(const std::string &name, const std::string &sha256, QString &why) {
   const auto kept = m_documents.find(name);
-  if (kept != m_documents.end() && kept->second->sha256 == sha256) {
+  if (kept != m_documents.end() && (sha256.empty() || kept->second->sha256 == sha256)) {
     kept->second->used = ++m_uses;
     return kept->second.get();
   }
@@ -356,7 +464,7 @@ ContextView::Loaded *ContextView::loaded(const std::string &name, const std::str
               .arg(QString::fromStdString(name), store::engineError(read).message());
     return nullptr;
   }
-  if (corpus::Corpus::sha256(stored.content) != stored.sha256) {
+  if (corpus::Corpus::sha256(stored.content) != stored.sha256 || (!sha256.empty() && stored.sha256 != sha256)) {
     why = QStringLiteral("The document %1 kept with the table no longer has the bytes it was imported with "
                          "(vandro-admin check), so its tokens cannot be trusted to be the records' own.")
               .arg(QString::fromStdString(name));
@@ -370,48 +478,53 @@ ContextView::Loaded *ContextView::loaded(const std::string &name, const std::str
               .arg(QString::fromStdString(name), document.error());
     return nullptr;
   }
-  // The least recently shown goes when too many are kept; never the one shown.
+  // The least recently shown goes when too many are kept; never the one
+  // shown, nor one read anew under the same name.
+  auto forget = [&](std::map<std::string, std::unique_ptr<Loaded>>::iterator it) {
+    if (it->second.get() == m_shown) {
+      m_shown = nullptr;
+      showPage(m_placeholder);
+    }
+    m_pages->removeWidget(it->second->text);
+    delete it->second->text;
+    m_documents.erase(it);
+  };
+  if (kept != m_documents.end())
+    forget(kept);
   if (m_documents.size() >= kKeptDocuments) {
     auto oldest = m_documents.end();
     for (auto it = m_documents.begin(); it != m_documents.end(); ++it)
       if (it->second.get() != m_shown && (oldest == m_documents.end() || it->second->used < oldest->second->used))
         oldest = it;
     if (oldest != m_documents.end())
-      m_documents.erase(oldest);
+      forget(oldest);
   }
-  if (kept != m_documents.end() && kept->second.get() == m_shown) {
-    m_shown = nullptr;
-    m_text->setDocument(m_placeholder);
-  }
-  stored.sha256 = sha256;
-  auto laid = layOut(std::move(stored), std::move(document).value());
+  auto laid = layOut(std::move(document).value());
+  laid->sha256 = stored.sha256;
   laid->used = ++m_uses;
   Loaded *result = laid.get();
   m_documents[name] = std::move(laid);
   return result;
 }
 
-std::unique_ptr<ContextView::Loaded> ContextView::layOut(corpus::CorpusDocument stored, rst::RstDocument document) {
+std::unique_ptr<ContextView::Loaded> ContextView::layOut(rst::RstDocument document) {
   auto laid = std::make_unique<Loaded>();
-  laid->sha256 = stored.sha256;
-  laid->stored = std::move(stored);
-  laid->stored.content = {}; // the parsed document is what is kept
   laid->document = std::move(document);
   const rst::RstDocument &d = laid->document;
-  laid->text = std::make_unique<QTextDocument>();
-  laid->text->setUndoRedoEnabled(false);
+  laid->text = newPage();
+  QTextDocument *text = laid->text->document();
+  text->setUndoRedoEnabled(false);
   laid->tokenStart.assign(d.tokens.size(), 0);
   laid->tokenEnd.assign(d.tokens.size(), 0);
-  laid->segmentStart.assign(d.segmentTexts.size() + 1, 0);
   // One paragraph a segment: its number, faint, then its tokens.
   QTextCharFormat numberFormat;
   numberFormat.setForeground(kFaint);
   const QTextCharFormat plain;
-  QTextCursor cursor(laid->text.get());
+  QTextCursor cursor(text);
+  cursor.beginEditBlock();
   for (std::size_t segment = 1; segment < d.firstToken.size() && segment <= d.segmentTexts.size(); ++segment) {
     if (segment > 1)
       cursor.insertBlock();
-    laid->segmentStart[segment] = cursor.position();
     cursor.insertText(QString::number(segment) + QStringLiteral("  "), numberFormat);
     QString words;
     const int start = cursor.position();
@@ -426,13 +539,31 @@ std::unique_ptr<ContextView::Loaded> ContextView::layOut(corpus::CorpusDocument 
     }
     cursor.insertText(words, plain);
   }
+  cursor.endEditBlock();
+  // Laid out whole now, once, at the width of the page shown: left to
+  // itself the text lays out a piece at a time while the window is idle,
+  // and the moves that follow would pay for it.
+  text->setTextWidth(m_text->viewport()->width());
+  (void)text->documentLayout()->documentSize();
   return laid;
 }
 
+void ContextView::readNeighbours() {
+  if (!isVisible() || !m_shown || !m_table.Active())
+    return;
+  corpus::Corpus corpus(m_table.QueryCursor());
+  for (const bool after : {true, false}) {
+    std::optional<std::string> name;
+    QString why;
+    if (corpus.documentBeside(m_record.id, m_record.document, after, name) == engine::code::Ok && name &&
+        !m_documents.count(*name))
+      (void)loaded(*name, {}, why); // what fails here is said when the user gets there
+  }
+}
 void ContextView::paint() {
   if (!m_shown)
     return;
-  QTextDocument *document = m_shown->text.get();
+  QTextDocument *document = m_shown->text->document();
   const rst::RstDocument &d = m_shown->document;
   const int count = static_cast<int>(d.tokens.size()) - 1;
   QList<QTextEdit::ExtraSelection> selections;
@@ -466,13 +597,17 @@ void ContextView::paint() {
     for (const std::vector<int> &tokens : m_chosen[static_cast<std::size_t>(span)])
       eachToken(tokens, chosen);
   }
-  QTextCharFormat owned;
-  owned.setUnderlineStyle(QTextCharFormat::SingleUnderline);
-  owned.setUnderlineColor(Qt::black);
-  owned.setForeground(Qt::black);
+  // Each signal the record owns underlined, one solid and the next dashed,
+  // so that two signals side by side ("and + then") read as two.
+  QTextCharFormat owned[2];
+  for (int kind = 0; kind < 2; ++kind) {
+    owned[kind].setUnderlineStyle(kind ? QTextCharFormat::DashUnderline : QTextCharFormat::SingleUnderline);
+    owned[kind].setUnderlineColor(Qt::black);
+    owned[kind].setForeground(Qt::black);
+  }
   for (const auto &span : m_context.owned)
-    for (const std::vector<int> &tokens : span)
-      eachToken(tokens, owned);
+    for (std::size_t signal = 0; signal < span.size(); ++signal)
+      eachToken(span[signal], owned[signal % 2]);
   QTextCharFormat faint;
   faint.setForeground(kFaint);
   faint.setUnderlineStyle(QTextCharFormat::DotLine);
@@ -485,7 +620,7 @@ void ContextView::paint() {
 void ContextView::scrollToRecord() {
   if (!m_shown || m_context.showFirst < 1)
     return;
-  QTextDocument *document = m_shown->text.get();
+  QTextDocument *document = m_shown->text->document();
   QAbstractTextDocumentLayout *layout = document->documentLayout();
   const QRectF first = layout->blockBoundingRect(document->findBlockByNumber(m_context.showFirst - 1));
   const QRectF last = layout->blockBoundingRect(document->findBlockByNumber(m_context.showLast - 1));
@@ -504,7 +639,7 @@ int ContextView::tokenAt(int position) const {
   const auto &starts = m_shown->tokenStart;
   const auto after = std::upper_bound(starts.begin() + 1, starts.end(), position);
   const int token = static_cast<int>(after - starts.begin()) - 1;
-  if (token < 1 || position > m_shown->tokenEnd[static_cast<std::size_t>(token)])
+  if (token < 1 || position >= m_shown->tokenEnd[static_cast<std::size_t>(token)])
     return 0;
   return token;
 }
@@ -531,18 +666,23 @@ void ContextView::tokenClicked(int position, Qt::KeyboardModifiers modifiers) {
 void ContextView::chooseToken(int span, int token, Qt::KeyboardModifiers modifiers) {
   auto &chosen = m_chosen[static_cast<std::size_t>(span - 1)];
   int &anchor = m_anchor[static_cast<std::size_t>(span - 1)];
+  std::vector<int> &base = m_base[static_cast<std::size_t>(span - 1)];
   const bool control = modifiers & Qt::ControlModifier, shift = modifiers & Qt::ShiftModifier;
   std::vector<int> added;
   if (control && shift) { // a second signal
     chosen.push_back({token});
     added = {token};
-    anchor = token;
-  } else if (shift && !chosen.empty()) { // the signal reaches from the anchor to here
-    std::vector<int> range;
+  } else if (shift && !chosen.empty()) {
+    // The signal as it was at the last click, and the tokens from that
+    // click's to here: "either ... or" and Shift+click on the next word
+    // gives "either ... or without".
+    std::vector<int> signal = base;
     for (int t = std::min(anchor, token); t <= std::max(anchor, token); ++t)
-      range.push_back(t);
-    chosen.back() = range;
-    added = range;
+      if (std::find(signal.begin(), signal.end(), t) == signal.end()) {
+        signal.push_back(t);
+        added.push_back(t);
+      }
+    chosen.back() = signal;
   } else if (control && !chosen.empty()) { // a token apart, in or out
     auto &signal = chosen.back();
     if (const auto at = std::find(signal.begin(), signal.end(), token); at != signal.end()) {
@@ -551,12 +691,15 @@ void ContextView::chooseToken(int span, int token, Qt::KeyboardModifiers modifie
       signal.push_back(token);
       added = {token};
     }
-    anchor = token;
   } else if (chosen.size() == 1 && chosen.front() == std::vector<int>{token}) {
     chosen.clear(); // the one token chosen again: taken back
   } else {
     chosen = {{token}};
+  }
+  if (!shift || control) {
     anchor = token;
+    base = chosen.empty() ? std::vector<int>{} : chosen.back();
+    std::erase(base, token);
   }
   // A token belongs to one signal: the one it was just given to.
   for (std::size_t s = 0; s + 1 < chosen.size(); ++s)
@@ -602,6 +745,7 @@ void ContextView::markerTyped(int span, const QString &marker) {
   m_chosen[s].clear();
   m_chosenMarker[s].clear();
   paint();
+  showHint();
 }
 
 void ContextView::forgetChoices() {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "corpus/RecordContext.h"
+#include "store/TDataLink.h"
 #include "store/TTable.h"
 
+#include <QTimer>
 #include <QTextEdit>
 #include <QWidget>
 #include <array>
@@ -16,9 +18,14 @@
 
 class QLabel;
 class QLineEdit;
+class QStackedWidget;
 class QTextDocument;
 
 namespace vandro {
+
+namespace store {
+class TDataSource;
+}
 
 // The document's text: read-only, selectable and copyable; a click that
 // is no drag chooses the token under it.
@@ -37,27 +44,31 @@ private:
   QPoint m_pressed;
 };
 
-class ContextView : public QWidget {
+class ContextView : public QWidget, private store::TDataLink {
   Q_OBJECT
 public:
-  ContextView(store::TTable &table, QWidget *owner);
+  // Over the table of `source`, beside the window `owner`.
+  ContextView(store::TDataSource &source, store::TTable &table, QWidget *owner);
   ~ContextView() override;
 
-  // Shows the view beside its owner (placed there the first time, after
-  // that where the user left it) with the current record; remembered open.
+  // Shows the view beside its owner (placed there the first time, or
+  // where the user left it when the program last ran) with the current
+  // record; remembered open.
   void open();
   // Closes it, remembered closed.
   void closeView();
   // F2: opens or closes it.
   void toggle();
-  // The main window closes: the view goes with it, remembered as it is.
-  void ownerClosing() { hide(); }
+  // The main window closes: the view goes with it, remembered as it is,
+  // and where it stands.
+  void ownerClosing();
   // Whether the user left the view open when the program last ran.
   static bool rememberedOpen();
 
-  // Shows the table's current record, when the view is shown; a record of
-  // another document reads that document once. Never raises: what fails
-  // is said in the view.
+  // Shows the table's current record, when the view is shown (it follows
+  // every move, post and cancel of the table itself); a record of another
+  // document reads that document once. Never raises: what fails is said in
+  // the view.
   void follow();
 
   // The tokens the user chose for span `span` (1 or 2) of the record shown,
@@ -66,6 +77,8 @@ public:
   // The marker box of span `span` now holds `marker`: tokens chosen for
   // another marker are no longer the box's.
   void markerTyped(int span, const QString &marker);
+  // A word for the user below the text (a marker too long for its field).
+  void warn(const QString &text);
   // Forgets the tokens chosen: stored, or dropped.
   void forgetChoices();
   // Tokens chosen were kept with a record: the table of choices exists.
@@ -84,62 +97,80 @@ signals:
   // The user chose tokens giving `marker` at `position` for span `span`;
   // an empty marker when the choice was taken back.
   void markerChosen(int span, const QString &marker, const QString &position);
+  // Shown or hidden, for the menu entry's check mark.
+  void shownChanged(bool shown);
 
 protected:
   void keyPressEvent(QKeyEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
+  void showEvent(QShowEvent *event) override;
+  void hideEvent(QHideEvent *event) override;
 
 private:
-  // A kept document, read once and laid out as text.
+  // A kept document, read once and laid out as text in a text box of its
+  // own, so that coming back to it costs no new layout.
   struct Loaded {
     std::string sha256;
-    corpus::CorpusDocument stored;
     rst::RstDocument document;
-    std::unique_ptr<QTextDocument> text;
-    std::vector<int> tokenStart, tokenEnd; // by token number
-    std::vector<int> segmentStart;         // by segment number: its first character
+    TokenText *text = nullptr;             // a page of m_pages
+    std::vector<int> tokenStart, tokenEnd; // by token number: its characters
     unsigned long used = 0;
   };
 
+  // A post, a cancel or an edit read the record anew: shown as it is now.
+  void dataEvent(store::DataEvent event, store::TField *field) override;
+
   void createControls();
   void createShortcuts();
+  void placeBesideOwner();
+  TokenText *newPage();
   // The document `name` whose bytes have the digest `sha256`: from the
   // ones read before, else read now. Null with `why` when it cannot be.
   Loaded *loaded(const std::string &name, const std::string &sha256, QString &why);
-  static std::unique_ptr<Loaded> layOut(corpus::CorpusDocument stored, rst::RstDocument document);
+  std::unique_ptr<Loaded> layOut(rst::RstDocument document);
+  void showPage(TokenText *page);
   void showMessageOnly(const QString &heading, const QString &text);
-  void showRecord();
+  void showHint();
   void paint();
   void scrollToRecord();
+  // Reads the documents of the records just before and after the shown
+  // document's, once the moves pause: moving on into them then costs no
+  // reading.
+  void readNeighbours();
   void tokenClicked(int position, Qt::KeyboardModifiers modifiers);
   int tokenAt(int position) const;
   void chooseToken(int span, int token, Qt::KeyboardModifiers modifiers);
   void find(bool backward);
   static void remember(bool open);
 
+  store::TDataSource &m_source;
   store::TTable &m_table;
   QWidget *m_owner;
   QLabel *m_heading = nullptr;
-  TokenText *m_text = nullptr;
+  QStackedWidget *m_pages = nullptr;
+  TokenText *m_placeholder = nullptr; // the page of messages
+  TokenText *m_text = nullptr;        // the page shown
   QWidget *m_findBar = nullptr;
   QLineEdit *m_findText = nullptr;
   QLabel *m_message = nullptr;
-  QTextDocument *m_placeholder = nullptr; // shown when no document is; the text box's own
   std::map<std::string, std::unique_ptr<Loaded>> m_documents;
   unsigned long m_uses = 0;
   Loaded *m_shown = nullptr; // the document shown, if any
-  corpus::RecordSource m_source;
+  corpus::RecordSource m_record;
   corpus::RecordContext m_context;
   std::int64_t m_id = 0;
-  // By span: the signals chosen (tokens each, the last being extended),
-  // the token a Shift+click extends from, and the marker they gave.
+  // By span: the signals chosen (tokens each, the last being extended), the
+  // token the last click chose, the tokens the signal had then (which a
+  // Shift+click keeps), and the marker they gave.
   std::array<std::vector<std::vector<int>>, 2> m_chosen;
   std::array<int, 2> m_anchor{};
+  std::array<std::vector<int>, 2> m_base;
   std::array<QString, 2> m_chosenMarker;
   bool m_placed = false;
   // Whether the table of token choices exists, asked once each time the
   // view opens (not at every move).
   std::optional<bool> m_choicesTable;
+  QTimer m_neighbours;
 };
 
 } // namespace vandro

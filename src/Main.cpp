@@ -392,7 +392,7 @@ FindDialog *TMainForm::findDialog() {
 }
 
 void TMainForm::createContextView() {
-  m_contextView = new ContextView(*m_table, this);
+  m_contextView = new ContextView(*m_dataSource, *m_table, this);
   connect(m_contextView, &ContextView::markerChosen, this,
           [this](int span, const QString &marker, const QString &position) {
             guarded([&] { markerChosen(span, marker, position); });
@@ -400,6 +400,8 @@ void TMainForm::createContextView() {
   // The boxes' menus open and close it too.
   auto *action = new QAction(QStringLiteral("Conte&xt view\tF2"), this);
   action->setObjectName(QStringLiteral("ContextViewAction"));
+  action->setCheckable(true);
+  connect(m_contextView, &ContextView::shownChanged, action, &QAction::setChecked);
   connect(action, &QAction::triggered, this, [this] { guarded([this] { m_contextView->toggle(); }); });
   for (QWidget *box : findChildren<QWidget *>())
     if (qobject_cast<QLineEdit *>(box) || qobject_cast<controls::TDBMemo *>(box) ||
@@ -410,14 +412,33 @@ void TMainForm::createContextView() {
 void TMainForm::markerChosen(int span, const QString &marker, const QString &position) {
   // As if typed: the box's change proposes a position, which the chosen
   // tokens' own then replaces; leaving the record asks before dropping it.
+  // Taking the choice back gives the boxes back what they held before it.
   controls::TEdit *box = span == 1 ? Edit1 : Edit2;
   controls::TComboBox *chooser = span == 1 ? ComboBox2 : ComboBox3;
-  box->assignText(marker);
-  chooser->setText(position);
-  m_proposedPosition[span - 1] = position;
+  auto &before = m_beforeChoice[span - 1];
+  if (!before)
+    before = std::pair(box->text(), chooser->text());
+  const auto [text, place] = marker.isEmpty() ? *before : std::pair(marker, position);
+  m_choosing = true;
+  box->assignText(text);
+  m_choosing = false;
+  chooser->setText(place);
+  m_proposedPosition[span - 1] = place;
+  if (marker.isEmpty())
+    before.reset();
+  // A marker longer than its field is refused by Insert; said at once.
+  const store::TField &field = m_table->LookupField(span == 1 ? QStringLiteral("Marker1") : QStringLiteral("Marker2"));
+  if (!marker.isEmpty() && field.kind() == engine::FieldKind::String && field.TextAsStored(marker) != marker)
+    m_contextView->warn(QStringLiteral("“%1” has %2 characters; the field %3 holds %4, so Insert will not store it.")
+                            .arg(store::shownText(marker))
+                            .arg(marker.toUcs4().size())
+                            .arg(field.FieldName())
+                            .arg(field.Size()));
 }
 
 void TMainForm::keepTokenChoices() {
+  for (auto &before : m_beforeChoice)
+    before.reset();
   std::vector<corpus::TokenChoice> choices;
   for (int span = 1; span <= 2; ++span)
     if (auto choice = m_contextView->choiceFor(
@@ -541,8 +562,6 @@ void TMainForm::Button3Click(QObject *) {
 void TMainForm::Table1AfterScroll(store::TTable &dataSet) {
   if (m_findDialog)
     m_findDialog->countLater(); // the Find's progress, once the moves pause
-  if (m_contextView)
-    m_contextView->follow(); // nothing while it is closed
   // Each box after its field, in this order: a default position that
   // Edit1Change writes while Edit1 is refilled is overwritten by the
   // record's own position at once.
@@ -589,16 +608,19 @@ bool TMainForm::typedMarkersKept() {
   return choice == kStore || choice == kDrop;
 }
 
-void TMainForm::Edit1Change(QObject *) {
-  proposePosition(0);
-  if (m_contextView)
-    m_contextView->markerTyped(1, Edit1->text());
-}
+void TMainForm::Edit1Change(QObject *) { markerBoxChanged(0); }
 
-void TMainForm::Edit2Change(QObject *) {
-  proposePosition(1);
+void TMainForm::Edit2Change(QObject *) { markerBoxChanged(1); }
+
+void TMainForm::markerBoxChanged(int span) {
+  proposePosition(span);
+  if (m_choosing)
+    return;
+  // Typed, or refilled from the record: what the box held before tokens
+  // were chosen is no longer what taking them back gives.
+  m_beforeChoice[span].reset();
   if (m_contextView)
-    m_contextView->markerTyped(2, Edit2->text());
+    m_contextView->markerTyped(span + 1, span ? Edit2->text() : Edit1->text());
 }
 
 void TMainForm::proposePosition(int span) {

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
 class QLineEdit;
@@ -115,6 +116,9 @@ private:
   store::MarkerTexts panelTexts() const;
   // The default position of span `span` (0 or 1) while its marker is typed.
   void proposePosition(int span);
+  // Span `span`'s (0 or 1) marker box changed: a position proposed, and
+  // tokens chosen for another marker are no longer the box's.
+  void markerBoxChanged(int span);
   // The window's controls, in the order they lie over one another: the
   // frames and labels, the marker panel, the boxes bound to the table, the
   // search panel and Go to.
@@ -161,6 +165,10 @@ private:
   // A window of the main window's: it goes with the other controls.
   ContextView *m_contextView = nullptr;
   bool m_shownOnce = false;
+  // By span: the marker and position the boxes held before tokens were
+  // chosen in the context view, given back when the choice is taken back.
+  std::optional<std::pair<QString, QString>> m_beforeChoice[2];
+  bool m_choosing = false; // the boxes are being filled from the view
 };
 
 // The main window, from the moment it is created.

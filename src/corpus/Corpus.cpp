@@ -387,12 +387,22 @@ Result Corpus::document(const std::string &name, CorpusDocument &out) {
 }
 
 Result Corpus::sources(const std::string &document, std::vector<RecordSource> &sources, std::vector<Record> &records,
-                       long *skipped) {
+                       long *skipped, std::optional<std::pair<int, int>> tokens) {
   std::vector<std::vector<Value>> rows;
+  std::vector<Value> parameters{Value::text(document)};
+  std::string among;
+  if (tokens) {
+    among = " AND ((s.\"First1\" <= ? AND s.\"Last1\" >= ?) OR (s.\"First2\" <= ? AND s.\"Last2\" >= ?))";
+    for (int i = 0; i < 2; ++i) {
+      parameters.push_back(Value::integer(tokens->second));
+      parameters.push_back(Value::integer(tokens->first));
+    }
+  }
   if (const Result result = m_cursor.execute("SELECT " + sourceColumns("s.") + ", " + recordColumns("t") + " FROM " +
                                                  sourcesTable() + " s JOIN " + m_cursor.quotedName() +
-                                                 " t ON t.\"Id\" = s.\"Id\" WHERE s.\"Document\" = ? ORDER BY s.\"Id\"",
-                                             {Value::text(document)}, &rows);
+                                                 " t ON t.\"Id\" = s.\"Id\" WHERE s.\"Document\" = ?" + among +
+                                                 " ORDER BY s.\"Id\"",
+                                             parameters, &rows);
       result != code::Ok)
     return result;
   for (const auto &row : rows) {
@@ -443,6 +453,21 @@ Result Corpus::recordSource(std::int64_t id, RecordSource &source, std::string &
   choicesOf(chosen, choices, nullptr, {});
   std::sort(choices.begin(), choices.end(),
             [](const TokenChoice &a, const TokenChoice &b) { return a.span < b.span; });
+  return code::Ok;
+}
+
+Result Corpus::documentBeside(std::int64_t id, const std::string &document, bool after,
+                              std::optional<std::string> &out) {
+  std::vector<std::vector<Value>> rows;
+  if (const Result result = m_cursor.execute(
+          "SELECT \"Document\" FROM " + sourcesTable() + " WHERE \"Id\" " + (after ? ">" : "<") +
+              " ? AND \"Document\" <> ? ORDER BY \"Id\" " + (after ? "ASC" : "DESC") + " LIMIT 1",
+          {Value::integer(id), Value::text(document)}, &rows);
+      result != code::Ok)
+    return result;
+  out.reset();
+  if (!rows.empty())
+    out = textOf(rows[0][0]);
   return code::Ok;
 }
 

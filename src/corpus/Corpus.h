@@ -96,9 +96,12 @@ public:
   // The sources of the document's records, by Id, each with its record as
   // it is stored now (the relation table's fields, in its order).
   // ValueDoesNotFit naming the first source whose values are malformed; or,
-  // with `skipped`, such sources are left out and counted there.
+  // with `skipped`, such sources are left out and counted there. With
+  // `tokens`, only the records with a span that reaches among the tokens
+  // first to last.
   [[nodiscard]] Result sources(const std::string &document, std::vector<RecordSource> &sources,
-                               std::vector<Record> &records, long *skipped = nullptr);
+                               std::vector<Record> &records, long *skipped = nullptr,
+                               std::optional<std::pair<int, int>> tokens = std::nullopt);
   // The source of the record `id` and the SHA-256 of its document as kept,
   // in one statement; with `withChoices` (T_choices exists: hasChoices),
   // the record's token choices too. RecordNotFound when the record has no
@@ -107,6 +110,10 @@ public:
                                     std::vector<TokenChoice> &choices, bool withChoices);
   // Whether T_choices exists.
   [[nodiscard]] Result hasChoices(bool &out) { return m_cursor.hasSibling(kChoicesSuffix, out); }
+  // The document of the first record after (before) record `id`, in key
+  // order, that is another than `document`; nothing at the end.
+  [[nodiscard]] Result documentBeside(std::int64_t id, const std::string &document, bool after,
+                                      std::optional<std::string> &out);
   // Keeps `choice`, over an earlier one of the same record and span; makes
   // T_choices beside the table when it is missing.
   [[nodiscard]] Result keepChoice(const TokenChoice &choice);

@@ -3,7 +3,7 @@
 #include "corpus/MarkerNotation.h"
 
 #include <algorithm>
-#include <set>
+#include <tuple>
 
 namespace vandro::corpus {
 
@@ -124,49 +124,80 @@ int segmentOf(const rst::RstDocument &document, int token) {
   return static_cast<int>(after - document.firstToken.begin()) - 1;
 }
 
-RecordContext recordContext(const rst::RstDocument &document, const RecordSource &source, const QString &relation,
-                            const std::array<SpanMarker, 2> &markers, const std::vector<TokenChoice> &choices) {
-  RecordContext context;
-  const int count = static_cast<int>(document.tokens.size()) - 1;
-  // Token ranges as stored, kept inside the document's tokens.
-  auto clamp = [&](int token) { return std::clamp(token, 0, count + 1); };
-  context.spans = {clamp(source.first1), clamp(source.last1), clamp(source.first2), clamp(source.last2)};
-  for (int span = 1; span <= 2; ++span) {
-    const bool any = context.spans.first(span) <= context.spans.last(span);
-    context.firstSegment[span - 1] = any ? segmentOf(document, context.spans.first(span)) : 0;
-    context.lastSegment[span - 1] = any ? segmentOf(document, context.spans.last(span)) : 0;
-    context.owned[span - 1] =
-        ownedBy(document, source, span, markers[static_cast<std::size_t>(span - 1)], choices, context.spans);
-  }
-  context.heading = heading(document, source, relation, context);
+namespace {
 
+// Each span's first and last segment (0 for a span without tokens), from
+// its stored token range kept inside the document.
+void spanSegments(const rst::RstDocument &document, const rst::RecordSpans &spans, std::array<int, 2> &first,
+                  std::array<int, 2> &last) {
+  for (int span = 1; span <= 2; ++span) {
+    const bool any = spans.first(span) <= spans.last(span);
+    first[static_cast<std::size_t>(span - 1)] = any ? segmentOf(document, spans.first(span)) : 0;
+    last[static_cast<std::size_t>(span - 1)] = any ? segmentOf(document, spans.last(span)) : 0;
+  }
+}
+
+rst::RecordSpans keptInside(const rst::RstDocument &document, const RecordSource &source) {
+  const int count = static_cast<int>(document.tokens.size()) - 1;
+  auto clamp = [&](int token) { return std::clamp(token, 0, count + 1); };
+  return {clamp(source.first1), clamp(source.last1), clamp(source.first2), clamp(source.last2)};
+}
+
+// The segments shown around spans of segments `first` to `last`.
+std::pair<int, int> shownSegments(const rst::RstDocument &document, const std::array<int, 2> &first,
+                                  const std::array<int, 2> &last) {
   const int segmentCount = static_cast<int>(document.segmentTexts.size());
   std::vector<int> shown;
-  for (int s : {context.firstSegment[0], context.lastSegment[0], context.firstSegment[1], context.lastSegment[1]})
+  for (int s : {first[0], last[0], first[1], last[1]})
     if (s > 0)
       shown.push_back(s);
   if (shown.empty() || segmentCount == 0)
-    return context;
-  context.showFirst = std::max(1, *std::min_element(shown.begin(), shown.end()) - kContextSegments);
-  context.showLast = std::min(segmentCount, *std::max_element(shown.begin(), shown.end()) + kContextSegments);
+    return {0, 0};
+  return {std::max(1, *std::min_element(shown.begin(), shown.end()) - kContextSegments),
+          std::min(segmentCount, *std::max_element(shown.begin(), shown.end()) + kContextSegments)};
+}
 
-  // The other signals with a token among the segments shown.
-  std::set<std::vector<int>> own;
-  for (const auto &span : context.owned)
-    own.insert(span.begin(), span.end());
+} // namespace
+
+std::pair<int, int> shownTokens(const rst::RstDocument &document, const RecordSource &source) {
+  std::array<int, 2> first{}, last{};
+  spanSegments(document, keptInside(document, source), first, last);
+  const auto [low, high] = shownSegments(document, first, last);
+  if (low < 1)
+    return {0, -1};
+  return {document.firstToken[static_cast<std::size_t>(low)], document.lastToken[static_cast<std::size_t>(high)]};
+}
+
+RecordContext recordContext(const rst::RstDocument &document, const RecordSource &source, const QString &relation,
+                            const std::array<SpanMarker, 2> &markers, const std::vector<NearbyRecord> &nearby,
+                            const std::vector<TokenChoice> &choices) {
+  RecordContext context;
+  context.spans = keptInside(document, source);
+  spanSegments(document, context.spans, context.firstSegment, context.lastSegment);
+  for (int span = 1; span <= 2; ++span)
+    context.owned[static_cast<std::size_t>(span - 1)] =
+        ownedBy(document, source, span, markers[static_cast<std::size_t>(span - 1)], choices, context.spans);
+  context.heading = heading(document, source, relation, context);
+  std::tie(context.showFirst, context.showLast) = shownSegments(document, context.firstSegment, context.lastSegment);
+  if (context.showFirst < 1)
+    return context;
+
+  // The signals the other records own, where they stand now, when a token
+  // of theirs is among the segments shown.
   const int low = document.firstToken[static_cast<std::size_t>(context.showFirst)];
   const int high = document.lastToken[static_cast<std::size_t>(context.showLast)];
-  for (const rst::RstSignal &signal : document.markers) {
-    std::vector<int> tokens;
-    for (int token : signal.tokens)
-      if (token >= 1 && token <= count)
-        tokens.push_back(token);
-    std::sort(tokens.begin(), tokens.end());
-    tokens.erase(std::unique(tokens.begin(), tokens.end()), tokens.end());
-    const bool near = std::any_of(tokens.begin(), tokens.end(), [&](int t) { return t >= low && t <= high; });
-    if (near && !own.count(tokens))
-      context.others.push_back(std::move(tokens));
+  for (const NearbyRecord &other : nearby) {
+    if (other.source.id == source.id || other.source.document != source.document)
+      continue;
+    const rst::RecordSpans spans = keptInside(document, other.source);
+    for (int span = 1; span <= 2; ++span)
+      for (std::vector<int> &tokens :
+           ownedBy(document, other.source, span, other.markers[static_cast<std::size_t>(span - 1)], choices, spans))
+        if (std::any_of(tokens.begin(), tokens.end(), [&](int t) { return t >= low && t <= high; }))
+          context.others.push_back(std::move(tokens));
   }
+  std::sort(context.others.begin(), context.others.end());
+  context.others.erase(std::unique(context.others.begin(), context.others.end()), context.others.end());
   return context;
 }
 

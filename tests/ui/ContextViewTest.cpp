@@ -7,6 +7,7 @@
 #include "TableFixture.h"
 #include "WindowFixture.h"
 #include "controls/TComboBox.h"
+#include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
 #include "store/TTable.h"
 
@@ -95,11 +96,21 @@ TEST_F(ContextViewTest, AMarkerClickedInTheViewIsStoredAndExportedOnItsTokens) {
   EXPECT_TRUE(view().message().contains(QStringLiteral("neither span"))) << view().message().toStdString();
   EXPECT_EQ(MainForm->Edit2->text().toStdString(), "saw + we went");
 
+  // A token chosen and taken back: the boxes hold the record's marker again.
+  click(20);
+  EXPECT_EQ(MainForm->Edit2->text().toStdString(), "we");
+  click(20);
+  EXPECT_EQ(MainForm->Edit2->text().toStdString(), "saw + we went");
+  EXPECT_EQ(MainForm->ComboBox3->text().toStdString(), "Multiple");
+
   click(20);
   EXPECT_EQ(MainForm->Edit2->text().toStdString(), "we");
   EXPECT_EQ(MainForm->ComboBox3->text().toStdString(), "Middle");
   click(22, Qt::ControlModifier);
   EXPECT_EQ(MainForm->Edit2->text().toStdString(), "we ... home");
+  click(23, Qt::ShiftModifier); // reaches on from "home", keeping "we"
+  EXPECT_EQ(MainForm->Edit2->text().toStdString(), "we ... home .");
+  click(23, Qt::ControlModifier);
   click(15, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(MainForm->Edit2->text().toStdString(), "saw + we ... home");
   EXPECT_EQ(MainForm->ComboBox3->text().toStdString(), "Multiple");
@@ -136,6 +147,15 @@ TEST_F(ContextViewTest, TheViewFollowsEveryRecordAndIsRememberedOpenOrClosed) {
   press(Qt::Key_Home, Qt::AltModifier);
   EXPECT_TRUE(view().heading().startsWith(QStringLiteral("walk · concession"))) << view().heading().toStdString();
 
+  // A relation corrected and posted: the line above says so at once.
+  activate(*MainForm);
+  QWidget *relation = MainForm->findChild<QWidget *>(QStringLiteral("DBEdit2"));
+  relation->setFocus(Qt::TabFocusReason);
+  QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("antithesis"));
+  MainForm->DBNavigator2->BtnClick(controls::NavigateButton::Post);
+  EXPECT_TRUE(view().heading().startsWith(QStringLiteral("walk · antithesis"))) << view().heading().toStdString();
+  activate(view());
+
   press(Qt::Key_Escape);
   EXPECT_FALSE(view().isVisible());
   EXPECT_FALSE(ContextView::rememberedOpen());
@@ -149,7 +169,7 @@ TEST_F(ContextViewTest, TheViewFollowsEveryRecordAndIsRememberedOpenOrClosed) {
   for (int waits = 0; waits < 100 && !view().isVisible(); ++waits)
     QTest::qWait(10); // it opens once the window has its place
   ASSERT_TRUE(view().isVisible());
-  EXPECT_TRUE(view().heading().startsWith(QStringLiteral("walk · concession"))) << view().heading().toStdString();
+  EXPECT_TRUE(view().heading().startsWith(QStringLiteral("walk · antithesis"))) << view().heading().toStdString();
 }
 
 } // namespace

@@ -28,38 +28,45 @@ protected:
     m_records = std::move(records).value();
   }
 
-  // The source the import keeps for the record of `relation`.
-  corpus::RecordSource source(const QString &relation) const {
-    for (const rst::RelationRecord &r : m_records)
-      if (r.relation == relation) {
-        corpus::RecordSource s;
-        s.id = 1;
-        s.document = "walk";
-        s.node1 = r.node1.toStdString();
-        if (!r.node2.isEmpty())
-          s.node2 = r.node2.toStdString();
-        s.first1 = r.first1, s.last1 = r.last1, s.first2 = r.first2, s.last2 = r.last2;
-        auto text = [](const std::optional<QString> &t) {
-          return t ? std::optional(t->toStdString()) : std::nullopt;
-        };
-        s.marker1 = text(r.marker1), s.position1 = text(r.position1);
-        s.marker2 = text(r.marker2), s.position2 = text(r.position2);
-        s.signals1 = r.signals1, s.signals2 = r.signals2;
-        return s;
-      }
-    ADD_FAILURE() << "no record of " << relation.toStdString();
-    return {};
+  // The source the import keeps for record `index` (its Id: index + 1).
+  corpus::RecordSource sourceOf(std::size_t index) const {
+    const rst::RelationRecord &r = m_records[index];
+    corpus::RecordSource s;
+    s.id = static_cast<std::int64_t>(index + 1);
+    s.document = "walk";
+    s.node1 = r.node1.toStdString();
+    if (!r.node2.isEmpty())
+      s.node2 = r.node2.toStdString();
+    s.first1 = r.first1, s.last1 = r.last1, s.first2 = r.first2, s.last2 = r.last2;
+    auto text = [](const std::optional<QString> &t) { return t ? std::optional(t->toStdString()) : std::nullopt; };
+    s.marker1 = text(r.marker1), s.position1 = text(r.position1);
+    s.marker2 = text(r.marker2), s.position2 = text(r.position2);
+    s.signals1 = r.signals1, s.signals2 = r.signals2;
+    return s;
   }
-
-  // The context with the markers as imported.
-  corpus::RecordContext imported(const QString &relation) const {
-    const corpus::RecordSource s = source(relation);
+  std::size_t indexOf(const QString &relation) const {
+    for (std::size_t i = 0; i < m_records.size(); ++i)
+      if (m_records[i].relation == relation)
+        return i;
+    ADD_FAILURE() << "no record of " << relation.toStdString();
+    return 0;
+  }
+  corpus::RecordSource source(const QString &relation) const { return sourceOf(indexOf(relation)); }
+  static std::array<corpus::SpanMarker, 2> importedMarkers(const corpus::RecordSource &s) {
     auto marker = [](const std::optional<std::string> &m, const std::optional<std::string> &p) {
       return corpus::SpanMarker{m ? std::optional(QString::fromStdString(*m)) : std::nullopt,
                                 p ? std::optional(QString::fromStdString(*p)) : std::nullopt};
     };
-    return corpus::recordContext(m_document, s, relation,
-                                 {marker(s.marker1, s.position1), marker(s.marker2, s.position2)}, {});
+    return {marker(s.marker1, s.position1), marker(s.marker2, s.position2)};
+  }
+
+  // The context with every record's markers as imported.
+  corpus::RecordContext imported(const QString &relation) const {
+    std::vector<corpus::NearbyRecord> nearby;
+    for (std::size_t i = 0; i < m_records.size(); ++i)
+      nearby.push_back({sourceOf(i), importedMarkers(sourceOf(i))});
+    const corpus::RecordSource s = source(relation);
+    return corpus::recordContext(m_document, s, relation, importedMarkers(s), nearby, {});
   }
 
   rst::RstDocument m_document;
@@ -67,7 +74,8 @@ protected:
 };
 
 // Each record as imported: the line above the text, the spans' tokens and
-// segments, the signals each span owns, the other signals near it, and the
+// segments, the signals each span owns, the signals the other records near
+// it own (not the dm signal of node 2, which no record owns), and the
 // segments shown around it.
 TEST_F(ContextTest, ARecordAsImportedShowsItsPlaceSpansAndSignals) {
   const struct {
@@ -79,17 +87,17 @@ TEST_F(ContextTest, ARecordAsImportedShowsItsPlaceSpansAndSignals) {
   } cases[] = {
       {"concession",
        "walk · concession · satellite 1 (span 1) → nucleus 2 (span 2) · above: top 1–6",
-       {1, 4, 5, 8}, {{1}}, {}, {{13}, {19}, {15}, {20, 21}, {5}}, 1, 5},
+       {1, 4, 5, 8}, {{1}}, {}, {{13}, {15}, {19}, {20, 21}}, 1, 5},
       {"joint",
        "walk · joint · nucleus 3 (span 1) + nucleus 4 (span 2) · above: elaboration 3–6 ← top 1–6",
-       {9, 12, 13, 18}, {}, {{13}}, {{1}, {19}, {26, 27}, {15}, {20, 21}, {5}}, 1, 7},
+       {9, 12, 13, 18}, {}, {{13}}, {{1}, {15}, {19}, {20, 21}, {26, 27}}, 1, 7},
       {"elaboration",
        "walk · elaboration · satellite 3–6 (span 2) → nucleus 1–2 (span 1) · above: top 1–6",
-       {1, 8, 9, 28}, {}, {{15}, {20, 21}}, {{1}, {13}, {19}, {26, 27}, {5}}, 1, 7},
+       {1, 8, 9, 28}, {}, {{15}, {20, 21}}, {{1}, {13}, {19}, {26, 27}}, 1, 7},
       // Declared multinuclear as well: segment 5 is the next nucleus of 21.
       {"sequence",
        "walk · sequence · nucleus 4 (span 1) + nucleus 5 (span 2) · above: elaboration 3–6 ← top 1–6",
-       {13, 18, 19, 23}, {}, {{19}}, {{1}, {13}, {26, 27}, {15}, {20, 21}, {5}}, 1, 7},
+       {13, 18, 19, 23}, {}, {{19}}, {{1}, {13}, {15}, {20, 21}, {26, 27}}, 1, 7},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.relation);
@@ -102,6 +110,23 @@ TEST_F(ContextTest, ARecordAsImportedShowsItsPlaceSpansAndSignals) {
     EXPECT_EQ(context.others, c.others);
     EXPECT_EQ(std::pair(context.showFirst, context.showLast), std::pair(c.showFirst, c.showLast));
   }
+}
+
+// The signals of the other records near it are where their markers stand
+// now: the elaboration's "we" chosen on token 20 in place of "saw + we
+// went" shows on 20 alone; the concession's marker taken away shows none.
+TEST_F(ContextTest, OtherRecordsSignalsAreWhereTheirMarkersStandNow) {
+  std::vector<corpus::NearbyRecord> nearby;
+  for (std::size_t i = 0; i < m_records.size(); ++i)
+    nearby.push_back({sourceOf(i), importedMarkers(sourceOf(i))});
+  const std::size_t elaboration = indexOf(QStringLiteral("elaboration"));
+  nearby[elaboration].markers[1] = {QStringLiteral("we"), QStringLiteral("Middle")};
+  nearby[indexOf(QStringLiteral("concession"))].markers[0] = {};
+  const corpus::RecordSource joint = source(QStringLiteral("joint"));
+  const corpus::RecordContext context =
+      corpus::recordContext(m_document, joint, QStringLiteral("joint"), importedMarkers(joint), nearby,
+                            {{static_cast<std::int64_t>(elaboration + 1), 2, "we", {{20}}}});
+  EXPECT_EQ(context.others, (Signals{{19}, {20}, {26, 27}}));
 }
 
 // A marker changed since the import stands where the export writes it: on
@@ -127,8 +152,12 @@ TEST_F(ContextTest, AChangedMarkerStandsOnItsChosenTokensElseOnItsWords) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
+    std::vector<corpus::TokenChoice> choices = c.choices; // the record's own
+    for (corpus::TokenChoice &choice : choices)
+      choice.id = s.id;
     const corpus::RecordContext context =
-        corpus::recordContext(m_document, s, QStringLiteral("elaboration"), {{{}, {c.marker, c.position}}}, c.choices);
+        corpus::recordContext(m_document, s, QStringLiteral("elaboration"), {{{}, {c.marker, c.position}}}, {},
+                              choices);
     EXPECT_EQ(context.owned[1], c.owned2);
   }
 }
