@@ -26,7 +26,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -36,23 +35,37 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Figures {
-  double mean = 0, worst = 0;
+  double median = 0, p95 = 0, worst = 0;
 };
 
-// Each of `moves` Next moves timed with the window's events run after it.
+double since(const QElapsedTimer &clock) { return static_cast<double>(clock.nsecsElapsed()) / 1e6; }
+
+// One move (`button`) timed with the window's events run after it, as the
+// user sees it.
+double timedMove(TMainForm &form, controls::NavigateButton button) {
+  QElapsedTimer clock;
+  clock.start();
+  form.DBNavigator1->BtnClick(button);
+  QCoreApplication::processEvents();
+  return since(clock);
+}
+
+// `moves` Next moves.
 Figures stepThrough(TMainForm &form, int moves) {
   std::vector<double> times;
+  for (int i = 0; i < moves; ++i)
+    times.push_back(timedMove(form, controls::NavigateButton::Next));
+  std::sort(times.begin(), times.end());
+  auto at = [&](double share) { return times[static_cast<std::size_t>(share * static_cast<double>(times.size() - 1))]; };
+  return {at(0.5), at(0.95), times.back()};
+}
+
+// Runs the window's events for `ms` milliseconds: the user pauses.
+void pause(int ms) {
   QElapsedTimer clock;
-  for (int i = 0; i < moves; ++i) {
-    clock.start();
-    form.DBNavigator1->BtnClick(controls::NavigateButton::Next);
-    QCoreApplication::processEvents();
-    times.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
-  }
-  Figures figures;
-  figures.mean = std::accumulate(times.begin(), times.end(), 0.0) / static_cast<double>(times.size());
-  figures.worst = *std::max_element(times.begin(), times.end());
-  return figures;
+  clock.start();
+  while (clock.elapsed() < ms)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 } // namespace
@@ -140,11 +153,24 @@ int main(int argc, char **argv) {
   }
   const int moves = count - 1;
 
+  // The move out of the document at its end (back from its start when it
+  // is the table's last), into the document beside it.
+  const bool last = [&] {
+    (void)table.FindByKey(first + moves);
+    table.Next();
+    return table.AtEnd();
+  }();
+  const auto acrossFrom = [&] { (void)table.FindByKey(last ? first : first + moves); };
+  const controls::NavigateButton across = last ? controls::NavigateButton::Prior : controls::NavigateButton::Next;
+  const controls::NavigateButton back = last ? controls::NavigateButton::Next : controls::NavigateButton::Prior;
+
   (void)table.FindByKey(first);
   const Figures closed = stepThrough(form, moves);
+  acrossFrom();
+  const double closedAcross = timedMove(form, across);
 
-  // The view opened on another document's record; then the first move into
-  // the largest document reads it and lays it out.
+  // The view opened on another document's record, no pause: the first move
+  // into the largest document reads it and lays it out.
   ContextView &view = *form.contextView();
   table.First();
   if (table.LookupField(QStringLiteral("From")).AsString() == name)
@@ -155,18 +181,29 @@ int main(int argc, char **argv) {
   clock.start();
   (void)table.FindByKey(first);
   QCoreApplication::processEvents();
-  const double firstVisit = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+  const double firstVisit = since(clock);
   const Figures open = stepThrough(form, moves);
   if (!view.heading().startsWith(name)) {
     std::fprintf(stderr, "the view shows no record of %s: %s\n", qPrintable(name), qPrintable(view.heading()));
     return 1;
   }
+  // At the document's end, a pause: the move across finds the document
+  // beside it read; and back into the largest, read before.
+  acrossFrom();
+  pause(400);
+  const double besideRead = timedMove(form, across);
+  const double readBefore = timedMove(form, back);
 
   std::printf("%s: %lld bytes, %d records\n", qPrintable(name), static_cast<long long>(fs::file_size(largest)), count);
-  std::printf("%-44s %10s %10s\n", "", "mean ms", "worst ms");
-  std::printf("%-44s %10.3f %10.3f\n", "move, context view closed", closed.mean, closed.worst);
-  std::printf("%-44s %10.3f %10.3f\n", "move, context view open", open.mean, open.worst);
-  std::printf("%-44s %10.3f %10s\n", "first move into the document (read, laid out)", firstVisit, "");
+  std::printf("%-58s %8s %8s %8s\n", "", "median", "95%", "worst");
+  std::printf("%-58s %8.3f %8.3f %8.3f\n", "move in the document, context view closed (ms)", closed.median, closed.p95,
+              closed.worst);
+  std::printf("%-58s %8.3f %8.3f %8.3f\n", "move in the document, context view open (ms)", open.median, open.p95,
+              open.worst);
+  std::printf("%-58s %8.3f\n", "move into the document beside, view closed (ms)", closedAcross);
+  std::printf("%-58s %8.3f\n", "the same, view open, the document read during a pause (ms)", besideRead);
+  std::printf("%-58s %8.3f\n", "move back into a document read before, view open (ms)", readBefore);
+  std::printf("%-58s %8.3f\n", "move into a document not read yet: read, laid out (ms)", firstVisit);
   program.shutDown();
   return 0;
 }

@@ -316,6 +316,7 @@ void ContextView::open() {
   m_choicesTable.reset(); // another annotator may have made it meanwhile
   show();
   raise();
+  layout()->activate(); // the text at its width before the first is laid out
   follow();
 }
 
@@ -512,6 +513,10 @@ std::unique_ptr<ContextView::Loaded> ContextView::layOut(rst::RstDocument docume
   laid->document = std::move(document);
   const rst::RstDocument &d = laid->document;
   laid->text = newPage();
+  // Polished and of the shown page's size before the text goes in: the
+  // polish of a page's first showing would otherwise lay the text out anew.
+  laid->text->ensurePolished();
+  laid->text->setGeometry(m_text->geometry());
   QTextDocument *text = laid->text->document();
   text->setUndoRedoEnabled(false);
   laid->tokenStart.assign(d.tokens.size(), 0);
