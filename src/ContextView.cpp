@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -26,6 +27,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <set>
+#include <utility>
 
 namespace vandro {
 
@@ -94,8 +96,17 @@ void TokenText::mousePressEvent(QMouseEvent *event) {
   QTextEdit::mousePressEvent(event);
 }
 
+void TokenText::mouseDoubleClickEvent(QMouseEvent *event) {
+  // A double click selects the word to copy; its first click chose the
+  // token, and its second does not take it back.
+  m_doubleClicked = true;
+  QTextEdit::mouseDoubleClickEvent(event);
+}
+
 void TokenText::mouseReleaseEvent(QMouseEvent *event) {
   QTextEdit::mouseReleaseEvent(event);
+  if (std::exchange(m_doubleClicked, false))
+    return;
   const QPoint at = event->position().toPoint();
   if (event->button() != Qt::LeftButton || (at - m_pressed).manhattanLength() >= QApplication::startDragDistance())
     return; // a drag selects text to copy
@@ -260,7 +271,8 @@ void ContextView::showEvent(QShowEvent *event) {
 
 void ContextView::hideEvent(QHideEvent *event) {
   QWidget::hideEvent(event);
-  QSettings(settingsPath(), QSettings::IniFormat).setValue(kGeometryKey, saveGeometry());
+  // Its place (the frame's top left) and size, for the next start.
+  QSettings(settingsPath(), QSettings::IniFormat).setValue(kGeometryKey, QRect(pos(), size()));
   emit shownChanged(false);
 }
 
@@ -275,33 +287,54 @@ bool ContextView::rememberedOpen() {
 }
 
 void ContextView::placeBesideOwner() {
-  // Where the user left it when the program last ran, when that is still
-  // on a screen.
-  const QByteArray kept = QSettings(settingsPath(), QSettings::IniFormat).value(kGeometryKey).toByteArray();
-  if (!kept.isEmpty() && restoreGeometry(kept))
-    return;
-  // Else beside the main window: narrower where the screen leaves less room
-  // beside it, down to a width that still reads; else the main window moves
-  // over so that both stand side by side, when the screen is wide enough;
-  // else over the window's right-hand side.
-  if (!m_owner)
-    return;
+  // Where the user left it when the program last ran, while that is on a
+  // screen and clear of the main window (which opens where it opens); else
+  // at its size, beside the main window.
+  const QRect kept = QSettings(settingsPath(), QSettings::IniFormat).value(kGeometryKey).toRect();
+  if (kept.isValid() && kept.width() >= 200 && kept.height() >= 150) {
+    resize(kept.size());
+    const QRect frame(kept.topLeft(), kept.size() + (m_owner ? m_owner->frameGeometry().size() - m_owner->size()
+                                                             : QSize()));
+    const QScreen *on = QGuiApplication::screenAt(frame.center());
+    if (on && on->availableGeometry().contains(frame.center()) &&
+        (!m_owner || !frame.intersects(m_owner->frameGeometry())))
+      return move(kept.topLeft());
+  }
+  // Else beside the main window: on its right, else on its left, where the
+  // screen has room, narrower down to a width that still reads when it
+  // must; else the main window moves over so that both stand side by side
+  // when the screen is wide enough (a window manager may not let it); else
+  // over the window's right-hand side.
   const QRect frame = m_owner->frameGeometry();
   const QRect screen = m_owner->screen() ? m_owner->screen()->availableGeometry() : QRect();
-  constexpr int kGap = 4, kNarrowest = 400;
-  const int frameExtra = frameSize().width() - width();
-  const int room = screen.right() + 1 - (frame.right() + 1 + kGap) - frameExtra;
-  if (screen.isEmpty() || room >= width()) {
-    move(frame.topRight() + QPoint(kGap + 1, 0));
-  } else if (room >= kNarrowest) {
-    resize(room, height());
-    move(frame.topRight() + QPoint(kGap + 1, 0));
-  } else if (frame.width() + kGap + kNarrowest + frameExtra <= screen.width()) {
-    const int width = std::min(this->width(), screen.width() - frame.width() - kGap - frameExtra);
-    resize(width, height());
-    const int left = screen.right() + 1 - (frame.width() + kGap + width + frameExtra);
-    m_owner->move(m_owner->pos() + QPoint(left - frame.left(), 0));
-    move(left + frame.width() + kGap, frame.top());
+  if (screen.isEmpty())
+    return move(frame.topRight() + QPoint(5, 0));
+  constexpr int kGap = 4, kNarrowest = 320;
+  // The frame the window manager gives a window, as the main window's.
+  const int frameExtra = frame.width() - m_owner->width();
+  const int right = screen.right() - frame.right() - kGap - frameExtra;
+  const int left = frame.left() - screen.left() - kGap - frameExtra;
+  const int wanted = width();
+  auto besideRight = [&](int w) {
+    resize(w, height());
+    move(frame.right() + 1 + kGap, frame.top());
+  };
+  auto besideLeft = [&](int w) {
+    resize(w, height());
+    move(frame.left() - kGap - frameExtra - w, frame.top());
+  };
+  if (right >= wanted)
+    besideRight(wanted);
+  else if (left >= wanted)
+    besideLeft(wanted);
+  else if (std::max(right, left) >= kNarrowest)
+    right >= left ? besideRight(right) : besideLeft(left);
+  else if (frame.width() + kGap + kNarrowest + frameExtra <= screen.width()) {
+    const int w = std::min(wanted, screen.width() - frame.width() - kGap - frameExtra);
+    const int shift = screen.right() + 1 - (frame.right() + 1 + kGap + w + frameExtra);
+    m_owner->move(m_owner->pos() + QPoint(shift, 0));
+    besideRight(w);
+    move(frame.right() + 1 + shift + kGap, frame.top());
   } else {
     move(std::max(screen.left(), screen.right() + 1 - frameSize().width()), frame.top());
   }
@@ -342,7 +375,11 @@ QString ContextView::message() const { return m_message->text(); }
 
 void ContextView::warn(const QString &text) { m_message->setText(text); }
 
-void ContextView::showHint() { m_message->setText(m_shown ? kHint : QString()); }
+void ContextView::showHint() {
+  // While tokens stand chosen, what they give; else how to choose them.
+  const bool chosen = std::any_of(m_chosen.begin(), m_chosen.end(), [](const auto &span) { return !span.empty(); });
+  m_message->setText(!m_shown ? QString() : chosen ? m_choiceMessage : kHint);
+}
 
 std::optional<std::pair<int, int>> ContextView::tokenPlace(int token) const {
   if (!m_shown || token < 1 || static_cast<std::size_t>(token) >= m_shown->tokenStart.size())
@@ -443,8 +480,8 @@ void ContextView::follow() {
       markers[static_cast<std::size_t>(span)].position = position.AsString();
   }
   m_context = corpus::recordContext(document->document, m_record,
-                                    m_table.LookupField(QStringLiteral("Relation")).AsString(), markers, nearby,
-                                    choices);
+                                    m_table.LookupField(QStringLiteral("Relation")).AsString(),
+                                    m_table.LookupField(QStringLiteral("Order")).AsString(), markers, nearby, choices);
   m_heading->setText(m_context.heading);
   showHint();
   paint();
@@ -720,14 +757,16 @@ void ContextView::chooseToken(int span, int token, Qt::KeyboardModifiers modifie
     for (const auto &signal : marker->parts)
       tokens << tokenList(signal);
     const bool one = marker->parts.size() == 1 && marker->parts.front().size() == 1;
-    m_message->setText(QStringLiteral("Span %1: “%2” at %3 (%4 %5). Insert stores it.")
-                           .arg(span)
-                           .arg(marker->marker, marker->position,
-                                one ? QStringLiteral("token") : QStringLiteral("tokens"),
-                                tokens.join(QStringLiteral(" + "))));
+    m_choiceMessage = QStringLiteral("Span %1: “%2” at %3 (%4 %5). Insert stores it.")
+                          .arg(span)
+                          .arg(marker->marker, marker->position,
+                               one ? QStringLiteral("token") : QStringLiteral("tokens"),
+                               tokens.join(QStringLiteral(" + ")));
+    m_chosenPosition[static_cast<std::size_t>(span - 1)] = marker->position;
   } else {
-    m_message->setText(QStringLiteral("Span %1: no token chosen.").arg(span));
+    m_choiceMessage = QStringLiteral("Span %1: no token chosen.").arg(span);
   }
+  m_message->setText(m_choiceMessage);
   emit markerChosen(span, marker ? marker->marker : QString(), marker ? marker->position : QString());
 }
 
@@ -741,6 +780,17 @@ std::optional<corpus::TokenChoice> ContextView::choiceFor(int span, const QStrin
   if (!chosen)
     return std::nullopt;
   return corpus::TokenChoice{m_id, span, chosen->marker.toStdString(), chosen->parts};
+}
+
+void ContextView::positionTyped(int span, const QString &position) {
+  const std::size_t s = static_cast<std::size_t>(span - 1);
+  if (m_chosen[s].empty())
+    return;
+  if (position == m_chosenPosition[s])
+    return showHint();
+  m_message->setText(QStringLiteral("Span %1: the tokens chosen stand at %2, not at %3: the corpus reads them at %2.")
+                         .arg(span)
+                         .arg(m_chosenPosition[s], position.isEmpty() ? QStringLiteral("no position") : position));
 }
 
 void ContextView::markerTyped(int span, const QString &marker) {

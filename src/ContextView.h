@@ -39,9 +39,11 @@ public:
 protected:
   void mousePressEvent(QMouseEvent *event) override;
   void mouseReleaseEvent(QMouseEvent *event) override;
+  void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
   QPoint m_pressed;
+  bool m_doubleClicked = false;
 };
 
 class ContextView : public QWidget, private store::TDataLink {
@@ -77,6 +79,9 @@ public:
   // The marker box of span `span` now holds `marker`: tokens chosen for
   // another marker are no longer the box's.
   void markerTyped(int span, const QString &marker);
+  // The position box of span `span` now holds `position`: said when it is
+  // not where the tokens chosen stand.
+  void positionTyped(int span, const QString &position);
   // A word for the user below the text (a marker too long for its field).
   void warn(const QString &text);
   // Forgets the tokens chosen: stored, or dropped.
@@ -165,7 +170,8 @@ private:
   std::array<std::vector<std::vector<int>>, 2> m_chosen;
   std::array<int, 2> m_anchor{};
   std::array<std::vector<int>, 2> m_base;
-  std::array<QString, 2> m_chosenMarker;
+  std::array<QString, 2> m_chosenMarker, m_chosenPosition;
+  QString m_choiceMessage; // what the last choice gave
   bool m_placed = false;
   // Whether the table of token choices exists, asked once each time the
   // view opens (not at every move).

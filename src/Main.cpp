@@ -35,6 +35,7 @@
 #include <QRadioButton>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace vandro {
 
@@ -429,7 +430,7 @@ void TMainForm::markerChosen(int span, const QString &marker, const QString &pos
   // A marker longer than its field is refused by Insert; said at once.
   const store::TField &field = m_table->LookupField(span == 1 ? QStringLiteral("Marker1") : QStringLiteral("Marker2"));
   if (!marker.isEmpty() && field.kind() == engine::FieldKind::String && field.TextAsStored(marker) != marker)
-    m_contextView->warn(QStringLiteral("“%1” has %2 characters; the field %3 holds %4, so Insert will not store it.")
+    m_contextView->warn(QStringLiteral("%1 has %2 characters; the field %3 holds %4, so Insert will not store it.")
                             .arg(store::shownText(marker))
                             .arg(marker.toUcs4().size())
                             .arg(field.FieldName())
@@ -474,8 +475,11 @@ void TMainForm::wireEvents() {
   // A position the user picks or types is the user's, even when it is the
   // one the panel proposed: the panel no longer changes it.
   for (const int span : {0, 1})
-    connect(span ? ComboBox3 : ComboBox2, &controls::TComboBox::userEdited, this,
-            [this, span] { m_proposedPosition[span] = QString(); });
+    connect(span ? ComboBox3 : ComboBox2, &controls::TComboBox::userEdited, this, [this, span] {
+      m_proposedPosition[span] = QString();
+      if (m_contextView)
+        m_contextView->positionTyped(span + 1, (span ? ComboBox3 : ComboBox2)->text());
+    });
 }
 
 bool TMainForm::settleBeforeClose() {
@@ -522,10 +526,26 @@ void TMainForm::closeEvent(QCloseEvent *event) {
 void TMainForm::showEvent(QShowEvent *event) {
   QWidget::showEvent(event);
   // The context view opens with the window when the user left it open,
-  // beside the window once the window has its place.
-  if (!m_shownOnce && m_contextView && ContextView::rememberedOpen())
-    QTimer::singleShot(0, m_contextView, [this] { guarded([this] { m_contextView->open(); }); });
+  // beside the window once the window manager has placed it: when it is
+  // first activated, or half a second on at the latest.
+  if (!m_shownOnce && m_contextView && ContextView::rememberedOpen()) {
+    m_openContextView = true;
+    QTimer::singleShot(500, m_contextView, [this] { openRememberedContextView(); });
+  }
   m_shownOnce = true;
+}
+
+bool TMainForm::event(QEvent *event) {
+  if (event->type() == QEvent::WindowActivate && m_openContextView)
+    QTimer::singleShot(0, m_contextView, [this] { openRememberedContextView(); });
+  return QWidget::event(event);
+}
+
+void TMainForm::openRememberedContextView() {
+  if (!std::exchange(m_openContextView, false))
+    return;
+  guarded([this] { m_contextView->open(); });
+  activateWindow(); // the main window keeps the keyboard
 }
 
 // The relation search ----------------------------------------------------------

@@ -88,6 +88,7 @@ public:
 protected:
   void closeEvent(QCloseEvent *event) override;
   void showEvent(QShowEvent *event) override;
+  bool event(QEvent *event) override;
 
 private:
   // A span's marker and position: their fields and their boxes.
@@ -165,6 +166,8 @@ private:
   // A window of the main window's: it goes with the other controls.
   ContextView *m_contextView = nullptr;
   bool m_shownOnce = false;
+  bool m_openContextView = false; // remembered open: opened once the window is placed
+  void openRememberedContextView();
   // By span: the marker and position the boxes held before tokens were
   // chosen in the context view, given back when the choice is taken back.
   std::optional<std::pair<QString, QString>> m_beforeChoice[2];

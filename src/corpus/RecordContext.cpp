@@ -52,22 +52,28 @@ QString spanSegments(const RecordContext &context, int span) {
 }
 
 QString heading(const rst::RstDocument &document, const RecordSource &source, const QString &relation,
-                const RecordContext &context) {
+                const QString &order, const RecordContext &context) {
   const rst::RstNode *first = nodeOf(document, source.node1);
   const rst::RstNode *second = nodeOf(document, source.node2);
+  const rst::RstNode *above = parentOf(document, source.node2 && second ? second : first);
   QString text = QString::fromStdString(source.document) + QStringLiteral(" · ") + relation + QStringLiteral(" · ");
-  if (source.node2) {
+  // Which span is the satellite: as the record's order says (an annotator
+  // may have corrected it), else as the tree says: none for a pair of
+  // co-nuclei, else the span whose first token is the satellite node's.
+  int satellite = 0;
+  if (order == QLatin1String("SN") || order == QLatin1String("NS"))
+    satellite = order == QLatin1String("SN") ? 1 : 2;
+  else if (order != QLatin1String("NN") && !source.node2)
+    satellite = !first || first->low <= 0 || static_cast<std::size_t>(first->low) >= document.firstToken.size() ||
+                        document.firstToken[static_cast<std::size_t>(first->low)] == context.spans.first1
+                    ? 1
+                    : 2;
+  if (satellite == 0)
     text += QStringLiteral("nucleus %1 + nucleus %2").arg(spanSegments(context, 1), spanSegments(context, 2));
-    return text + chainAbove(document, parentOf(document, second ? second : first));
-  }
-  // The satellite is the span whose first token is the node's.
-  const bool firstIsSatellite =
-      !first || first->low <= 0 || static_cast<std::size_t>(first->low) >= document.firstToken.size() ||
-      document.firstToken[static_cast<std::size_t>(first->low)] == context.spans.first1;
-  const int satellite = firstIsSatellite ? 1 : 2;
-  text += QStringLiteral("satellite %1 → nucleus %2")
-              .arg(spanSegments(context, satellite), spanSegments(context, 3 - satellite));
-  return text + chainAbove(document, parentOf(document, first));
+  else
+    text += QStringLiteral("satellite %1 → nucleus %2")
+                .arg(spanSegments(context, satellite), spanSegments(context, 3 - satellite));
+  return text + chainAbove(document, above);
 }
 
 bool sameMarker(const std::optional<std::string> &importedMarker, const std::optional<std::string> &importedPosition,
@@ -169,15 +175,15 @@ std::pair<int, int> shownTokens(const rst::RstDocument &document, const RecordSo
 }
 
 RecordContext recordContext(const rst::RstDocument &document, const RecordSource &source, const QString &relation,
-                            const std::array<SpanMarker, 2> &markers, const std::vector<NearbyRecord> &nearby,
-                            const std::vector<TokenChoice> &choices) {
+                            const QString &order, const std::array<SpanMarker, 2> &markers,
+                            const std::vector<NearbyRecord> &nearby, const std::vector<TokenChoice> &choices) {
   RecordContext context;
   context.spans = keptInside(document, source);
   spanSegments(document, context.spans, context.firstSegment, context.lastSegment);
   for (int span = 1; span <= 2; ++span)
     context.owned[static_cast<std::size_t>(span - 1)] =
         ownedBy(document, source, span, markers[static_cast<std::size_t>(span - 1)], choices, context.spans);
-  context.heading = heading(document, source, relation, context);
+  context.heading = heading(document, source, relation, order, context);
   std::tie(context.showFirst, context.showLast) = shownSegments(document, context.firstSegment, context.lastSegment);
   if (context.showFirst < 1)
     return context;

@@ -54,13 +54,15 @@ inline constexpr int kContextSegments = 3;
 std::pair<int, int> shownTokens(const rst::RstDocument &document, const RecordSource &source);
 
 // The context of the record whose source is `source` in `document`, with
-// its relation and markers as it holds them now, the other records near
-// it (any others are passed over) and the token choices of them all.
+// its relation, order ("SN", "NS" or "NN": which span is the satellite; the
+// document's tree says so for another value) and markers as it holds them
+// now, the other records near it (any others are passed over) and the
+// token choices of them all.
 // Node ids, token numbers and signal places that `document` does not have
 // are passed over (check names them), never trusted.
 RecordContext recordContext(const rst::RstDocument &document, const RecordSource &source, const QString &relation,
-                            const std::array<SpanMarker, 2> &markers, const std::vector<NearbyRecord> &nearby,
-                            const std::vector<TokenChoice> &choices);
+                            const QString &order, const std::array<SpanMarker, 2> &markers,
+                            const std::vector<NearbyRecord> &nearby, const std::vector<TokenChoice> &choices);
 
 // The segment (from 1) that holds token `token`; 0 for a token the
 // document does not have.

@@ -66,7 +66,8 @@ protected:
     for (std::size_t i = 0; i < m_records.size(); ++i)
       nearby.push_back({sourceOf(i), importedMarkers(sourceOf(i))});
     const corpus::RecordSource s = source(relation);
-    return corpus::recordContext(m_document, s, relation, importedMarkers(s), nearby, {});
+    return corpus::recordContext(m_document, s, relation, m_records[indexOf(relation)].order, importedMarkers(s),
+                                 nearby, {});
   }
 
   rst::RstDocument m_document;
@@ -110,6 +111,12 @@ TEST_F(ContextTest, ARecordAsImportedShowsItsPlaceSpansAndSignals) {
     EXPECT_EQ(context.others, c.others);
     EXPECT_EQ(std::pair(context.showFirst, context.showLast), std::pair(c.showFirst, c.showLast));
   }
+  // The order as the record holds it, an annotator's correction: not the tree's.
+  const corpus::RecordSource s = source(QStringLiteral("concession"));
+  EXPECT_EQ(corpus::recordContext(m_document, s, QStringLiteral("concession"), QStringLiteral("NS"),
+                                  importedMarkers(s), {}, {})
+                .heading.toStdString(),
+            "walk · concession · satellite 2 (span 2) → nucleus 1 (span 1) · above: top 1–6");
 }
 
 // The signals of the other records near it are where their markers stand
@@ -124,7 +131,7 @@ TEST_F(ContextTest, OtherRecordsSignalsAreWhereTheirMarkersStandNow) {
   nearby[indexOf(QStringLiteral("concession"))].markers[0] = {};
   const corpus::RecordSource joint = source(QStringLiteral("joint"));
   const corpus::RecordContext context =
-      corpus::recordContext(m_document, joint, QStringLiteral("joint"), importedMarkers(joint), nearby,
+      corpus::recordContext(m_document, joint, QStringLiteral("joint"), {}, importedMarkers(joint), nearby,
                             {{static_cast<std::int64_t>(elaboration + 1), 2, "we", {{20}}}});
   EXPECT_EQ(context.others, (Signals{{19}, {20}, {26, 27}}));
 }
@@ -156,7 +163,7 @@ TEST_F(ContextTest, AChangedMarkerStandsOnItsChosenTokensElseOnItsWords) {
     for (corpus::TokenChoice &choice : choices)
       choice.id = s.id;
     const corpus::RecordContext context =
-        corpus::recordContext(m_document, s, QStringLiteral("elaboration"), {{{}, {c.marker, c.position}}}, {},
+        corpus::recordContext(m_document, s, QStringLiteral("elaboration"), {}, {{{}, {c.marker, c.position}}}, {},
                               choices);
     EXPECT_EQ(context.owned[1], c.owned2);
   }
