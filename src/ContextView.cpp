@@ -13,7 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
@@ -554,6 +556,12 @@ std::unique_ptr<ContextView::Loaded> ContextView::layOut(rst::RstDocument docume
   // polish of a page's first showing would otherwise lay the text out anew.
   laid->text->ensurePolished();
   laid->text->setGeometry(m_text->geometry());
+  // The resize a hidden page keeps for its first showing is taken now,
+  // while it holds no text: taken then, it would lay the whole text out
+  // anew at the move that shows it.
+  QResizeEvent resized(laid->text->size(), QSize());
+  QCoreApplication::sendEvent(laid->text, &resized);
+  laid->text->setAttribute(Qt::WA_PendingResizeEvent, false);
   QTextDocument *text = laid->text->document();
   text->setUndoRedoEnabled(false);
   laid->tokenStart.assign(d.tokens.size(), 0);
@@ -599,7 +607,12 @@ void ContextView::readNeighbours() {
     QString why;
     if (corpus.documentBeside(m_record.id, m_record.document, after, name) == engine::code::Ok && name &&
         !m_documents.count(*name))
-      (void)loaded(*name, {}, why); // what fails here is said when the user gets there
+      if (Loaded *read = loaded(*name, {}, why)) { // what fails here is said when the user gets there
+        // Drawn once where nobody sees it: a page's first drawing costs more
+        // than any later one, and is paid now rather than by the move.
+        QPixmap unseen(read->text->size());
+        read->text->render(&unseen);
+      }
   }
 }
 void ContextView::paint() {
