@@ -42,6 +42,10 @@ const QColor kChosenBackground[2] = {QColor(0x56, 0xB4, 0xE9), QColor(0xE6, 0x9F
 // Grey that still reads on either span's background.
 const QColor kFaint(0x66, 0x66, 0x66);
 
+// How many segments above and below those in view get the spans'
+// backgrounds (the rest get them as they scroll into view).
+constexpr int kSegmentsAroundView = 10;
+
 // How many documents the view keeps read.
 constexpr std::size_t kKeptDocuments = 8;
 
@@ -163,6 +167,11 @@ TokenText *ContextView::newPage() {
   // laid out before it shows needs no new layout when it does.
   page->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   page->clicked = [this](int position, Qt::KeyboardModifiers modifiers) { tokenClicked(position, modifiers); };
+  // The spans' backgrounds follow the text as it scrolls.
+  connect(page->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, page] {
+    if (page == m_text && m_shown && !m_following)
+      paint();
+  });
   m_pages->addWidget(page);
   return page;
 }
@@ -486,8 +495,10 @@ void ContextView::follow() {
                                     m_table.LookupField(QStringLiteral("Order")).AsString(), markers, nearby, choices);
   m_heading->setText(m_context.heading);
   showHint();
-  paint();
+  m_following = true; // painted once, after the scroll
   scrollToRecord();
+  m_following = false;
+  paint();
   m_neighbours.start();
 }
 
@@ -633,11 +644,22 @@ void ContextView::paint() {
         selections << selection(document, place(token).first, place(token).second, format);
   };
   // Each span's background, a segment at a time (the segment numbers stay
-  // clear of it).
+  // clear of it), in the segments in view and a few around them only: a
+  // span of a hundred segments costs no more than one that fills the view.
+  const int segmentCount = static_cast<int>(d.segmentTexts.size());
+  const int top = m_text->cursorForPosition(QPoint(0, 0)).blockNumber() + 1;
+  const int bottom = m_text->cursorForPosition(QPoint(0, m_text->viewport()->height())).blockNumber() + 1;
+  const int fromSegment = std::max(1, top - kSegmentsAroundView);
+  const int toSegment = std::min(segmentCount, bottom + kSegmentsAroundView);
   for (int span = 1; span <= 2; ++span) {
     QTextCharFormat format;
     format.setBackground(kSpanBackground[span - 1]);
-    const int first = std::max(1, m_context.spans.first(span)), last = std::min(count, m_context.spans.last(span));
+    int first = std::max(1, m_context.spans.first(span));
+    int last = std::min(count, m_context.spans.last(span));
+    if (segmentCount > 0) {
+      first = std::max(first, d.firstToken[static_cast<std::size_t>(fromSegment)]);
+      last = std::min(last, d.lastToken[static_cast<std::size_t>(toSegment)]);
+    }
     for (int token = first; token <= last;) {
       const int segment = corpus::segmentOf(d, token);
       const int end = std::min(last, d.lastToken[static_cast<std::size_t>(segment)]);

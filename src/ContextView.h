@@ -173,6 +173,7 @@ private:
   std::array<QString, 2> m_chosenMarker, m_chosenPosition;
   QString m_choiceMessage; // what the last choice gave
   bool m_placed = false;
+  bool m_following = false; // a record is being shown
   // Whether the table of token choices exists, asked once each time the
   // view opens (not at every move).
   std::optional<bool> m_choicesTable;
