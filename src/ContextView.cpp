@@ -1,14 +1,15 @@
 #include "ContextView.h"
 
 #include "corpus/MarkerNotation.h"
-#include "shell/TApplication.h"
 #include "corpus/RelationTable.h"
+#include "shell/TApplication.h"
 #include "store/EngineCheck.h"
 #include "store/TDataSource.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,12 +17,11 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
-#include <QStackedWidget>
 #include <QShortcut>
+#include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -388,8 +388,7 @@ void ContextView::warn(const QString &text) { m_message->setText(text); }
 
 void ContextView::showHint() {
   // While tokens stand chosen, what they give; else how to choose them.
-  const bool chosen = std::any_of(m_chosen.begin(), m_chosen.end(), [](const auto &span) { return !span.empty(); });
-  m_message->setText(!m_shown ? QString() : chosen ? m_choiceMessage : kHint);
+  m_message->setText(!m_shown ? QString() : anyChosen() ? m_choiceMessage : kHint);
 }
 
 std::optional<std::pair<int, int>> ContextView::tokenPlace(int token) const {
@@ -434,7 +433,7 @@ void ContextView::follow() {
   corpus::Corpus corpus(m_table.QueryCursor());
   std::string sha256;
   std::vector<corpus::TokenChoice> choices;
-  const engine::Result found = isNumber ? corpus.recordSource(id, m_record, sha256, choices, false)
+  const engine::Result found = isNumber ? corpus.recordSource(id, m_record, sha256)
                                         : engine::Result(engine::code::RecordNotFound);
   const QString record = QStringLiteral("Record Id = %1").arg(m_table.LookupField(QStringLiteral("Id")).AsString());
   if (found != engine::code::Ok) {
@@ -838,11 +837,17 @@ void ContextView::markerTyped(int span, const QString &marker) {
   showHint();
 }
 
-void ContextView::forgetChoices() {
+bool ContextView::anyChosen() const {
+  return std::any_of(m_chosen.begin(), m_chosen.end(), [](const auto &span) { return !span.empty(); });
+}
+
+bool ContextView::forgetChoices() {
+  const bool any = anyChosen();
   for (auto &chosen : m_chosen)
     chosen.clear();
   for (QString &marker : m_chosenMarker)
     marker.clear();
+  return any;
 }
 
 } // namespace vandro

@@ -84,8 +84,8 @@ public:
   void positionTyped(int span, const QString &position);
   // A word for the user below the text (a marker too long for its field).
   void warn(const QString &text);
-  // Forgets the tokens chosen: stored, or dropped.
-  void forgetChoices();
+  // Forgets the tokens chosen: stored, or dropped. Whether there were any.
+  bool forgetChoices();
   // Tokens chosen were kept with a record: the table of choices exists.
   void choicesKept() { m_choicesTable = true; }
 
@@ -136,6 +136,8 @@ private:
   void showPage(TokenText *page);
   void showMessageOnly(const QString &heading, const QString &text);
   void showHint();
+  // Whether tokens stand chosen in either span.
+  bool anyChosen() const;
   void paint();
   void scrollToRecord();
   // Reads the documents of the records just before and after the shown

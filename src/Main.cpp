@@ -437,7 +437,7 @@ void TMainForm::markerChosen(int span, const QString &marker, const QString &pos
                             .arg(field.Size()));
 }
 
-void TMainForm::keepTokenChoices() {
+bool TMainForm::keepTokenChoices() {
   for (auto &before : m_beforeChoice)
     before.reset();
   std::vector<corpus::TokenChoice> choices;
@@ -445,9 +445,10 @@ void TMainForm::keepTokenChoices() {
     if (auto choice = m_contextView->choiceFor(
             span, m_table->LookupField(span == 1 ? QStringLiteral("Marker1") : QStringLiteral("Marker2")).AsString()))
       choices.push_back(std::move(*choice));
-  m_contextView->forgetChoices();
+  if (!m_contextView->forgetChoices())
+    return false;
   if (choices.empty())
-    return;
+    return true;
   corpus::Corpus corpus(m_table->QueryCursor());
   for (const corpus::TokenChoice &choice : choices)
     if (const engine::Result kept = corpus.keepChoice(choice); kept != engine::code::Ok)
@@ -455,6 +456,7 @@ void TMainForm::keepTokenChoices() {
                                                     "kept, and an export places its marker by its words.")
                                          .arg(choice.span)});
   m_contextView->choicesKept();
+  return true;
 }
 
 void TMainForm::findAgain(engine::SearchDirection direction) {
@@ -704,8 +706,10 @@ void TMainForm::Button2Click(QObject *) {
   m_shownMarkers = store::MarkerTexts::current(table);
   if (m_findDialog)
     m_findDialog->countLater(); // the markers stored may change the Find's count
-  keepTokenChoices();
-  m_contextView->follow(); // what the record owns now
+  // The post has shown the record anew; once more only when tokens were
+  // chosen, now kept or dropped.
+  if (keepTokenChoices())
+    m_contextView->follow();
 }
 
 std::array<TMainForm::MarkerSpan, 2> TMainForm::markerSpans() const {

@@ -134,8 +134,8 @@ private:
   // and position boxes.
   void markerChosen(int span, const QString &marker, const QString &position);
   // After Insert stored the markers: the tokens chosen for them are kept
-  // with the record, for the export.
-  void keepTokenChoices();
+  // with the record, for the export. Whether any tokens were chosen.
+  bool keepTokenChoices();
   void setKeyboardOrder();
   void wireEvents();
   // The keys that move through the records and run the commands from any

@@ -422,16 +422,11 @@ Result Corpus::sources(const std::string &document, std::vector<RecordSource> &s
   return code::Ok;
 }
 
-Result Corpus::recordSource(std::int64_t id, RecordSource &source, std::string &documentSha256,
-                            std::vector<TokenChoice> &choices, bool withChoices) {
+Result Corpus::recordSource(std::int64_t id, RecordSource &source, std::string &documentSha256) {
   std::vector<std::vector<Value>> rows;
-  const std::string choiceColumns = withChoices ? ", c.\"Id\", c.\"Span\", c.\"Marker\", c.\"Tokens\"" : "";
-  const std::string choiceJoin =
-      withChoices ? " LEFT JOIN " + choicesTable() + " c ON c.\"Id\" = s.\"Id\"" : std::string();
-  if (const Result result = m_cursor.execute("SELECT " + sourceColumns("s.") + ", d.\"Sha256\"" + choiceColumns +
-                                                 " FROM " + sourcesTable() + " s JOIN " + documentsTable() +
-                                                 " d ON d.\"Name\" = s.\"Document\"" + choiceJoin +
-                                                 " WHERE s.\"Id\" = ?",
+  if (const Result result = m_cursor.execute("SELECT " + sourceColumns("s.") + ", d.\"Sha256\" FROM " + sourcesTable() +
+                                                 " s JOIN " + documentsTable() +
+                                                 " d ON d.\"Name\" = s.\"Document\" WHERE s.\"Id\" = ?",
                                              {Value::integer(id)}, &rows);
       result != code::Ok)
     return result;
@@ -442,17 +437,6 @@ Result Corpus::recordSource(std::int64_t id, RecordSource &source, std::string &
                               {{code::ValueDoesNotFit, 0, "Record: Id = " + std::to_string(id) + " in " + sourcesTable()},
                                {code::ValueDoesNotFit, 0, why}});
   documentSha256 = textOf(rows[0][kSourceColumnCount]);
-  choices.clear();
-  if (!withChoices)
-    return code::Ok;
-  // A row for each choice, or one without any.
-  std::vector<std::vector<Value>> chosen;
-  for (const auto &row : rows)
-    if (!row[kSourceColumnCount + 1].isNull())
-      chosen.emplace_back(row.begin() + kSourceColumnCount + 1, row.end());
-  choicesOf(chosen, choices, nullptr, {});
-  std::sort(choices.begin(), choices.end(),
-            [](const TokenChoice &a, const TokenChoice &b) { return a.span < b.span; });
   return code::Ok;
 }
 

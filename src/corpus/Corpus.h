@@ -103,11 +103,9 @@ public:
                                std::vector<Record> &records, long *skipped = nullptr,
                                std::optional<std::pair<int, int>> tokens = std::nullopt);
   // The source of the record `id` and the SHA-256 of its document as kept,
-  // in one statement; with `withChoices` (T_choices exists: hasChoices),
-  // the record's token choices too. RecordNotFound when the record has no
-  // source, ValueDoesNotFit when its values are malformed.
-  [[nodiscard]] Result recordSource(std::int64_t id, RecordSource &source, std::string &documentSha256,
-                                    std::vector<TokenChoice> &choices, bool withChoices);
+  // in one statement. RecordNotFound when the record has no source,
+  // ValueDoesNotFit when its values are malformed.
+  [[nodiscard]] Result recordSource(std::int64_t id, RecordSource &source, std::string &documentSha256);
   // Whether T_choices exists.
   [[nodiscard]] Result hasChoices(bool &out) { return m_cursor.hasSibling(kChoicesSuffix, out); }
   // The document of the first record after (before) record `id`, in key

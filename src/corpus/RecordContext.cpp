@@ -144,9 +144,13 @@ void spanSegments(const rst::RstDocument &document, const rst::RecordSpans &span
 }
 
 rst::RecordSpans keptInside(const rst::RstDocument &document, const RecordSource &source) {
+  // A span's first token no further than just past the last, its last no
+  // further than the last: an empty span stays empty, and no token beyond
+  // the document is ever read.
   const int count = static_cast<int>(document.tokens.size()) - 1;
-  auto clamp = [&](int token) { return std::clamp(token, 0, count + 1); };
-  return {clamp(source.first1), clamp(source.last1), clamp(source.first2), clamp(source.last2)};
+  auto first = [&](int token) { return std::clamp(token, 0, count + 1); };
+  auto last = [&](int token) { return std::clamp(token, 0, count); };
+  return {first(source.first1), last(source.last1), first(source.first2), last(source.last2)};
 }
 
 // The segments shown around spans of segments `first` to `last`.

@@ -77,6 +77,12 @@ std::vector<std::vector<int>> partPlacements(const RstDocument &document, const 
   return corpus::partPlacements(document.tokens, part, first, last);
 }
 
+namespace {
+
+// Where a new signal of the words `part` goes among the tokens `first` to
+// `last`: the first place that shares no token with `taken`; for the only
+// part of a marker placed "Beginning", "Middle" or "End", the first such
+// place there, when there is one. Empty when there is none.
 std::vector<int> placePart(const RstDocument &document, const QString &part, const std::optional<QString> &position,
                            int first, int last, const std::vector<int> &taken) {
   std::vector<int> chosen;
@@ -91,6 +97,8 @@ std::vector<int> placePart(const RstDocument &document, const QString &part, con
   }
   return chosen;
 }
+
+} // namespace
 
 std::vector<PlacedPart> placeParts(const RstDocument &document, const std::vector<std::string> &parts,
                                    const std::optional<QString> &position, int first, int last,

@@ -50,13 +50,6 @@ QString markerPosition(const RstDocument &document, int markerFirst, int markerL
 
 std::vector<std::vector<int>> partPlacements(const RstDocument &document, const QString &part, int first, int last);
 
-// Where a new signal of the words `part` goes among the tokens `first` to
-// `last`: the first place that shares no token with `taken`; for the only
-// part of a marker placed "Beginning", "Middle" or "End", the first such
-// place there, when there is one. Empty when there is none.
-std::vector<int> placePart(const RstDocument &document, const QString &part, const std::optional<QString> &position,
-                           int first, int last, const std::vector<int> &taken);
-
 // A part of a span's marker and the tokens it stands on: those of a signal
 // the span had, which it keeps (`kept`, its place in `had`), else those of
 // a new signal, empty when the part has no place among the span's tokens.
@@ -69,8 +62,10 @@ struct PlacedPart {
 // The signals a span's marker of `parts` (markerParts) means, as an export
 // writes them: a part the user chose tokens for (`chosen`, one list a part,
 // in the parts' order) stands on those tokens; another part equal to what a
-// signal in `had` showed keeps that signal; the rest go where placePart
-// puts them, clear of the tokens already taken. In the parts' order.
+// signal in `had` showed keeps that signal; the rest go, clear of the
+// tokens already taken, on the first place the words stand (for the only
+// part of a marker, the first at its position, when there is one). In the
+// parts' order.
 std::vector<PlacedPart> placeParts(const RstDocument &document, const std::vector<std::string> &parts,
                                    const std::optional<QString> &position, int first, int last,
                                    const std::vector<ShownSignal> &had, const std::vector<std::vector<int>> &chosen);

@@ -33,17 +33,15 @@ TEST_P(ChoicesTest, ChoicesAreKeptReadCheckedAndRemovedWithTheirDocument) {
   bool kept = true;
   ASSERT_EQ(corpus.hasChoices(kept), code::Ok);
   EXPECT_FALSE(kept); // before any choice, no table
-  ASSERT_EQ(corpus.recordSource(1, source, sha, choices, false), code::Ok) << describeFailure(code::InternalError);
+  ASSERT_EQ(corpus.recordSource(1, source, sha), code::Ok) << describeFailure(code::InternalError);
   EXPECT_EQ(sha, corpus::Corpus::sha256(content));
-  EXPECT_EQ(corpus.recordSource(3, source, sha, choices, false), code::RecordNotFound);
+  EXPECT_EQ(corpus.recordSource(3, source, sha), code::RecordNotFound);
 
   ASSERT_EQ(corpus.keepChoice({1, 2, "we + then", {{20}, {19, 21}}}), code::Ok) << describeFailure(code::InternalError);
   ASSERT_EQ(corpus.keepChoice({1, 2, "we", {{14}}}), code::Ok) << describeFailure(code::InternalError);
   ASSERT_EQ(corpus.keepChoice({2, 1, "either ... or", {{3, 7}}}), code::Ok);
-  ASSERT_EQ(corpus.recordSource(1, source, sha, choices, true), code::Ok);
-  EXPECT_EQ(choices, (std::vector<TokenChoice>{{1, 2, "we", {{14}}}}));
-  ASSERT_EQ(corpus.recordSource(2, source, sha, choices, true), code::Ok);
-  EXPECT_EQ(choices, (std::vector<TokenChoice>{{2, 1, "either ... or", {{3, 7}}}}));
+  ASSERT_EQ(corpus.choices("A", choices), code::Ok);
+  EXPECT_EQ(choices, (std::vector<TokenChoice>{{1, 2, "we", {{14}}}, {2, 1, "either ... or", {{3, 7}}}}));
 
   // Rows another program wrote: a token list that is none, a span that is
   // neither 1 nor 2.
