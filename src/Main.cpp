@@ -12,6 +12,7 @@
 #include "controls/TDBNavigator.h"
 #include "controls/TEdit.h"
 #include "corpus/Corpus.h"
+#include "corpus/History.h"
 #include "corpus/MarkerPlacement.h"
 #include "corpus/RelationTable.h"
 #include "shell/AskText.h"
@@ -134,6 +135,9 @@ TMainForm::TMainForm(QWidget *parent)
   m_table->beginLoading();
   m_table->DatabaseName = QStringLiteral("Vandro");
   m_table->TableName = QStringLiteral("Vandro.DB");
+  // Every post and insert writes who changed which column, in its own
+  // transaction (vandro-admin history lists it).
+  m_table->SetChangeLog(std::make_shared<corpus::History>("Vandro", corpus::History::Rows::PerColumn));
   m_table->setActive(true);
   m_dataSource->setDataSet(m_table.get());
 

@@ -624,7 +624,12 @@ Result Corpus::removeDocument(const std::string &name, long &records, long &mark
       (void)m_cursor.rollbackBulk();
       return result;
     }
-  return m_cursor.commitBulk();
+  if (const Result committed = m_cursor.commitBulk(); committed != code::Ok) {
+    const std::vector<ErrorEntry> entries = ErrorEntries::all();
+    (void)m_cursor.rollbackBulk();
+    return ErrorEntries::fail(committed, entries);
+  }
+  return code::Ok;
 }
 
 Result Corpus::problems(std::vector<std::string> &out) {

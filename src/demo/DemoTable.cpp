@@ -1,7 +1,9 @@
 #include "DemoTable.h"
 
+#include "corpus/History.h"
 #include "corpus/RelationTable.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -64,6 +66,8 @@ Value textOrNull(const char *text) { return *text ? Value::text(text) : Value();
 } // namespace
 
 Result fillDemoTable(Cursor &cursor) {
+  // The demo's records start its history, as an import's would.
+  cursor.setChangeLog(std::make_shared<corpus::History>("Vandro demo", corpus::History::Rows::PerRecord));
   if (const Result result = cursor.beginBulk(); result != code::Ok)
     return result;
   int id = 1;

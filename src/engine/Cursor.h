@@ -1,6 +1,7 @@
 // A table opened for reading and writing records, in primary-key order.
 #pragma once
 
+#include "ChangeLog.h"
 #include "Record.h"
 #include "LockHolder.h"
 #include "RecordFilter.h"
@@ -8,6 +9,7 @@
 #include "Schema.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -160,6 +162,17 @@ public:
   // (the table writable, other programs' record locks, the record as read).
   [[nodiscard]] virtual Result execute(const std::string &sql, const std::vector<Value> &parameters,
                                        std::vector<std::vector<Value>> *rows = nullptr) = 0;
+
+  // From now on every record this cursor writes (modifyRecord,
+  // insertRecord, deleteRecords) is told to `log` inside the write's own
+  // transaction; nothing when it is null.
+  virtual void setChangeLog(std::shared_ptr<ChangeLog> log) = 0;
+  // The role the session has on its server, for a log of who changed what;
+  // empty for a file.
+  virtual std::string sessionRole() const = 0;
+  // The column definition of a key the store numbers itself, one past the
+  // largest, for the statements that make the tables beside this one.
+  virtual std::string numberedKeyColumn() const = 0;
 };
 
 } // namespace vandro::engine

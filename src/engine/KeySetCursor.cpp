@@ -208,7 +208,10 @@ Result KeySetCursor::modifyRecord(const Record &record) {
   if (const Result checked = checkWrite(record, Write::Replace); checked != code::Ok)
     return checked;
   Bookmark key;
-  if (const Result stored = storeModified(record, key); stored != code::Ok) {
+  Alongside alongside;
+  if (m_changeLog)
+    alongside = [&](const Bookmark &) { return m_changeLog->written(*this, {&m_readForEdit, &record.values}); };
+  if (const Result stored = storeModified(record, key, alongside); stored != code::Ok) {
     if (stored == code::RecordChanged)
       return recordChanged();
     if (stored == code::KeyViolation && m_index.exists)
@@ -227,7 +230,10 @@ Result KeySetCursor::insertRecord(const Record &record) {
   if (const Result checked = checkWrite(record, Write::Insert); checked != code::Ok)
     return checked;
   Bookmark key;
-  if (const Result stored = storeInserted(record, key); stored != code::Ok) {
+  Alongside alongside;
+  if (m_changeLog)
+    alongside = [&](const Bookmark &) { return m_changeLog->written(*this, {nullptr, &record.values}); };
+  if (const Result stored = storeInserted(record, key, alongside); stored != code::Ok) {
     if (stored == code::KeyViolation && m_index.exists)
       ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(keyOf(record))});
     return stored;
@@ -246,10 +252,30 @@ Result KeySetCursor::deleteRecords(const std::vector<Bookmark> &keys) {
       return locked;
   }
   dropAhead();
-  for (const Bookmark &key : keys)
+  for (const Bookmark &key : keys) {
+    // The log hears of the record as it was, read under the lock just taken.
+    Record gone;
+    if (m_changeLog) {
+      const Result read = queryRecord(key, ReadFor::Browse, gone);
+      if (read == code::RecordNotFound)
+        continue;
+      if (read != code::Ok)
+        return read;
+    }
     if (const Result deleted = storeDeleted(key); deleted != code::Ok)
       return deleted;
+    if (m_changeLog)
+      if (const Result logged = m_changeLog->written(*this, {&gone.values, nullptr}); logged != code::Ok)
+        return logged;
+  }
   return code::Ok;
+}
+
+Result KeySetCursor::changeLogCommitting() { return m_changeLog ? m_changeLog->committing(*this) : Result(code::Ok); }
+
+void KeySetCursor::changeLogRolledBack() {
+  if (m_changeLog)
+    m_changeLog->rolledBack();
 }
 
 Result KeySetCursor::recordLocked(const Bookmark &key) const {

@@ -5,6 +5,8 @@
 #include "Cursor.h"
 
 #include <deque>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -40,6 +42,7 @@ public:
   Result findWhere(SearchDirection direction, const RecordFilter &filter, Record &out) override;
   Result countWhere(const RecordFilter &filter, std::int64_t &out) override;
   void setReadAhead(int records) override { m_readAhead = records < 1 ? 1 : records; }
+  void setChangeLog(std::shared_ptr<ChangeLog> log) override { m_changeLog = std::move(log); }
 
 protected:
   enum class Place { BeforeFirst, OnRecord, AfterLast };
@@ -80,13 +83,24 @@ protected:
   // RecordChanged, which the cursor explains); or as a new record. `key`
   // receives the stored record's key. The failures of the storage library
   // otherwise.
-  [[nodiscard]] virtual Result storeModified(const Record &record, Bookmark &key) = 0;
-  [[nodiscard]] virtual Result storeInserted(const Record &record, Bookmark &key) = 0;
+  // With `alongside` (the change log's writes, given the stored record's
+  // key), the write and `alongside` are one transaction: outside a bulk
+  // transaction the driver opens one of its own, and commits it only when
+  // both succeeded.
+  using Alongside = std::function<Result(const Bookmark &key)>;
+  [[nodiscard]] virtual Result storeModified(const Record &record, Bookmark &key, const Alongside &alongside) = 0;
+  [[nodiscard]] virtual Result storeInserted(const Record &record, Bookmark &key, const Alongside &alongside) = 0;
   // Inside a bulk transaction: takes the record lock of `key` until the
   // transaction ends, beside any other held (RecordLocked from recordLocked
   // when another holds it); deletes the record with `key`, if any.
   [[nodiscard]] virtual Result lockUntilCommit(const Bookmark &key) = 0;
   [[nodiscard]] virtual Result storeDeleted(const Bookmark &key) = 0;
+
+  // The drivers' bulk transaction, as the change log needs it: before the
+  // commit the log writes what it kept (a failure: roll back); after a
+  // rollback it forgets it.
+  [[nodiscard]] Result changeLogCommitting();
+  void changeLogRolledBack();
 
   // Whether the connection that held the edit's lock was lost while the
   // record was being edited, for the message of a refused post.
@@ -162,6 +176,7 @@ private:
   // Records read per key-set query: small, so that a step never costs more
   // than a few rows however long their texts are.
   int m_readAhead = 8;
+  std::shared_ptr<ChangeLog> m_changeLog; // told of every write, when set
 };
 
 } // namespace vandro::engine

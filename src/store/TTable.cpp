@@ -196,8 +196,10 @@ void TTable::openCursor(TSession &session, Database &database) {
   m_readOnlyReason.clear();
   for (;;) {
     const Result result = database.openTable(name, "default", mode, ShareMode::Shared, m_cursor);
-    if (result == code::Ok)
+    if (result == code::Ok) {
+      m_cursor->setChangeLog(m_changeLog);
       return;
+    }
     if (result == code::ReadOnlyTable && mode == OpenMode::ReadWrite) {
       mode = OpenMode::ReadOnly; // and so it stays: every edit then fails
       // The engine's entries after the table's place say why.
@@ -218,6 +220,12 @@ void TTable::openCursor(TSession &session, Database &database) {
     }
     throw engineError(result);
   }
+}
+
+void TTable::SetChangeLog(std::shared_ptr<engine::ChangeLog> log) {
+  m_changeLog = std::move(log);
+  if (m_cursor)
+    m_cursor->setChangeLog(m_changeLog);
 }
 
 void TTable::createFields() {

@@ -110,6 +110,9 @@ public:
   // (its columns, the tables kept beside it). Reads only: every write goes
   // through the edit cycle. Raises on a closed table.
   engine::Cursor &QueryCursor();
+  // Every record the table stores from now on (a post, an insert) is told
+  // to `log` inside the write's own transaction; kept across Close and Open.
+  void SetChangeLog(std::shared_ptr<engine::ChangeLog> log);
 
   // Component notifications; the program handles BeforeMove and AfterScroll.
   std::function<void(TTable &)> BeforeScroll;
@@ -161,6 +164,7 @@ private:
   bool m_loading = false;
   bool m_streamedActive = false;
   std::unique_ptr<engine::Cursor> m_cursor;
+  std::shared_ptr<engine::ChangeLog> m_changeLog;
   std::vector<std::unique_ptr<TField>> m_fields;
   std::vector<TDataSource *> m_sources;
 

@@ -7,6 +7,7 @@
 #include "Program.h"
 #include "TableFixture.h"
 #include "engine/Engine.h"
+#include "corpus/History.h"
 #include "corpus/RelationTable.h"
 #include "shell/Exception.h"
 #include "store/TTable.h"
@@ -51,12 +52,14 @@ protected:
         record.values[2] = Value::text(id == 2 ? "joint" : "contrast");
         ASSERT_EQ(cursor->insertRecord(record), code::Ok);
       }
+      ASSERT_EQ(corpus::History::create(*cursor), code::Ok);
     }
     ASSERT_EQ(Engine::instance().exit(), code::Ok);
     // The annotator: a login with a password that libpq finds nowhere.
     m_user = "ann" + std::to_string(::getpid()) + m_schema;
     ASSERT_EQ(server.makeRole(m_user, "secret", m_schema), "");
     ASSERT_EQ(server.execute("GRANT SELECT, INSERT, UPDATE ON " + m_schema + ".\"Vandro\" TO " + m_user), "");
+    ASSERT_EQ(server.execute("GRANT SELECT, INSERT ON " + m_schema + ".\"Vandro_history\" TO " + m_user), "");
     config += "\n[Vandro]\ndriver = postgresql\n";
     for (const auto &[key, value] : server.settingsFor(m_user, m_schema))
       config += key + " = " + value + "\n";
@@ -135,6 +138,14 @@ TEST_F(TeamStoreTest, AnotherAnnotatorsEditAndPostReachTheWindow) {
   EXPECT_EQ(PostgresServer::instance().execute("DO $$ BEGIN IF (SELECT \"Relation\" FROM " + m_schema +
                                                ".\"Vandro\" WHERE \"Id\" = 2) <> 'list' THEN RAISE 'not stored'; "
                                                "END IF; END $$"),
+            "");
+  // The window's post is in the history under the annotator's server role;
+  // the other client's, which kept no history, is not.
+  EXPECT_EQ(PostgresServer::instance().execute(
+                "DO $$ BEGIN IF (SELECT string_agg(\"Role\" || ' ' || \"Program\" || ' ' || \"Id\" || ' ' || \"Column\" || "
+                "' ' || \"Old\" || ' ' || \"New\", ';') FROM " + m_schema + ".\"Vandro_history\") <> '" + m_user +
+                " Vandro 2 Relation sequence list' THEN RAISE 'history: %', (SELECT string_agg(\"Column\", ',') FROM " +
+                m_schema + ".\"Vandro_history\"); END IF; END $$"),
             "");
 }
 

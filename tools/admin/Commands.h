@@ -31,6 +31,8 @@ void addDocumentsCommand(CLI::App &app, Context &context);
 void addFindCommand(CLI::App &app, Context &context);
 void addLocksCommand(CLI::App &app, Context &context);
 void addRemoveDocumentCommand(CLI::App &app, Context &context);
+void addHistoryCommand(CLI::App &app, Context &context);
+void addRevertCommand(CLI::App &app, Context &context);
 void addStatsCommand(CLI::App &app, Context &context);
 void addExportCommand(CLI::App &app, Context &context);
 void addPasswordCommand(CLI::App &app, Context &context);

@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "corpus/History.h"
 #include "engine/DatabaseName.h"
 #include "engine/Engine.h"
 #include "engine/FailureMessage.h"
@@ -61,6 +62,11 @@ bool Context::Session::openTable(const std::string &table, OpenMode mode) {
     }
   }
   return result == code::Ok || report(engineMessage(result));
+}
+
+void Context::Session::keepHistory(const std::string &program) {
+  if (corpus::History::suits(*m_cursor))
+    m_cursor->setChangeLog(std::make_shared<corpus::History>(program, corpus::History::Rows::PerRecord));
 }
 
 bool Context::Session::report(const std::string &message) {

@@ -53,6 +53,12 @@ public:
     // after reporting.
     bool openTable(const std::string &table, engine::OpenMode mode = engine::OpenMode::ReadWrite);
 
+    // Every record the open table's cursor writes from now on goes into the
+    // table's history in the same transaction, one row per record, written
+    // by `program` ("vandro-admin import"); nothing for a table whose key
+    // is no integer Id.
+    void keepHistory(const std::string &program);
+
     engine::Database &database() { return *m_database; }
     engine::Cursor &cursor() { return *m_cursor; }
 

@@ -41,7 +41,7 @@ int main(int argc, char **argv) {
   for (const auto add :
        {admin::addAliasCommand, admin::addCreateCommand, admin::addImportCommand, admin::addImportRstCommand,
         admin::addExportRstCommand, admin::addDocumentsCommand, admin::addFindCommand, admin::addLocksCommand,
-        admin::addRemoveDocumentCommand, admin::addStatsCommand, admin::addExportCommand, admin::addPasswordCommand,
+        admin::addRemoveDocumentCommand, admin::addHistoryCommand, admin::addRevertCommand, admin::addStatsCommand, admin::addExportCommand, admin::addPasswordCommand,
         admin::addCheckCommand, admin::addInitCommand})
     add(app, context);
 

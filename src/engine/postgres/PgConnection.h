@@ -90,6 +90,11 @@ public:
   // a way only a lost session fails.
   bool isBroken() const { return m_lost || PQstatus(m_conn) != CONNECTION_OK; }
 
+  // The role the session logged in as.
+  std::string role() const {
+    const char *user = PQuser(m_conn);
+    return user ? user : "";
+  }
   // "host:port/dbname as user", for messages.
   const std::string &serverName() const { return m_serverName; }
   // Turns the failure of `result` (or of the connection) into an engine

@@ -567,7 +567,7 @@ Result PostgresCursor::relock() {
   return locked;
 }
 
-Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
+Result PostgresCursor::storeModified(const Record &record, Bookmark &key, const Alongside &alongside) {
   Parameters parameters;
   for (int field : writableFields()) {
     const FieldDescription &described = description().fields[static_cast<std::size_t>(field)];
@@ -580,16 +580,34 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
 
   if (const Result relocked = relock(); relocked != code::Ok)
     return relocked;
+  // With the change log's writes, the update and they are one transaction
+  // of their own (inside a bulk transaction, part of that one).
+  const bool own = alongside && !m_bulk;
   PgResult rows;
-  Result result = run("update", m_updateSql, parameters, rows, Retry::Never);
+  Result result = code::Ok;
   bool brokeInTheMiddle = false;
-  if (result == code::ConnectionLost || m_conn->resets() != m_lockedAtResets) {
-    // Broken in the middle: stored before the break, or not at all. The
-    // condition makes a second try safe either way.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    rows = PgResult();
+    result = own ? m_conn->exec("BEGIN") : Result(code::Ok);
+    if (result == code::Ok)
+      result = run("update", m_updateSql, parameters, rows, Retry::Never);
+    if (result == code::Ok && rows.rows() > 0 && alongside)
+      result = alongside(keyOfRow(rows));
+    if (result == code::Ok && own)
+      result = m_conn->exec(rows.rows() > 0 ? "COMMIT" : "ROLLBACK");
+    if (attempt > 0 || !(result == code::ConnectionLost || m_conn->resets() != m_lockedAtResets))
+      break;
+    // Broken in the middle: stored before the break (with the log's
+    // writes, in one commit), or not at all. The condition makes a second
+    // try safe either way.
     if (const Result relocked = relock(); relocked != code::Ok)
       return relocked;
     brokeInTheMiddle = true;
-    result = run("update", m_updateSql, parameters, rows, Retry::Never);
+  }
+  if (result != code::Ok && own && !m_conn->isBroken()) {
+    const std::vector<ErrorEntry> entries = ErrorEntries::all();
+    (void)m_conn->exec("ROLLBACK");
+    (void)ErrorEntries::fail(result, entries);
   }
   if (result == code::TableBusy) {
     // The server waited its lock_timeout for a row another client's
@@ -623,7 +641,7 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key) {
   return ErrorEntries::fail(code::RecordChanged);
 }
 
-Result PostgresCursor::storeInserted(const Record &record, Bookmark &key) {
+Result PostgresCursor::storeInserted(const Record &record, Bookmark &key, const Alongside &alongside) {
   Parameters parameters;
   std::string columns, placeholders, variant;
   for (int field : writableFields()) {
@@ -653,15 +671,31 @@ Result PostgresCursor::storeInserted(const Record &record, Bookmark &key) {
       return sent;
     key = keyOf(record);
     m_copied.push_back(recordName(key));
-    return code::Ok;
+    return alongside ? alongside(key) : Result(code::Ok);
   }
   const std::string sql =
       "INSERT INTO " + m_qualified + " (" + columns + ") VALUES (" + placeholders + ") RETURNING " + keyList();
+  const bool own = alongside && !m_bulk;
+  if (own)
+    if (const Result begun = m_conn->exec("BEGIN"); begun != code::Ok)
+      return begun;
   PgResult rows;
-  if (const Result result = run("insert_" + variant, sql, parameters, rows, Retry::Never); result != code::Ok)
-    return result;
-  key = keyOfRow(rows);
-  return code::Ok;
+  Result result = run("insert_" + variant, sql, parameters, rows, Retry::Never);
+  if (result == code::Ok) {
+    key = keyOfRow(rows);
+    if (alongside)
+      result = alongside(key);
+  }
+  if (own) {
+    if (result == code::Ok)
+      return m_conn->exec("COMMIT");
+    if (!m_conn->isBroken()) {
+      const std::vector<ErrorEntry> entries = ErrorEntries::all();
+      (void)m_conn->exec("ROLLBACK");
+      (void)ErrorEntries::fail(result, entries);
+    }
+  }
+  return result;
 }
 
 Bookmark PostgresCursor::keyOfRow(const PgResult &rows) const {
@@ -687,6 +721,9 @@ Result PostgresCursor::beginBulk() {
 }
 
 Result PostgresCursor::commitBulk() {
+  // The change log's last rows first; on failure the caller rolls back.
+  if (const Result logged = changeLogCommitting(); logged != code::Ok)
+    return logged;
   if (const Result copied = finishCopy(); copied != code::Ok) {
     (void)rollbackBulk();
     return copied;
@@ -696,6 +733,7 @@ Result PostgresCursor::commitBulk() {
 }
 
 Result PostgresCursor::rollbackBulk() {
+  changeLogRolledBack();
   if (!m_bulk && !m_copying)
     return code::Ok; // rolled back already, when its commit failed
   if (m_copying) {
@@ -722,6 +760,7 @@ Result PostgresCursor::endSnapshot() {
 }
 
 std::string PostgresCursor::columnType(FieldKind kind, int size) const { return pgTypeFor(kind, size); }
+std::string PostgresCursor::sessionRole() const { return m_conn ? m_conn->role() : std::string(); }
 
 std::optional<std::string> PostgresCursor::siblingNameProblem(const std::string &suffix) const {
   // The server would cut a longer name to one that may be this table's own

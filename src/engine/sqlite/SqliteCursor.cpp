@@ -607,6 +607,29 @@ Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {
   return code::Ok;
 }
 
+Result SqliteCursor::writeWith(Write what, const Record &record, Bookmark &key, const Alongside &alongside) {
+  if (!alongside)
+    return write(what, record, key);
+  const bool own = !m_bulk;
+  if (own)
+    if (const Result begun = runSql("BEGIN IMMEDIATE"); begun != code::Ok)
+      return begun;
+  Result result = write(what, record, key);
+  if (result == code::Ok)
+    result = alongside(key);
+  if (!own)
+    return result;
+  if (result == code::Ok)
+    result = runSql("COMMIT");
+  if (result != code::Ok && !sqlite3_get_autocommit(m_db)) {
+    // The failure stays the one reported; the rollback's own entries do not replace it.
+    const std::vector<ErrorEntry> entries = ErrorEntries::all();
+    (void)runSql("ROLLBACK");
+    (void)ErrorEntries::fail(result, entries);
+  }
+  return result;
+}
+
 Result SqliteCursor::setPassword(const std::optional<std::string> &password) {
   if (!isWritable())
     return ErrorEntries::fail(code::TableIsReadOnly, {{code::TableIsReadOnly, 0, locationEntry()}});
@@ -643,6 +666,9 @@ Result SqliteCursor::beginBulk() {
 }
 
 Result SqliteCursor::commitBulk() {
+  // The change log's last rows first; on failure the caller rolls back.
+  if (const Result logged = changeLogCommitting(); logged != code::Ok)
+    return logged;
   if (const Result result = runSql("COMMIT"); result != code::Ok)
     return result;
   m_bulk = false;
@@ -651,6 +677,7 @@ Result SqliteCursor::commitBulk() {
 }
 
 Result SqliteCursor::rollbackBulk() {
+  changeLogRolledBack();
   m_bulk = false;
   dropAhead();
   const Result result = runSql("ROLLBACK");

@@ -44,6 +44,8 @@ public:
   std::optional<std::string> siblingNameProblem(const std::string &) const override { return std::nullopt; }
   Result hasSibling(const std::string &suffix, bool &out) override;
   std::string columnType(FieldKind kind, int size) const override { return declaredTypeFor(kind, size); }
+  std::string sessionRole() const override { return {}; }
+  std::string numberedKeyColumn() const override { return "INTEGER PRIMARY KEY"; }
   std::string siblingName(const std::string &suffix) const override;
   std::string quotedName() const override;
   Result execute(const std::string &sql, const std::vector<Value> &parameters,
@@ -62,8 +64,12 @@ protected:
   Result lockRecord(const Bookmark &key) override;
   void unlockRecord() override;
   std::optional<LockHolder> holderOf(const Bookmark &key) const override;
-  Result storeModified(const Record &record, Bookmark &key) override { return write(Write::Replace, record, key); }
-  Result storeInserted(const Record &record, Bookmark &key) override { return write(Write::Insert, record, key); }
+  Result storeModified(const Record &record, Bookmark &key, const Alongside &alongside) override {
+    return writeWith(Write::Replace, record, key, alongside);
+  }
+  Result storeInserted(const Record &record, Bookmark &key, const Alongside &alongside) override {
+    return writeWith(Write::Insert, record, key, alongside);
+  }
   Result lockUntilCommit(const Bookmark &key) override;
   Result storeDeleted(const Bookmark &key) override;
 
@@ -82,6 +88,9 @@ private:
   // Stores `record` over the locked one (Replace) or as a new one (Insert).
   enum class Write { Replace, Insert };
   Result write(Write write, const Record &record, Bookmark &key);
+  // write, and `alongside` after it in the same transaction: one of its
+  // own (BEGIN IMMEDIATE ... COMMIT) outside a bulk transaction.
+  Result writeWith(Write write, const Record &record, Bookmark &key, const Alongside &alongside);
   Result runSql(const std::string &sql);
   // The condition of `filter`'s parts, joined by `joiner`, and their
   // parameters, in order.

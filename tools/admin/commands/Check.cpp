@@ -3,6 +3,7 @@
 
 #include "RstExport.h"
 #include "corpus/Corpus.h"
+#include "corpus/History.h"
 #include "corpus/RelationTable.h"
 #include "engine/MessageText.h"
 
@@ -23,6 +24,8 @@ int check(Context &context, const std::string &database, const std::string &tabl
   if (const Result result = session.cursor().integrityCheck(problems); result != code::Ok)
     return context.failure(engineMessage(result));
   if (const Result result = relationTableProblems(session.cursor(), problems); result != code::Ok)
+    return context.failure(engineMessage(result));
+  if (const Result result = History::problems(session.cursor(), problems); result != code::Ok)
     return context.failure(engineMessage(result));
   // The corpus kept beside the table, if any.
   Corpus corpus(session.cursor());

@@ -1,6 +1,7 @@
 // vandro-admin create: an empty standard relation table.
 #include "Commands.h"
 
+#include "corpus/History.h"
 #include "corpus/RelationTable.h"
 
 namespace vandro::admin {
@@ -17,6 +18,12 @@ int create(Context &context, const std::string &database, const std::string &tab
   if (const Result result = session.database().createTable(table, relationTableFields(), kRelationTableKey);
       result != code::Ok)
     return context.failure(engineMessage(result));
+  // Its history beside it, made now by whoever may make tables, so that
+  // the annotators' posts need only write into it.
+  if (!session.openTable(table))
+    return kFailure;
+  if (const Result made = History::create(session.cursor()); made != code::Ok)
+    return context.failure(engineMessage(made));
   return kSuccess;
 }
 

@@ -27,6 +27,7 @@ int importFile(Context &context, const std::string &database, const std::string 
   Context::Session session(context);
   if (!session.openDatabase(database) || !session.openTable(table))
     return kFailure;
+  session.keepHistory("vandro-admin import");
   std::function<void(long)> progress;
   const bool terminal = ::isatty(STDERR_FILENO) == 1 && &context.err == &std::cerr;
   if (terminal)

@@ -74,6 +74,7 @@ int importRst(Context &context, const std::string &database, const std::string &
   }
   if (!session.openTable(table))
     return kFailure;
+  session.keepHistory("vandro-admin import-rst");
   const bool terminal = ::isatty(STDERR_FILENO) == 1 && &context.err == &std::cerr;
   std::function<void(const RstImportSummary &)> progress;
   if (terminal)

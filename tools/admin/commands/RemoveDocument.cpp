@@ -18,6 +18,7 @@ int removeDocuments(Context &context, const std::string &database, const std::st
   Context::Session session(context);
   if (!session.openDatabase(database) || !session.openTable(table))
     return kFailure;
+  session.keepHistory("vandro-admin remove-document");
   Corpus corpus(session.cursor());
   // Every name first: nothing is removed when one of them is unknown.
   for (const std::string &name : names) {
