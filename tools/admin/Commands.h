@@ -32,6 +32,7 @@ void addFindCommand(CLI::App &app, Context &context);
 void addLocksCommand(CLI::App &app, Context &context);
 void addRemoveDocumentCommand(CLI::App &app, Context &context);
 void addStatsCommand(CLI::App &app, Context &context);
+void addAgreementCommand(CLI::App &app, Context &context);
 void addExportCommand(CLI::App &app, Context &context);
 void addPasswordCommand(CLI::App &app, Context &context);
 void addCheckCommand(CLI::App &app, Context &context);
