@@ -34,6 +34,7 @@ void addRemoveDocumentCommand(CLI::App &app, Context &context);
 void addHistoryCommand(CLI::App &app, Context &context);
 void addRevertCommand(CLI::App &app, Context &context);
 void addStatsCommand(CLI::App &app, Context &context);
+void addAgreementCommand(CLI::App &app, Context &context);
 void addExportCommand(CLI::App &app, Context &context);
 void addPasswordCommand(CLI::App &app, Context &context);
 void addCheckCommand(CLI::App &app, Context &context);

@@ -37,28 +37,41 @@ Context::Session::Session(Context &context) : m_context(context) {
 }
 
 Context::Session::~Session() {
+  m_secondCursor.reset();
+  m_secondDatabase.reset();
   m_cursor.reset();
   m_database.reset();
   if (m_started)
     (void)Engine::instance().exit();
 }
 
-bool Context::Session::openDatabase(const std::string &name) {
+bool Context::Session::openDatabase(const std::string &name) { return openDatabaseInto(name, m_database); }
+
+bool Context::Session::openTable(const std::string &table, OpenMode mode) {
+  return openTableInto(*m_database, table, mode, m_cursor);
+}
+
+bool Context::Session::openSecondTable(const std::string &name, const std::string &table, OpenMode mode) {
+  return openDatabaseInto(name, m_secondDatabase) && openTableInto(*m_secondDatabase, table, mode, m_secondCursor);
+}
+
+bool Context::Session::openDatabaseInto(const std::string &name, std::unique_ptr<Database> &out) {
   if (!m_started)
     return report(engineMessage(code::EngineStartFailed));
   const bool path = isDirectoryName(name);
-  const Result result = Engine::instance().openDatabase(path ? "" : name, path ? name : "", OpenMode::ReadWrite,
-                                                        ShareMode::Shared, m_database);
+  const Result result =
+      Engine::instance().openDatabase(path ? "" : name, path ? name : "", OpenMode::ReadWrite, ShareMode::Shared, out);
   return result == code::Ok || report(engineMessage(result));
 }
 
-bool Context::Session::openTable(const std::string &table, OpenMode mode) {
-  Result result = m_database->openTable(table, "default", mode, ShareMode::Shared, m_cursor);
+bool Context::Session::openTableInto(Database &database, const std::string &table, OpenMode mode,
+                                     std::unique_ptr<Cursor> &out) {
+  Result result = database.openTable(table, "default", mode, ShareMode::Shared, out);
   if (result == code::PasswordNeeded) {
-    const auto password = readPassword("Password for " + m_database->location() + "/" + table + ": ");
+    const auto password = readPassword("Password for " + database.location() + "/" + table + ": ");
     if (password) {
       (void)Engine::instance().addPassword(*password);
-      result = m_database->openTable(table, "default", mode, ShareMode::Shared, m_cursor);
+      result = database.openTable(table, "default", mode, ShareMode::Shared, out);
     }
   }
   return result == code::Ok || report(engineMessage(result));

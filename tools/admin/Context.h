@@ -59,15 +59,25 @@ public:
     // is no integer Id.
     void keepHistory(const std::string &program);
 
+    // Opens a second table of the database `name` (another database, of
+    // any driver, or the same one) for a command that compares two tables;
+    // false after reporting.
+    bool openSecondTable(const std::string &name, const std::string &table,
+                         engine::OpenMode mode = engine::OpenMode::ReadWrite);
+
     engine::Database &database() { return *m_database; }
     engine::Cursor &cursor() { return *m_cursor; }
+    engine::Cursor &secondCursor() { return *m_secondCursor; }
 
   private:
     bool report(const std::string &message);
+    bool openDatabaseInto(const std::string &name, std::unique_ptr<engine::Database> &out);
+    bool openTableInto(engine::Database &database, const std::string &table, engine::OpenMode mode,
+                       std::unique_ptr<engine::Cursor> &out);
     Context &m_context;
     bool m_started = false;
-    std::unique_ptr<engine::Database> m_database;
-    std::unique_ptr<engine::Cursor> m_cursor;
+    std::unique_ptr<engine::Database> m_database, m_secondDatabase;
+    std::unique_ptr<engine::Cursor> m_cursor, m_secondCursor;
   };
 };
 

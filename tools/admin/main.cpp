@@ -28,8 +28,8 @@ int main(int argc, char **argv) {
   CLI::App app{"Administration of Vandro's relation tables: where they live (aliases), creating,\n"
                "importing and exporting CSV, passwords, checks, and the demo table; RST corpora\n"
                "imported and exported with their markers, their documents listed and removed,\n"
-               "counts of what the annotation says, the records still to do (find), and the\n"
-               "records held locked now.\n\n"
+               "counts of what the annotation says, the agreement of two annotators' tables,\n"
+               "the records still to do (find), and the records held locked now.\n\n"
                "DATABASE is an alias of the engine configuration, or a directory path when it\n"
                "holds \"/\", \":\" or \"\\\" (for the current directory write ./). TABLE is a file\n"
                "name in that directory, such as Vandro.DB.",
@@ -41,7 +41,8 @@ int main(int argc, char **argv) {
   for (const auto add :
        {admin::addAliasCommand, admin::addCreateCommand, admin::addImportCommand, admin::addImportRstCommand,
         admin::addExportRstCommand, admin::addDocumentsCommand, admin::addFindCommand, admin::addLocksCommand,
-        admin::addRemoveDocumentCommand, admin::addHistoryCommand, admin::addRevertCommand, admin::addStatsCommand, admin::addExportCommand, admin::addPasswordCommand,
+        admin::addRemoveDocumentCommand, admin::addHistoryCommand, admin::addRevertCommand, admin::addStatsCommand,
+        admin::addAgreementCommand, admin::addExportCommand, admin::addPasswordCommand,
         admin::addCheckCommand, admin::addInitCommand})
     add(app, context);
 
