@@ -60,6 +60,7 @@ Result Statistics::run(const std::string &sql, const std::vector<Value> &paramet
       switch (layout[c]) {
       case 'r': group.relation = textOrNull(row[c]); break;
       case 't': group.text = textOrNull(row[c]); break;
+      case 'o': group.order = textOrNull(row[c]); break;
       case 's': group.span = static_cast<int>(countOf(row[c])); break;
       case 'n': group.records = countOf(row[c]); break;
       case 'm': group.marked = countOf(row[c]); break;
@@ -113,11 +114,11 @@ Result Statistics::byPosition(std::vector<GroupCount> &out) {
   for (int span = 1; span <= 2; ++span) {
     const std::string number = std::to_string(span);
     sql += span == 1 ? "" : " UNION ALL ";
-    sql += "SELECT \"Relation\", " + number + ", \"Position" + number + "\", count(*) FROM " + m_cursor.quotedName() +
-           where(markerSql("\"Marker" + number + "\"") + " IS NOT NULL", parameters) +
-           " GROUP BY \"Relation\", \"Position" + number + "\"";
+    sql += "SELECT \"Relation\", \"Order\", " + number + ", \"Position" + number + "\", count(*) FROM " +
+           m_cursor.quotedName() + where(markerSql("\"Marker" + number + "\"") + " IS NOT NULL", parameters) +
+           " GROUP BY \"Relation\", \"Order\", \"Position" + number + "\"";
   }
-  return run(sql, parameters, out, {'r', 's', 't', 'n'});
+  return run(sql, parameters, out, {'r', 'o', 's', 't', 'n'});
 }
 
 Result Statistics::byDocument(std::vector<GroupCount> &out) {

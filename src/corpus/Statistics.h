@@ -18,6 +18,7 @@ using engine::Value;
 struct GroupCount {
   std::optional<std::string> relation;
   std::optional<std::string> text; // the From, the marker or the position, by query
+  std::optional<std::string> order; // the record's Order, where counts are per span
   int span = 0;
   long records = 0;
   long marked = 0; // of them, with a marker on either span (where counted)
@@ -38,8 +39,8 @@ public:
   // span (`records`): each part of a stored marker ("and + then") is one
   // marker, without its outer blanks.
   [[nodiscard]] Result byMarker(std::vector<GroupCount> &out);
-  // Per relation name, span and position of the span's marker (exactly as
-  // stored; null where none), how many spans with a marker.
+  // Per relation name, Order, span and position of the span's marker
+  // (exactly as stored; null where none), how many spans with a marker.
   [[nodiscard]] Result byPosition(std::vector<GroupCount> &out);
   // Per From (`text`): records, and records with a marker.
   [[nodiscard]] Result byDocument(std::vector<GroupCount> &out);

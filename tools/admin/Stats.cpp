@@ -5,10 +5,14 @@
 #include "engine/FailureMessage.h"
 #include "corpus/Statistics.h"
 
+#include <QRegularExpression>
 #include <QString>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <map>
+#include <numeric>
+#include <set>
 #include <sstream>
 
 namespace vandro::admin {
@@ -79,13 +83,16 @@ private:
   std::map<std::string, Marker> m_markers;
 };
 
-// The three most frequent markers of `markers` among those of `relation`
-// (all when empty), as "and 30, also 12, so 9" and as CSV cells.
-void topMarkers(const std::vector<MarkerCounts::Counted> &markers, const std::string *relation, std::string &text,
-                std::vector<std::string> &cells) {
+// The three most frequent markers of `markers` among those of the relations
+// in `relations` (all when null), as "and 30, also 12, so 9" and as CSV cells.
+void topMarkers(const std::vector<MarkerCounts::Counted> &markers, const std::set<std::string> *relations,
+                std::string &text, std::vector<std::string> &cells) {
   std::vector<std::pair<std::string, long>> top;
   for (const auto &marker : markers) {
-    const long count = relation ? (marker.byRelation.count(*relation) ? marker.byRelation.at(*relation) : 0) : marker.total;
+    long count = relations ? 0 : marker.total;
+    if (relations)
+      for (const auto &[relation, times] : marker.byRelation)
+        count += relations->count(relation) ? times : 0;
     if (count > 0)
       top.emplace_back(marker.shown, count);
   }
@@ -103,7 +110,30 @@ void topMarkers(const std::vector<MarkerCounts::Counted> &markers, const std::st
   }
 }
 
-void byRelation(const std::vector<GroupCount> &relations, const std::vector<GroupCount> &markerRows, StatsReport &out) {
+// The `count` heaviest of the rows weighed by `weights`, the first of equals.
+std::vector<bool> heaviest(const std::vector<long> &weights, std::size_t count) {
+  std::vector<std::size_t> order(weights.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return weights[a] > weights[b]; });
+  std::vector<bool> kept(weights.size());
+  for (std::size_t i = 0; i < order.size() && i < count; ++i)
+    kept[order[i]] = true;
+  return kept;
+}
+
+// Which of the rows weighed by `weights` stand on their own when `cap` of
+// them may (0: all): the heaviest. A single row left over stands on its
+// own too, since a row of "other" would take its place.
+std::vector<bool> keptRows(const std::vector<long> &weights, std::size_t cap) {
+  if (cap == 0 || weights.size() <= cap + 1)
+    return std::vector<bool>(weights.size(), true);
+  return heaviest(weights, cap);
+}
+
+long sum(const std::vector<long> &counts) { return std::accumulate(counts.begin(), counts.end(), 0L); }
+
+void byRelation(const std::vector<GroupCount> &relations, const std::vector<GroupCount> &markerRows, std::size_t cap,
+                StatsReport &out) {
   MarkerCounts counts;
   for (const GroupCount &group : markerRows)
     if (group.text)
@@ -114,33 +144,64 @@ void byRelation(const std::vector<GroupCount> &relations, const std::vector<Grou
     return a.records != b.records ? a.records > b.records : relationOf(a) < relationOf(b);
   });
   out.title = "Relations: records and records with a marker";
+  out.noun = "relations";
+  out.unit = "records";
   out.header = {"Relation", "Records", "With a marker", "Share", "Most frequent markers"};
   out.numeric = {false, true, true, true, false};
   out.csvHeader = {"Relation", "Records", "With a marker", "Share", "Marker 1", "Count 1", "Marker 2", "Count 2",
                    "Marker 3", "Count 3"};
   out.series = {"Records", "With a marker"};
-  long records = 0, marked = 0;
-  auto addRow = [&](const std::string &name, long all, long withMarker, const std::string *relation) {
+  auto addRow = [&](const std::string &name, long all, long withMarker, const std::set<std::string> *names,
+                    bool shown, bool inCsv) {
     std::string text;
     std::vector<std::string> cells;
-    topMarkers(markers, relation, text, cells);
-    out.rows.push_back({name, std::to_string(all), std::to_string(withMarker), percent(withMarker, all), text});
+    topMarkers(markers, names, text, cells);
+    if (shown)
+      out.rows.push_back({name, std::to_string(all), std::to_string(withMarker), percent(withMarker, all), text});
+    if (!inCsv)
+      return;
     std::vector<std::string> csv = {name, std::to_string(all), std::to_string(withMarker), fraction(withMarker, all)};
     csv.insert(csv.end(), cells.begin(), cells.end());
     out.csvRows.push_back(std::move(csv));
   };
-  for (const GroupCount &group : ordered) {
+  std::vector<long> weights;
+  for (const GroupCount &group : ordered)
+    weights.push_back(group.records);
+  const std::vector<bool> kept = keptRows(weights, cap);
+  long records = 0, marked = 0, otherRecords = 0, otherMarked = 0;
+  std::set<std::string> others;
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    const GroupCount &group = ordered[i];
     const std::string name = relationOf(group);
-    addRow(name, group.records, group.marked, &name);
-    out.labels.push_back(name);
-    out.values.push_back({group.records, group.marked});
+    const std::set<std::string> only = {name};
+    addRow(name, group.records, group.marked, &only, kept[i], true);
+    if (kept[i]) {
+      out.labels.push_back(name);
+      out.values.push_back({group.records, group.marked});
+    } else {
+      others.insert(name);
+      otherRecords += group.records;
+      otherMarked += group.marked;
+    }
     records += group.records;
     marked += group.marked;
   }
-  addRow("Total", records, marked, nullptr);
+  if (!others.empty()) {
+    out.otherCount = static_cast<long>(others.size());
+    out.labels.push_back(otherLabel(out.otherCount, out.noun));
+    out.values.push_back({otherRecords, otherMarked});
+    addRow(out.labels.back(), otherRecords, otherMarked, &others, true, false);
+  }
+  addRow("Total", records, marked, nullptr, true, true);
+  out.total = records;
 }
 
-void byMarker(const std::vector<GroupCount> &markerRows, StatsReport &out) {
+// A count with its share of `whole` beside it: "16 (59.3%)"; a bare 0.
+std::string countAndShare(long count, long whole) {
+  return count ? std::to_string(count) + " (" + percent(count, whole) + ")" : "0";
+}
+
+void byMarker(const std::vector<GroupCount> &markerRows, StatsShare share, std::size_t cap, StatsReport &out) {
   MarkerCounts counts;
   std::map<std::string, long> relationTotals;
   for (const GroupCount &group : markerRows)
@@ -151,6 +212,13 @@ void byMarker(const std::vector<GroupCount> &markerRows, StatsReport &out) {
   std::vector<std::pair<std::string, long>> relations(relationTotals.begin(), relationTotals.end());
   std::stable_sort(relations.begin(), relations.end(), [](const auto &a, const auto &b) { return a.second > b.second; });
   out.title = "Markers and the relations they mark";
+  if (share == StatsShare::Row)
+    out.title += ", shares of each marker's uses";
+  else if (share == StatsShare::Column)
+    out.title += ", shares of each relation's markers";
+  out.noun = "markers";
+  out.unit = "markers";
+  out.share = share;
   out.header = {"Marker"};
   out.numeric = {false};
   for (const auto &[relation, total] : relations) {
@@ -161,101 +229,289 @@ void byMarker(const std::vector<GroupCount> &markerRows, StatsReport &out) {
   out.header.push_back("Total");
   out.numeric.push_back(true);
   out.csvHeader = out.header;
+  if (share != StatsShare::None) {
+    for (const auto &[relation, total] : relations)
+      out.csvHeader.push_back(relation + " share");
+    out.csvHeader.push_back("Total share");
+  }
+  std::vector<long> columnTotals;
+  for (const auto &[relation, total] : relations)
+    columnTotals.push_back(total);
+  columnTotals.push_back(sum(columnTotals));
+  out.total = columnTotals.back();
+  // A row of counts, one per relation and the total last, as the terminal
+  // shows it and as CSV.
+  // A share that is always the whole (a row's total of itself, a column's
+  // total of itself) is left out on a terminal.
+  auto cells = [&](const std::string &name, const std::vector<long> &values, bool shares) {
+    const bool totals = &values == &columnTotals;
+    std::vector<std::string> row = {name};
+    for (std::size_t c = 0; c < values.size(); ++c) {
+      const bool last = c + 1 == values.size();
+      const bool whole = share == StatsShare::Row ? last : totals;
+      row.push_back(shares && !whole ? countAndShare(values[c], share == StatsShare::Row ? values.back()
+                                                                                          : columnTotals[c])
+                                     : std::to_string(values[c]));
+    }
+    return row;
+  };
   const auto markers = counts.ordered();
-  for (std::size_t i = 0; i < markers.size(); ++i) {
-    std::vector<std::string> row = {markers[i].shown};
+  std::vector<std::vector<long>> table;
+  std::vector<long> weights;
+  for (const auto &marker : markers) {
     std::vector<long> values;
     for (const auto &[relation, total] : relations) {
-      const auto found = markers[i].byRelation.find(relation);
-      const long count = found == markers[i].byRelation.end() ? 0 : found->second;
-      row.push_back(std::to_string(count));
-      values.push_back(count);
+      const auto found = marker.byRelation.find(relation);
+      values.push_back(found == marker.byRelation.end() ? 0 : found->second);
     }
-    row.push_back(std::to_string(markers[i].total));
-    out.csvRows.push_back(row);
-    if (i < kMarkersShown) {
-      out.rows.push_back(row);
+    values.push_back(marker.total);
+    table.push_back(values);
+    weights.push_back(marker.total);
+  }
+  const std::vector<bool> kept = keptRows(weights, cap ? cap : kMarkersShown);
+  std::vector<long> other(columnTotals.size());
+  for (std::size_t i = 0; i < markers.size(); ++i) {
+    std::vector<std::string> csv = cells(markers[i].shown, table[i], false);
+    if (share != StatsShare::None)
+      for (std::size_t c = 0; c < table[i].size(); ++c)
+        csv.push_back(fraction(table[i][c], share == StatsShare::Row ? table[i].back() : columnTotals[c]));
+    out.csvRows.push_back(std::move(csv));
+    if (kept[i]) {
+      out.rows.push_back(cells(markers[i].shown, table[i], share != StatsShare::None));
       out.labels.push_back(markers[i].shown);
-      out.values.push_back(values);
+      out.values.emplace_back(table[i].begin(), table[i].end() - 1);
+    } else {
+      ++out.otherCount;
+      for (std::size_t c = 0; c < other.size(); ++c)
+        other[c] += table[i][c];
     }
   }
-  out.leftOut = static_cast<long>(markers.size() > kMarkersShown ? markers.size() - kMarkersShown : 0);
+  if (out.otherCount > 0) {
+    out.labels.push_back(otherLabel(out.otherCount, out.noun));
+    out.rows.push_back(cells(out.labels.back(), other, share != StatsShare::None));
+    out.values.emplace_back(other.begin(), other.end() - 1);
+  }
+  out.rows.push_back(cells("Total", columnTotals, share != StatsShare::None));
 }
 
-void byPosition(const std::vector<GroupCount> &positionRows, StatsReport &out) {
-  // relation -> span * 5 + position -> count
+// The span groups of the position table and which group each span of a
+// record with `order` falls in.
+std::vector<std::string> spanGroups(StatsSpans spans) {
+  if (spans == StatsSpans::Number)
+    return {"Span 1", "Span 2"};
+  return {"Satellite", "Nucleus", "Co-nucleus", "Order unknown"};
+}
+
+std::size_t spanGroup(StatsSpans spans, int span, const std::optional<std::string> &order) {
+  if (spans == StatsSpans::Number)
+    return span == 2 ? 1 : 0;
+  // SN: span 1 is the satellite; NS: span 2 is; NN: both are nuclei of a
+  // multinuclear relation.
+  if (order == "SN" || order == "NS")
+    return (*order == "SN") == (span == 1) ? 0 : 1;
+  return order == "NN" ? 2 : 3;
+}
+
+void byPosition(const std::vector<GroupCount> &positionRows, StatsSpans spans, std::size_t cap, StatsReport &out) {
+  out.spanGroups = spanGroups(spans);
+  out.spans = spans;
+  const std::size_t width = out.spanGroups.size() * kPositions.size();
+  // relation -> group * 5 + position -> count
   std::map<std::string, std::vector<long>> table;
   for (const GroupCount &group : positionRows) {
     std::vector<long> &counts = table[relationOf(group)];
-    counts.resize(2 * kPositions.size());
+    counts.resize(width);
     const auto known = std::find(kPositions.begin(), kPositions.end() - 1, group.text.value_or(""));
     const std::size_t position = static_cast<std::size_t>(known - kPositions.begin()); // "other" when not found
-    counts[static_cast<std::size_t>(group.span - 1) * kPositions.size() + position] += group.records;
+    counts[spanGroup(spans, group.span, group.order) * kPositions.size() + position] += group.records;
   }
   std::vector<std::pair<std::string, std::vector<long>>> ordered(table.begin(), table.end());
-  auto sum = [](const std::vector<long> &counts) {
-    long total = 0;
-    for (long count : counts)
-      total += count;
-    return total;
-  };
   std::stable_sort(ordered.begin(), ordered.end(),
                    [&](const auto &a, const auto &b) { return sum(a.second) > sum(b.second); });
-  out.title = "Marker positions by relation, span 1 and span 2";
+  out.title = spans == StatsSpans::Number ? "Marker positions by relation, span 1 and span 2"
+                                          : "Marker positions by relation, satellite and nucleus";
+  out.noun = "relations";
+  out.unit = "marked spans";
+  std::vector<long> totals(width);
+  for (const auto &[relation, counts] : ordered)
+    for (std::size_t i = 0; i < width; ++i)
+      totals[i] += counts[i];
+  // A terminal shows only the groups that have a marker; CSV has them all.
+  std::vector<bool> shownColumn(width);
+  for (std::size_t g = 0; g < out.spanGroups.size(); ++g)
+    for (std::size_t p = 0; p < kPositions.size(); ++p)
+      shownColumn[g * kPositions.size() + p] =
+          std::any_of(totals.begin() + static_cast<long>(g * kPositions.size()),
+                      totals.begin() + static_cast<long>((g + 1) * kPositions.size()), [](long n) { return n > 0; });
+  out.csvHeader = {"Relation"};
   out.header = {"Relation"};
   out.numeric = {false};
-  for (int span = 1; span <= 2; ++span)
-    for (const std::string &position : kPositions) {
-      out.header.push_back("Span " + std::to_string(span) + " " + position);
+  for (std::size_t i = 0; i < width; ++i) {
+    out.series.push_back(out.spanGroups[i / kPositions.size()] + " " + kPositions[i % kPositions.size()]);
+    out.csvHeader.push_back(out.series.back());
+    if (shownColumn[i]) {
+      out.header.push_back(out.series.back());
       out.numeric.push_back(true);
-      out.series.push_back(out.header.back());
     }
+  }
+  out.csvHeader.push_back("Total");
   out.header.push_back("Total");
   out.numeric.push_back(true);
-  out.csvHeader = out.header;
-  std::vector<long> totals(2 * kPositions.size());
-  for (const auto &[relation, counts] : ordered) {
-    std::vector<std::string> row = {relation};
-    for (std::size_t i = 0; i < counts.size(); ++i) {
-      row.push_back(std::to_string(counts[i]));
-      totals[i] += counts[i];
+  auto row = [&](const std::string &name, const std::vector<long> &counts, bool all) {
+    std::vector<std::string> cells = {name};
+    for (std::size_t i = 0; i < counts.size(); ++i)
+      if (all || shownColumn[i])
+        cells.push_back(std::to_string(counts[i]));
+    cells.push_back(std::to_string(sum(counts)));
+    return cells;
+  };
+  std::vector<long> weights;
+  for (const auto &[relation, counts] : ordered)
+    weights.push_back(sum(counts));
+  const std::vector<bool> kept = keptRows(weights, cap);
+  std::vector<long> other(width);
+  for (std::size_t i = 0; i < ordered.size(); ++i) {
+    const auto &[relation, counts] = ordered[i];
+    out.csvRows.push_back(row(relation, counts, true));
+    if (kept[i]) {
+      out.rows.push_back(row(relation, counts, false));
+      out.labels.push_back(relation);
+      out.values.push_back(counts);
+    } else {
+      ++out.otherCount;
+      for (std::size_t c = 0; c < width; ++c)
+        other[c] += counts[c];
     }
-    row.push_back(std::to_string(sum(counts)));
-    out.rows.push_back(row);
-    out.labels.push_back(relation);
-    out.values.push_back(counts);
   }
-  std::vector<std::string> total = {"Total"};
-  for (long count : totals)
-    total.push_back(std::to_string(count));
-  total.push_back(std::to_string(sum(totals)));
-  out.rows.push_back(total);
-  out.csvRows = out.rows;
+  if (out.otherCount > 0) {
+    out.labels.push_back(otherLabel(out.otherCount, out.noun));
+    out.rows.push_back(row(out.labels.back(), other, false));
+    out.values.push_back(other);
+  }
+  out.rows.push_back(row("Total", totals, false));
+  out.csvRows.push_back(row("Total", totals, true));
+  out.total = sum(totals);
 }
 
-void byDocument(const std::vector<GroupCount> &documents, StatsReport &out) {
-  std::vector<GroupCount> ordered = documents;
-  std::stable_sort(ordered.begin(), ordered.end(),
-                   [](const GroupCount &a, const GroupCount &b) { return a.text.value_or("") < b.text.value_or(""); });
-  out.title = "Documents: records and records with a marker";
+const std::string kUnmatched = "(unmatched)";
+
+// The documents, or with `pattern` their groups, each with its number of
+// documents, records and records with a marker; in name order, the
+// documents that match no group last.
+struct Counted {
+  std::string name;
+  long documents = 0, records = 0, marked = 0;
+};
+std::vector<Counted> documentRows(const std::vector<GroupCount> &documents, const std::string &pattern) {
+  std::map<std::string, Counted> named;
+  const QRegularExpression expression(QString::fromStdString(pattern));
+  for (const GroupCount &group : documents) {
+    std::string name = label(group.text);
+    if (!pattern.empty()) {
+      // The first capture group names the group (the whole match when the
+      // pattern has none); a null From, no match, or a group that took no
+      // text leaves the document unmatched.
+      const QRegularExpressionMatch match =
+          group.text ? expression.match(QString::fromStdString(*group.text)) : QRegularExpressionMatch();
+      const QString captured = match.hasMatch() ? match.captured(expression.captureCount() > 0 ? 1 : 0) : QString();
+      name = captured.isEmpty() ? kUnmatched : captured.toStdString();
+    }
+    Counted &counted = named[name];
+    counted.name = name;
+    counted.documents += 1;
+    counted.records += group.records;
+    counted.marked += group.marked;
+  }
+  std::vector<Counted> rows;
+  for (const auto &[name, counted] : named)
+    if (pattern.empty() || name != kUnmatched)
+      rows.push_back(counted);
+  if (!pattern.empty() && named.count(kUnmatched))
+    rows.push_back(named.at(kUnmatched));
+  return rows;
+}
+
+void add(Counted &to, const Counted &counts) {
+  to.documents += counts.documents;
+  to.records += counts.records;
+  to.marked += counts.marked;
+}
+
+void byDocument(const std::vector<GroupCount> &documents, const std::string &pattern, std::size_t cap,
+                StatsReport &out) {
+  const std::vector<Counted> counted = documentRows(documents, pattern);
+  const bool grouped = !pattern.empty();
+  out.title = grouped ? "Document groups: records and records with a marker"
+                      : "Documents: records and records with a marker";
+  out.noun = grouped ? "groups" : "documents";
+  out.unit = "records";
   out.header = {"Document", "Records", "With a marker", "Share"};
-  out.numeric = {false, true, true, true};
+  if (grouped)
+    out.header = {"Group", "Documents", "Records", "With a marker", "Share"};
+  out.numeric.assign(out.header.size(), true);
+  out.numeric[0] = false;
   out.csvHeader = out.header;
   out.series = {"Records", "With a marker"};
-  long records = 0, marked = 0;
-  for (const GroupCount &group : ordered) {
-    const std::string name = label(group.text);
-    out.rows.push_back({name, std::to_string(group.records), std::to_string(group.marked),
-                        percent(group.marked, group.records)});
-    out.csvRows.push_back({name, std::to_string(group.records), std::to_string(group.marked),
-                           fraction(group.marked, group.records)});
-    out.labels.push_back(name);
-    out.values.push_back({group.records, group.marked});
-    records += group.records;
-    marked += group.marked;
+  auto cells = [&](const std::string &name, const Counted &counts, bool csv) {
+    std::vector<std::string> row = {name};
+    if (grouped)
+      row.push_back(std::to_string(counts.documents));
+    row.push_back(std::to_string(counts.records));
+    row.push_back(std::to_string(counts.marked));
+    row.push_back(csv ? fraction(counts.marked, counts.records) : percent(counts.marked, counts.records));
+    return row;
+  };
+  std::vector<long> weights;
+  for (const Counted &row : counted)
+    weights.push_back(row.records);
+  const std::vector<bool> kept = keptRows(weights, cap);
+  Counted other, total;
+  for (std::size_t i = 0; i < counted.size(); ++i) {
+    out.csvRows.push_back(cells(counted[i].name, counted[i], true));
+    if (kept[i]) {
+      out.rows.push_back(cells(counted[i].name, counted[i], false));
+      out.labels.push_back(counted[i].name);
+      out.values.push_back({counted[i].records, counted[i].marked});
+    } else {
+      ++out.otherCount;
+      add(other, counted[i]);
+    }
+    add(total, counted[i]);
   }
-  out.rows.push_back({"Total", std::to_string(records), std::to_string(marked), percent(marked, records)});
-  out.csvRows.push_back({"Total", std::to_string(records), std::to_string(marked), fraction(marked, records)});
+  if (out.otherCount > 0) {
+    out.labels.push_back(otherLabel(out.otherCount, out.noun));
+    out.rows.push_back(cells(out.labels.back(), other, false));
+    out.values.push_back({other.records, other.marked});
+  }
+  out.rows.push_back(cells("Total", total, false));
+  out.csvRows.push_back(cells("Total", total, true));
+  out.total = total.records;
+}
+
+// The corpus the documents make: the common start of their names without
+// the separators it ends in ("GUM" for GUM_bio_byron and GUM_news_iodine);
+// empty when they have none.
+std::string commonName(const std::vector<GroupCount> &documents) {
+  std::optional<QString> common;
+  for (const GroupCount &group : documents) {
+    if (!group.text)
+      continue;
+    const QString name = QString::fromStdString(*group.text);
+    if (!common) {
+      common = name;
+      continue;
+    }
+    qsizetype same = 0;
+    while (same < common->size() && same < name.size() && common->at(same) == name.at(same))
+      ++same;
+    common->truncate(same);
+  }
+  if (!common)
+    return {};
+  while (!common->isEmpty() && (common->back().isHighSurrogate() || common->back().isSpace() ||
+                                QStringLiteral("_-.:/").contains(common->back())))
+    common->chop(1);
+  return common->toStdString();
 }
 
 // Characters on a terminal: the UTF-8 bytes that start a character.
@@ -266,36 +522,75 @@ std::size_t width(const std::string &text) {
 
 } // namespace
 
-Outcome<StatsReport> buildStats(Cursor &cursor, StatsBy by, const std::vector<std::string> &documents) {
+Outcome<StatsReport> buildStats(Cursor &cursor, const StatsOptions &options) {
   StatsReport out;
-  out.by = by;
-  Statistics statistics(cursor, documents);
+  out.by = options.by;
+  Statistics statistics(cursor, options.documents);
   std::vector<std::string> unknown;
   if (const Result checked = statistics.unknownDocuments(unknown); checked != code::Ok)
     return Failure{failureMessage(checked, ErrorEntries::all())};
   if (!unknown.empty())
     return Failure{"no record's From is " + unknown.front() + " (stats --by document lists them)"};
-  std::vector<GroupCount> first, second;
-  Result result = code::Ok;
-  switch (by) {
-  case StatsBy::Relation:
-    result = statistics.byRelation(first);
-    if (result == code::Ok)
-      result = statistics.byMarker(second);
-    break;
-  case StatsBy::Marker: result = statistics.byMarker(first); break;
-  case StatsBy::Position: result = statistics.byPosition(first); break;
-  case StatsBy::Document: result = statistics.byDocument(first); break;
+  std::vector<GroupCount> first, second, documents;
+  Result result = statistics.byDocument(documents);
+  if (result == code::Ok) {
+    switch (options.by) {
+    case StatsBy::Relation:
+      result = statistics.byRelation(first);
+      if (result == code::Ok)
+        result = statistics.byMarker(second);
+      break;
+    case StatsBy::Marker: result = statistics.byMarker(first); break;
+    case StatsBy::Position: result = statistics.byPosition(first); break;
+    case StatsBy::Document: break;
+    }
   }
   if (result != code::Ok)
     return Failure{failureMessage(result, ErrorEntries::all())};
-  switch (by) {
-  case StatsBy::Relation: byRelation(first, second, out); break;
-  case StatsBy::Marker: byMarker(first, out); break;
-  case StatsBy::Position: byPosition(first, out); break;
-  case StatsBy::Document: byDocument(first, out); break;
+  switch (options.by) {
+  case StatsBy::Relation: byRelation(first, second, options.top, out); break;
+  case StatsBy::Marker: byMarker(first, options.share, options.top, out); break;
+  case StatsBy::Position: byPosition(first, options.spans, options.top, out); break;
+  case StatsBy::Document: byDocument(documents, options.group, options.top, out); break;
   }
+  out.corpus = options.corpus.empty() ? commonName(documents) : options.corpus;
+  if (out.corpus.empty())
+    out.corpus = std::filesystem::path(options.table).stem().string();
   return out;
+}
+
+std::string otherLabel(long count, const std::string &noun) {
+  return "(other: " + std::to_string(count) + " " + (count == 1 ? noun.substr(0, noun.size() - 1) : noun) + ")";
+}
+
+void foldRows(StatsReport &report, std::size_t keep) {
+  const std::size_t own = report.labels.size() - (report.otherCount > 0 ? 1 : 0);
+  if (report.labels.size() <= keep + 1 || own <= keep)
+    return;
+  std::vector<long> weights;
+  for (std::size_t i = 0; i < own; ++i)
+    weights.push_back(report.by == StatsBy::Relation || report.by == StatsBy::Document ? report.values[i][0]
+                                                                                        : sum(report.values[i]));
+  const std::vector<bool> kept = heaviest(weights, keep);
+  std::vector<long> other(report.series.size());
+  long folded = report.otherCount;
+  std::vector<std::string> labels;
+  std::vector<std::vector<long>> values;
+  for (std::size_t i = 0; i < report.labels.size(); ++i) {
+    if (i < own && kept[i]) {
+      labels.push_back(report.labels[i]);
+      values.push_back(report.values[i]);
+      continue;
+    }
+    folded += i < own ? 1 : 0;
+    for (std::size_t c = 0; c < other.size() && c < report.values[i].size(); ++c)
+      other[c] += report.values[i][c];
+  }
+  labels.push_back(otherLabel(folded, report.noun));
+  values.push_back(other);
+  report.labels = std::move(labels);
+  report.values = std::move(values);
+  report.otherCount = folded;
 }
 
 std::string statsText(const StatsReport &report) {
@@ -321,8 +616,6 @@ std::string statsText(const StatsReport &report) {
   line(report.header);
   for (const auto &row : report.rows)
     line(row);
-  if (report.leftOut > 0)
-    text += "(" + std::to_string(report.leftOut) + " less frequent markers left out; --csv lists them all)\n";
   return text;
 }
 

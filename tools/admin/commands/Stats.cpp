@@ -7,12 +7,14 @@
 #include "engine/WholeFile.h"
 
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <tuple>
 #include <vector>
 
 namespace vandro::admin {
@@ -21,11 +23,17 @@ using namespace engine;
 
 namespace {
 
-int stats(Context &context, const std::string &database, const std::string &table, const std::string &by,
-          const std::vector<std::string> &documents, bool csv, const std::string &chart) {
-  // --by is one of kStatsBy: the option's own check refuses any other.
-  const auto found =
-      std::find_if(kStatsBy.begin(), kStatsBy.end(), [&](const auto &named) { return named.first == by; });
+int stats(Context &context, const std::string &database, const std::string &table, StatsOptions options,
+          bool csv, const std::string &chart) {
+  if (!options.group.empty()) {
+    const QRegularExpression pattern(QString::fromStdString(options.group));
+    if (!pattern.isValid()) {
+      context.err << "vandro-admin: --group " << options.group << ": not a regular expression: "
+                  << pattern.errorString().toStdString() << " at offset " << pattern.patternErrorOffset() << "\n";
+      return kUsage;
+    }
+  }
+  options.table = table;
   std::optional<ChartFormat> format;
   if (!chart.empty()) {
     std::string ending = std::filesystem::path(chart).extension().string();
@@ -41,7 +49,7 @@ int stats(Context &context, const std::string &database, const std::string &tabl
   Context::Session session(context);
   if (!session.openDatabase(database) || !session.openTable(table, OpenMode::ReadOnly))
     return kFailure;
-  const Outcome<StatsReport> built = buildStats(session.cursor(), found->second, documents);
+  const Outcome<StatsReport> built = buildStats(session.cursor(), options);
   if (!built)
     return context.failure(built.error());
   const StatsReport &report = *built;
@@ -91,21 +99,64 @@ void addStatsCommand(CLI::App &app, Context &context) {
                "--by relation (the default): records, records with a marker, their share and the\n"
                "three most frequent markers per relation; --by marker: markers (letter case aside)\n"
                "by relation; --by position: the markers' positions in span 1 and span 2 by relation;\n"
-               "--by document: records and records with a marker per From.");
+               "--by document: records and records with a marker per From, or per group with --group.\n"
+               "Charts are titled with the corpus and N, and never taller than a letter page:\n"
+               "what a page cannot hold is summed as \"other\".");
   const auto table = addTableArguments(*command);
   struct Options {
-    std::string by = "relation", chart;
+    std::string by = "relation", chart, group, corpus;
     std::vector<std::string> documents;
     bool csv = false;
+    std::size_t top = 0;
+    StatsShare share = StatsShare::None;
+    StatsSpans spans = StatsSpans::Number;
   };
   const auto options = std::make_shared<Options>();
-  command->add_option("--by", options->by, "relation, marker, position or document")->check(CLI::IsMember(kStatsBy));
+  auto *by = command->add_option("--by", options->by, "relation, marker, position or document")
+                 ->check(CLI::IsMember(kStatsBy));
   command->add_option("--document", options->documents, "Count only this document (its From); may be given again");
-  command->add_flag("--csv", options->csv, "RFC 4180 CSV instead of the aligned table (every marker)");
+  command->add_flag("--csv", options->csv, "RFC 4180 CSV instead of the aligned table (every row)");
   command->add_option("--chart", options->chart, "Also draw the table into FILE, an .svg or .png");
-  command->callback([&context, table, options] {
-    context.status =
-        stats(context, table->database, table->table, options->by, options->documents, options->csv, options->chart);
+  command->add_option("--top", options->top,
+                      "Show the N largest rows on a terminal and in the chart, the rest summed as \"other\" "
+                      "(markers: 40 when not given)")
+      ->check(CLI::Range(1, 1000000));
+  auto *share = command->add_option("--share", options->share,
+                                    "With --by marker: each count's share of its row (the marker) or column (the "
+                                    "relation) beside it, shading the chart")
+                    ->transform(CLI::CheckedTransformer(kStatsShare));
+  auto *spans = command->add_option("--spans", options->spans,
+                                    "With --by position: the spans as span 1 and 2 (number, the default) or as "
+                                    "satellite and nucleus by the record's Order (role)")
+                    ->transform(CLI::CheckedTransformer(kStatsSpans));
+  auto *group = command->add_option("--group", options->group,
+                                    "Count documents by group: a regular expression whose first capture group "
+                                    "names a document's group (implies --by document)");
+  command->add_option("--corpus", options->corpus,
+                      "The corpus named in the chart's title (else the documents' common name prefix)");
+  command->callback([&context, table, options, by, share, spans, group] {
+    StatsOptions chosen;
+    // --by is one of kStatsBy: the option's own check refuses any other.
+    chosen.by = std::find_if(kStatsBy.begin(), kStatsBy.end(), [&](const auto &named) {
+                  return named.first == options->by;
+                })->second;
+    if (group->count() > 0 && by->count() == 0)
+      chosen.by = StatsBy::Document;
+    for (const auto &[option, needs, name] : {std::tuple{share, StatsBy::Marker, "marker"},
+                                              std::tuple{spans, StatsBy::Position, "position"},
+                                              std::tuple{group, StatsBy::Document, "document"}})
+      if (option->count() > 0 && chosen.by != needs) {
+        context.err << "vandro-admin: " << option->get_name() << " applies to --by " << name << " only\n";
+        context.status = kUsage;
+        return;
+      }
+    chosen.documents = options->documents;
+    chosen.share = options->share;
+    chosen.spans = options->spans;
+    chosen.top = options->top;
+    chosen.group = options->group;
+    chosen.corpus = options->corpus;
+    context.status = stats(context, table->database, table->table, chosen, options->csv, options->chart);
   });
 }
 
