@@ -114,10 +114,23 @@ std::optional<std::string> History::timeFromUser(const std::string &text) {
                                                written[written.size() - 6] == QLatin1Char('-')));
   if (!offset)
     written += QLatin1Char('Z');
-  const QDateTime time = QDateTime::fromString(written, Qt::ISODateWithMs);
+  // The fraction of a second as written, to the microsecond (a time copied
+  // from the history's own list finds its row); Qt reads milliseconds only.
+  std::string fraction = "000000";
+  if (written.size() > 19 && written[19] == QLatin1Char('.')) {
+    qsizetype end = 20;
+    while (end < written.size() && written[end].isDigit())
+      ++end;
+    if (end == 20)
+      return std::nullopt;
+    fraction = written.mid(20, std::min<qsizetype>(end - 20, 6)).toStdString();
+    fraction.resize(6, '0');
+    written.remove(19, end - 19);
+  }
+  const QDateTime time = QDateTime::fromString(written, Qt::ISODate);
   if (!time.isValid())
     return std::nullopt;
-  return time.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toStdString() + "000Z";
+  return time.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.")).toStdString() + fraction + "Z";
 }
 
 std::optional<std::string> History::valueText(const Value &value) {

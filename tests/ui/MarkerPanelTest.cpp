@@ -3,6 +3,7 @@
 // while a marker is typed, and "Insert" storing the markers with the number
 // of segments between the spans. Keys go to the focused widget, clicks to
 // the controls, and what is stored is read back from the file.
+#include "corpus/History.h"
 #include "Main.h"
 #include "ModalAnswer.h"
 #include "Program.h"
@@ -204,6 +205,23 @@ TEST_F(MarkerPanelTest, InsertStoresTheBoxesAndTheSegmentsBetweenTheSpans) {
     }
     EXPECT_EQ(MainForm->Edit2->text(), shown) << "the boxes keep their texts after the post";
   }
+  // Each post wrote who changed which column into the history, the refused
+  // one nothing.
+  std::vector<std::string> history;
+  std::vector<std::string> malformed;
+  corpus::HistoryFilter record3;
+  record3.record = 3;
+  ASSERT_EQ(corpus::History::read(table().QueryCursor(), record3,
+                                  [&](corpus::HistoryRow &&row) {
+                                    history.push_back(row.program + " " + row.column + ": " +
+                                                      row.oldValue.value_or("null") + " -> " +
+                                                      row.newValue.value_or("null"));
+                                  },
+                                  malformed),
+            engine::code::Ok);
+  EXPECT_EQ(history, (std::vector<std::string>{"Vandro Segments_distance: null -> -5", "Vandro Marker1: old -> null",
+                                               "Vandro Position1: Middle -> null", "Vandro Marker1: null -> and + so",
+                                               "Vandro Position1: null -> Multiple"}));
 }
 
 TEST_F(MarkerPanelTest, RealSpanBoundsRoundTheDistanceHalfToEven) {
