@@ -271,22 +271,20 @@ Result History::ensureTable(Cursor &cursor) {
   bool exists = false;
   if (const Result result = History::exists(cursor, exists); result != code::Ok)
     return result;
-  if (exists) {
-    m_tableKnown = true;
-    return code::Ok;
-  }
-  // Made inside the change's transaction: known to stay only once a later
-  // change finds it.
-  if (const Result made = create(cursor); made != code::Ok) {
-    ErrorEntries::add({made, 0, "The history " + cursor.tableName() + kSuffix +
-                                    " beside the table is missing and could not be made, so the change is not "
-                                    "stored; the table's owner makes it with vandro-admin history"});
-    return made;
-  }
+  if (!exists)
+    if (const Result made = create(cursor); made != code::Ok) {
+      ErrorEntries::add({made, 0, "The history " + cursor.tableName() + kSuffix +
+                                      " beside the table is missing and could not be made, so the change is not "
+                                      "stored; the table's owner makes it with vandro-admin history"});
+      return made;
+    }
+  // Known from now on; a bulk transaction that made it and was rolled back
+  // says so (rolledBack).
+  m_tableKnown = true;
   return code::Ok;
 }
 
-Result History::written(Cursor &cursor, const RecordChange &change) {
+Result History::changeRows(Cursor &cursor, const RecordChange &change, std::vector<HistoryRow> &out) const {
   const TableDescription &table = cursor.description();
   const IndexDescription &index = cursor.currentIndex();
   const std::vector<Value> &record = change.after ? *change.after : *change.before;
@@ -305,31 +303,51 @@ Result History::written(Cursor &cursor, const RecordChange &change) {
   row.program = m_program;
   row.kind = !change.before ? "insert" : !change.after ? "delete" : "edit";
   row.id = key.asInteger();
-  std::vector<HistoryRow> rows;
   if (m_rows == Rows::PerRecord || !change.after) {
     row.column = kWholeRecord;
     (change.after ? row.newValue : row.oldValue) = recordJson(table, record);
-    rows.push_back(std::move(row));
-  } else {
-    for (std::size_t i = 0; i < table.fields.size() && i < change.after->size(); ++i) {
-      const Value &after = (*change.after)[i];
-      const Value before = change.before && i < change.before->size() ? (*change.before)[i] : Value();
-      if (before == after)
-        continue;
-      HistoryRow column = row;
-      column.column = table.fields[i].name;
-      column.oldValue = valueText(before);
-      column.newValue = valueText(after);
-      rows.push_back(std::move(column));
-    }
+    out.push_back(std::move(row));
+    return code::Ok;
   }
-  if (m_rows == Rows::PerColumn) {
-    // Written at once, inside the change's own transaction.
-    m_kept = std::move(rows);
-    return flush(cursor);
+  for (std::size_t i = 0; i < table.fields.size() && i < change.after->size(); ++i) {
+    const Value &after = (*change.after)[i];
+    const Value before = change.before && i < change.before->size() ? (*change.before)[i] : Value();
+    if (before == after)
+      continue;
+    HistoryRow column = row;
+    column.column = table.fields[i].name;
+    column.oldValue = valueText(before);
+    column.newValue = valueText(after);
+    out.push_back(std::move(column));
   }
-  for (HistoryRow &kept : rows)
-    m_kept.push_back(std::move(kept));
+  return code::Ok;
+}
+
+std::vector<Value> History::rowValues(HistoryRow &&row) {
+  return {Value::text(std::move(row.time)),    Value::text(std::move(row.user)),
+          row.role.empty() ? Value() : Value::text(std::move(row.role)),
+          Value::text(std::move(row.machine)), Value::text(std::move(row.program)),
+          Value::text(std::move(row.kind)),    Value::integer(row.id),
+          Value::text(std::move(row.column)),  optionalText(row.oldValue),
+          optionalText(row.newValue)};
+}
+
+Result History::rowsFor(Cursor &cursor, const RecordChange &change, LogRows &out) {
+  std::vector<HistoryRow> rows;
+  if (const Result made = changeRows(cursor, change, rows); made != code::Ok)
+    return made;
+  if (const Result made = ensureTable(cursor); made != code::Ok)
+    return made;
+  out.table = cursor.siblingName(kSuffix);
+  out.columns = {"Time", "User", "Role", "Machine", "Program", "Kind", "Id", "Column", "Old", "New"};
+  for (HistoryRow &row : rows)
+    out.rows.push_back(rowValues(std::move(row)));
+  return code::Ok;
+}
+
+Result History::written(Cursor &cursor, const RecordChange &change) {
+  if (const Result made = changeRows(cursor, change, m_kept); made != code::Ok)
+    return made;
   return m_kept.size() >= kRowsPerStatement ? flush(cursor) : Result(code::Ok);
 }
 
@@ -356,19 +374,9 @@ Result History::flush(Cursor &cursor) {
       sql += ", " + one;
     std::vector<Value> parameters;
     parameters.reserve(count * kColumnCount);
-    for (std::size_t i = from; i < from + count; ++i) {
-      HistoryRow &row = m_kept[i];
-      parameters.push_back(Value::text(std::move(row.time)));
-      parameters.push_back(Value::text(std::move(row.user)));
-      parameters.push_back(row.role.empty() ? Value() : Value::text(std::move(row.role)));
-      parameters.push_back(Value::text(std::move(row.machine)));
-      parameters.push_back(Value::text(std::move(row.program)));
-      parameters.push_back(Value::text(std::move(row.kind)));
-      parameters.push_back(Value::integer(row.id));
-      parameters.push_back(Value::text(std::move(row.column)));
-      parameters.push_back(optionalText(row.oldValue));
-      parameters.push_back(optionalText(row.newValue));
-    }
+    for (std::size_t i = from; i < from + count; ++i)
+      for (Value &value : rowValues(std::move(m_kept[i])))
+        parameters.push_back(std::move(value));
     result = cursor.execute(sql, parameters);
   }
   m_kept.clear();

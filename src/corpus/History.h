@@ -52,6 +52,7 @@ public:
   // login and machine are this process's.
   History(std::string program, Rows rows);
 
+  engine::Result rowsFor(engine::Cursor &cursor, const engine::RecordChange &change, engine::LogRows &out) override;
   engine::Result written(engine::Cursor &cursor, const engine::RecordChange &change) override;
   engine::Result committing(engine::Cursor &cursor) override;
   void rolledBack() override;
@@ -91,6 +92,11 @@ public:
   static engine::Value valueOf(const engine::FieldDescription &field, const std::optional<std::string> &text);
 
 private:
+  // The rows `change` makes, added to `out`.
+  engine::Result changeRows(engine::Cursor &cursor, const engine::RecordChange &change,
+                            std::vector<HistoryRow> &out) const;
+  // A row's values in the order of the history's columns after Seq.
+  static std::vector<engine::Value> rowValues(HistoryRow &&row);
   // The rows kept for the bulk transaction go now.
   engine::Result flush(engine::Cursor &cursor);
   engine::Result ensureTable(engine::Cursor &cursor);

@@ -208,16 +208,22 @@ Result KeySetCursor::modifyRecord(const Record &record) {
   if (const Result checked = checkWrite(record, Write::Replace); checked != code::Ok)
     return checked;
   Bookmark key;
-  Alongside alongside;
-  if (m_changeLog)
-    alongside = [&](const Bookmark &) { return m_changeLog->written(*this, {&m_readForEdit, &record.values}); };
-  if (const Result stored = storeModified(record, key, alongside); stored != code::Ok) {
+  const RecordChange change{&m_readForEdit, &record.values};
+  LogRows logged;
+  const bool withRows = m_changeLog && !inBulk();
+  if (withRows)
+    if (const Result asked = m_changeLog->rowsFor(*this, change, logged); asked != code::Ok)
+      return asked;
+  if (const Result stored = storeModified(record, key, withRows ? &logged : nullptr); stored != code::Ok) {
     if (stored == code::RecordChanged)
       return recordChanged();
     if (stored == code::KeyViolation && m_index.exists)
       ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(keyOf(record))});
     return stored; // the lock stays held
   }
+  if (m_changeLog && !withRows)
+    if (const Result written = m_changeLog->written(*this, change); written != code::Ok)
+      return written;
   letGo();
   placeOn(std::move(key));
   return code::Ok;
@@ -230,14 +236,20 @@ Result KeySetCursor::insertRecord(const Record &record) {
   if (const Result checked = checkWrite(record, Write::Insert); checked != code::Ok)
     return checked;
   Bookmark key;
-  Alongside alongside;
-  if (m_changeLog)
-    alongside = [&](const Bookmark &) { return m_changeLog->written(*this, {nullptr, &record.values}); };
-  if (const Result stored = storeInserted(record, key, alongside); stored != code::Ok) {
+  const RecordChange change{nullptr, &record.values};
+  LogRows logged;
+  const bool withRows = m_changeLog && !inBulk();
+  if (withRows)
+    if (const Result asked = m_changeLog->rowsFor(*this, change, logged); asked != code::Ok)
+      return asked;
+  if (const Result stored = storeInserted(record, key, withRows ? &logged : nullptr); stored != code::Ok) {
     if (stored == code::KeyViolation && m_index.exists)
       ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(keyOf(record))});
     return stored;
   }
+  if (m_changeLog && !withRows)
+    if (const Result written = m_changeLog->written(*this, change); written != code::Ok)
+      return written;
   placeOn(std::move(key));
   return code::Ok;
 }

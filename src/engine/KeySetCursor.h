@@ -5,7 +5,6 @@
 #include "Cursor.h"
 
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -83,13 +82,13 @@ protected:
   // RecordChanged, which the cursor explains); or as a new record. `key`
   // receives the stored record's key. The failures of the storage library
   // otherwise.
-  // With `alongside` (the change log's writes, given the stored record's
-  // key), the write and `alongside` are one transaction: outside a bulk
-  // transaction the driver opens one of its own, and commits it only when
-  // both succeeded.
-  using Alongside = std::function<Result(const Bookmark &key)>;
-  [[nodiscard]] virtual Result storeModified(const Record &record, Bookmark &key, const Alongside &alongside) = 0;
-  [[nodiscard]] virtual Result storeInserted(const Record &record, Bookmark &key, const Alongside &alongside) = 0;
+  // With `logged` (the change log's rows, never inside a bulk transaction)
+  // the record and the rows are stored together or not at all: in one
+  // transaction of the driver's own, or one statement.
+  [[nodiscard]] virtual Result storeModified(const Record &record, Bookmark &key, const LogRows *logged) = 0;
+  [[nodiscard]] virtual Result storeInserted(const Record &record, Bookmark &key, const LogRows *logged) = 0;
+  // Inside a bulk transaction, whether one is open.
+  virtual bool inBulk() const = 0;
   // Inside a bulk transaction: takes the record lock of `key` until the
   // transaction ends, beside any other held (RecordLocked from recordLocked
   // when another holds it); deletes the record with `key`, if any.

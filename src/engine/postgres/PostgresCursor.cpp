@@ -240,10 +240,11 @@ Result PostgresCursor::run(const std::string &name, const std::string &sql, cons
   if (const Result copied = finishCopy(); copied != code::Ok)
     return copied;
   const auto values = pointers(parameters);
-  Result result = m_conn->execPrepared(name, sql, values, out);
+  auto once = [&] { return name.empty() ? m_conn->exec(sql, values, out) : m_conn->execPrepared(name, sql, values, out); };
+  Result result = once();
   if (result == code::ConnectionLost && retry == Retry::OnNewConnection && !m_bulk && !m_snapshot &&
       m_conn->reset() == code::Ok)
-    result = m_conn->execPrepared(name, sql, values, out);
+    result = once();
   if (result != code::Ok)
     ErrorEntries::add({result, 0, locationEntry()});
   return result;
@@ -567,7 +568,34 @@ Result PostgresCursor::relock() {
   return locked;
 }
 
-Result PostgresCursor::storeModified(const Record &record, Bookmark &key, const Alongside &alongside) {
+std::string PostgresCursor::withLogged(const std::string &write, const LogRows &logged, Parameters &parameters) const {
+  std::string columns, rows;
+  for (const std::string &column : logged.columns)
+    columns += (columns.empty() ? "" : ", ") + quoteIdentifier(column);
+  for (const auto &row : logged.rows) {
+    rows += rows.empty() ? "(" : ", (";
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      // A null is a parameter too, so that the statement's text depends on
+      // the rows' number and kinds only and is prepared once.
+      const Value &value = row[i];
+      rows += i ? ", " : "";
+      parameters.push_back(value.isNull() ? std::nullopt : std::optional(pgParameterText(value)));
+      rows += "$" + std::to_string(parameters.size()) +
+              (value.isInteger() ? "::bigint" : value.isReal() ? "::double precision" : "::text");
+    }
+    rows += ")";
+  }
+  return "WITH \"changed\" AS (" + write + "), \"logged\" AS (INSERT INTO " + logged.table + " (" + columns +
+         ") SELECT * FROM (VALUES " + rows + ") AS \"rows\" WHERE EXISTS (SELECT 1 FROM \"changed\")) "
+         "SELECT * FROM \"changed\"";
+}
+
+std::string PostgresCursor::loggedName(const std::string &sql) {
+  auto [at, added] = m_loggedNames.try_emplace(sql, "logged_" + std::to_string(m_loggedNames.size() + 1));
+  return at->second;
+}
+
+Result PostgresCursor::storeModified(const Record &record, Bookmark &key, const LogRows *logged) {
   Parameters parameters;
   for (int field : writableFields()) {
     const FieldDescription &described = description().fields[static_cast<std::size_t>(field)];
@@ -577,37 +605,22 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key, const 
   for (auto &part : keyParameters(currentKey()))
     parameters.push_back(std::move(part));
   parameters.insert(parameters.end(), m_readTexts.begin(), m_readTexts.end());
+  // With the change log's rows, one statement stores both, or neither.
+  const std::string sql = logged ? withLogged(m_updateSql, *logged, parameters) : m_updateSql;
+  const std::string name = logged ? loggedName(sql) : "update";
 
   if (const Result relocked = relock(); relocked != code::Ok)
     return relocked;
-  // With the change log's writes, the update and they are one transaction
-  // of their own (inside a bulk transaction, part of that one).
-  const bool own = alongside && !m_bulk;
   PgResult rows;
-  Result result = code::Ok;
+  Result result = run(name, sql, parameters, rows, Retry::Never);
   bool brokeInTheMiddle = false;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    rows = PgResult();
-    result = own ? m_conn->exec("BEGIN") : Result(code::Ok);
-    if (result == code::Ok)
-      result = run("update", m_updateSql, parameters, rows, Retry::Never);
-    if (result == code::Ok && rows.rows() > 0 && alongside)
-      result = alongside(keyOfRow(rows));
-    if (result == code::Ok && own)
-      result = m_conn->exec(rows.rows() > 0 ? "COMMIT" : "ROLLBACK");
-    if (attempt > 0 || !(result == code::ConnectionLost || m_conn->resets() != m_lockedAtResets))
-      break;
-    // Broken in the middle: stored before the break (with the log's
-    // writes, in one commit), or not at all. The condition makes a second
-    // try safe either way.
+  if (result == code::ConnectionLost || m_conn->resets() != m_lockedAtResets) {
+    // Broken in the middle: stored before the break (with the log's rows),
+    // or not at all. The condition makes a second try safe either way.
     if (const Result relocked = relock(); relocked != code::Ok)
       return relocked;
     brokeInTheMiddle = true;
-  }
-  if (result != code::Ok && own && !m_conn->isBroken()) {
-    const std::vector<ErrorEntry> entries = ErrorEntries::all();
-    (void)m_conn->exec("ROLLBACK");
-    (void)ErrorEntries::fail(result, entries);
+    result = run(name, sql, parameters, rows, Retry::Never);
   }
   if (result == code::TableBusy) {
     // The server waited its lock_timeout for a row another client's
@@ -641,7 +654,7 @@ Result PostgresCursor::storeModified(const Record &record, Bookmark &key, const 
   return ErrorEntries::fail(code::RecordChanged);
 }
 
-Result PostgresCursor::storeInserted(const Record &record, Bookmark &key, const Alongside &alongside) {
+Result PostgresCursor::storeInserted(const Record &record, Bookmark &key, const LogRows *logged) {
   Parameters parameters;
   std::string columns, placeholders, variant;
   for (int field : writableFields()) {
@@ -671,31 +684,19 @@ Result PostgresCursor::storeInserted(const Record &record, Bookmark &key, const 
       return sent;
     key = keyOf(record);
     m_copied.push_back(recordName(key));
-    return alongside ? alongside(key) : Result(code::Ok);
+    return code::Ok;
   }
-  const std::string sql =
+  std::string sql =
       "INSERT INTO " + m_qualified + " (" + columns + ") VALUES (" + placeholders + ") RETURNING " + keyList();
-  const bool own = alongside && !m_bulk;
-  if (own)
-    if (const Result begun = m_conn->exec("BEGIN"); begun != code::Ok)
-      return begun;
+  // With the change log's rows, one statement stores both, or neither.
+  if (logged)
+    sql = withLogged(sql, *logged, parameters);
   PgResult rows;
-  Result result = run("insert_" + variant, sql, parameters, rows, Retry::Never);
-  if (result == code::Ok) {
-    key = keyOfRow(rows);
-    if (alongside)
-      result = alongside(key);
-  }
-  if (own) {
-    if (result == code::Ok)
-      return m_conn->exec("COMMIT");
-    if (!m_conn->isBroken()) {
-      const std::vector<ErrorEntry> entries = ErrorEntries::all();
-      (void)m_conn->exec("ROLLBACK");
-      (void)ErrorEntries::fail(result, entries);
-    }
-  }
-  return result;
+  if (const Result result = run(logged ? loggedName(sql) : "insert_" + variant, sql, parameters, rows, Retry::Never);
+      result != code::Ok)
+    return result;
+  key = keyOfRow(rows);
+  return code::Ok;
 }
 
 Bookmark PostgresCursor::keyOfRow(const PgResult &rows) const {

@@ -67,8 +67,9 @@ protected:
   std::optional<LockHolder> holderOf(const Bookmark &key) const override;
   // Who holds the row with `key` in another client's open transaction.
   std::optional<LockHolder> rowHolder(const Bookmark &key) const;
-  Result storeModified(const Record &record, Bookmark &key, const Alongside &alongside) override;
-  Result storeInserted(const Record &record, Bookmark &key, const Alongside &alongside) override;
+  Result storeModified(const Record &record, Bookmark &key, const LogRows *logged) override;
+  Result storeInserted(const Record &record, Bookmark &key, const LogRows *logged) override;
+  bool inBulk() const override { return m_bulk; }
   Result lockUntilCommit(const Bookmark &key) override;
   Result storeDeleted(const Bookmark &key) override;
 
@@ -83,8 +84,16 @@ private:
   // run once more on a new connection; a write never is (it may have been
   // stored before the break, and its lock went with the old connection).
   enum class Retry { OnNewConnection, Never };
+  // An empty `name`: a statement whose text changes from one run to the
+  // next, parsed anew each time rather than prepared.
   Result run(const std::string &name, const std::string &sql, const Parameters &parameters, PgResult &out,
              Retry retry = Retry::OnNewConnection);
+  // `write` (an UPDATE or INSERT returning the key) with the change log's
+  // rows in one statement: the rows go in only when the write stored its
+  // record. Their values join `parameters`.
+  std::string withLogged(const std::string &write, const LogRows &logged, Parameters &parameters) const;
+  // The name `sql`, a write with its log's rows, is prepared under.
+  std::string loggedName(const std::string &sql);
   Result rowToRecord(const PgResult &rows, int row, Record &out) const;
   Parameters keyParameters(const Bookmark &key) const;
   // "key1 = $1 AND key2 = $2 ...", over the first `columns` key columns.
@@ -116,6 +125,7 @@ private:
   Result finishCopy();
 
   std::unique_ptr<PgConnection> m_conn;
+  std::map<std::string, std::string> m_loggedNames; // prepared writes with their log's rows, by text
   std::string m_qualified;  // "schema"."table"
   std::string m_schema;     // quoted, with its dot; empty for the search path
   std::string m_selectList; // the fields, as the engine reads them

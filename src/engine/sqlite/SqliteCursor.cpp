@@ -607,20 +607,32 @@ Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {
   return code::Ok;
 }
 
-Result SqliteCursor::writeWith(Write what, const Record &record, Bookmark &key, const Alongside &alongside) {
-  if (!alongside)
+Result SqliteCursor::writeWith(Write what, const Record &record, Bookmark &key, const LogRows *logged) {
+  if (!logged)
     return write(what, record, key);
-  const bool own = !m_bulk;
-  if (own)
-    if (const Result begun = runSql("BEGIN IMMEDIATE"); begun != code::Ok)
-      return begun;
+  VANDRO_EXPECTS(!m_bulk, "no bulk transaction");
+  // Prepared once, as the statements of the write itself.
+  if (const Result begun = execute("BEGIN IMMEDIATE", {}, nullptr); begun != code::Ok)
+    return begun;
   Result result = write(what, record, key);
+  if (result == code::Ok && !logged->rows.empty()) {
+    std::string columns, row, sql;
+    for (const std::string &column : logged->columns)
+      columns += (columns.empty() ? "" : ", ") + quoteIdentifier(column);
+    for (std::size_t i = 0; i < logged->columns.size(); ++i)
+      row += i ? ", ?" : "(?";
+    row += ")";
+    sql = "INSERT INTO " + logged->table + " (" + columns + ") VALUES " + row;
+    std::vector<Value> parameters;
+    for (std::size_t r = 0; r < logged->rows.size(); ++r) {
+      if (r)
+        sql += ", " + row;
+      parameters.insert(parameters.end(), logged->rows[r].begin(), logged->rows[r].end());
+    }
+    result = execute(sql, parameters, nullptr);
+  }
   if (result == code::Ok)
-    result = alongside(key);
-  if (!own)
-    return result;
-  if (result == code::Ok)
-    result = runSql("COMMIT");
+    result = execute("COMMIT", {}, nullptr);
   if (result != code::Ok && !sqlite3_get_autocommit(m_db)) {
     // The failure stays the one reported; the rollback's own entries do not replace it.
     const std::vector<ErrorEntry> entries = ErrorEntries::all();

@@ -64,12 +64,13 @@ protected:
   Result lockRecord(const Bookmark &key) override;
   void unlockRecord() override;
   std::optional<LockHolder> holderOf(const Bookmark &key) const override;
-  Result storeModified(const Record &record, Bookmark &key, const Alongside &alongside) override {
-    return writeWith(Write::Replace, record, key, alongside);
+  Result storeModified(const Record &record, Bookmark &key, const LogRows *logged) override {
+    return writeWith(Write::Replace, record, key, logged);
   }
-  Result storeInserted(const Record &record, Bookmark &key, const Alongside &alongside) override {
-    return writeWith(Write::Insert, record, key, alongside);
+  Result storeInserted(const Record &record, Bookmark &key, const LogRows *logged) override {
+    return writeWith(Write::Insert, record, key, logged);
   }
+  bool inBulk() const override { return m_bulk; }
   Result lockUntilCommit(const Bookmark &key) override;
   Result storeDeleted(const Bookmark &key) override;
 
@@ -88,9 +89,9 @@ private:
   // Stores `record` over the locked one (Replace) or as a new one (Insert).
   enum class Write { Replace, Insert };
   Result write(Write write, const Record &record, Bookmark &key);
-  // write, and `alongside` after it in the same transaction: one of its
-  // own (BEGIN IMMEDIATE ... COMMIT) outside a bulk transaction.
-  Result writeWith(Write write, const Record &record, Bookmark &key, const Alongside &alongside);
+  // write, and the log's rows after it in one transaction of its own
+  // (BEGIN IMMEDIATE ... COMMIT).
+  Result writeWith(Write write, const Record &record, Bookmark &key, const LogRows *logged);
   Result runSql(const std::string &sql);
   // The condition of `filter`'s parts, joined by `joiner`, and their
   // parameters, in order.
