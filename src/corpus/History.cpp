@@ -29,9 +29,9 @@ namespace {
 constexpr const char *kColumns = "\"Time\", \"User\", \"Role\", \"Machine\", \"Program\", \"Kind\", \"Id\", "
                                  "\"Column\", \"Old\", \"New\"";
 constexpr int kColumnCount = 10;
-// Rows per statement when many are written at once: few statements, each
-// well inside every store's limit of parameters.
-constexpr std::size_t kRowsPerStatement = 400;
+// Rows an import keeps before it writes them (on a server in one COPY): few
+// writes, and a bounded memory however large the import.
+constexpr std::size_t kRowsKept = 20000;
 // Rows read per query: a long history is read a page at a time.
 constexpr int kRowsPerPage = 1000;
 
@@ -323,6 +323,10 @@ Result History::changeRows(Cursor &cursor, const RecordChange &change, std::vect
   return code::Ok;
 }
 
+std::vector<std::string> History::columnNames() {
+  return {"Time", "User", "Role", "Machine", "Program", "Kind", "Id", "Column", "Old", "New"};
+}
+
 std::vector<Value> History::rowValues(HistoryRow &&row) {
   return {Value::text(std::move(row.time)),    Value::text(std::move(row.user)),
           row.role.empty() ? Value() : Value::text(std::move(row.role)),
@@ -339,7 +343,7 @@ Result History::rowsFor(Cursor &cursor, const RecordChange &change, LogRows &out
   if (const Result made = ensureTable(cursor); made != code::Ok)
     return made;
   out.table = cursor.siblingName(kSuffix);
-  out.columns = {"Time", "User", "Role", "Machine", "Program", "Kind", "Id", "Column", "Old", "New"};
+  out.columns = columnNames();
   for (HistoryRow &row : rows)
     out.rows.push_back(rowValues(std::move(row)));
   return code::Ok;
@@ -348,7 +352,7 @@ Result History::rowsFor(Cursor &cursor, const RecordChange &change, LogRows &out
 Result History::written(Cursor &cursor, const RecordChange &change) {
   if (const Result made = changeRows(cursor, change, m_kept); made != code::Ok)
     return made;
-  return m_kept.size() >= kRowsPerStatement ? flush(cursor) : Result(code::Ok);
+  return m_kept.size() >= kRowsKept ? flush(cursor) : Result(code::Ok);
 }
 
 Result History::committing(Cursor &cursor) { return flush(cursor); }
@@ -365,22 +369,12 @@ Result History::flush(Cursor &cursor) {
     m_kept.clear();
     return made;
   }
-  const std::string one = "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-  Result result = code::Ok;
-  for (std::size_t from = 0; from < m_kept.size() && result == code::Ok; from += kRowsPerStatement) {
-    const std::size_t count = std::min(kRowsPerStatement, m_kept.size() - from);
-    std::string sql = "INSERT INTO " + cursor.siblingName(kSuffix) + " (" + kColumns + ") VALUES " + one;
-    for (std::size_t i = 1; i < count; ++i)
-      sql += ", " + one;
-    std::vector<Value> parameters;
-    parameters.reserve(count * kColumnCount);
-    for (std::size_t i = from; i < from + count; ++i)
-      for (Value &value : rowValues(std::move(m_kept[i])))
-        parameters.push_back(std::move(value));
-    result = cursor.execute(sql, parameters);
-  }
+  LogRows rows{cursor.siblingName(kSuffix), columnNames(), {}};
+  rows.rows.reserve(m_kept.size());
+  for (HistoryRow &row : m_kept)
+    rows.rows.push_back(rowValues(std::move(row)));
   m_kept.clear();
-  return result;
+  return cursor.appendRows(rows);
 }
 
 Result History::read(Cursor &cursor, const HistoryFilter &filter, const std::function<void(HistoryRow &&)> &each,

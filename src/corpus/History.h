@@ -97,6 +97,7 @@ private:
                             std::vector<HistoryRow> &out) const;
   // A row's values in the order of the history's columns after Seq.
   static std::vector<engine::Value> rowValues(HistoryRow &&row);
+  static std::vector<std::string> columnNames();
   // The rows kept for the bulk transaction go now.
   engine::Result flush(engine::Cursor &cursor);
   engine::Result ensureTable(engine::Cursor &cursor);

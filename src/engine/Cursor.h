@@ -163,6 +163,10 @@ public:
   [[nodiscard]] virtual Result execute(const std::string &sql, const std::vector<Value> &parameters,
                                        std::vector<std::vector<Value>> *rows = nullptr) = 0;
 
+  // Inside the open bulk transaction: adds `rows` to the table beside this
+  // one that they name, as fast as the store allows (on a server, one
+  // COPY). Fails with the storage library's code and message.
+  [[nodiscard]] virtual Result appendRows(const LogRows &rows) = 0;
   // From now on every record this cursor writes (modifyRecord,
   // insertRecord, deleteRecords) is told to `log` inside the write's own
   // transaction; nothing when it is null.

@@ -708,6 +708,45 @@ Bookmark PostgresCursor::keyOfRow(const PgResult &rows) const {
   return key;
 }
 
+Result PostgresCursor::appendRows(const LogRows &rows) {
+  VANDRO_EXPECTS(m_bulk, "a bulk transaction");
+  if (rows.rows.empty())
+    return code::Ok;
+  // The records' own COPY ends first; the next record starts another.
+  if (const Result copied = finishCopy(); copied != code::Ok)
+    return copied;
+  std::string columns;
+  for (const std::string &column : rows.columns)
+    columns += (columns.empty() ? "" : ", ") + quoteIdentifier(column);
+  if (const Result started = m_conn->startCopy("COPY " + rows.table + " (" + columns + ") FROM STDIN");
+      started != code::Ok)
+    return started;
+  std::string lines;
+  for (const auto &row : rows.rows) {
+    for (std::size_t i = 0; i < row.size(); ++i)
+      lines += (i ? "\t" : "") + copyText(row[i].isNull() ? std::nullopt : std::optional(pgParameterText(row[i])));
+    lines += "\n";
+    // Sent in pieces of a few hundred kilobytes.
+    if (lines.size() > 256 * 1024) {
+      if (const Result sent = m_conn->copyLine(lines); sent != code::Ok) {
+        (void)m_conn->endCopy("abandoned");
+        return sent;
+      }
+      lines.clear();
+    }
+  }
+  if (!lines.empty())
+    if (const Result sent = m_conn->copyLine(lines); sent != code::Ok) {
+      (void)m_conn->endCopy("abandoned");
+      return sent;
+    }
+  if (const Result ended = m_conn->endCopy(); ended != code::Ok) {
+    ErrorEntries::add({ended, 0, "Table: " + rows.table});
+    return ended;
+  }
+  return code::Ok;
+}
+
 Result PostgresCursor::setPassword(const std::optional<std::string> &) {
   return ErrorEntries::fail(code::NotForServerTables, {{code::NotForServerTables, 0, locationEntry()}});
 }

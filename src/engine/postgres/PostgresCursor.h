@@ -70,6 +70,11 @@ protected:
   Result storeModified(const Record &record, Bookmark &key, const LogRows *logged) override;
   Result storeInserted(const Record &record, Bookmark &key, const LogRows *logged) override;
   bool inBulk() const override { return m_bulk; }
+
+public:
+  Result appendRows(const LogRows &rows) override;
+
+protected:
   Result lockUntilCommit(const Bookmark &key) override;
   Result storeDeleted(const Bookmark &key) override;
 

@@ -71,6 +71,11 @@ protected:
     return writeWith(Write::Insert, record, key, logged);
   }
   bool inBulk() const override { return m_bulk; }
+
+public:
+  Result appendRows(const LogRows &rows) override;
+
+protected:
   Result lockUntilCommit(const Bookmark &key) override;
   Result storeDeleted(const Bookmark &key) override;
 
