@@ -32,6 +32,7 @@ constexpr int kColumnCount = 10;
 // Rows an import keeps before it writes them (on a server in one COPY): few
 // writes, and a bounded memory however large the import.
 constexpr std::size_t kRowsKept = 20000;
+constexpr std::size_t kBytesKept = 16 << 20;
 // Rows read per query: a long history is read a page at a time.
 constexpr int kRowsPerPage = 1000;
 
@@ -350,15 +351,19 @@ Result History::rowsFor(Cursor &cursor, const RecordChange &change, LogRows &out
 }
 
 Result History::written(Cursor &cursor, const RecordChange &change) {
+  const std::size_t from = m_kept.size();
   if (const Result made = changeRows(cursor, change, m_kept); made != code::Ok)
     return made;
-  return m_kept.size() >= kRowsKept ? flush(cursor) : Result(code::Ok);
+  for (std::size_t i = from; i < m_kept.size(); ++i)
+    m_keptBytes += m_kept[i].oldValue.value_or("").size() + m_kept[i].newValue.value_or("").size() + 128;
+  return m_kept.size() >= kRowsKept || m_keptBytes >= kBytesKept ? flush(cursor) : Result(code::Ok);
 }
 
 Result History::committing(Cursor &cursor) { return flush(cursor); }
 
 void History::rolledBack() {
   m_kept.clear();
+  m_keptBytes = 0;
   m_tableKnown = false;
 }
 
@@ -367,6 +372,7 @@ Result History::flush(Cursor &cursor) {
     return code::Ok;
   if (const Result made = ensureTable(cursor); made != code::Ok) {
     m_kept.clear();
+  m_keptBytes = 0;
     return made;
   }
   LogRows rows{cursor.siblingName(kSuffix), columnNames(), {}};
@@ -374,6 +380,7 @@ Result History::flush(Cursor &cursor) {
   for (HistoryRow &row : m_kept)
     rows.rows.push_back(rowValues(std::move(row)));
   m_kept.clear();
+  m_keptBytes = 0;
   return cursor.appendRows(rows);
 }
 
@@ -442,8 +449,10 @@ Result History::read(Cursor &cursor, const HistoryFilter &filter, const std::fun
         continue;
       }
       bool valuesRead = true;
+      // Old and New hold a value as the record held it: text that is no
+      // UTF-8 too, when another program stored such bytes in the record.
       for (int i : {9, 10})
-        if (!values[static_cast<std::size_t>(i)].isNull() && !text(i)) {
+        if (!values[static_cast<std::size_t>(i)].isNull() && !values[static_cast<std::size_t>(i)].isText()) {
           problem(i == 9 ? "Old" : "New", i, "no text");
           valuesRead = false;
           break;
@@ -458,8 +467,10 @@ Result History::read(Cursor &cursor, const HistoryFilter &filter, const std::fun
       row.kind = *kind;
       row.id = values[7].asInteger();
       row.column = *column;
-      row.oldValue = text(9);
-      row.newValue = text(10);
+      if (values[9].isText())
+        row.oldValue = values[9].asText();
+      if (values[10].isText())
+        row.newValue = values[10].asText();
       each(std::move(row));
     }
     if (rows.size() < static_cast<std::size_t>(kRowsPerPage))

@@ -106,6 +106,7 @@ private:
   Rows m_rows;
   bool m_tableKnown = false;
   std::vector<HistoryRow> m_kept;
+  std::size_t m_keptBytes = 0; // their values' size: kept rows stay within a few megabytes
 };
 
 // What a revert does to a record: its values as they were, from the record

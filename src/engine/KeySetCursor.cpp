@@ -215,6 +215,9 @@ Result KeySetCursor::modifyRecord(const Record &record) {
     if (const Result asked = m_changeLog->rowsFor(*this, change, logged); asked != code::Ok)
       return asked;
   if (const Result stored = storeModified(record, key, withRows ? &logged : nullptr); stored != code::Ok) {
+    // What the log knew of its table may be what failed: it looks again.
+    if (withRows)
+      m_changeLog->rolledBack();
     if (stored == code::RecordChanged)
       return recordChanged();
     if (stored == code::KeyViolation && m_index.exists)
@@ -243,6 +246,8 @@ Result KeySetCursor::insertRecord(const Record &record) {
     if (const Result asked = m_changeLog->rowsFor(*this, change, logged); asked != code::Ok)
       return asked;
   if (const Result stored = storeInserted(record, key, withRows ? &logged : nullptr); stored != code::Ok) {
+    if (withRows)
+      m_changeLog->rolledBack();
     if (stored == code::KeyViolation && m_index.exists)
       ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(keyOf(record))});
     return stored;

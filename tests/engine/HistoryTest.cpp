@@ -143,6 +143,18 @@ TEST_P(HistoryTest, EachKindOfChangeWritesItsRowsInItsTransaction) {
   const auto notYet = corpus::valuesBefore(cursor->description(), relation(*cursor, 1).values, {rows[0], rows[8]});
   ASSERT_TRUE(notYet);
   EXPECT_FALSE(*notYet) << "record 1 was not there before its import";
+
+  // Bytes that are no UTF-8, which another program stored in a file's
+  // record, are kept as they were and read back.
+  if (onServer())
+    return;
+  execute("UPDATE \"Vandro\" SET \"Marker1\" = CAST(X'62FF7574' AS TEXT) WHERE \"Id\" = 4");
+  cursor->setChangeLog(std::make_shared<History>("Vandro", History::Rows::PerColumn));
+  ASSERT_EQ(cursor->findKey({Value::integer(4)}, record), code::Ok);
+  ASSERT_EQ(cursor->readCurrent(record, LockMode::WriteLock), code::Ok);
+  record.values[column::Marker1] = Value::text("but");
+  ASSERT_EQ(cursor->modifyRecord(record), code::Ok);
+  EXPECT_EQ(describedHistory(*cursor, 4).back(), "edit 4 Marker1: b\xFFut -> but");
 }
 
 // Killed at any moment while it posts, an editor leaves every record as its
@@ -156,8 +168,9 @@ TEST_P(HistoryTest, AKillNeverPartsAChangeFromItsHistory) {
     if (const Result opened = tryOpen(cursor); opened != code::Ok)
       return describeFailure(opened);
     cursor->setChangeLog(std::make_shared<History>("Vandro", History::Rows::PerColumn));
-    parent.send("posting");
     for (int n = 1;; ++n) {
+      if (n == 2)
+        parent.send("posting"); // the first post is stored
       Record record;
       Result result = cursor->findKey({Value::integer(n % 10 + 1)}, record);
       if (result == code::Ok)
@@ -181,7 +194,7 @@ TEST_P(HistoryTest, AKillNeverPartsAChangeFromItsHistory) {
     EXPECT_EQ(row.column, "Marker2");
     last[row.id] = row.newValue.value_or("(null)");
   }
-  EXPECT_GE(last.size(), 2u) << "posts were made before the kill";
+  EXPECT_GE(last.size(), 1u) << "posts were made before the kill";
   for (std::int64_t id = 1; id <= 10; ++id) {
     Record record;
     ASSERT_EQ(cursor->findKey({Value::integer(id)}, record), code::Ok);

@@ -90,7 +90,7 @@ TEST_F(HistoryCommandTest, EveryChangeIsListedAndARecordIsPutBackAsAChangeOfItsO
   // All of it: 1 + 5 imported, 2 posted, 5 removed, 14 columns and 2 put back.
   r = run({"history", m_dir, "T.DB"});
   EXPECT_EQ(r.status, 0) << show(r);
-  EXPECT_TRUE(mentions(r.out, "29 changes listed")) << show(r);
+  EXPECT_TRUE(mentions(r.out, "14 changes of records listed, in 29 rows")) << show(r);
   EXPECT_TRUE(mentions(r.out, "vandro-admin remove-document  delete Id = 6  removed: ")) << show(r);
   for (const auto &[filter, value, rows] : std::vector<std::tuple<std::string, std::string, std::size_t>>{
            {"--user", "nobody", 1}, {"--since", "2999-01-01", 1}, {"--since", before, 30}, {"--record", "6", 3}}) {

@@ -74,6 +74,7 @@ int history(Context &context, const std::string &database, const std::string &ta
         History::suits(*writer) && History::create(*writer) == code::Ok) {
       context.err << "vandro-admin: made the empty history " << writer->tableName() << History::kSuffix
                   << " beside the table; on a server, grant SELECT and INSERT on it to the annotators\n";
+      kept = true;
     } else if (!options.csv) {
       context.out << cursor.location() << " has no history yet: its first change (a post in the window, an "
                                           "import, a removal) begins it\n";
@@ -82,12 +83,18 @@ int history(Context &context, const std::string &database, const std::string &ta
   csv::Writer writer(context.out);
   if (options.csv)
     writer.writeRow({"Time", "User", "Machine", "Program", "Id", "Column", "Old", "New"});
-  long rows = 0;
+  long rows = 0, changes = 0;
+  std::string lastChange;
   std::vector<std::string> malformed;
   const Result read = History::read(
       cursor, filter,
       [&](HistoryRow &&row) {
         ++rows;
+        // The rows of one change share its time and record.
+        if (std::string change = row.time + " " + std::to_string(row.id); change != lastChange) {
+          ++changes;
+          lastChange = std::move(change);
+        }
         if (options.csv) {
           const std::string user = who(row), id = std::to_string(row.id);
           writer.writeRow({row.time, user, row.machine, row.program, id, row.column,
@@ -111,7 +118,8 @@ int history(Context &context, const std::string &database, const std::string &ta
   for (const std::string &problem : malformed)
     context.warn(problem + " (left out)");
   if (!options.csv && kept)
-    context.out << rows << (rows == 1 ? " change" : " changes") << " listed (times in UTC)\n";
+    context.out << changes << (changes == 1 ? " change" : " changes") << " of records listed, in " << rows
+                << (rows == 1 ? " row" : " rows") << " (times in UTC)\n";
   return kSuccess;
 }
 
@@ -128,35 +136,8 @@ int revert(Context &context, const std::string &database, const std::string &tab
   if (!History::suits(cursor))
     return context.failure(cursor.location() + " has no integer Id, so no history to put a record back from");
 
-  std::vector<HistoryRow> rows;
-  std::vector<std::string> malformed;
-  HistoryFilter filter;
-  filter.record = id;
-  if (const Result read = History::read(cursor, filter, [&](HistoryRow &&row) { rows.push_back(std::move(row)); },
-                                        malformed);
-      read != code::Ok)
-    return context.failure(engineMessage(read));
-  if (!malformed.empty())
-    return context.failure("the history of " + record + " has rows that cannot be read, so it cannot be put back:\n" +
-                           malformed.front());
-  if (rows.empty())
-    return context.failure("the history has no change of " + record + ": there is nothing to put back");
-  // The changes to undo: those after --to, else the last one (its rows
-  // share one time).
-  const std::string after = until ? *until
-                                  : std::max_element(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
-                                      return a.time < b.time;
-                                    })->time;
-  std::vector<HistoryRow> undone;
-  for (const HistoryRow &row : rows)
-    if (until ? row.time > after : row.time == after)
-      undone.push_back(row);
-  if (undone.empty()) {
-    context.out << "Nothing changed " << record << " after " << shownTime(after) << " UTC: nothing to put back\n";
-    return kSuccess;
-  }
-
-  // The record as stored now, locked against every other program first.
+  // The record as stored now, locked against every other program first,
+  // so that no change lands between the history read and the revert.
   Record now;
   std::optional<std::vector<Value>> current;
   const Result found = cursor.findKey({Value::integer(id)}, now);
@@ -167,11 +148,40 @@ int revert(Context &context, const std::string &database, const std::string &tab
   } else if (found != code::RecordNotFound) {
     return context.failure(engineMessage(found));
   }
-  const auto before = valuesBefore(cursor.description(), current, undone);
-  if (!before) {
+  auto refuse = [&](const std::string &why) {
     (void)cursor.releaseLock();
-    return context.failure("the history of " + record + " cannot be undone: " + before.error());
+    return context.failure(why);
+  };
+
+  std::vector<HistoryRow> rows;
+  std::vector<std::string> malformed;
+  HistoryFilter filter;
+  filter.record = id;
+  if (const Result read = History::read(cursor, filter, [&](HistoryRow &&row) { rows.push_back(std::move(row)); },
+                                        malformed);
+      read != code::Ok)
+    return refuse(engineMessage(read));
+  if (!malformed.empty())
+    return refuse("the history of " + record + " has rows that cannot be read, so it cannot be put back:\n" +
+                  malformed.front());
+  if (rows.empty())
+    return refuse("the history has no change of " + record + ": there is nothing to put back");
+  // The changes to undo: those after --to, else the last one stored (its
+  // rows share one time; the order stored, not the clocks of the machines
+  // that wrote them, says which is last).
+  const std::string after = until ? *until : rows.back().time;
+  std::vector<HistoryRow> undone;
+  for (const HistoryRow &row : rows)
+    if (until ? row.time > after : row.time == after)
+      undone.push_back(row);
+  if (undone.empty()) {
+    (void)cursor.releaseLock();
+    context.out << "Nothing changed " << record << " after " << shownTime(after) << " UTC: nothing to put back\n";
+    return kSuccess;
   }
+  const auto before = valuesBefore(cursor.description(), current, undone);
+  if (!before)
+    return refuse("the history of " + record + " cannot be undone: " + before.error());
   const std::string when = until ? "as at " + shownTime(*until) + " UTC" : "as before its last change";
   if (!*before) {
     (void)cursor.releaseLock();
