@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <utility>
 
 namespace vandro::corpus {
 
@@ -25,10 +26,6 @@ using namespace engine;
 
 namespace {
 
-// The history's columns after Seq, in the order the statements name them.
-constexpr const char *kColumns = "\"Time\", \"User\", \"Role\", \"Machine\", \"Program\", \"Kind\", \"Id\", "
-                                 "\"Column\", \"Old\", \"New\"";
-constexpr int kColumnCount = 10;
 // Rows an import keeps before it writes them (on a server in one COPY): few
 // writes, and a bounded memory however large the import.
 constexpr std::size_t kRowsKept = 20000;
@@ -37,17 +34,6 @@ constexpr std::size_t kBytesKept = 16 << 20;
 constexpr int kRowsPerPage = 1000;
 
 Value optionalText(const std::optional<std::string> &text) { return text ? Value::text(*text) : Value(); }
-
-std::string hex(std::string_view bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
 
 std::optional<std::string> unhex(const QString &text) {
   if (text.size() % 2)
@@ -190,7 +176,7 @@ std::string History::recordJson(const TableDescription &table, const std::vector
       const std::string bytes = value.isText()    ? value.asText()
                                 : value.isBytes() ? std::string(value.asBytes().begin(), value.asBytes().end())
                                                   : *valueText(value);
-      out += "{\"hex\":\"" + hex(bytes) + "\"}";
+      out += "{\"hex\":\"" + QByteArray::fromStdString(bytes).toHex().toStdString() + "\"}";
     }
   }
   out += '}';
@@ -214,9 +200,8 @@ Outcome<std::vector<Value>> History::recordFromJson(const TableDescription &tabl
     if (value.isNull())
       continue;
     if (value.isString()) {
-      values[i] = valueOf(field, value.toString().toStdString());
-      if (isTextKind(field.kind))
-        values[i] = Value::text(value.toString().toStdString());
+      std::string text = value.toString().toStdString();
+      values[i] = isTextKind(field.kind) ? Value::text(std::move(text)) : valueOf(field, text);
     } else if (value.isDouble()) {
       const double number = value.toDouble();
       if (isIntegerKind(field.kind) && number == std::floor(number))
@@ -368,19 +353,16 @@ void History::rolledBack() {
 }
 
 Result History::flush(Cursor &cursor) {
-  if (m_kept.empty())
+  std::vector<HistoryRow> kept = std::exchange(m_kept, {});
+  m_keptBytes = 0;
+  if (kept.empty())
     return code::Ok;
-  if (const Result made = ensureTable(cursor); made != code::Ok) {
-    m_kept.clear();
-  m_keptBytes = 0;
+  if (const Result made = ensureTable(cursor); made != code::Ok)
     return made;
-  }
   LogRows rows{cursor.siblingName(kSuffix), columnNames(), {}};
-  rows.rows.reserve(m_kept.size());
-  for (HistoryRow &row : m_kept)
+  rows.rows.reserve(kept.size());
+  for (HistoryRow &row : kept)
     rows.rows.push_back(rowValues(std::move(row)));
-  m_kept.clear();
-  m_keptBytes = 0;
   return cursor.appendRows(rows);
 }
 
@@ -405,7 +387,11 @@ Result History::read(Cursor &cursor, const HistoryFilter &filter, const std::fun
     where += " AND \"Time\" >= ?";
     fixed.push_back(Value::text(*filter.since));
   }
-  const std::string sql = "SELECT \"Seq\", " + std::string(kColumns) + " FROM " + table + where +
+  std::string columns = "\"Seq\"";
+  const std::vector<std::string> names = columnNames();
+  for (const std::string &column : names)
+    columns += ", " + quoteIdentifier(column);
+  const std::string sql = "SELECT " + columns + " FROM " + table + where +
                           " ORDER BY \"Seq\" LIMIT " + std::to_string(kRowsPerPage);
   std::int64_t after = std::numeric_limits<std::int64_t>::min();
   for (;;) {
@@ -415,7 +401,7 @@ Result History::read(Cursor &cursor, const HistoryFilter &filter, const std::fun
     if (const Result result = cursor.execute(sql, parameters, &rows); result != code::Ok)
       return result;
     for (const auto &values : rows) {
-      if (values.size() != 1 + kColumnCount || !values[0].isInteger())
+      if (values.size() != 1 + names.size() || !values[0].isInteger())
         continue; // no Seq: nothing to page on, and no row to name
       after = values[0].asInteger();
       auto text = [&](int i) -> std::optional<std::string> {

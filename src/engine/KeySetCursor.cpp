@@ -208,25 +208,15 @@ Result KeySetCursor::modifyRecord(const Record &record) {
   if (const Result checked = checkWrite(record, Write::Replace); checked != code::Ok)
     return checked;
   Bookmark key;
-  const RecordChange change{&m_readForEdit, &record.values};
-  LogRows logged;
-  const bool withRows = m_changeLog && !inBulk();
-  if (withRows)
-    if (const Result asked = m_changeLog->rowsFor(*this, change, logged); asked != code::Ok)
-      return asked;
-  if (const Result stored = storeModified(record, key, withRows ? &logged : nullptr); stored != code::Ok) {
-    // What the log knew of its table may be what failed: it looks again.
-    if (withRows)
-      m_changeLog->rolledBack();
+  if (const Result stored = storeLogged({&m_readForEdit, &record.values},
+                                        [&](const LogRows *logged) { return storeModified(record, key, logged); });
+      stored != code::Ok) {
     if (stored == code::RecordChanged)
       return recordChanged();
     if (stored == code::KeyViolation && m_index.exists)
       ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(keyOf(record))});
     return stored; // the lock stays held
   }
-  if (m_changeLog && !withRows)
-    if (const Result written = m_changeLog->written(*this, change); written != code::Ok)
-      return written;
   letGo();
   placeOn(std::move(key));
   return code::Ok;
@@ -239,22 +229,13 @@ Result KeySetCursor::insertRecord(const Record &record) {
   if (const Result checked = checkWrite(record, Write::Insert); checked != code::Ok)
     return checked;
   Bookmark key;
-  const RecordChange change{nullptr, &record.values};
-  LogRows logged;
-  const bool withRows = m_changeLog && !inBulk();
-  if (withRows)
-    if (const Result asked = m_changeLog->rowsFor(*this, change, logged); asked != code::Ok)
-      return asked;
-  if (const Result stored = storeInserted(record, key, withRows ? &logged : nullptr); stored != code::Ok) {
-    if (withRows)
-      m_changeLog->rolledBack();
+  if (const Result stored = storeLogged({nullptr, &record.values},
+                                        [&](const LogRows *logged) { return storeInserted(record, key, logged); });
+      stored != code::Ok) {
     if (stored == code::KeyViolation && m_index.exists)
       ErrorEntries::add({code::KeyViolation, 0, "Record: " + recordName(keyOf(record))});
     return stored;
   }
-  if (m_changeLog && !withRows)
-    if (const Result written = m_changeLog->written(*this, change); written != code::Ok)
-      return written;
   placeOn(std::move(key));
   return code::Ok;
 }
@@ -286,6 +267,24 @@ Result KeySetCursor::deleteRecords(const std::vector<Bookmark> &keys) {
         return logged;
   }
   return code::Ok;
+}
+
+Result KeySetCursor::storeLogged(const RecordChange &change, const std::function<Result(const LogRows *)> &store) {
+  if (!m_changeLog)
+    return store(nullptr);
+  if (inBulk()) {
+    // The log keeps its rows for the bulk transaction, or writes them in it.
+    const Result stored = store(nullptr);
+    return stored == code::Ok ? m_changeLog->written(*this, change) : stored;
+  }
+  LogRows logged;
+  if (const Result asked = m_changeLog->rowsFor(*this, change, logged); asked != code::Ok)
+    return asked;
+  const Result stored = store(&logged);
+  // What the log knew of its table may be what failed: it looks again.
+  if (stored != code::Ok)
+    m_changeLog->rolledBack();
+  return stored;
 }
 
 Result KeySetCursor::changeLogCommitting() { return m_changeLog ? m_changeLog->committing(*this) : Result(code::Ok); }

@@ -5,6 +5,7 @@
 #include "Cursor.h"
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -147,6 +148,10 @@ private:
   // record is numbered by the driver).
   enum class Write { Replace, Insert };
   Result checkWrite(const Record &record, Write write) const;
+  // A post or an insert through `store`, told to the change log: its rows
+  // given to `store` outside a bulk transaction, else the log told once
+  // the record is stored.
+  Result storeLogged(const RecordChange &change, const std::function<Result(const LogRows *)> &store);
   void letGo();
   // The failure of a post that found the stored record no longer the one
   // the edit read: deleted, or changed (the connection lost meanwhile).

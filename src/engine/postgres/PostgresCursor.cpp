@@ -240,11 +240,10 @@ Result PostgresCursor::run(const std::string &name, const std::string &sql, cons
   if (const Result copied = finishCopy(); copied != code::Ok)
     return copied;
   const auto values = pointers(parameters);
-  auto once = [&] { return name.empty() ? m_conn->exec(sql, values, out) : m_conn->execPrepared(name, sql, values, out); };
-  Result result = once();
+  Result result = m_conn->execPrepared(name, sql, values, out);
   if (result == code::ConnectionLost && retry == Retry::OnNewConnection && !m_bulk && !m_snapshot &&
       m_conn->reset() == code::Ok)
-    result = once();
+    result = m_conn->execPrepared(name, sql, values, out);
   if (result != code::Ok)
     ErrorEntries::add({result, 0, locationEntry()});
   return result;

@@ -89,8 +89,6 @@ private:
   // run once more on a new connection; a write never is (it may have been
   // stored before the break, and its lock went with the old connection).
   enum class Retry { OnNewConnection, Never };
-  // An empty `name`: a statement whose text changes from one run to the
-  // next, parsed anew each time rather than prepared.
   Result run(const std::string &name, const std::string &sql, const Parameters &parameters, PgResult &out,
              Retry retry = Retry::OnNewConnection);
   // `write` (an UPDATE or INSERT returning the key) with the change log's

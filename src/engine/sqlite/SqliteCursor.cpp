@@ -609,6 +609,10 @@ Result SqliteCursor::write(Write write, const Record &record, Bookmark &key) {
 
 Result SqliteCursor::appendRows(const LogRows &rows) {
   VANDRO_EXPECTS(m_bulk, "a bulk transaction");
+  return insertRows(rows);
+}
+
+Result SqliteCursor::insertRows(const LogRows &rows) {
   // One row a statement: prepared once, each run costs next to nothing.
   std::string columns, marks;
   for (const std::string &column : rows.columns) {
@@ -630,22 +634,8 @@ Result SqliteCursor::writeWith(Write what, const Record &record, Bookmark &key, 
   if (const Result begun = execute("BEGIN IMMEDIATE", {}, nullptr); begun != code::Ok)
     return begun;
   Result result = write(what, record, key);
-  if (result == code::Ok && !logged->rows.empty()) {
-    std::string columns, row, sql;
-    for (const std::string &column : logged->columns)
-      columns += (columns.empty() ? "" : ", ") + quoteIdentifier(column);
-    for (std::size_t i = 0; i < logged->columns.size(); ++i)
-      row += i ? ", ?" : "(?";
-    row += ")";
-    sql = "INSERT INTO " + logged->table + " (" + columns + ") VALUES " + row;
-    std::vector<Value> parameters;
-    for (std::size_t r = 0; r < logged->rows.size(); ++r) {
-      if (r)
-        sql += ", " + row;
-      parameters.insert(parameters.end(), logged->rows[r].begin(), logged->rows[r].end());
-    }
-    result = execute(sql, parameters, nullptr);
-  }
+  if (result == code::Ok)
+    result = insertRows(*logged);
   if (result == code::Ok)
     result = execute("COMMIT", {}, nullptr);
   if (result != code::Ok && !sqlite3_get_autocommit(m_db)) {

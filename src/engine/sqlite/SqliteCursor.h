@@ -97,6 +97,9 @@ private:
   // write, and the log's rows after it in one transaction of its own
   // (BEGIN IMMEDIATE ... COMMIT).
   Result writeWith(Write write, const Record &record, Bookmark &key, const LogRows *logged);
+  // Inserts `rows` into the table beside this one that they name, in the
+  // transaction open now.
+  Result insertRows(const LogRows &rows);
   Result runSql(const std::string &sql);
   // The condition of `filter`'s parts, joined by `joiner`, and their
   // parameters, in order.
